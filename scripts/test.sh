@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every preset and runs every test.
+# Ends every process it started (Xvfb, Wine) whatever happens.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+jobs=$(nproc)
+
+bash scripts/setup.sh
+
+xvfb_pid=
+cleanup() {
+  if [ -d build/win32/wineprefix ]; then
+    WINEPREFIX=$root/build/win32/wineprefix wineserver -k 2>/dev/null || true
+  fi
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+failed=()
+run_preset() {
+  local preset=$1
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  if ! ctest --preset "$preset" -j "$jobs"; then
+    failed+=("$preset")
+  fi
+}
+
+run_preset native
+run_preset native-asan
+run_preset fuzz
+
+# The Windows tests need a display: a private virtual one.
+source scripts/xvfb.sh
+start_xvfb
+run_preset win32
+
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "FAILED presets: ${failed[*]}"
+  exit 1
+fi
+echo "All presets passed."
