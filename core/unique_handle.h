@@ -1,0 +1,46 @@
+// Owners for Windows handles: each closes its handle exactly once.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace brisk {
+
+template <typename T, auto Close, T Invalid = T{}>
+class UniqueAny {
+ public:
+  UniqueAny() = default;
+  explicit UniqueAny(T value) : value_(value) {}
+  UniqueAny(const UniqueAny&) = delete;
+  UniqueAny& operator=(const UniqueAny&) = delete;
+  UniqueAny(UniqueAny&& other) noexcept : value_(std::exchange(other.value_, Invalid)) {}
+  UniqueAny& operator=(UniqueAny&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.value_, Invalid));
+    return *this;
+  }
+  ~UniqueAny() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != Invalid; }
+  T release() { return std::exchange(value_, Invalid); }
+  // Clears the field before closing, so that the handle is never closed twice.
+  void reset(T value = Invalid) {
+    const T old = std::exchange(value_, value);
+    if (old != Invalid) Close(old);
+  }
+  T* put() {
+    reset();
+    return &value_;
+  }
+
+ private:
+  T value_ = Invalid;
+};
+
+using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
+using UniqueFileHandle = UniqueAny<HANDLE, ::CloseHandle, INVALID_HANDLE_VALUE>;
+using UniqueIcon = UniqueAny<HICON, ::DestroyIcon>;
+using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
+
+}  // namespace brisk

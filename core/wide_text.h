@@ -1,0 +1,30 @@
+// Conversions at the edge between the portable code (UTF-16 as char16_t,
+// UTF-8 bytes) and the Windows API (wchar_t).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisk {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows wide text is UTF-16");
+
+inline std::wstring ToWide(std::u16string_view text) {
+  return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
+}
+
+inline std::u16string ToU16(std::wstring_view text) {
+  return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
+}
+
+// Strict UTF-8 to UTF-16; throws on malformed input.
+std::wstring WideFromUtf8(std::string_view utf8);
+
+// UTF-8 to UTF-16 for display: malformed sequences become U+FFFD instead
+// of ending the conversion, so that a bad text still reaches the user.
+std::wstring WideFromUtf8ForDisplay(std::string_view utf8);
+
+// Strict UTF-16 to UTF-8; throws on an unpaired surrogate.
+std::string Utf8FromWide(std::wstring_view wide);
+
+}  // namespace brisk
