@@ -1,0 +1,156 @@
+// Starts real copies of the launcher under Wine and answers them as a user would.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/wide_text.h"
+#include "payload/build_settings.h"
+#include "payload/container.h"
+#include "payload/encoded_strings.h"
+#include "process_driver.h"
+#include "resource_writer_win.h"
+
+namespace brisk::test {
+namespace {
+
+constexpr DWORD kWindowWait = 30000;
+constexpr DWORD kExitWait = 30000;
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+void PutU16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
+  std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+
+void PutU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
+  std::memcpy(bytes.data() + offset, &value, sizeof value);
+}
+
+// A current-layout settings record with an application name, packed.
+std::vector<std::uint8_t> PackedSettingsRecord(std::uint32_t magic, std::uint32_t flags) {
+  const std::u16string appName = u"Tool";
+  std::vector<std::uint8_t> record(104, 0);
+  PutU16(record, 0, 104);
+  PutU32(record, 4, 0x01020300);
+  PutU32(record, 24, flags);
+  record[28] = static_cast<std::uint8_t>(appName.size() * 2);
+  PutU32(record, 68, magic);
+  PutU32(record, 92, 0x02040000);
+  const auto* nameBytes = reinterpret_cast<const std::uint8_t*>(appName.data());
+  record.insert(record.end(), nameBytes, nameBytes + appName.size() * 2);
+  record.resize(record.size() + 12, 0);
+  PayloadBuffer packed;
+  EXPECT_TRUE(PackContainer(record.data(), record.size(), packed));
+  return packed;
+}
+
+// A message table resource with one text, packed.
+std::vector<std::uint8_t> PackedMessageTable(std::uint32_t slot, const std::string& text) {
+  std::vector<std::uint8_t> table(20, 0);
+  PutU32(table, 0, 12);
+  PutU32(table, 4, 1);
+  PutU32(table, 12, slot);
+  PutU32(table, 16, static_cast<std::uint32_t>(text.size()));
+  table.insert(table.end(), text.begin(), text.end());
+  PayloadBuffer packed;
+  EXPECT_TRUE(PackContainer(table.data(), table.size(), packed));
+  return packed;
+}
+
+std::wstring Wide(const std::u16string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+// Runs the launcher until it shows its warning box; returns caption and
+// text, presses OK and checks that the process then exits with 0.
+struct WarningBox {
+  std::wstring caption;
+  std::wstring text;
+};
+
+WarningBox AnswerSingleWarning(const std::wstring& exe, const std::wstring& arguments) {
+  ChildProcess launcher(exe, arguments);
+  EXPECT_TRUE(launcher.started());
+  HWND box = WaitForDialog(launcher.id(), kWindowWait);
+  EXPECT_NE(box, nullptr) << "no warning box appeared";
+  if (!box) return {};
+  WarningBox seen{WindowText(box), DialogItemText(box, kMessageBoxTextId)};
+  ClickButton(box, IDOK);
+  EXPECT_EQ(launcher.WaitForExit(kExitWait), std::optional<DWORD>(0));
+  return seen;
+}
+
+TEST(LauncherStartTest, WrongMagicShowsOneWarningWithLocalisedCaption) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
+  ASSERT_TRUE(WritePayloadResources(
+      exe, {{1100, PackedSettingsRecord(0x12345678, 0)},
+            {1035, PackedMessageTable(7, "Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung")}}));
+
+  const WarningBox box = AnswerSingleWarning(exe, L"");
+  EXPECT_EQ(box.caption, L"Achtung \x2013 Pr\x00FC" L"fung");
+  EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
+  EXPECT_FALSE(box.text.empty());
+}
+
+TEST(LauncherStartTest, MissingSettingsRecordShowsBuiltInCaption) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Bare.exe");
+  const WarningBox box = AnswerSingleWarning(exe, L"");
+  EXPECT_EQ(box.caption, Wide(GetEncodedStringW(kWarningTitleDefault)));
+  EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
+}
+
+TEST(LauncherStartTest, CleanupOptionWithoutValueLaunchesNormally) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
+  ASSERT_TRUE(WritePayloadResources(exe, {{1100, PackedSettingsRecord(0, 0)}}));
+  const WarningBox box = AnswerSingleWarning(exe, L"-clnx");
+  EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
+}
+
+TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
+  // A wrong magic: a normal launch would show a box, so none may appear.
+  ASSERT_TRUE(WritePayloadResources(exe, {{1100, PackedSettingsRecord(0, 0)}}));
+  const std::wstring work = folder / L"kq3m8pzx";
+  ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+  const std::wstring workbook = work + L"\\Tool.xlsx";
+  const std::wstring addin = work + L"\\briskstub.dll";
+  ASSERT_TRUE(WriteFileBytes(workbook, {1, 2, 3}));
+  ASSERT_TRUE(WriteFileBytes(addin, {4, 5, 6}));
+
+  ChildProcess launcher(exe, L"-CLNX \"" + workbook + L"\" -clnd \"" + addin + L"\"");
+  ASSERT_TRUE(launcher.started());
+  std::optional<DWORD> exitCode;
+  bool windowSeen = false;
+  for (int i = 0; i < 600 && !exitCode; ++i) {
+    windowSeen = windowSeen || launcher.HasVisibleWindow();
+    exitCode = launcher.WaitForExit(50);
+  }
+  EXPECT_EQ(exitCode, std::optional<DWORD>(1));
+  EXPECT_FALSE(windowSeen);
+  EXPECT_FALSE(FileExists(workbook));
+  EXPECT_FALSE(FileExists(addin));
+  EXPECT_FALSE(FileExists(work));
+}
+
+TEST(LauncherStartTest, CleanupModeWithOnlyTheSecondPath) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
+  const std::wstring keep = folder / L"keep.xlsx";
+  const std::wstring addin = folder / L"briskstub.dll";
+  ASSERT_TRUE(WriteFileBytes(keep, {1}));
+  ASSERT_TRUE(WriteFileBytes(addin, {2}));
+
+  ChildProcess launcher(exe, L"-clnd \"" + addin + L"\"");
+  EXPECT_EQ(launcher.WaitForExit(kExitWait), std::optional<DWORD>(1));
+  EXPECT_FALSE(FileExists(addin));
+  EXPECT_TRUE(FileExists(keep));
+  EXPECT_TRUE(FileExists(folder.path())) << "a folder that is not empty stays";
+}
+
+}  // namespace
+}  // namespace brisk::test
