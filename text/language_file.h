@@ -1,0 +1,35 @@
+// The text form of a language file: sections of "key=value" lines.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisk {
+
+struct LanguageEntry {
+  std::string key;
+  std::string value;
+};
+
+struct LanguageSection {
+  std::string name;  // empty for the lines before the first header
+  std::vector<LanguageEntry> entries;
+};
+
+// Lines are read in pieces of at most this many bytes; a longer line goes on
+// as a line of its own.
+inline constexpr std::size_t kLanguageLinePiece = 4095;
+
+// The sections in file order, the unnamed one first. Sections are kept apart
+// even when a name repeats.
+std::vector<LanguageSection> ParseLanguageText(std::string_view bytes);
+
+// The first section called exactly `name`, or null.
+const LanguageSection* FindSection(const std::vector<LanguageSection>& sections, std::string_view name);
+
+// The value of the first entry whose key is exactly `key`, or null.
+const std::string* FindEntry(const LanguageSection& section, std::string_view key);
+
+}  // namespace brisk
