@@ -1,0 +1,83 @@
+// The build settings record (payload resource 1100) and the external storage
+// file that may replace it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "payload/payload_buffer.h"
+
+namespace brisk {
+
+// Validity magic of a usable record.
+constexpr std::uint32_t kSettingsMagic = 0xE2205D8A;
+// First four bytes of an unpacked main workbook: kSettingsMagic rotated right
+// by 5 bits.
+constexpr std::uint32_t kWorkbookMarker = 0x571102EC;
+
+// Bits of BuildSettings::flags that the launcher acts on.
+constexpr std::uint32_t kFlagHostInvisible = 0x40;
+constexpr std::uint32_t kFlagHostVersionChecks = 0x80;
+constexpr std::uint32_t kFlagSplashForced = 0x200;
+constexpr std::uint32_t kFlagSingleInstance = 0x4000;
+constexpr std::uint32_t kFlagExternalStorage = 0x20000;
+
+// Size of the current header layout; smaller headers (and 104-byte headers of
+// older builders) are mapped onto it.
+constexpr std::uint16_t kSettingsHeaderSize = 104;
+
+// Builder versions that select the layout of a 104-byte header.
+constexpr std::uint32_t kBuilderShortFlags = 0x02010409;  // below: 16-bit partFBytes too
+constexpr std::uint32_t kBuilderCurrentLayout = 0x02040000;
+
+struct BuildSettings {
+  // Header fields after mapping onto the current layout. Only the first
+  // headerSize bytes of the mapped header are kept; fields beyond them read 0
+  // even when a longer mapped field was used to read the parts.
+  std::uint16_t headerSize = 0;
+  std::uint32_t appVersion = 0;
+  std::uint32_t flags = 0;
+  std::uint8_t appNameBytes = 0;
+  std::uint16_t appInfoBytes = 0;
+  std::uint32_t partCBytes = 0;
+  std::uint32_t partDBytes = 0;
+  std::uint32_t partEBytes = 0;
+  std::uint32_t partFBytes = 0;
+  std::uint32_t magic = 0;
+  std::int16_t partGBytes = 0;
+  std::uint32_t passwordBytes = 0;
+  std::uint32_t partIBytes = 0;
+  std::uint32_t workbookFormat = 0;
+  std::uint32_t builderVersion = 0;
+
+  std::u16string appName;         // part A
+  std::u16string appInfo;         // part B
+  std::u16string storedPassword;  // part H, decoded
+  std::u16string partCText;       // part C, decoded; not used by the launcher
+  std::u16string partIText;       // part I, decoded; not used by the launcher
+  PayloadBuffer trailingList;     // what follows part I, when two bytes or more
+};
+
+// Unpacks `record` in place when it is a valid container, then parses it into
+// `settings`, replacing every field. A short or malformed record is no error:
+// parts that do not fit stay empty. Always returns true.
+bool ParseBuildSettings(PayloadBuffer& record, BuildSettings& settings);
+
+// The external storage file that belongs to an executable: its path with the
+// extension (from the last dot of the file name) replaced by ".qstg".
+std::filesystem::path ExternalStoragePath(const std::filesystem::path& exePath);
+
+// bindingTag of an external storage file that belongs to a record with this
+// magic: NOT (magic rotated right by 2 bits).
+std::uint32_t StorageBindingTag(std::uint32_t settingsMagic);
+
+// Reads the external storage file. When it is valid for `settings` (see
+// external_storage.cpp), replaces `rawRecord` by its settings part, parses
+// that into `settings` and replaces `workbookBuffer` by its workbook part, and
+// returns true. Otherwise changes nothing and returns false. The caller checks
+// kFlagExternalStorage first.
+bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& settings, PayloadBuffer& rawRecord,
+                         PayloadBuffer& workbookBuffer);
+
+}  // namespace brisk

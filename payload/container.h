@@ -1,0 +1,42 @@
+// The packed payload container: a 24-byte header followed by one zlib stream.
+//
+//   offset 0  magic         "QZH\0" (0x00485A51)
+//   offset 4  headerSize    24
+//   offset 8  version       0x100 (written, never checked)
+//   offset 12 packedSize    compressed bytes after the header (not used to read)
+//   offset 16 unpackedSize  bytes after decompression
+//   offset 20 reserved      0
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "payload/payload_buffer.h"
+
+namespace brisk {
+
+constexpr std::uint32_t kContainerMagic = 0x00485A51;
+constexpr std::uint32_t kContainerHeaderSize = 24;
+constexpr std::uint32_t kContainerVersion = 0x100;
+
+// True when the data starts with a header that the unpacker accepts: at least
+// 24 bytes, the magic, headerSize 24, and non-zero packed and unpacked sizes.
+// The stream itself is not examined.
+bool IsContainerHeader(const std::uint8_t* data, std::size_t size);
+
+// Inflates a container. On success `out` holds exactly the inflated bytes; on
+// any failure (not a container, zlib error, no memory) `out` is untouched.
+// `data` may point into `out`.
+bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out);
+
+// Replaces the buffer's content by its unpacked form when it holds a valid
+// container, and otherwise leaves it as it is. Returns whether the buffer is
+// non-empty afterwards; an empty buffer gives false at once.
+bool UnpackInPlace(PayloadBuffer& buffer);
+
+// Replaces `out` by the container of the given bytes (zlib at its default
+// level). Fails only for inputs too large for the header or when zlib or the
+// allocation fails; `out` is then untouched. `data` may point into `out`.
+bool PackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out);
+
+}  // namespace brisk

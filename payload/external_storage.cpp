@@ -1,0 +1,121 @@
+// The external storage file: written by the add-in next to the executable, it
+// may replace the build settings record and the main workbook at the next
+// start.
+//
+//   offset 0   magic          "QRSH" (0x48535251)
+//   offset 4   headerSize     40
+//   offset 12  bindingTag     StorageBindingTag(settings magic)
+//   offset 24  part1Bytes     8-bit text, not used
+//   offset 28  settingsBytes  a complete build settings record
+//   offset 32  workbookBytes  the main workbook, raw or packed
+//   offset 36  part4Bytes     not used
+//   offset 40  the four parts, back to back
+#include <cstddef>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+
+#include "payload/build_settings.h"
+#include "payload/byte_order.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr std::uint32_t kStorageMagic = 0x48535251;
+constexpr std::size_t kStorageHeaderSize = 40;
+
+// The add-in never writes a part 1 longer than this. A longer one used to be
+// read through only the low 16 bits of its length, which shifts every later
+// part; such a file cannot be trusted and is rejected.
+constexpr std::uint32_t kMaxPart1Bytes = 1024;
+
+std::uint32_t RotateRight(std::uint32_t value, unsigned bits) { return (value >> bits) | (value << (32 - bits)); }
+
+struct StorageHeader {
+  std::uint32_t magic;
+  std::uint32_t headerSize;
+  std::uint32_t bindingTag;
+  std::uint32_t part1Bytes;
+  std::uint32_t settingsBytes;
+  std::uint32_t workbookBytes;
+  std::uint32_t part4Bytes;
+};
+
+StorageHeader ReadHeader(const std::uint8_t* bytes) {
+  return {le::ReadU32(bytes), le::ReadU32(bytes + 4), le::ReadU32(bytes + 12), le::ReadU32(bytes + 24),
+          le::ReadU32(bytes + 28), le::ReadU32(bytes + 32), le::ReadU32(bytes + 36)};
+}
+
+bool HeaderAccepted(const StorageHeader& header, std::uint32_t settingsMagic, std::uintmax_t fileSize) {
+  // Summed in 64 bits: four 32-bit lengths must not wrap around to the size.
+  const std::uint64_t declared = kStorageHeaderSize + std::uint64_t{header.part1Bytes} + header.settingsBytes +
+                                 header.workbookBytes + header.part4Bytes;
+  return header.magic == kStorageMagic && header.headerSize == kStorageHeaderSize &&
+         ~RotateRight(header.bindingTag, 3) == RotateRight(settingsMagic, 5) && declared == fileSize &&
+         header.part1Bytes <= kMaxPart1Bytes && header.settingsBytes != 0;
+}
+
+// Reads exactly `length` bytes into `part`; false on a short read or when the
+// memory cannot be had.
+bool ReadPart(std::ifstream& in, std::uint32_t length, PayloadBuffer& part) {
+  if (std::uint64_t{length} > static_cast<std::uint64_t>(std::numeric_limits<std::streamsize>::max())) return false;
+  try {
+    part.resize(length);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
+  if (length == 0) return true;
+  in.read(reinterpret_cast<char*>(part.data()), static_cast<std::streamsize>(length));
+  return in.gcount() == static_cast<std::streamsize>(length);
+}
+
+}  // namespace
+
+std::filesystem::path ExternalStoragePath(const std::filesystem::path& exePath) {
+  auto name = exePath.filename().native();
+  if (const auto dot = name.rfind('.'); dot != name.npos) name.resize(dot);
+  for (char c : std::string_view(".qstg")) name.push_back(static_cast<std::filesystem::path::value_type>(c));
+  std::filesystem::path storage = exePath;
+  storage.replace_filename(name);
+  return storage;
+}
+
+std::uint32_t StorageBindingTag(std::uint32_t settingsMagic) { return ~RotateRight(settingsMagic, 2); }
+
+bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& settings, PayloadBuffer& rawRecord,
+                         PayloadBuffer& workbookBuffer) {
+  std::error_code error;
+  const auto status = std::filesystem::status(file, error);
+  if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
+  const std::uintmax_t fileSize = std::filesystem::file_size(file, error);
+  if (error || fileSize <= kStorageHeaderSize) return false;
+
+  std::ifstream in(file, std::ios::binary);
+  std::uint8_t headerBytes[kStorageHeaderSize];
+  if (!in.read(reinterpret_cast<char*>(headerBytes), sizeof headerBytes)) return false;
+  const StorageHeader header = ReadHeader(headerBytes);
+  if (!HeaderAccepted(header, settings.magic, fileSize)) return false;
+
+  // Parts 1 and 4 are not used: part 1 is skipped and part 4 only has to be
+  // there in full, which the size check above and the end position show.
+  PayloadBuffer record;
+  PayloadBuffer workbook;
+  if (!in.seekg(header.part1Bytes, std::ios::cur)) return false;
+  if (!ReadPart(in, header.settingsBytes, record) || !ReadPart(in, header.workbookBytes, workbook)) return false;
+  const auto partsEnd = in.tellg();
+  if (!in.seekg(0, std::ios::end)) return false;
+  if (static_cast<std::uint64_t>(in.tellg() - partsEnd) != header.part4Bytes) return false;
+
+  rawRecord.swap(record);
+  ParseBuildSettings(rawRecord, settings);
+  workbookBuffer.swap(workbook);
+  return true;
+}
+
+}  // namespace brisk

@@ -1,0 +1,165 @@
+// pack, unpack, encode, decode, strings and settings: the payload formats.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "commands.h"
+#include "json.h"
+#include "payload/build_settings.h"
+#include "payload/container.h"
+#include "payload/encoded_strings.h"
+#include "payload/encoded_text.h"
+#include "payload/payload_buffer.h"
+
+namespace brisk::tool {
+
+namespace {
+
+constexpr const char* kPackUsage = "pack IN OUT";
+constexpr const char* kUnpackUsage = "unpack IN OUT";
+constexpr const char* kEncodeUsage = "encode TEXT";
+constexpr const char* kDecodeUsage = "decode ENCODED";
+constexpr const char* kStringsUsage = "strings";
+constexpr const char* kSettingsUsage = "settings RECORD [--storage FILE]";
+
+bool ReadFile(const std::string& name, PayloadBuffer& bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(name, error)) return false;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+bool WriteFile(const std::string& name, const PayloadBuffer& bytes) {
+  std::ofstream file(name, std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+// Prints a JSON object whose members are already formatted as "key": value.
+void PrintObject(const std::vector<std::string>& members) {
+  std::printf("{\n");
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    std::printf("  %s%s\n", members[i].c_str(), i + 1 < members.size() ? "," : "");
+  }
+  std::printf("}\n");
+}
+
+std::string Member(const std::string& key, const std::string& value) { return "\"" + key + "\": " + value; }
+
+std::vector<std::string> SettingsMembers(const BuildSettings& s) {
+  return {
+      Member("headerSize", std::to_string(s.headerSize)),
+      Member("appVersion", std::to_string(s.appVersion)),
+      Member("flags", std::to_string(s.flags)),
+      Member("appNameBytes", std::to_string(s.appNameBytes)),
+      Member("appInfoBytes", std::to_string(s.appInfoBytes)),
+      Member("partCBytes", std::to_string(s.partCBytes)),
+      Member("partDBytes", std::to_string(s.partDBytes)),
+      Member("partEBytes", std::to_string(s.partEBytes)),
+      Member("partFBytes", std::to_string(s.partFBytes)),
+      Member("magic", std::to_string(s.magic)),
+      Member("partGBytes", std::to_string(s.partGBytes)),
+      Member("passwordBytes", std::to_string(s.passwordBytes)),
+      Member("partIBytes", std::to_string(s.partIBytes)),
+      Member("workbookFormat", std::to_string(s.workbookFormat)),
+      Member("builderVersion", std::to_string(s.builderVersion)),
+      Member("appName", JsonString(s.appName)),
+      Member("appInfo", JsonString(s.appInfo)),
+      Member("storedPassword", JsonString(s.storedPassword)),
+  };
+}
+
+}  // namespace
+
+int RunPack(const Args& args) {
+  if (args.size() != 2) return Usage(kPackUsage);
+  PayloadBuffer input;
+  if (!ReadFile(args[0], input)) return Refuse("cannot read " + args[0]);
+  PayloadBuffer container;
+  if (!PackContainer(input.data(), input.size(), container)) return Refuse("cannot pack " + args[0]);
+  if (!WriteFile(args[1], container)) return Refuse("cannot write " + args[1]);
+  return kExitOk;
+}
+
+int RunUnpack(const Args& args) {
+  if (args.size() != 2) return Usage(kUnpackUsage);
+  PayloadBuffer input;
+  if (!ReadFile(args[0], input)) return Refuse("cannot read " + args[0]);
+  PayloadBuffer unpacked;
+  if (!UnpackContainer(input.data(), input.size(), unpacked)) return Refuse(args[0] + " is not a valid container");
+  if (!WriteFile(args[1], unpacked)) return Refuse("cannot write " + args[1]);
+  return kExitOk;
+}
+
+int RunEncode(const Args& args) {
+  if (args.size() != 1) return Usage(kEncodeUsage);
+  std::printf("%s\n", EncodeText(args[0]).c_str());
+  return kExitOk;
+}
+
+int RunDecode(const Args& args) {
+  if (args.size() != 1) return Usage(kDecodeUsage);
+  std::string hex;
+  for (unsigned char byte : DecodeText(args[0])) {
+    constexpr char kDigits[] = "0123456789abcdef";
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 0x0F]);
+  }
+  std::printf("%s\n", hex.c_str());
+  return kExitOk;
+}
+
+int RunStrings(const Args& args) {
+  if (!args.empty()) return Usage(kStringsUsage);
+  std::vector<std::string> members;
+  for (int number = 0; number < kEncodedStringCount; ++number) {
+    members.push_back(Member(std::to_string(number), JsonString(GetEncodedStringW(number))));
+  }
+  PrintObject(members);
+  return kExitOk;
+}
+
+int RunSettings(const Args& args) {
+  std::vector<std::string> records;
+  std::string storage;
+  bool withStorage = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--storage") {
+      if (withStorage || i + 1 == args.size()) return Usage(kSettingsUsage);
+      withStorage = true;
+      storage = args[++i];
+    } else if (args[i].starts_with("--")) {
+      return Usage(kSettingsUsage);
+    } else {
+      records.push_back(args[i]);
+    }
+  }
+  if (records.size() != 1) return Usage(kSettingsUsage);
+
+  PayloadBuffer rawRecord;
+  if (!ReadFile(records.front(), rawRecord)) return Refuse("cannot read " + records.front());
+  BuildSettings settings;
+  ParseBuildSettings(rawRecord, settings);
+  std::vector<std::string> members = SettingsMembers(settings);
+
+  if (withStorage) {
+    // As at start-up: the file is looked at only in external storage mode.
+    PayloadBuffer workbook;
+    const bool accepted = (settings.flags & kFlagExternalStorage) != 0 &&
+                          LoadExternalStorage(storage, settings, rawRecord, workbook);
+    members = SettingsMembers(settings);
+    members.push_back(Member("storageAccepted", accepted ? "true" : "false"));
+    members.push_back(Member("workbookBytes", std::to_string(workbook.size())));
+  }
+  PrintObject(members);
+  return kExitOk;
+}
+
+}  // namespace brisk::tool
