@@ -14,6 +14,8 @@
 
 namespace brisk {
 
+// kApplicationTitleSlot carries the suffix because the encoded string table
+// already names its own application title text kApplicationTitle.
 enum MessageSlot : int {
   kOkBtnTitle = 3,
   kCancelBtnTitle = 4,
@@ -25,7 +27,7 @@ enum MessageSlot : int {
   kAppPasswordProtected = 14,
   kPasswordWord = 15,
   kPasswordIsIncorrect = 16,
-  kApplicationTitle = 21,
+  kApplicationTitleSlot = 21,
   kAppVerInfo = 37,
   kAboutWord = 38,
   kAppAlreadyStarted = 41,
@@ -48,7 +50,7 @@ inline constexpr std::array<MessageKey, 14> kMessageKeys = {{
     {kAppPasswordProtected, "APP_PASSWORD_PROTECTED"},
     {kPasswordWord, "PASSWORD_WORD"},
     {kPasswordIsIncorrect, "PASSWORD_IS_INCORRECT"},
-    {kApplicationTitle, "APPLICATION_TITLE"},
+    {kApplicationTitleSlot, "APPLICATION_TITLE"},
     {kAppVerInfo, "APP_VER_INFO"},
     {kAboutWord, "ABOUT_WORD"},
     {kAppAlreadyStarted, "APP_ALREADY_STARTED"},

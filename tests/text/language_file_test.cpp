@@ -1,0 +1,179 @@
+// The text form of the message table.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <random>
+#include <string>
+
+#include "resource_builder.h"
+#include "text/language_file.h"
+#include "text/message_table.h"
+
+namespace brisk {
+namespace {
+
+using namespace std::string_literals;
+
+// The stored text of EULA_TITLE after reading `file`, if any.
+std::optional<std::string> EulaTitle(std::string_view file) {
+  MessageTable table;
+  table.LoadFromLanguageText(file);
+  auto found = table.Texts().find(kEulaTitle);
+  if (found == table.Texts().end()) return std::nullopt;
+  return found->second;
+}
+
+struct FormCase {
+  const char* name;
+  std::string file;
+  std::optional<std::string> eulaTitle;
+};
+
+class TextForm : public testing::TestWithParam<FormCase> {};
+
+TEST_P(TextForm, EulaTitle) { EXPECT_EQ(EulaTitle(GetParam().file), GetParam().eulaTitle); }
+
+const FormCase kFormCases[] = {
+    {"Plain", "[content]\nEULA_TITLE=Licence\n", "Licence"},
+    {"NoFinalLineFeed", "[content]\nEULA_TITLE=Licence", "Licence"},
+    {"BlankBeforeEquals", "[content]\nEULA_TITLE =Licence\n", std::nullopt},
+    {"BlanksAfterEqualsSkipped", "[content]\nEULA_TITLE= \t Licence\n", "Licence"},
+    {"TrailingBlanksKept", "[content]\nEULA_TITLE=Licence \t\n", "Licence \t"},
+    {"OnlyBlanksIsEmpty", "[content]\nEULA_TITLE=  \t\n", std::nullopt},
+    {"EmptyValue", "[content]\nEULA_TITLE=\n", std::nullopt},
+    {"LeadingBlanksBeforeKey", "[content]\n \t EULA_TITLE=Licence\n", "Licence"},
+    {"ValueWithEquals", "[content]\nEULA_TITLE=a=b\n", "a=b"},
+    {"Comment", "[content]\n;EULA_TITLE=Licence\n", std::nullopt},
+    {"SemicolonAfterBlanksIsPartOfTheKey", "[content]\n ;EULA_TITLE=Licence\n", std::nullopt},
+    {"KeyIsCaseSensitive", "[content]\nEula_Title=Licence\n", std::nullopt},
+    {"FirstEntryWins", "[content]\nEULA_TITLE=first\nEULA_TITLE=second\n", "first"},
+    {"EmptyFirstEntryHidesTheSecond", "[content]\nEULA_TITLE=\nEULA_TITLE=second\n", std::nullopt},
+    {"ContentTwiceOnlyFirstRead", "[content]\nWARNING_TITLE=w\n[content]\nEULA_TITLE=second\n", std::nullopt},
+    {"ContentTwiceFirstWins", "[content]\nEULA_TITLE=first\n[content]\nEULA_TITLE=second\n", "first"},
+    {"OtherSectionIgnored", "[other]\nEULA_TITLE=Licence\n", std::nullopt},
+    {"BeforeAnyHeaderIgnored", "EULA_TITLE=Licence\n[content]\n", std::nullopt},
+    {"SectionNameCaseSensitive", "[Content]\nEULA_TITLE=Licence\n", std::nullopt},
+    {"SectionNameLeadingBlanksRemoved", "  [ \tcontent]\nEULA_TITLE=Licence\n", "Licence"},
+    {"SectionNameTrailingBlankKept", "[content ]\nEULA_TITLE=Licence\n", std::nullopt},
+    {"TextAfterBracketIgnored", "[content] trailing\nEULA_TITLE=Licence\n", "Licence"},
+    {"EmptyHeaderKeepsSection", "[content]\n[]\nEULA_TITLE=Licence\n", "Licence"},
+    {"BlankHeaderKeepsSection", "[content]\n[  ]\nEULA_TITLE=Licence\n", "Licence"},
+    {"EmptyHeaderKeepsOtherSection", "[other]\n[]\nEULA_TITLE=Licence\n[content]\n", std::nullopt},
+    {"UnclosedHeaderIsAnEntry", "[content]\n[EULA_TITLE=x\nEULA_TITLE=Licence\n", "Licence"},
+    {"EmptyKeyIgnored", "[content]\n=x\nEULA_TITLE=Licence\n", "Licence"},
+    {"CrLf", "[content]\r\nEULA_TITLE=Licence\r\n", "Licence"},
+    {"CutAtLastCarriageReturn", "[content]\nEULA_TITLE=a\rb\rc\n", "a\rb"},
+    {"CarriageReturnWithoutLineFeed", "[content]\nEULA_TITLE=a\rb", "a"},
+    {"CarriageReturnOnlyLinesAreOneLine", "[content]\rEULA_TITLE=Licence\r", std::nullopt},
+    {"ZeroByteEndsTheLine", "[content]\nEULA_TITLE=ab\0cd\nWARNING_TITLE=w\n"s, "ab"},
+    {"EscapeKeptInStore", "[content]\nEULA_TITLE=a\\nb\n", "a\\nb"},
+    {"Utf8Kept", "[content]\nEULA_TITLE=Lizenz\xC3\xA4\n", "Lizenz\xC3\xA4"},
+    {"EmptyFile", "", std::nullopt},
+    {"OnlyHeader", "[content]", std::nullopt},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, TextForm, testing::ValuesIn(kFormCases),
+                         [](const testing::TestParamInfo<FormCase>& info) { return info.param.name; });
+
+TEST(TextForm, EveryKeyGoesToItsSlot) {
+  std::string file = "[content]\n";
+  for (const MessageKey& key : kMessageKeys) file += std::string(key.name) + "=text " + std::to_string(key.slot) + "\n";
+  MessageTable table;
+  table.LoadFromLanguageText(file);
+  ASSERT_EQ(table.Texts().size(), kMessageKeys.size());
+  for (const MessageKey& key : kMessageKeys) EXPECT_EQ(table.Texts().at(key.slot), "text " + std::to_string(key.slot));
+}
+
+TEST(TextForm, UnknownKeysAreNotStored) {
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\nSOME_OTHER_KEY=x\n20=y\n");
+  EXPECT_TRUE(table.Texts().empty());
+}
+
+// A line longer than a piece goes on as a line of its own.
+TEST(TextForm, LongLinesAreReadInPiecesOf4095Bytes) {
+  const std::string prefix = "EULA_TITLE=";
+  const std::string value(kLanguageLinePiece - prefix.size(), 'a');
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\n" + prefix + value + "WARNING_TITLE=w\nOK_BTN_TITLE=ok\n");
+  EXPECT_EQ(table.Texts().at(kEulaTitle), value);
+  EXPECT_EQ(table.Texts().at(kWarningTitle), "w");
+  EXPECT_EQ(table.Texts().at(kOkBtnTitle), "ok");
+}
+
+TEST(TextForm, LineOfExactlyOnePieceIsWhole) {
+  const std::string prefix = "EULA_TITLE=";
+  const std::string value(kLanguageLinePiece - prefix.size() - 1, 'a');
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\n" + prefix + value + "\nWARNING_TITLE=w\n");
+  EXPECT_EQ(table.Texts().at(kEulaTitle), value);
+  EXPECT_EQ(table.Texts().at(kWarningTitle), "w");
+}
+
+TEST(TextForm, SectionsAreKeptInFileOrder) {
+  auto sections = ParseLanguageText("a=1\n[one]\nb=2\n[two]\nc=3\n[one]\nd=4\n");
+  ASSERT_EQ(sections.size(), 4u);
+  EXPECT_EQ(sections[0].name, "");
+  EXPECT_EQ(sections[3].name, "one");
+  EXPECT_EQ(*FindEntry(sections[3], "d"), "4");
+  EXPECT_EQ(FindSection(sections, "one"), &sections[1]);
+  EXPECT_EQ(FindSection(sections, "three"), nullptr);
+}
+
+TEST(TextForm, TheTableIsNeverCleared) {
+  MessageTable table;
+  test::ResourceBuilder resource;
+  resource.Header(2).Entry(kWarningTitle, "from resource").Entry(kEulaTitle, "old");
+  ByteReader reader(resource.Data());
+  table.LoadFromResource(reader);
+  table.LoadFromLanguageText("[content]\nEULA_TITLE=new\nWARNING_TITLE=\n");
+  EXPECT_EQ(table.Texts().at(kWarningTitle), "from resource");
+  EXPECT_EQ(table.Texts().at(kEulaTitle), "new");
+}
+
+class LanguageFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device random;
+    folder_ = std::filesystem::temp_directory_path() /
+              ("brisk_text_" + std::to_string(random()) + "_" + std::to_string(random()));
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override {
+    std::error_code error;
+    std::filesystem::remove_all(folder_, error);
+  }
+  std::filesystem::path Write(const std::filesystem::path& name, std::string_view bytes) {
+    std::filesystem::path path = folder_ / name;
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(LanguageFile, LoadsAFile) {
+  MessageTable table;
+  table.LoadFromFile(Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n"));
+  EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
+}
+
+TEST_F(LanguageFile, LoadsAFileWithANonAsciiPath) {
+  MessageTable table;
+  table.LoadFromFile(Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n"));
+  EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
+}
+
+TEST_F(LanguageFile, MissingEmptyOrFolderPathChangesNothing) {
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
+  table.LoadFromFile({});
+  table.LoadFromFile(folder_ / "missing.ini");
+  table.LoadFromFile(folder_);
+  EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
+}
+
+}  // namespace
+}  // namespace brisk

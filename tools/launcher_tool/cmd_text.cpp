@@ -1,0 +1,118 @@
+// messages and expand: the message table and the text macros.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <utf8.h>
+
+#include "commands.h"
+#include "json.h"
+#include "text/byte_reader.h"
+#include "text/macro_table.h"
+#include "text/message_table.h"
+
+namespace brisk::tool {
+
+namespace {
+
+constexpr const char* kMessagesUsage = "messages FILE [--text-form]";
+constexpr const char* kExpandUsage = "expand [--macro NAME=VALUE]... TEXT";
+
+bool ReadFile(const std::string& name, std::string& bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(name, error)) return false;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return false;
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+void PrintTexts(const MessageTable::TextMap& texts) {
+  if (texts.empty()) {
+    std::printf("{}\n");
+    return;
+  }
+  std::printf("{\n");
+  std::size_t left = texts.size();
+  for (const auto& [slot, text] : texts) {
+    std::printf("  \"%d\": %s%s\n", static_cast<int>(slot), JsonBytes(text).c_str(), --left > 0 ? "," : "");
+  }
+  std::printf("}\n");
+}
+
+bool ToUtf16(const std::string& utf8, std::u16string& out) {
+  if (!utf8::is_valid(utf8.begin(), utf8.end())) return false;
+  out.clear();
+  utf8::utf8to16(utf8.begin(), utf8.end(), std::back_inserter(out));
+  return true;
+}
+
+}  // namespace
+
+int RunMessages(const Args& args) {
+  bool textForm = false;
+  std::vector<std::string> files;
+  for (const std::string& arg : args) {
+    if (arg == "--text-form") {
+      textForm = true;
+    } else if (arg.starts_with("--")) {
+      return Usage(kMessagesUsage);
+    } else {
+      files.push_back(arg);
+    }
+  }
+  if (files.size() != 1) return Usage(kMessagesUsage);
+
+  std::string bytes;
+  if (!ReadFile(files.front(), bytes)) return Refuse("cannot read " + files.front());
+  MessageTable table;
+  if (textForm) {
+    table.LoadFromLanguageText(bytes);
+  } else {
+    ByteReader reader(bytes.data(), bytes.size());
+    table.LoadFromResource(reader);
+  }
+  PrintTexts(table.Texts());
+  return kExitOk;
+}
+
+int RunExpand(const Args& args) {
+  MacroTable macros;
+  std::vector<std::string> texts;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || !arg.starts_with("--")) {
+      texts.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--macro" && i + 1 < args.size()) {
+      const std::string& definition = args[++i];
+      std::size_t equals = definition.find('=');
+      if (equals == std::string::npos) return Usage(kExpandUsage);
+      std::u16string name;
+      std::u16string value;
+      if (!ToUtf16(definition.substr(0, equals), name) || !ToUtf16(definition.substr(equals + 1), value)) {
+        return Refuse("a macro name or value is not valid UTF-8");
+      }
+      macros.SetMacro(std::move(name), std::move(value));
+    } else {
+      return Usage(kExpandUsage);
+    }
+  }
+  if (texts.size() != 1) return Usage(kExpandUsage);
+
+  std::u16string text;
+  if (!ToUtf16(texts.front(), text)) return Refuse("text is not valid UTF-8");
+  std::u16string expanded = macros.ExpandW(text);
+  std::string out;
+  utf8::utf16to8(expanded.begin(), expanded.end(), std::back_inserter(out));
+  out.push_back('\n');
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return kExitOk;
+}
+
+}  // namespace brisk::tool
