@@ -1,0 +1,114 @@
+// The host application's automation object: creation, the members the
+// launcher uses (each by its fixed dispatch id), its version, bitness,
+// installation and main window.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "host/com_ref.h"
+#include "host/host_file_version.h"
+
+namespace brisk {
+
+// Dispatch ids of the application object.
+enum HostDispatchId : DISPID {
+  kDispVisible = 558,
+  kDispCaption = 139,
+  kDispInstallPath = 291,
+  kDispVersion = 392,
+  kDispWorkbooks = 572,
+  kDispProductCode = 1798,
+  kDispLanguageSettings = 1801,
+  kDispIntProperty1209 = 1209,
+  kDispMainWindowHandle = 1950,
+  kDispDisplayAlerts = 343,
+  kDispUserControl = 1210,
+  kDispIntProperty2788 = 2788,
+  kDispQuit = 302,
+};
+
+// Dispatch ids of the workbooks collection and the language-settings object.
+enum HostCollectionDispatchId : DISPID {
+  kDispWorkbooksOpen = 682,
+  kDispWorkbooksClose = 277,
+  kDispLanguageId = 1,
+};
+
+// The argument of the language-settings member that asks for the user
+// interface language.
+constexpr LONG kLanguageIdUserInterface = 2;
+
+// Starts the host by the ProgID of encoded string 44 as a local server.
+// Returns the first failing HRESULT; on success `*application` holds a new
+// reference that the caller owns. An exception inside leaves `*application`
+// null and gives S_OK, so that the first member call fails with E_POINTER.
+HRESULT CreateHostApplication(IDispatch** application);
+
+// A view of the application object that does not own the reference (the
+// launcher core owns it and releases it: field cleared first, then Release).
+// Every member call that fails raises _com_error; a null object fails with
+// E_POINTER.
+class HostApplication {
+ public:
+  explicit HostApplication(IDispatch* application) : application_(application) {}
+
+  IDispatch* get() const { return application_; }
+
+  void SetVisible(bool visible) const;
+  // Empty when the host returns no text.
+  std::wstring GetCaption() const;
+  void SetCaption(const std::wstring& caption) const;
+  std::wstring GetInstallPath() const;
+  std::wstring GetVersionText() const;
+  // The workbooks collection, or null when the host returns none.
+  ComRef<IDispatch> GetWorkbooks() const;
+  std::wstring GetProductCode() const;
+  // Member 1 of the language-settings object read with the argument 2; 0
+  // when the answer is not a VT_I4.
+  std::int32_t GetUiLanguageId() const;
+  std::int32_t GetIntProperty1209() const;
+  HWND GetMainWindowHandle() const;
+  void SetDisplayAlerts(bool alerts) const;
+  void SetUserControl(bool userControl) const;
+  // A _com_error from this member is caught and dropped.
+  void PutIntProperty2788(std::int32_t value) const;
+  void Quit() const;
+
+  // GetWorkbooks, then opens `path` with 13 arguments (the other twelve
+  // missing). Returns whether a workbook object came back; it is released at
+  // once. A failing open is not raised.
+  bool OpenWorkbook(const std::wstring& path) const;
+  // Closes every workbook through the workbooks collection.
+  void CloseAll() const;
+
+  // hostMajorVersion: the leading number of GetVersionText(), 0 for none.
+  int GetMajorVersion() const;
+  // The product-code test; false below major version 14 without asking.
+  bool IsHost64Bit(int hostMajorVersion) const;
+  // The installation check: the file version of the host executable (encoded
+  // string 56) in GetInstallPath(); all zero when the folder or the file is
+  // missing or the file has no version information.
+  HostFileVersion GetInstalledHostFileVersion() const;
+  // The host's main window: by class and caption below major version 14,
+  // else by the reported handle's process and the class (and caption when
+  // several windows qualify).
+  HWND FindHostWindow(int hostMajorVersion) const;
+
+ private:
+  IDispatch* application_;
+};
+
+// Members of the workbooks collection.
+// Opens `path` (locale LOCALE_SYSTEM_DEFAULT, 13 arguments); the workbook,
+// or null when the call failed or returned no object.
+ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path);
+void CloseWorkbooks(IDispatch* workbooks);
+
+// The fixed version block of `path`; all zero when it has none.
+HostFileVersion GetHostFileVersion(const std::wstring& path);
+
+}  // namespace brisk
