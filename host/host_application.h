@@ -45,7 +45,7 @@ constexpr LONG kLanguageIdUserInterface = 2;
 // Starts the host by the ProgID of encoded string 44 as a local server.
 // Returns the first failing HRESULT; on success `*application` holds a new
 // reference that the caller owns. An exception inside leaves `*application`
-// null and gives S_OK, so that the first member call fails with E_POINTER.
+// null and is reported as a failure (E_OUTOFMEMORY or E_UNEXPECTED).
 HRESULT CreateHostApplication(IDispatch** application);
 
 // A view of the application object that does not own the reference (the

@@ -1,0 +1,199 @@
+#include "host/host_application.h"
+
+#include <new>
+
+#include "host/com_text.h"
+#include "host/dispatch.h"
+#include "host/host_version.h"
+#include "host/product_code.h"
+#include "host/host_text.h"
+#include "payload/encoded_strings.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr int kOpenArgumentCount = 13;
+
+std::wstring GetText(IDispatch* object, DISPID dispid) {
+  UniqueBstr text;
+  DispatchGet(object, dispid, VT_BSTR, text.put());
+  return text.str();
+}
+
+void PutBool(IDispatch* object, DISPID dispid, bool value) {
+  DispatchPut(object, dispid, VT_BOOL, value ? 1 : 0);
+}
+
+std::int32_t GetInt(IDispatch* object, DISPID dispid) {
+  LONG value = 0;
+  DispatchGet(object, dispid, VT_I4, &value);
+  return value;
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+// An exception inside (no memory, a damaged text table) is reported as a
+// failure, so that the launch stops with its notice instead of going on with
+// no host.
+HRESULT CreateHostApplication(IDispatch** application) {
+  if (application == nullptr) return E_POINTER;
+  *application = nullptr;
+  try {
+    const std::wstring progId = HostText(kHostProgId);
+    CLSID classId{};
+    const HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
+    if (FAILED(hr)) return hr;
+    return CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                            reinterpret_cast<void**>(application));
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+void HostApplication::SetVisible(bool visible) const { PutBool(application_, kDispVisible, visible); }
+
+std::wstring HostApplication::GetCaption() const { return GetText(application_, kDispCaption); }
+
+void HostApplication::SetCaption(const std::wstring& caption) const {
+  const UniqueBstr text = MakeBstr(caption);
+  DispatchPut(application_, kDispCaption, VT_BSTR, text.get());
+}
+
+std::wstring HostApplication::GetInstallPath() const { return GetText(application_, kDispInstallPath); }
+
+std::wstring HostApplication::GetVersionText() const { return GetText(application_, kDispVersion); }
+
+ComRef<IDispatch> HostApplication::GetWorkbooks() const {
+  ComRef<IDispatch> workbooks;
+  DispatchGet(application_, kDispWorkbooks, VT_DISPATCH, workbooks.put());
+  return workbooks;
+}
+
+std::wstring HostApplication::GetProductCode() const { return GetText(application_, kDispProductCode); }
+
+std::int32_t HostApplication::GetUiLanguageId() const {
+  ComRef<IDispatch> languageSettings;
+  DispatchGet(application_, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
+  static const VARTYPE kParamTypes[] = {VT_I4, 0};
+  UniqueVariant language;
+  DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT,
+               language.get(), kParamTypes, kLanguageIdUserInterface);
+  return language->vt == VT_I4 ? language->lVal : 0;
+}
+
+std::int32_t HostApplication::GetIntProperty1209() const {
+  return GetInt(application_, kDispIntProperty1209);
+}
+
+HWND HostApplication::GetMainWindowHandle() const {
+  // Window handles are 32-bit values, also in a 64-bit process.
+  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application_, kDispMainWindowHandle)));
+}
+
+void HostApplication::SetDisplayAlerts(bool alerts) const {
+  PutBool(application_, kDispDisplayAlerts, alerts);
+}
+
+void HostApplication::SetUserControl(bool userControl) const {
+  PutBool(application_, kDispUserControl, userControl);
+}
+
+void HostApplication::PutIntProperty2788(std::int32_t value) const {
+  try {
+    DispatchPut(application_, kDispIntProperty2788, VT_I4, static_cast<LONG>(value));
+  } catch (const _com_error&) {
+  }
+}
+
+void HostApplication::Quit() const {
+  DispatchCall(application_, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+}
+
+bool HostApplication::OpenWorkbook(const std::wstring& path) const {
+  ComRef<IDispatch> workbooks = GetWorkbooks();
+  if (!workbooks) return false;
+  ComRef<IDispatch> workbook = brisk::OpenWorkbook(workbooks.get(), path);
+  workbooks.reset();
+  return static_cast<bool>(workbook);
+}
+
+void HostApplication::CloseAll() const {
+  ComRef<IDispatch> workbooks = GetWorkbooks();
+  if (workbooks) CloseWorkbooks(workbooks.get());
+}
+
+int HostApplication::GetMajorVersion() const {
+  const std::wstring version = GetVersionText();
+  return MajorVersionFromText(std::u16string_view(reinterpret_cast<const char16_t*>(version.data()),
+                                                  version.size()));
+}
+
+bool HostApplication::IsHost64Bit(int hostMajorVersion) const {
+  if (hostMajorVersion < kFirstMajorWithBitness) return false;
+  const std::wstring productCode = GetProductCode();
+  if (productCode.empty()) return false;
+  CLSID code{};
+  if (FAILED(CLSIDFromString(productCode.c_str(), &code))) return false;
+  return IsProductCode64Bit(code.Data4[0], code.Data4[1]);
+}
+
+HostFileVersion HostApplication::GetInstalledHostFileVersion() const {
+  std::wstring folder = GetInstallPath();
+  if (folder.empty()) return {};
+  std::wstring folderTest = folder;
+  if (folderTest.back() == L'\\') folderTest.pop_back();
+  if (folderTest.empty() || !IsFolder(folderTest)) return {};
+  if (folder.back() != L'\\') folder += L'\\';
+  const std::wstring executable = folder + HostText(kHostExeName);
+  if (!IsFile(executable)) return {};
+  return GetHostFileVersion(executable);
+}
+
+ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
+  if (workbooks == nullptr) return {};
+  VARIANT arguments[kOpenArgumentCount];
+  for (VARIANT& argument : arguments) {
+    VariantInit(&argument);
+    argument.vt = VT_ERROR;
+    argument.scode = DISP_E_PARAMNOTFOUND;
+  }
+  // The path is the first argument in call order, so the last one here.
+  UniqueBstr pathText = MakeBstr(path);
+  arguments[kOpenArgumentCount - 1].vt = VT_BSTR;
+  arguments[kOpenArgumentCount - 1].bstrVal = pathText.get();
+  DISPPARAMS params{arguments, nullptr, kOpenArgumentCount, 0};
+  UniqueVariant result;
+  EXCEPINFO exception{};
+  UINT argumentError = 0;
+  const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT,
+                                       DISPATCH_METHOD, &params, result.get(), &exception,
+                                       &argumentError);
+  SysFreeString(exception.bstrSource);
+  SysFreeString(exception.bstrDescription);
+  SysFreeString(exception.bstrHelpFile);
+  ComRef<IDispatch> workbook;
+  if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {
+    workbook.reset(result->pdispVal);
+    result.get()->vt = VT_EMPTY;
+  }
+  return workbook;
+}
+
+void CloseWorkbooks(IDispatch* workbooks) {
+  DispatchCall(workbooks, kDispWorkbooksClose, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+}
+
+}  // namespace brisk

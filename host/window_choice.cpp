@@ -1,0 +1,15 @@
+#include "host/window_choice.h"
+
+namespace brisk {
+
+std::uintptr_t ChooseHostWindow(std::uintptr_t reported,
+                                const std::vector<WindowCandidate>& candidates,
+                                std::u16string_view caption) {
+  if (candidates.size() == 1) return candidates.front().handle;
+  for (const WindowCandidate& candidate : candidates) {
+    if (candidate.title == caption) return candidate.handle;
+  }
+  return reported;
+}
+
+}  // namespace brisk
