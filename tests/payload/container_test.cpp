@@ -1,0 +1,244 @@
+#include "payload/container.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+
+#include "payload_fixtures.h"
+
+namespace brisk {
+namespace {
+
+using test::PutLe;
+
+PayloadBuffer Bytes(std::string_view text) { return PayloadBuffer(text.begin(), text.end()); }
+
+PayloadBuffer Pack(const PayloadBuffer& input) {
+  PayloadBuffer container;
+  EXPECT_TRUE(PackContainer(input.data(), input.size(), container));
+  return container;
+}
+
+PayloadBuffer RandomBytes(std::size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  PayloadBuffer bytes(size);
+  for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+struct RoundTripCase {
+  const char* name;
+  PayloadBuffer input;
+};
+
+class PayloadContainerRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(PayloadContainerRoundTrip, UnpackGivesThePackedBytesBack) {
+  const PayloadBuffer& input = GetParam().input;
+  const PayloadBuffer container = Pack(input);
+  PayloadBuffer unpacked{0xEE};
+  ASSERT_TRUE(UnpackContainer(container.data(), container.size(), unpacked));
+  EXPECT_EQ(unpacked, input);
+
+  PayloadBuffer inPlace = container;
+  EXPECT_TRUE(UnpackInPlace(inPlace));
+  EXPECT_EQ(inPlace, input);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Inputs, PayloadContainerRoundTrip,
+    ::testing::Values(RoundTripCase{"OneByte", {0x31}}, RoundTripCase{"Text", Bytes("abc abc abc abc")},
+                      RoundTripCase{"Random100k", RandomBytes(100 * 1024, 7)},
+                      RoundTripCase{"Zeros1M", PayloadBuffer(1 << 20, 0)}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PayloadContainer, PackWritesTheHeaderAndADefaultLevelZlibStream) {
+  const PayloadBuffer input = Bytes("hello, hello, hello");
+  const PayloadBuffer container = Pack(input);
+  ASSERT_GT(container.size(), kContainerHeaderSize + 2);
+  PayloadBuffer expectedHeader;
+  PutLe(expectedHeader, 0, kContainerMagic, 4);
+  PutLe(expectedHeader, 4, 24, 4);
+  PutLe(expectedHeader, 8, 0x100, 4);
+  PutLe(expectedHeader, 12, container.size() - 24, 4);
+  PutLe(expectedHeader, 16, input.size(), 4);
+  PutLe(expectedHeader, 20, 0, 4);
+  EXPECT_EQ(PayloadBuffer(container.begin(), container.begin() + 24), expectedHeader);
+  EXPECT_EQ(container[24], 0x78);
+  EXPECT_EQ(container[25], 0x9C);
+  EXPECT_EQ(container[0], 'Q');
+  EXPECT_EQ(container[1], 'Z');
+  EXPECT_EQ(container[2], 'H');
+  EXPECT_EQ(container[3], 0);
+}
+
+TEST(PayloadContainer, PackReplacesTheOutputAndMayReadFromIt) {
+  PayloadBuffer buffer = Bytes("pack me in place");
+  const PayloadBuffer original = buffer;
+  ASSERT_TRUE(PackContainer(buffer.data(), buffer.size(), buffer));
+  PayloadBuffer unpacked;
+  ASSERT_TRUE(UnpackContainer(buffer.data(), buffer.size(), unpacked));
+  EXPECT_EQ(unpacked, original);
+}
+
+TEST(PayloadContainer, EmptyInputPacksToAHeaderThatTheUnpackerRejects) {
+  PayloadBuffer container;
+  ASSERT_TRUE(PackContainer(nullptr, 0, container));
+  ASSERT_GE(container.size(), 24u);
+  EXPECT_EQ(container[16] | container[17] | container[18] | container[19], 0);
+  EXPECT_FALSE(IsContainerHeader(container.data(), container.size()));
+  PayloadBuffer out{1, 2, 3};
+  EXPECT_FALSE(UnpackContainer(container.data(), container.size(), out));
+  EXPECT_EQ(out, (PayloadBuffer{1, 2, 3}));
+}
+
+struct HeaderPatch {
+  const char* name;
+  std::size_t offset;
+  std::uint32_t value;
+  bool unpacks;
+};
+
+class PayloadContainerHeader : public ::testing::TestWithParam<HeaderPatch> {};
+
+// version and reserved are never checked, and packedSize only has to be
+// non-zero: the stream runs to the end of the buffer.
+TEST_P(PayloadContainerHeader, OnlyMagicHeaderSizeAndNonZeroSizesAreChecked) {
+  const PayloadBuffer input = Bytes("the quick brown fox jumps over the lazy dog");
+  PayloadBuffer container = Pack(input);
+  PutLe(container, GetParam().offset, GetParam().value, 4);
+  EXPECT_EQ(IsContainerHeader(container.data(), container.size()), GetParam().unpacks);
+  PayloadBuffer out{9};
+  EXPECT_EQ(UnpackContainer(container.data(), container.size(), out), GetParam().unpacks);
+  EXPECT_EQ(out, GetParam().unpacks ? input : PayloadBuffer{9});
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, PayloadContainerHeader,
+                         ::testing::Values(HeaderPatch{"Version", 8, 0x200, true},
+                                           HeaderPatch{"VersionZero", 8, 0, true},
+                                           HeaderPatch{"Reserved", 20, 0xDEADBEEF, true},
+                                           HeaderPatch{"PackedSizeWrong", 12, 3, true},
+                                           HeaderPatch{"PackedSizeHuge", 12, 0xFFFFFFFF, true},
+                                           HeaderPatch{"PackedSizeZero", 12, 0, false},
+                                           HeaderPatch{"UnpackedSizeZero", 16, 0, false},
+                                           HeaderPatch{"Magic", 0, 0x00485A52, false},
+                                           HeaderPatch{"HeaderSize", 4, 28, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PayloadContainer, FewerThanTwentyFourBytesAreNoContainer) {
+  PayloadBuffer container = Pack(Bytes("x"));
+  EXPECT_FALSE(IsContainerHeader(container.data(), 23));
+  PayloadBuffer out{5};
+  EXPECT_FALSE(UnpackContainer(container.data(), 23, out));
+  EXPECT_EQ(out, PayloadBuffer{5});
+  EXPECT_FALSE(IsContainerHeader(nullptr, 0));
+}
+
+TEST(PayloadContainer, HeaderCheckDoesNotLookAtTheStream) {
+  PayloadBuffer container = Pack(Bytes("abc"));
+  container.resize(24);
+  container.push_back(0xFF);
+  EXPECT_TRUE(IsContainerHeader(container.data(), container.size()));
+  PayloadBuffer out{5};
+  EXPECT_FALSE(UnpackContainer(container.data(), container.size(), out));
+  EXPECT_EQ(out, PayloadBuffer{5});
+}
+
+TEST(PayloadContainer, UnpackedSizeSmallerThanTheContentFailsAndKeepsTheRawBytes) {
+  const PayloadBuffer input = RandomBytes(1000, 3);
+  PayloadBuffer container = Pack(input);
+  PutLe(container, 16, input.size() - 1, 4);
+  PayloadBuffer out{7, 7};
+  EXPECT_FALSE(UnpackContainer(container.data(), container.size(), out));
+  EXPECT_EQ(out, (PayloadBuffer{7, 7}));
+
+  PayloadBuffer inPlace = container;
+  EXPECT_TRUE(UnpackInPlace(inPlace));
+  EXPECT_EQ(inPlace, container);
+}
+
+TEST(PayloadContainer, UnpackedSizeLargerThanTheContentGivesExactlyTheContent) {
+  const PayloadBuffer input = Bytes("short");
+  PayloadBuffer container = Pack(input);
+  PutLe(container, 16, 4096, 4);
+  PayloadBuffer out;
+  ASSERT_TRUE(UnpackContainer(container.data(), container.size(), out));
+  EXPECT_EQ(out, input);
+}
+
+// A header may claim up to 4 GiB. The unpacker must neither crash nor throw;
+// a stream that really holds the content still unpacks, a broken one does not.
+TEST(PayloadContainer, HugeUnpackedSizeNeitherCrashesNorThrows) {
+  const PayloadBuffer input = Bytes("tiny content behind a huge claim");
+  PayloadBuffer container = Pack(input);
+  PutLe(container, 16, 0xFFFFFFFF, 4);
+  PayloadBuffer out{1};
+  ASSERT_NO_THROW(EXPECT_TRUE(UnpackContainer(container.data(), container.size(), out)));
+  EXPECT_EQ(out, input);
+
+  container.back() ^= 0xFF;  // Adler-32 trailer
+  PayloadBuffer untouched{1};
+  ASSERT_NO_THROW(EXPECT_FALSE(UnpackContainer(container.data(), container.size(), untouched)));
+  EXPECT_EQ(untouched, PayloadBuffer{1});
+}
+
+TEST(PayloadContainer, CorruptOrTruncatedStreamsFailAndLeaveTheOutputAlone) {
+  const PayloadBuffer input = RandomBytes(5000, 11);
+  const PayloadBuffer container = Pack(input);
+
+  PayloadBuffer badChecksum = container;
+  badChecksum.back() ^= 0x01;
+  PayloadBuffer truncated(container.begin(), container.end() - 10);
+  PayloadBuffer badZlibHeader = container;
+  badZlibHeader[24] = 0x00;
+
+  for (const PayloadBuffer* broken : {&badChecksum, &truncated, &badZlibHeader}) {
+    PayloadBuffer out{4, 2};
+    EXPECT_FALSE(UnpackContainer(broken->data(), broken->size(), out));
+    EXPECT_EQ(out, (PayloadBuffer{4, 2}));
+    PayloadBuffer inPlace = *broken;
+    EXPECT_TRUE(UnpackInPlace(inPlace));
+    EXPECT_EQ(inPlace, *broken);
+  }
+}
+
+TEST(PayloadContainer, UnpackMayReadFromItsOwnOutput) {
+  const PayloadBuffer input = RandomBytes(3000, 5);
+  PayloadBuffer buffer = Pack(input);
+  ASSERT_TRUE(UnpackContainer(buffer.data(), buffer.size(), buffer));
+  EXPECT_EQ(buffer, input);
+}
+
+TEST(PayloadContainer, RawDataPassesThroughUnpackInPlace) {
+  PayloadBuffer oneByte{'1'};
+  EXPECT_TRUE(UnpackInPlace(oneByte));
+  EXPECT_EQ(oneByte, PayloadBuffer{'1'});
+
+  PayloadBuffer picture = RandomBytes(300, 1);
+  const PayloadBuffer original = picture;
+  EXPECT_TRUE(UnpackInPlace(picture));
+  EXPECT_EQ(picture, original);
+}
+
+TEST(PayloadContainer, UnpackInPlaceOfAnEmptyBufferFails) {
+  PayloadBuffer empty;
+  EXPECT_FALSE(UnpackInPlace(empty));
+  EXPECT_TRUE(empty.empty());
+}
+
+// A stream of no bytes behind a header that claims some: zlib succeeds, the
+// buffer ends up empty, and UnpackInPlace reports that.
+TEST(PayloadContainer, UnpackInPlaceReportsAnEmptyResult) {
+  PayloadBuffer container;
+  ASSERT_TRUE(PackContainer(nullptr, 0, container));
+  PutLe(container, 16, 10, 4);
+  ASSERT_TRUE(IsContainerHeader(container.data(), container.size()));
+  EXPECT_FALSE(UnpackInPlace(container));
+  EXPECT_TRUE(container.empty());
+}
+
+}  // namespace
+}  // namespace brisk
