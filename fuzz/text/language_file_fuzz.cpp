@@ -1,0 +1,32 @@
+// The text form of the message table.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "text/language_file.h"
+#include "text/message_table.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+  auto sections = brisk::ParseLanguageText(bytes);
+  if (sections.empty() || !sections.front().name.empty()) std::abort();
+  for (std::size_t i = 0; i < sections.size(); ++i) {
+    const auto& section = sections[i];
+    if (i > 0 && (section.name.empty() || section.name.front() == ' ' || section.name.front() == '\t')) std::abort();
+    for (const auto& entry : section.entries) {
+      if (entry.key.empty() || entry.key.find('=') != std::string::npos) std::abort();
+      if (entry.key.size() + entry.value.size() >= brisk::kLanguageLinePiece) std::abort();
+      if (entry.value.find('\n') != std::string::npos || entry.value.find('\0') != std::string::npos) std::abort();
+    }
+  }
+
+  brisk::MessageTable table;
+  table.LoadFromLanguageText(bytes);
+  for (const auto& [slot, text] : table.Texts()) {
+    if (text.empty() || text.front() == ' ' || text.front() == '\t') std::abort();
+    table.TextW(slot);
+  }
+  return 0;
+}
