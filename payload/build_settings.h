@@ -57,6 +57,8 @@ struct BuildSettings {
   std::u16string partCText;       // part C, decoded; not used by the launcher
   std::u16string partIText;       // part I, decoded; not used by the launcher
   PayloadBuffer trailingList;     // what follows part I, when two bytes or more
+
+  bool operator==(const BuildSettings&) const = default;
 };
 
 // Unpacks `record` in place when it is a valid container, then parses it into

@@ -1,0 +1,61 @@
+// The settings record parser followed by the external storage file.
+//
+// Input: a 16-bit little-endian record length, the record, and the rest as
+// the content of the external storage file.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "payload/build_settings.h"
+#include "payload/byte_order.h"
+#include "payload/container.h"
+
+namespace {
+
+const std::filesystem::path& StorageFile() {
+  static const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("brisk_fuzz_storage_" + std::to_string(getpid()) + ".qstg");
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using brisk::PayloadBuffer;
+  if (size < 2) return 0;
+  const std::size_t recordBytes = std::min<std::size_t>(data[0] | (data[1] << 8), size - 2);
+  PayloadBuffer rawRecord(data + 2, data + 2 + recordBytes);
+  {
+    std::ofstream file(StorageFile(), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(data + 2 + recordBytes),
+               static_cast<std::streamsize>(size - 2 - recordBytes));
+  }
+
+  brisk::BuildSettings settings;
+  if (!brisk::ParseBuildSettings(rawRecord, settings)) std::abort();
+  if (settings.storedPassword.size() * 2 > rawRecord.size()) std::abort();
+
+  // Parsing is a pure function of the unpacked record.
+  if (!brisk::IsContainerHeader(rawRecord.data(), rawRecord.size())) {
+    PayloadBuffer copy = rawRecord;
+    brisk::BuildSettings again;
+    brisk::ParseBuildSettings(copy, again);
+    if (!(again == settings) || copy != rawRecord) std::abort();
+  }
+
+  const brisk::BuildSettings before = settings;
+  const PayloadBuffer recordBefore = rawRecord;
+  PayloadBuffer workbook{0xEC};
+  const bool accepted = brisk::LoadExternalStorage(StorageFile(), settings, rawRecord, workbook);
+  if (!accepted && (!(settings == before) || rawRecord != recordBefore || workbook != PayloadBuffer{0xEC})) {
+    std::abort();
+  }
+  if (accepted && workbook.size() != brisk::le::ReadU32(data + 2 + recordBytes + 32)) std::abort();
+  return 0;
+}
