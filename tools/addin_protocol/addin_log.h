@@ -1,0 +1,124 @@
+// The stand-in add-in's log: one JSON object per line, each with a running
+// "seq" number and a "kind". The add-in writes it; tests and the conformance
+// check read it.
+//
+//   attach   DummyFunc9 was called: code, application (non-null), third,
+//            windows (host windows subclassed), process, bits, module
+//   cmdfile  the command-line file beside the add-in: path, found, lineFeed,
+//            commandLine, workbookPath, workbookExists
+//   message  a window message of the WM_USER range on a subclassed window:
+//            order (1, 2, ... per attach), msg, wParam, lParam, delivery,
+//            visible (the window's visibility then), window (its handle)
+//   events   after message 1159: pid, close and ready (the names built),
+//            closeExists, readyExists
+//   signal   event ("ready" or "close"), action, delayMs, state
+//   call     an export other than DummyFunc9 was called: function
+//   note     anything else worth knowing (configuration faults): text
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisk::addin {
+
+// How a message reached the window procedure.
+enum class Delivery {
+  Send,      // SendMessage from another thread: the sender waited for the reply
+  Notify,    // SendNotifyMessage: the sender did not wait
+  Callback,  // SendMessageCallback: the sender did not wait
+  Post,      // taken from the message queue
+  Direct,    // called by the window's own thread (SendMessage or CallWindowProc)
+};
+
+std::string_view DeliveryName(Delivery delivery);
+std::optional<Delivery> ParseDelivery(std::string_view name);
+
+struct AttachRecord {
+  std::uint64_t seq = 0;
+  std::int64_t code = 0;
+  bool application = false;
+  std::int64_t third = 0;
+  int windows = 0;
+  std::uint32_t process = 0;
+  int bits = 0;
+  std::string module;
+};
+
+struct CommandFileRecord {
+  std::uint64_t seq = 0;
+  std::string path;
+  bool found = false;
+  bool lineFeed = false;
+  std::string commandLine;
+  std::string workbookPath;
+  bool workbookExists = false;
+};
+
+struct MessageRecord {
+  std::uint64_t seq = 0;
+  int order = 0;
+  std::uint32_t number = 0;
+  std::uint64_t wParam = 0;
+  std::int64_t lParam = 0;
+  Delivery delivery = Delivery::Send;
+  bool visible = false;
+  std::uint64_t window = 0;
+};
+
+struct EventsRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t pid = 0;
+  std::string closeName;
+  std::string readyName;
+  bool closeExists = false;
+  bool readyExists = false;
+};
+
+struct SignalRecord {
+  std::uint64_t seq = 0;
+  std::string event;   // "ready" or "close"
+  std::string action;  // "signal", "delay" or "never"
+  std::uint32_t delayMs = 0;
+  // "scheduled", "signalled", "skipped" (never), "missing" (no event),
+  // "failed" (SetEvent failed)
+  std::string state;
+};
+
+struct CallRecord {
+  std::uint64_t seq = 0;
+  std::string function;
+};
+
+struct NoteRecord {
+  std::uint64_t seq = 0;
+  std::string text;
+};
+
+std::string FormatLogLine(const AttachRecord& record);
+std::string FormatLogLine(const CommandFileRecord& record);
+std::string FormatLogLine(const MessageRecord& record);
+std::string FormatLogLine(const EventsRecord& record);
+std::string FormatLogLine(const SignalRecord& record);
+std::string FormatLogLine(const CallRecord& record);
+std::string FormatLogLine(const NoteRecord& record);
+
+struct AddinLog {
+  std::vector<AttachRecord> attaches;
+  std::vector<CommandFileRecord> commandFiles;
+  std::vector<MessageRecord> messages;
+  std::vector<EventsRecord> events;
+  std::vector<SignalRecord> signals;
+  std::vector<CallRecord> calls;
+  std::vector<NoteRecord> notes;
+  // Lines that could not be read, each with its line number.
+  std::vector<std::string> faults;
+};
+
+// Reads a whole log. Empty lines are skipped; a last line without its line
+// feed is read too.
+AddinLog ParseAddinLog(std::string_view text);
+
+}  // namespace brisk::addin

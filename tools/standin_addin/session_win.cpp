@@ -1,0 +1,214 @@
+#include "session_win.h"
+
+#include <cwchar>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "host_windows_win.h"
+#include "payload/encoded_strings.h"
+#include "standin_addin.h"
+#include "tools/addin_protocol/command_file.h"
+#include "tools/addin_protocol/embedded_config.h"
+#include "tools/addin_protocol/handover_contract.h"
+#include "wide_utf8_win.h"
+
+namespace brisk::addin {
+
+namespace {
+
+constexpr ConfigSlot EmptyConfigSlot() {
+  ConfigSlot slot{};
+  for (std::size_t i = 0; i < kConfigSlotMarkerBytes; ++i) slot.marker[i] = kConfigSlotMarker[i];
+  return slot;
+}
+
+// Tests write a configuration path here in their copy of the image; volatile,
+// so that every read looks at the image as it was loaded.
+__attribute__((used)) volatile ConfigSlot gConfigSlot = EmptyConfigSlot();
+
+std::mutex gSessionMutex;
+std::shared_ptr<Session> gSession;
+
+std::wstring Wide(const std::u16string& text) {
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring OwnModulePath() {
+  HMODULE self = nullptr;
+  // Pinned: the subclassed windows, the queue hooks and the delayed signals
+  // all run code of this module for as long as the host lives.
+  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                     reinterpret_cast<LPCWSTR>(&OwnModulePath), &self);
+  std::wstring path(32768, L'\0');
+  path.resize(GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size())));
+  return path;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+  UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) content.append(buffer, read);
+  return content;
+}
+
+std::wstring EmbeddedConfigFile() {
+  std::wstring path;
+  for (std::size_t i = 0; i < kConfigSlotPathUnits && gConfigSlot.path[i]; ++i) {
+    path.push_back(static_cast<wchar_t>(gConfigSlot.path[i]));
+  }
+  return path;
+}
+
+// The configuration beside the module wins over the one named in the image.
+std::wstring ConfigFile(const std::wstring& modulePath) {
+  const std::size_t dot = modulePath.find_last_of(L'.');
+  const std::size_t slash = modulePath.find_last_of(L"\\/");
+  const std::wstring stem =
+      dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? modulePath.substr(0, dot) : modulePath;
+  const std::wstring beside = stem + kConfigExtension;
+  if (GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
+  return EmbeddedConfigFile();
+}
+
+bool Exists(const std::wstring& path) {
+  return !path.empty() && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void RecordCommandFile(LogFile& log, const std::wstring& folder) {
+  CommandFileRecord record;
+  const std::wstring path = folder + Wide(GetEncodedStringW(kCommandLineFileName));
+  record.path = Utf8ForLog(path);
+  if (const auto bytes = ReadWholeFile(path)) {
+    const CommandFileContent content = SplitCommandFile(*bytes);
+    record.found = true;
+    record.lineFeed = content.lineFeed;
+    record.commandLine = content.commandLine;
+    record.workbookPath = content.workbookPath;
+    record.workbookExists = Exists(WideFromUtf8(content.workbookPath));
+  }
+  log.Write(std::move(record));
+}
+
+std::wstring EventName(int format, std::uint32_t processId) {
+  wchar_t name[512] = {};
+  std::swprintf(name, 512, Wide(GetEncodedStringW(format)).c_str(), processId);
+  return name;
+}
+
+UniqueHandle OpenNamedEvent(const std::wstring& name) {
+  if (name.empty()) return UniqueHandle();
+  return UniqueHandle(OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name.c_str()));
+}
+
+}  // namespace
+
+std::shared_ptr<Session> CurrentSession() {
+  std::lock_guard<std::mutex> lock(gSessionMutex);
+  return gSession;
+}
+
+void SetCurrentSession(std::shared_ptr<Session> session) {
+  std::lock_guard<std::mutex> lock(gSessionMutex);
+  gSession = std::move(session);
+}
+
+void Session::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery) {
+  MessageRecord record;
+  record.order = ++order_;
+  record.number = message;
+  record.wParam = static_cast<std::uint64_t>(wParam);
+  record.lParam = static_cast<std::int64_t>(lParam);
+  record.delivery = delivery;
+  record.visible = IsWindowVisible(window) != FALSE;
+  record.window = reinterpret_cast<std::uintptr_t>(window);
+  log_->Write(record);
+
+  if (message == kMsgLauncherProcess) OpenEvents(static_cast<std::uint32_t>(wParam));
+  if (message == kMsgHandOver) SignalAfterHandOver();
+}
+
+void Session::OpenEvents(std::uint32_t launcherProcessId) {
+  closeName_ = EventName(kCloseEventFormat, launcherProcessId);
+  readyName_ = EventName(kReadyEventFormat, launcherProcessId);
+  closeEvent_ = OpenNamedEvent(closeName_);
+  readyEvent_ = OpenNamedEvent(readyName_);
+  log_->Write(EventsRecord{0, launcherProcessId, Utf8ForLog(closeName_), Utf8ForLog(readyName_),
+                           static_cast<bool>(closeEvent_), static_cast<bool>(readyEvent_)});
+}
+
+void Session::SignalAfterHandOver() {
+  Signal("ready", readyEvent_, readyName_, config_.ready);
+  Signal("close", closeEvent_, closeName_, config_.close);
+}
+
+void Session::Signal(const char* which, UniqueHandle& held, const std::wstring& name, const SignalPlan& plan) {
+  SignalRecord record{0, which, std::string(SignalActionName(plan.action)), plan.delayMs, ""};
+  // An event that did not exist at message 1159 may exist by now.
+  UniqueHandle event = held ? std::move(held) : OpenNamedEvent(name);
+  if (plan.action == SignalAction::Never) {
+    record.state = "skipped";
+  } else if (!event) {
+    record.state = "missing";
+  } else if (plan.action == SignalAction::Signal || plan.delayMs == 0) {
+    record.state = SetEvent(event.get()) ? "signalled" : "failed";
+  } else {
+    record.state = "scheduled";
+    std::thread([event = std::move(event), record, log = log_]() mutable {
+      Sleep(record.delayMs);
+      record.state = SetEvent(event.get()) ? "signalled" : "failed";
+      log->Write(record);
+    }).detach();
+  }
+  log_->Write(record);
+}
+
+int Attach(LONG code, IDispatch* application, LONG_PTR reserved) {
+  const std::wstring modulePath = OwnModulePath();
+  const std::wstring configFile = ConfigFile(modulePath);
+  ConfigResult config;
+  std::string configProblem;
+  if (!configFile.empty()) {
+    if (const auto text = ReadWholeFile(configFile)) {
+      config = ParseAddinConfig(*text);
+    } else {
+      configProblem = "cannot read the configuration " + Utf8ForLog(configFile);
+    }
+  }
+  auto log = std::make_shared<LogFile>(Wide(config.config.logPath));
+
+  AttachRecord attach;
+  attach.code = code;
+  attach.application = application != nullptr;
+  attach.third = static_cast<std::int64_t>(reserved);
+  attach.process = GetCurrentProcessId();
+  attach.bits = static_cast<int>(sizeof(void*) * 8);
+  attach.module = Utf8ForLog(modulePath);
+  std::vector<HWND> windows;
+  if (code == kFirstContactCode) windows = FindHostWindows();
+  attach.windows = static_cast<int>(windows.size());
+  log->Write(attach);
+  if (!configProblem.empty()) log->Note(configProblem);
+  for (const auto& fault : config.faults) log->Note("configuration: " + fault);
+  if (code != kFirstContactCode) return 0;
+
+  RecordCommandFile(*log, FolderOf(modulePath));
+  SetCurrentSession(std::make_shared<Session>(config.config, log));
+  WatchHostWindows(windows);
+  return windows.empty() ? 0 : 1;
+}
+
+void RecordCall(const char* function) {
+  if (const auto session = CurrentSession()) session->log().Write(CallRecord{0, function});
+}
+
+}  // namespace brisk::addin

@@ -1,0 +1,56 @@
+// One hand-over as the add-in sees it: from DummyFunc9 to the events it
+// signals. A later DummyFunc9 starts a new session.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "core/unique_handle.h"
+#include "log_file_win.h"
+#include "tools/addin_protocol/addin_config.h"
+#include "tools/addin_protocol/addin_log.h"
+
+namespace brisk::addin {
+
+class Session {
+ public:
+  Session(AddinConfig config, std::shared_ptr<LogFile> log) : config_(std::move(config)), log_(std::move(log)) {}
+
+  LogFile& log() { return *log_; }
+
+  // A message of the WM_USER range on one of the host's windows.
+  void OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
+
+ private:
+  void OpenEvents(std::uint32_t launcherProcessId);
+  void SignalAfterHandOver();
+  void Signal(const char* which, UniqueHandle& held, const std::wstring& name, const SignalPlan& plan);
+
+  const AddinConfig config_;
+  const std::shared_ptr<LogFile> log_;
+  std::atomic<int> order_{0};
+  // Touched only by the thread of the window that gets the hand-over.
+  std::wstring closeName_;
+  std::wstring readyName_;
+  UniqueHandle closeEvent_;
+  UniqueHandle readyEvent_;
+};
+
+// The session of the latest DummyFunc9 with code 1170, or null.
+std::shared_ptr<Session> CurrentSession();
+void SetCurrentSession(std::shared_ptr<Session> session);
+
+// DummyFunc9: reads the configuration, subclasses the host's windows, reads
+// the command-line file and starts a session. Returns the number of windows
+// watched.
+int Attach(LONG code, IDispatch* application, LONG_PTR reserved);
+
+// Records a call of another export in the current session's log.
+void RecordCall(const char* function);
+
+}  // namespace brisk::addin
