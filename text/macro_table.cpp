@@ -97,6 +97,14 @@ std::string MacroTable::ExpandA(std::string_view text) const {
   });
 }
 
+std::string MacroTable::ExpandUtf8(std::string_view text) const {
+  return Expand(text, [this](std::string_view name) -> std::optional<std::string> {
+    auto found = macros_.find(WidenBytes(name));
+    if (found == macros_.end()) return std::nullopt;
+    return Utf16ToUtf8Lossy(found->second);
+  });
+}
+
 std::u16string FormatAppVersion(std::uint32_t appVersion) {
   char buffer[512];
   std::snprintf(buffer, sizeof buffer, "%d.%d.%d", static_cast<int>(appVersion >> 24),

@@ -42,6 +42,10 @@ class MacroTable {
   // The same on a narrow text: names are widened byte by byte, values are
   // converted to the ANSI code page by the environment (to UTF-8 without one).
   std::string ExpandA(std::string_view text) const;
+  // The same on a UTF-8 text, with the values inserted as UTF-8: the narrow
+  // message texts are UTF-8 and are shown after conversion from UTF-8, so an
+  // ANSI value there would come out garbled.
+  std::string ExpandUtf8(std::string_view text) const;
 
  private:
   MacroEnvironment* environment_;

@@ -29,7 +29,7 @@ std::string GetMessageTextA(MessageTable* table, const MacroTable* macros, int s
   std::string text;
   if (table != nullptr && table->HasText(slot)) text = table->TextA(slot);
   if (text.empty()) text = GetEncodedStringA(defaultNumber);
-  if (macros != nullptr) text = macros->ExpandA(text);
+  if (macros != nullptr) text = macros->ExpandUtf8(text);
   ApplyBlankMarker(text);
   return text;
 }

@@ -145,11 +145,16 @@ TEST_F(MessageText, AppNameAndVersion) {
   EXPECT_EQ(GetMessageTextA(&table_, &macros_, kApplicationTitleSlot, kWarningTitleDefault), "Budget 1.2.3");
 }
 
-TEST_F(MessageText, NarrowTextGetsValuesInTheAnsiCodePage) {
+// Narrow message texts are UTF-8 and become notices shown after conversion
+// from UTF-8: a macro value goes in as UTF-8, not in the ANSI code page.
+TEST_F(MessageText, NarrowTextGetsValuesAsUtf8) {
   environment_.values.appName = u"Caf\u00E9";
   macros_.Refresh();
   LoadOne(kPasswordIsIncorrect, "<?APPNAME?>: \xC3\xA9");
-  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault), "Caf?: \xC3\xA9");
+  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault),
+            "Caf\xC3\xA9: \xC3\xA9");
+  // The plain narrow expansion, for ANSI texts, still uses the code page.
+  EXPECT_EQ(macros_.ExpandA("<?APPNAME?>"), "Caf?");
   EXPECT_EQ(GetMessageTextW(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault), u"Caf\u00E9: \u00E9");
 }
 
