@@ -22,6 +22,7 @@ int RunStrings(const Args& args);
 int RunSettings(const Args& args);
 int RunMessages(const Args& args);
 int RunExpand(const Args& args);
+int RunBuild(const Args& args);
 
 // Prints "launcher-tool: MESSAGE" on stderr and returns kExitRefused.
 int Refuse(const std::string& message);

@@ -38,6 +38,7 @@ constexpr Command kCommands[] = {
     {"encode", brisk::tool::RunEncode},     {"decode", brisk::tool::RunDecode},
     {"strings", brisk::tool::RunStrings},   {"settings", brisk::tool::RunSettings},
     {"messages", brisk::tool::RunMessages}, {"expand", brisk::tool::RunExpand},
+    {"build", brisk::tool::RunBuild},
 };
 
 int PrintCommands() {

@@ -1,0 +1,206 @@
+#include "build_resources.h"
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "payload/container.h"
+#include "payload/encoded_text.h"
+#include "text/byte_reader.h"
+#include "text/message_table.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr std::uint32_t kCurrentBuilderVersion = 0x02040000;
+constexpr std::size_t kSettingsBlockBytes = 12;
+
+void PutU16(PayloadBuffer& bytes, std::size_t offset, std::uint16_t value) {
+  bytes[offset] = static_cast<std::uint8_t>(value);
+  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+void PutU32(PayloadBuffer& bytes, std::size_t offset, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void AppendU32(PayloadBuffer& bytes, std::uint32_t value) {
+  bytes.resize(bytes.size() + 4);
+  PutU32(bytes, bytes.size() - 4, value);
+}
+
+void AppendUtf16(PayloadBuffer& bytes, std::u16string_view text) {
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<std::uint8_t>(unit));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+}
+
+std::string Utf16Bytes(std::u16string_view text) {
+  PayloadBuffer bytes;
+  AppendUtf16(bytes, text);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, PayloadBuffer& bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream file(path, std::ios::binary);
+  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  return !file.bad();
+}
+
+PayloadBuffer Packed(const PayloadBuffer& bytes) {
+  PayloadBuffer packed;
+  PackContainer(bytes.data(), bytes.size(), packed);
+  return packed;
+}
+
+// The message table resource of a language file in the text form.
+PayloadBuffer MessageTableResource(const std::filesystem::path& languageFile) {
+  MessageTable table;
+  table.LoadFromFile(languageFile);
+  PayloadBuffer resource;
+  AppendU32(resource, 12);
+  AppendU32(resource, static_cast<std::uint32_t>(table.Texts().size()));
+  AppendU32(resource, 0);
+  for (const auto& [slot, text] : table.Texts()) {
+    AppendU32(resource, static_cast<std::uint32_t>(slot));
+    AppendU32(resource, static_cast<std::uint32_t>(text.size()));
+    resource.insert(resource.end(), text.begin(), text.end());
+  }
+  return resource;
+}
+
+// Resource 1200 is read by the add-in only; the launcher carries it.
+PayloadBuffer EncipheredPlaceholder() {
+  const PayloadBuffer stream = {0x5A, 0x3C, 0x96, 0x0F, 0xA5, 0xC3, 0x69, 0xF0};
+  PayloadBuffer resource(kContainerHeaderSize, 0);
+  PutU32(resource, 0, kContainerMagic);
+  PutU32(resource, 4, kContainerHeaderSize);
+  PutU32(resource, 8, 0x100);
+  PutU32(resource, 12, static_cast<std::uint32_t>(stream.size()));
+  PutU32(resource, 16, static_cast<std::uint32_t>(stream.size()));
+  resource.insert(resource.end(), stream.begin(), stream.end());
+  return resource;
+}
+
+// The add-in's language tables: just their header lines, in UTF-16.
+PayloadBuffer TextTable(std::u16string_view headerLine) {
+  PayloadBuffer bytes = {0xFF, 0xFE};
+  AppendUtf16(bytes, headerLine);
+  AppendUtf16(bytes, u"\r\n");
+  return Packed(bytes);
+}
+
+}  // namespace
+
+RecordResult WriteSettingsRecord(const SettingsRecordInput& input) {
+  const std::size_t nameBytes = input.appName.size() * 2;
+  const std::size_t infoBytes = input.appInfo.size() * 2;
+  if (nameBytes > 0xFF) return {{}, "application name is longer than 127 UTF-16 units"};
+  if (infoBytes > 0xFFFF) return {{}, "application information is longer than 32767 UTF-16 units"};
+  if (input.password.find(u'\0') != std::u16string::npos) return {{}, "password contains a zero character"};
+  const std::string encodedPassword = EncodeText(Utf16Bytes(input.password));
+
+  PayloadBuffer record(kSettingsHeaderSize, 0);
+  PutU16(record, 0, kSettingsHeaderSize);
+  PutU32(record, 4, input.appVersion);
+  PutU32(record, 24, input.flags);
+  record[28] = static_cast<std::uint8_t>(nameBytes);
+  PutU16(record, 30, static_cast<std::uint16_t>(infoBytes));
+  PutU32(record, 68, input.magic);
+  PutU32(record, 76, static_cast<std::uint32_t>(encodedPassword.size()));
+  PutU32(record, 84, input.workbookFormat);
+  PutU32(record, 92, kCurrentBuilderVersion);
+  AppendUtf16(record, input.appName);
+  AppendUtf16(record, input.appInfo);
+  record.resize(record.size() + kSettingsBlockBytes, 0);
+  record.insert(record.end(), encodedPassword.begin(), encodedPassword.end());
+
+  PayloadBuffer check = record;
+  BuildSettings parsed;
+  ParseBuildSettings(check, parsed);
+  if (parsed.storedPassword != input.password) return {{}, "password cannot be encoded"};
+  if (parsed.appName != input.appName || parsed.appInfo != input.appInfo || parsed.flags != input.flags ||
+      parsed.magic != input.magic || parsed.appVersion != input.appVersion) {
+    return {{}, "settings record does not read back unchanged"};
+  }
+  return {std::move(record), {}};
+}
+
+BuildResult MakeBuildResources(const BuildManifest& manifest) {
+  BuildResult result;
+  const auto refuse = [&](const std::string& message) {
+    result.resources.clear();
+    result.error = message;
+    return result;
+  };
+  const auto read = [&](const std::filesystem::path& path, PayloadBuffer& bytes) {
+    return ReadWholeFile(path, bytes);
+  };
+
+  SettingsRecordInput settings{manifest.appName, manifest.appInfo, manifest.appVersion, manifest.flags,
+                               manifest.password, manifest.workbookFormat,
+                               manifest.magic.value_or(kSettingsMagic)};
+  RecordResult record = WriteSettingsRecord(settings);
+  if (!record.error.empty()) return refuse(record.error);
+  result.resources.push_back({1100, Packed(record.record)});
+
+  PayloadBuffer workbook;
+  if (!read(manifest.workbook, workbook)) return refuse("cannot read workbook " + manifest.workbook.string());
+  PayloadBuffer marked(4);
+  PutU32(marked, 0, kWorkbookMarker);
+  marked.insert(marked.end(), workbook.begin(), workbook.end());
+  result.resources.push_back({1020, Packed(marked)});
+
+  PayloadBuffer aux;
+  if (!read(manifest.auxWorkbook, aux)) return refuse("cannot read aux-workbook " + manifest.auxWorkbook.string());
+  result.resources.push_back({1018, Packed(aux)});
+
+  PayloadBuffer addin;
+  if (!read(manifest.addin32, addin)) return refuse("cannot read addin32 " + manifest.addin32.string());
+  result.resources.push_back({1025, Packed(addin)});
+  if (!manifest.addin64.empty()) {
+    if (!read(manifest.addin64, addin)) return refuse("cannot read addin64 " + manifest.addin64.string());
+    result.resources.push_back({1027, Packed(addin)});
+  }
+
+  if (manifest.language.empty()) {
+    result.resources.push_back({1035, PayloadBuffer{'1'}});
+  } else {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(manifest.language, error)) {
+      return refuse("cannot read language " + manifest.language.string());
+    }
+    result.resources.push_back({1035, Packed(MessageTableResource(manifest.language))});
+  }
+
+  if (manifest.licence.empty()) {
+    result.resources.push_back({1105, PayloadBuffer{'1'}});
+  } else {
+    PayloadBuffer licence;
+    if (!read(manifest.licence, licence)) return refuse("cannot read licence " + manifest.licence.string());
+    result.resources.push_back({1105, Packed(licence)});
+  }
+
+  if (!manifest.splash.empty()) {
+    PayloadBuffer splash;
+    if (!read(manifest.splash, splash)) return refuse("cannot read splash " + manifest.splash.string());
+    result.resources.push_back({1050, std::move(splash)});
+  }
+
+  result.resources.push_back({1043, TextTable(u"Value;English;German;French;Spanish;Portuguese;Dutch;Finnish;"
+                                              u"Italian;Swedish;Russian;Danish;Czech;Hungarian;Norwegian;Polish;Turkish")});
+  result.resources.push_back({1045, TextTable(u"English;Russian;German;French;Italian;Finnish;Dutch;Spanish;"
+                                              u"Swedish;Portuguese;Danish;Czech;Hungarian;Norwegian;Polish;Turkish;"
+                                              u"Greek;Romanian;Slovenian")});
+  result.resources.push_back({1060, PayloadBuffer{0x01}});
+  result.resources.push_back({1070, PayloadBuffer{0x01}});
+  result.resources.push_back({1107, PayloadBuffer{'1'}});
+  result.resources.push_back({1200, EncipheredPlaceholder()});
+  return result;
+}
+
+}  // namespace brisk
