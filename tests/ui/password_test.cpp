@@ -1,0 +1,108 @@
+// The password decision and the prompt's layout.
+#include <gtest/gtest.h>
+
+#include "core/notice4user.h"
+#include "payload/encoded_strings.h"
+#include "text/message_table.h"
+#include "ui/password_check.h"
+#include "ui/password_layout.h"
+
+namespace brisk {
+namespace {
+
+struct Outcome {
+  bool endQuietly = false;
+  bool threw = false;
+  std::string notice;
+  int questions = 0;
+  int pauses = 0;
+};
+
+Outcome Check(std::u16string_view stored, std::u16string_view commandLine,
+              std::optional<std::u16string> answer) {
+  Outcome outcome;
+  const PasswordQuestion ask = [&] {
+    ++outcome.questions;
+    return answer;
+  };
+  try {
+    outcome.endQuietly = CheckPassword(stored, commandLine, ask, [&] { ++outcome.pauses; });
+  } catch (const notice4user& notice) {
+    outcome.threw = true;
+    outcome.notice = notice.what();
+  }
+  return outcome;
+}
+
+TEST(PasswordCheck, CommandLinePasswordIsUsedInsteadOfAsking) {
+  const Outcome right = Check(u"Secret", u"Secret", u"ignored");
+  EXPECT_FALSE(right.endQuietly);
+  EXPECT_FALSE(right.threw);
+  EXPECT_EQ(right.questions, 0);
+  EXPECT_EQ(right.pauses, 0);
+
+  const Outcome wrong = Check(u"Secret", u"Wrong", u"Secret");
+  EXPECT_TRUE(wrong.threw);
+  EXPECT_EQ(wrong.questions, 0) << "no fall-back to the dialog";
+  EXPECT_EQ(wrong.pauses, 1);
+}
+
+TEST(PasswordCheck, OneAnswerIsComparedUnitForUnit) {
+  struct Case {
+    std::u16string answer;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {u"Secret", true},   {u"secret", false}, {u"SECRET", false}, {u"Secret ", false},
+      {u" Secret", false}, {u"", false},       {u"Secre", false},  {u"Secret\u0301", false},
+  };
+  for (const Case& c : cases) {
+    const Outcome outcome = Check(u"Secret", u"", c.answer);
+    EXPECT_EQ(outcome.questions, 1);
+    EXPECT_EQ(outcome.threw, !c.accepted) << std::string(c.answer.begin(), c.answer.end());
+    EXPECT_EQ(outcome.pauses, c.accepted ? 0 : 1);
+    EXPECT_FALSE(outcome.endQuietly);
+  }
+}
+
+TEST(PasswordCheck, CancelledPromptEndsQuietlyWithoutPause) {
+  const Outcome outcome = Check(u"Secret", u"", std::nullopt);
+  EXPECT_TRUE(outcome.endQuietly);
+  EXPECT_FALSE(outcome.threw);
+  EXPECT_EQ(outcome.pauses, 0);
+}
+
+TEST(PasswordCheck, NoticeCarriesTheIncorrectPasswordText) {
+  EXPECT_EQ(Check(u"Secret", u"", u"x").notice, GetEncodedStringA(kPasswordIncorrectDefault));
+
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\nPASSWORD_IS_INCORRECT=Falsches Passwort\n");
+  MessageTable* const previous = gMessageTable;
+  gMessageTable = &table;
+  const Outcome translated = Check(u"Secret", u"", u"x");
+  gMessageTable = previous;
+  EXPECT_EQ(translated.notice, "Falsches Passwort");
+}
+
+TEST(PasswordCheck, WipeLeavesAnEmptyText) {
+  std::u16string text = u"Secret";
+  WipeText(text);
+  EXPECT_TRUE(text.empty());
+}
+
+TEST(PasswordLayout, FieldRunsTo4PixelsFromTheRightAndButtonsAre74By23) {
+  // After a first line of 15 pixels from cursor 5; a label 62 x 13 wide in
+  // the default font; client 284 wide; frame and caption 25 high.
+  const PasswordLayout layout = LayoutPasswordControls(20, {62, 13}, 284, 25);
+  EXPECT_EQ(layout.label, (Rect{4, 25, 62, 40}));
+  EXPECT_EQ(layout.field, (Rect{66, 23, 280, 41}));
+  EXPECT_EQ(layout.ok, (Rect{130, 49, 204, 72}));
+  EXPECT_EQ(layout.cancel, (Rect{208, 49, 282, 72}));
+  EXPECT_EQ(layout.cursorY, 77);
+  EXPECT_EQ(layout.windowHeight, 102);
+  EXPECT_EQ(layout.ok.Width(), 74);
+  EXPECT_EQ(layout.cancel.Height(), 23);
+}
+
+}  // namespace
+}  // namespace brisk

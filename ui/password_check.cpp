@@ -1,0 +1,33 @@
+#include "ui/password_check.h"
+
+#include "core/notice4user.h"
+#include "payload/encoded_strings.h"
+#include "text/message_table.h"
+
+namespace brisk {
+
+void WipeText(std::u16string& text) {
+  volatile char16_t* units = text.data();
+  for (std::size_t i = 0; i < text.size(); ++i) units[i] = u'\0';
+  text.clear();
+}
+
+bool CheckPassword(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
+                   const PasswordQuestion& ask, const std::function<void()>& pause) {
+  std::u16string candidate;
+  if (!commandLinePassword.empty()) {
+    candidate = commandLinePassword;
+  } else {
+    std::optional<std::u16string> answer = ask();
+    if (!answer) return true;
+    candidate = std::move(*answer);
+    WipeText(*answer);
+  }
+  const bool equal = candidate == storedPassword;
+  WipeText(candidate);
+  if (equal) return false;
+  pause();
+  throw notice4user(GetMessageTextA(kPasswordIsIncorrect, kPasswordIncorrectDefault));
+}
+
+}  // namespace brisk

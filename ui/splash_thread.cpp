@@ -1,0 +1,103 @@
+#include "ui/splash_thread.h"
+
+#include <memory>
+
+#include "payload/payload_resource.h"
+#include "ui/splash_picture.h"
+#include "ui/splash_window.h"
+
+namespace brisk {
+
+namespace {
+
+// The last message the loop takes: MSG_SPLASH_CLOSE.
+constexpr UINT kLastLoopMessage = MSG_SPLASH_CLOSE;
+// How long the starter waits for the new thread's message queue.
+constexpr DWORD kQueueWaitMs = 5000;
+
+struct SplashStart {
+  std::optional<SplashInputs> inputs;
+  SplashOptions options;
+  std::shared_ptr<UniqueHandle> queueReady;
+};
+
+void RunSplash(const SplashStart& start) {
+  SplashReport* report = start.options.report;
+  const bool hideBanner = start.inputs && SplashBannerHidden(start.inputs->state);
+  const std::uint16_t variant = start.inputs ? start.inputs->bannerVariant : 0;
+
+  PayloadBuffer raw;
+  if (start.options.picture) {
+    raw = *start.options.picture;
+  } else {
+    LoadPayloadResource(kSplashPictureResource, raw);
+  }
+  CSplashWnd splash(LoadSplashPicture(raw), hideBanner, variant);
+  const HWND window = splash.CreateSplash();
+  if (window) {
+    ShowWindow(window, SW_SHOW);
+    InvalidateRect(window, nullptr, TRUE);
+    UpdateWindow(window);
+  }
+  if (report) report->window = window;
+
+  SplashCloseRule rule(start.options.timing);
+  SplashStop stop = SplashStop::kNone;
+  MSG message{};
+  while (stop == SplashStop::kNone) {
+    const BOOL got = GetMessageW(&message, nullptr, 0, kLastLoopMessage);
+    if (got == 0 || got == -1) {
+      stop = SplashStop::kQuit;
+      break;
+    }
+    stop = rule.OnMessage(message.message);
+    if (stop != SplashStop::kNone) break;
+    if (window && message.hwnd == window) DispatchMessageW(&message);
+    Sleep(start.options.timing.pauseMs);
+    rule.Advance();
+    if (report) report->elapsedMs = rule.elapsedMs();
+  }
+  if (splash.hwnd()) DestroyWindow(splash.hwnd());
+  if (report) {
+    report->window = nullptr;
+    report->stop = stop;
+  }
+}
+
+DWORD WINAPI SplashThreadEntry(LPVOID parameter) {
+  const std::unique_ptr<SplashStart> start(static_cast<SplashStart*>(parameter));
+  MSG message{};
+  PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+  SetEvent(start->queueReady->get());
+  RunSplash(*start);
+  return 1;
+}
+
+}  // namespace
+
+bool StartSplashThread(const SplashInputs* inputs, UniqueHandle& thread, DWORD& threadId) {
+  return StartSplashThread(inputs, SplashOptions{}, thread, threadId);
+}
+
+bool StartSplashThread(const SplashInputs* inputs, SplashOptions options, UniqueHandle& thread, DWORD& threadId) {
+  thread.reset();
+  threadId = 0;
+  auto start = std::make_unique<SplashStart>();
+  if (inputs) start->inputs = *inputs;
+  start->options = std::move(options);
+  start->queueReady = std::make_shared<UniqueHandle>(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!*start->queueReady) return false;
+  const std::shared_ptr<UniqueHandle> queueReady = start->queueReady;
+
+  DWORD id = 0;
+  const HANDLE created = CreateThread(nullptr, 0, SplashThreadEntry, start.get(), 0, &id);
+  if (!created) return false;
+  start.release();
+  thread.reset(created);
+  threadId = id;
+  const HANDLE waitFor[2] = {queueReady->get(), created};
+  WaitForMultipleObjects(2, waitFor, FALSE, kQueueWaitMs);
+  return true;
+}
+
+}  // namespace brisk
