@@ -93,10 +93,13 @@ TEST(SettingsRecordTest, ReadsBackAsTheLauncherParsesIt) {
 }
 
 TEST(SettingsRecordTest, RefusesValuesThatCannotBeStored) {
-  EXPECT_NE(WriteSettingsRecord({.appName = std::u16string(128, u'n')}).error, "");
-  EXPECT_EQ(WriteSettingsRecord({.appName = std::u16string(127, u'n')}).error, "");
-  EXPECT_NE(WriteSettingsRecord({.appName = u"a", .password = std::u16string(u"a\0b", 3)}).error.find("password"),
-            std::string::npos);
+  SettingsRecordInput input;
+  input.appName = std::u16string(128, u'n');
+  EXPECT_NE(WriteSettingsRecord(input).error, "");
+  input.appName = std::u16string(127, u'n');
+  EXPECT_EQ(WriteSettingsRecord(input).error, "");
+  input.password = std::u16string(u"a\0b", 3);
+  EXPECT_NE(WriteSettingsRecord(input).error.find("password"), std::string::npos);
 }
 
 class BuildResourcesTest : public testing::Test {
