@@ -33,7 +33,7 @@ bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& 
   if (!IsContainerHeader(data, size)) return false;
   const std::size_t streamBytes = size - kContainerHeaderSize;
   const std::uint64_t capacity = std::min<std::uint64_t>(le::ReadU32(data + 16), MaxInflatedSize(streamBytes));
-  if (capacity > std::numeric_limits<uLong>::max() || streamBytes > std::numeric_limits<uLong>::max()) return false;
+  if (streamBytes > std::numeric_limits<uLong>::max()) return false;
 
   PayloadBuffer inflated;
   try {
