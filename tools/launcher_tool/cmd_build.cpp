@@ -1,5 +1,8 @@
 // build: an application build from the launcher and a manifest.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <type_traits>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -8,6 +11,9 @@
 #include "build_resources.h"
 #include "commands.h"
 #include "manifest.h"
+#include "payload/container.h"
+#include "payload/encoded_strings.h"
+#include "settings_json.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -20,6 +26,7 @@ namespace brisk::tool {
 namespace {
 
 constexpr const char* kBuildUsage = "build MANIFEST OUT.exe [--launcher LAUNCHER.exe]";
+constexpr const char* kShowUsage = "show BUILD.exe";
 
 std::filesystem::path PathArgument(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -50,6 +57,32 @@ int WriteBuild(const std::filesystem::path& launcher, const std::filesystem::pat
     return Refuse("cannot write the build " + out.string());
   }
   return kExitOk;
+}
+
+using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
+
+BOOL CALLBACK CollectPayloadId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
+  if (IS_INTRESOURCE(name)) {
+    reinterpret_cast<std::vector<int>*>(param)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+  }
+  return TRUE;
+}
+
+PayloadBuffer ResourceBytes(HMODULE module, const std::wstring& type, int id) {
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type.c_str());
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const auto* data = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+  if (!data) return {};
+  return PayloadBuffer(data, data + SizeofResource(module, found));
+}
+
+std::string PayloadLine(int id, const PayloadBuffer& bytes) {
+  std::string line = "{\"id\": " + std::to_string(id) + ", \"bytes\": " + std::to_string(bytes.size());
+  PayloadBuffer unpacked;
+  const bool packed = UnpackContainer(bytes.data(), bytes.size(), unpacked);
+  line += std::string(", \"packed\": ") + (packed ? "true" : "false");
+  if (packed) line += ", \"unpackedBytes\": " + std::to_string(unpacked.size());
+  return line + "}";
 }
 #endif
 
@@ -85,6 +118,45 @@ int RunBuild(const Args& args) {
   return WriteBuild(launcher, PathArgument(positional[1]), build);
 #else
   return Refuse("writing a build needs the Windows launcher-tool.exe (run it under Wine)");
+#endif
+}
+
+}  // namespace brisk::tool
+
+namespace brisk::tool {
+
+// Lists the payload resources of a build and prints its settings record as
+// the settings subcommand does.
+int RunShow(const Args& args) {
+  if (args.size() != 1) return Usage(kShowUsage);
+#ifdef _WIN32
+  const std::filesystem::path build = PathArgument(args[0]);
+  UniqueModule module(LoadLibraryExW(build.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE),
+                      &FreeLibrary);
+  if (!module) return Refuse("cannot open " + args[0] + " as an executable");
+  const std::u16string type16 = GetEncodedStringW(kPayloadResourceType);
+  const std::wstring type(type16.begin(), type16.end());
+  std::vector<int> ids;
+  EnumResourceNamesW(module.get(), type.c_str(), CollectPayloadId, reinterpret_cast<LONG_PTR>(&ids));
+  std::sort(ids.begin(), ids.end());
+
+  std::printf("{\n  \"payload\": [\n");
+  for (std::size_t i = 0; i < ids.size(); ++i) {
+    std::printf("    %s%s\n", PayloadLine(ids[i], ResourceBytes(module.get(), type, ids[i])).c_str(),
+                i + 1 < ids.size() ? "," : "");
+  }
+  std::printf("  ],\n  \"settings\": {\n");
+  PayloadBuffer record = ResourceBytes(module.get(), type, 1100);
+  BuildSettings settings;
+  ParseBuildSettings(record, settings);
+  const std::vector<std::string> members = SettingsMembers(settings);
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    std::printf("    %s%s\n", members[i].c_str(), i + 1 < members.size() ? "," : "");
+  }
+  std::printf("  }\n}\n");
+  return kExitOk;
+#else
+  return Refuse("reading a build's resources needs the Windows launcher-tool.exe (run it under Wine)");
 #endif
 }
 

@@ -23,6 +23,7 @@ int RunSettings(const Args& args);
 int RunMessages(const Args& args);
 int RunExpand(const Args& args);
 int RunBuild(const Args& args);
+int RunShow(const Args& args);
 
 // Prints "launcher-tool: MESSAGE" on stderr and returns kExitRefused.
 int Refuse(const std::string& message);

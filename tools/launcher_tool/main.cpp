@@ -38,7 +38,7 @@ constexpr Command kCommands[] = {
     {"encode", brisk::tool::RunEncode},     {"decode", brisk::tool::RunDecode},
     {"strings", brisk::tool::RunStrings},   {"settings", brisk::tool::RunSettings},
     {"messages", brisk::tool::RunMessages}, {"expand", brisk::tool::RunExpand},
-    {"build", brisk::tool::RunBuild},
+    {"build", brisk::tool::RunBuild},       {"show", brisk::tool::RunShow},
 };
 
 int PrintCommands() {

@@ -1,0 +1,42 @@
+#include "settings_json.h"
+
+#include <cstdio>
+
+#include "json.h"
+
+namespace brisk::tool {
+
+void PrintObject(const std::vector<std::string>& members) {
+  std::printf("{\n");
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    std::printf("  %s%s\n", members[i].c_str(), i + 1 < members.size() ? "," : "");
+  }
+  std::printf("}\n");
+}
+
+std::string Member(const std::string& key, const std::string& value) { return "\"" + key + "\": " + value; }
+
+std::vector<std::string> SettingsMembers(const BuildSettings& s) {
+  return {
+      Member("headerSize", std::to_string(s.headerSize)),
+      Member("appVersion", std::to_string(s.appVersion)),
+      Member("flags", std::to_string(s.flags)),
+      Member("appNameBytes", std::to_string(s.appNameBytes)),
+      Member("appInfoBytes", std::to_string(s.appInfoBytes)),
+      Member("partCBytes", std::to_string(s.partCBytes)),
+      Member("partDBytes", std::to_string(s.partDBytes)),
+      Member("partEBytes", std::to_string(s.partEBytes)),
+      Member("partFBytes", std::to_string(s.partFBytes)),
+      Member("magic", std::to_string(s.magic)),
+      Member("partGBytes", std::to_string(s.partGBytes)),
+      Member("passwordBytes", std::to_string(s.passwordBytes)),
+      Member("partIBytes", std::to_string(s.partIBytes)),
+      Member("workbookFormat", std::to_string(s.workbookFormat)),
+      Member("builderVersion", std::to_string(s.builderVersion)),
+      Member("appName", JsonString(s.appName)),
+      Member("appInfo", JsonString(s.appInfo)),
+      Member("storedPassword", JsonString(s.storedPassword)),
+  };
+}
+
+}  // namespace brisk::tool
