@@ -6,6 +6,7 @@
 #pragma once
 
 #include <windows.h>
+#include <richedit.h>
 
 #include <memory>
 #include <string>
