@@ -15,6 +15,25 @@ constexpr UINT kLastLoopMessage = MSG_SPLASH_CLOSE;
 // How long the starter waits for the new thread's message queue.
 constexpr DWORD kQueueWaitMs = 5000;
 
+// A thread timer for the life of the loop. The loop counts one step per
+// message it takes and relies on a paint message being always pending; a
+// system that drops the splash window's update region once its children
+// cover it (Wine does) would leave GetMessageW waiting, and neither the
+// 60-second limit nor the 5-second rule could act. The timer's messages keep
+// the passes coming at the same pace.
+class LoopTimer {
+ public:
+  explicit LoopTimer(UINT periodMs) : id_(SetTimer(nullptr, 0, periodMs, nullptr)) {}
+  ~LoopTimer() {
+    if (id_) KillTimer(nullptr, id_);
+  }
+  LoopTimer(const LoopTimer&) = delete;
+  LoopTimer& operator=(const LoopTimer&) = delete;
+
+ private:
+  UINT_PTR id_;
+};
+
 struct SplashStart {
   std::optional<SplashInputs> inputs;
   SplashOptions options;
@@ -42,6 +61,7 @@ void RunSplash(const SplashStart& start) {
   if (report) report->window = window;
 
   SplashCloseRule rule(start.options.timing);
+  const LoopTimer timer(start.options.timing.pauseMs);
   SplashStop stop = SplashStop::kNone;
   MSG message{};
   while (stop == SplashStop::kNone) {
