@@ -18,10 +18,25 @@
 
 namespace {
 
+// One scratch file per process, removed again when the process exits.
+class ScratchFile {
+ public:
+  ScratchFile()
+      : path_(std::filesystem::temp_directory_path() /
+              ("brisk_fuzz_storage_" + std::to_string(getpid()) + ".qstg")) {}
+  ~ScratchFile() {
+    std::error_code ignored;
+    std::filesystem::remove(path_, ignored);
+  }
+  const std::filesystem::path& Path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
 const std::filesystem::path& StorageFile() {
-  static const std::filesystem::path path =
-      std::filesystem::temp_directory_path() / ("brisk_fuzz_storage_" + std::to_string(getpid()) + ".qstg");
-  return path;
+  static const ScratchFile file;
+  return file.Path();
 }
 
 }  // namespace
