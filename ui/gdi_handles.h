@@ -8,6 +8,8 @@
 
 #include "core/unique_handle.h"
 
+#include "core/com_ref.h"
+
 namespace brisk {
 
 using UniqueFont = UniqueAny<HFONT, ::DeleteObject>;
@@ -45,38 +47,6 @@ class SelectedObject {
  private:
   HDC dc_;
   HGDIOBJ previous_;
-};
-
-// A COM interface pointer released once.
-template <typename Interface>
-class ComRef {
- public:
-  ComRef() = default;
-  ~ComRef() { reset(); }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  ComRef(ComRef&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-  ComRef& operator=(ComRef&& other) noexcept {
-    if (this != &other) {
-      reset();
-      pointer_ = std::exchange(other.pointer_, nullptr);
-    }
-    return *this;
-  }
-  Interface* get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  // Clears the field before Release, so that the reference is released once.
-  void reset() {
-    if (Interface* old = std::exchange(pointer_, nullptr)) old->Release();
-  }
-  Interface** put() {
-    reset();
-    return &pointer_;
-  }
-
- private:
-  Interface* pointer_ = nullptr;
 };
 
 }  // namespace brisk

@@ -147,6 +147,24 @@ TEST_F(EulaDialogTest, ThreeLinesOfPlainTextLayOutByTheRules) {
   EXPECT_EQ(run.wideText, u"Welcome to <?APPNAME?>.\r\nRead these terms.\r\nThen decide.");
 }
 
+TEST_F(EulaDialogTest, ClickInTheBodyShowsNoCaret) {
+  HWND caret = nullptr;
+  HWND body = nullptr;
+  const EulaRun run = Run(Bytes("Terms without any link in them."), [&](HWND dialog) {
+    body = GetDlgItem(dialog, kNoticeBodyId);
+    test::ClickAt(body, {30, 8});
+    test::Settle(dialog);
+    GUITHREADINFO gui{};
+    gui.cbSize = sizeof(gui);
+    GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+    caret = gui.hwndCaret;
+    Agree(dialog);
+  });
+  EXPECT_NE(body, nullptr);
+  EXPECT_NE(caret, body);
+  EXPECT_EQ(run.declined, std::optional<bool>(false));
+}
+
 TEST_F(EulaDialogTest, OneLineGivesTheSymbolsHeight) {
   const EulaRun run = Run(Bytes("Short terms."), Agree);
   EXPECT_EQ(run.view.body.bottom, 52);
