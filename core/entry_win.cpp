@@ -93,9 +93,10 @@ int RunLauncher() {
     gLauncher.optionValue = options.optionValue;
     LoadRichEditLibrary();
     LaunchHost();
+    // No reset before this wait: the close event is reset only when it is
+    // created, so a signal the add-in gave at any time since is not lost.
     if ((gLauncher.settings.flags & kFlagExternalStorage) && gLauncher.closeEvent &&
         !gLauncher.closeSeen) {
-      ResetEvent(gLauncher.closeEvent);
       WaitForSingleObject(gLauncher.closeEvent, INFINITE);
     }
   } catch (const notice4user& notice) {

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "host/com_ref.h"
+#include "core/com_ref.h"
 #include "host/com_text.h"
 
 namespace brisk {

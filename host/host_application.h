@@ -5,11 +5,12 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <comdef.h>
 
 #include <cstdint>
 #include <string>
 
-#include "host/com_ref.h"
+#include "core/com_ref.h"
 #include "host/host_file_version.h"
 
 namespace brisk {
