@@ -1,0 +1,431 @@
+// The dispatch helpers and the host application object against the real
+// stand-in host: an out-of-process server started by COM, with its windows.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "host/aux_workbook.h"
+#include "host/dispatch.h"
+#include "host/host_application.h"
+#include "host/host_text.h"
+#include "standin_registration.h"
+#include "standin_session.h"
+
+namespace brisk {
+namespace {
+
+using test::StandinSession;
+using test::WindowInfo;
+
+constexpr DWORD kExitWait = 10000;
+
+HRESULT CaughtHresult(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const _com_error& error) {
+    return error.Error();
+  }
+  return S_OK;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+std::string Quoted(const std::wstring& text) {
+  std::string out = "\"";
+  for (wchar_t c : text) {
+    if (c == L'\\' || c == L'"') out += '\\';
+    out += static_cast<char>(c);
+  }
+  return out + "\"";
+}
+
+// The server's windows of one class, found by title.
+HWND WindowTitled(const std::vector<WindowInfo>& windows, const std::wstring& title) {
+  for (const WindowInfo& window : windows) {
+    if (window.title == title) return window.handle;
+  }
+  return nullptr;
+}
+
+class StandinHostTest : public ::testing::Test {};
+
+TEST_F(StandinHostTest, CreationFailsWhenNoHostIsRegistered) {
+  standin::UnregisterStandinHost();
+  IDispatch* application = reinterpret_cast<IDispatch*>(1);
+  EXPECT_TRUE(FAILED(CreateHostApplication(&application)));
+  EXPECT_EQ(application, nullptr);
+}
+
+TEST_F(StandinHostTest, CreatesTheHostAsLocalServerAndReadsItsMembers) {
+  StandinSession session(
+      "version=15.0\n"
+      "caption=Host Caption\n"
+      "product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}\n"
+      "int_1209=4242\n"
+      "ui_language=1031\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  ASSERT_NE(session.app(), nullptr);
+  const HostApplication host = session.host();
+  EXPECT_NE(session.ServerProcessId(), 0u);
+  EXPECT_NE(session.ServerProcessId(), GetCurrentProcessId());
+  EXPECT_EQ(host.GetVersionText(), L"15.0");
+  EXPECT_EQ(host.GetMajorVersion(), 15);
+  EXPECT_EQ(host.GetCaption(), L"Host Caption");
+  EXPECT_EQ(host.GetIntProperty1209(), 4242);
+  EXPECT_EQ(host.GetUiLanguageId(), 1031);
+  EXPECT_TRUE(host.IsHost64Bit(15));
+
+  const std::vector<std::string> language = session.Calls("language_settings", kDispLanguageId);
+  ASSERT_EQ(language.size(), 1u);
+  EXPECT_TRUE(Contains(language[0], "\"kind\":\"get\",\"lcid\":0,\"args\":[{\"vt\":\"i4\",\"value\":2}]"))
+      << language[0];
+}
+
+TEST_F(StandinHostTest, BoolPutArrivesAsVariantTrue) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const HostApplication host = session.host();
+  DispatchPut(session.app(), kDispUserControl, VT_BOOL, 1);
+  host.SetVisible(false);
+  host.SetDisplayAlerts(false);
+  const std::vector<std::string> userControl = session.Calls("application", kDispUserControl);
+  ASSERT_EQ(userControl.size(), 1u);
+  EXPECT_TRUE(Contains(userControl[0],
+                       "\"kind\":\"put\",\"lcid\":0,\"args\":[{\"vt\":\"bool\",\"value\":-1}],"
+                       "\"named\":[-3]"))
+      << userControl[0];
+  const std::vector<std::string> visible = session.Calls("application", kDispVisible);
+  ASSERT_EQ(visible.size(), 1u);
+  EXPECT_TRUE(Contains(visible[0], "\"args\":[{\"vt\":\"bool\",\"value\":0}],\"named\":[-3]"));
+  host.SetUserControl(false);
+}
+
+TEST_F(StandinHostTest, ServerExceptionsSurfaceWithTheirCodeAndDescription) {
+  StandinSession session(
+      "fail.558=exception 5 The host refuses to change its visibility.\n"
+      "fail.392=scode 0x800A03EC No version today.\n"
+      "fail.1209=hresult 0x80004005\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  const HostApplication host = session.host();
+  try {
+    host.SetVisible(true);
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x80040205));
+    EXPECT_EQ(ComErrorDescription(error), L"The host refuses to change its visibility.");
+    EXPECT_EQ(ComErrorSource(error), L"Brisk stand-in host");
+  }
+  try {
+    host.GetVersionText();
+    ADD_FAILURE() << "no exception";
+  } catch (const _com_error& error) {
+    EXPECT_EQ(error.Error(), static_cast<HRESULT>(0x800A03EC));
+    EXPECT_EQ(ComErrorDescription(error), L"No version today.");
+  }
+  EXPECT_EQ(CaughtHresult([&] { host.GetIntProperty1209(); }), E_FAIL);
+  // The failure of 2788 never leaves the host object.
+  EXPECT_NO_THROW(host.PutIntProperty2788(1));
+}
+
+TEST_F(StandinHostTest, ShortIntegerAnswerIsConvertedForAFourByteRead) {
+  StandinSession session(
+      "int_1209=-1234\n"
+      "reply_type.1209=i2\n"
+      "ui_language=1033\n"
+      "ui_language_type=i2\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  EXPECT_EQ(session.host().GetIntProperty1209(), -1234);
+  const std::vector<std::string> calls = session.Calls("application", kDispIntProperty1209);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(Contains(calls[0], "\"result\":{\"vt\":\"i2\",\"value\":-1234}")) << calls[0];
+  // The language counts only as a four-byte integer.
+  EXPECT_EQ(session.host().GetUiLanguageId(), 0);
+}
+
+TEST_F(StandinHostTest, UnknownMembersAndWrongKindsAreNotFound) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  LONG number = 0;
+  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), 4711, VT_I4, &number); }),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchPut(session.app(), kDispVersion, VT_I4, 16L); }),
+            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), kDispQuit, VT_I4, &number); }),
+            DISP_E_MEMBERNOTFOUND);
+}
+
+TEST_F(StandinHostTest, VersionTextGivesTheMajorVersion) {
+  const struct {
+    const char* config;
+    int major;
+  } cases[] = {{"version=15.0\n", 15}, {"version=\n", 0}};
+  for (const auto& c : cases) {
+    StandinSession session(c.config);
+    ASSERT_EQ(session.Create(), S_OK);
+    EXPECT_EQ(session.host().GetMajorVersion(), c.major) << c.config;
+  }
+}
+
+TEST_F(StandinHostTest, ProductCodeChoosesTheAddinBitness) {
+  const struct {
+    int major;
+    const char* productCode;
+    bool is64;
+    std::size_t productCodeCalls;
+  } cases[] = {
+      {16, "{3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}", true, 1},
+      {16, "{3F2A5C10-7B44-4D21-0000-5E6F7A8B9C0D}", false, 1},
+      {13, "{3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}", false, 0},
+  };
+  for (const auto& c : cases) {
+    StandinSession session("version=" + std::to_string(c.major) + ".0\nproduct_code=" +
+                           c.productCode + "\n");
+    ASSERT_EQ(session.Create(), S_OK);
+    const HostApplication host = session.host();
+    EXPECT_EQ(host.IsHost64Bit(host.GetMajorVersion()), c.is64) << c.productCode;
+    EXPECT_EQ(session.Calls("application", kDispProductCode).size(), c.productCodeCalls);
+  }
+}
+
+TEST_F(StandinHostTest, InstallationCheckReadsTheFixtureExecutable) {
+  const std::wstring fixture = test::WinePath(BRISK_STANDIN_FIXTURES_DIR) + L"\\11.0.8172.0";
+  std::string folder(fixture.begin(), fixture.end());
+  StandinSession session("install_path=" + folder + "\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  EXPECT_EQ(session.host().GetInstallPath(), fixture);
+  const HostFileVersion expected{11, 0, 8172, 0};
+  EXPECT_EQ(session.host().GetInstalledHostFileVersion(), expected);
+}
+
+TEST_F(StandinHostTest, MainWindowTitleAndVisibilityFollowTheProperties) {
+  StandinSession session("caption=First\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  const HostApplication host = session.host();
+  const HWND main = host.GetMainWindowHandle();
+  wchar_t className[64] = {};
+  GetClassNameW(main, className, 64);
+  EXPECT_STREQ(className, L"XLMAIN");
+  EXPECT_FALSE(IsWindowVisible(main));
+  host.SetCaption(L"Second caption");
+  wchar_t title[64] = {};
+  GetWindowTextW(main, title, 64);
+  EXPECT_STREQ(title, L"Second caption");
+  EXPECT_EQ(host.GetCaption(), L"Second caption");
+  host.SetVisible(true);
+  EXPECT_TRUE(IsWindowVisible(main));
+  host.SetVisible(false);
+  EXPECT_FALSE(IsWindowVisible(main));
+}
+
+// Which window FindHostWindow takes in the host process, by the titles of
+// the windows involved (empty: the reported one).
+TEST_F(StandinHostTest, FindsTheMainWindowFromVersion14) {
+  const struct {
+    const char* name;
+    const char* config;
+    const wchar_t* expectedTitle;
+    bool captionRead;
+  } cases[] = {
+      {"reported window is the only candidate", "caption=Main\n", L"Main", false},
+      {"one candidate besides the reported window", "caption=Main\nreported_window=other\n",
+       L"Main", false},
+      {"two candidates, one titled as the caption",
+       "caption=Main\nreported_window=other\nextra_window=Side\n", L"Main", true},
+      {"two candidates, the extra titled as the caption",
+       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Main\n", L"Main",
+       true},
+      {"two candidates, none titled as the caption",
+       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Side\n",
+       L"Stand-in helper", true},
+      {"two candidates, none titled as the caption, reported is one",
+       "caption=Main\nmain_title=Untitled\nreported_window=extra1\nextra_window=Side\n", L"Side",
+       true},
+      {"class differs in case only", "caption=Main\nmain_class=xlmain\nreported_window=other\n",
+       L"Stand-in helper", false},
+  };
+  for (const auto& c : cases) {
+    StandinSession session(c.config);
+    ASSERT_EQ(session.Create(), S_OK) << c.name;
+    const std::vector<WindowInfo> windows = test::TopLevelWindows(session.ServerProcessId());
+    const HWND found = session.host().FindHostWindow(16);
+    EXPECT_EQ(found, WindowTitled(windows, c.expectedTitle)) << c.name;
+    EXPECT_NE(found, nullptr) << c.name;
+    EXPECT_EQ(session.Calls("application", kDispCaption).empty(), !c.captionRead) << c.name;
+  }
+}
+
+TEST_F(StandinHostTest, FindsTheMainWindowByClassAndCaptionBelowVersion14) {
+  {
+    StandinSession session("caption=Old Host\nreported_window=none\n");
+    ASSERT_EQ(session.Create(), S_OK);
+    const std::vector<WindowInfo> windows = test::TopLevelWindows(session.ServerProcessId());
+    EXPECT_EQ(session.host().FindHostWindow(12), WindowTitled(windows, L"Old Host"));
+    EXPECT_NE(session.host().FindHostWindow(13), nullptr);
+    EXPECT_TRUE(session.Calls("application", kDispMainWindowHandle).empty());
+  }
+  {
+    StandinSession session("caption=Old Host\nmain_title=Untitled\nextra_window=Old Host\n");
+    ASSERT_EQ(session.Create(), S_OK);
+    const std::vector<WindowInfo> windows = test::TopLevelWindows(session.ServerProcessId());
+    const HWND extra = WindowTitled(windows, L"Old Host");
+    ASSERT_NE(extra, nullptr);
+    EXPECT_EQ(session.host().FindHostWindow(12), extra);
+    EXPECT_NE(session.host().GetMainWindowHandle(), extra);
+  }
+}
+
+TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
+  StandinSession session("version=14.0\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  const std::wstring folder = session.folder().path();
+  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_RECORDER_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(),
+                        FALSE));
+  const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
+  const std::wstring auxPath = folder + L"\\k3v9x2qa.xls";
+  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+
+  EXPECT_EQ(test::ReadBytes(folder + L"\\first_contact.txt"),
+            "code=1170\nreserved=0\nversion=14.0\n");
+  const std::string contact = session.Event("first_contact");
+  EXPECT_TRUE(Contains(contact, "\"addin\":" + Quoted(folder + L"\\briskstub.dll") +
+                                    ",\"loaded\":true,\"entry\":true,\"returned\":1"))
+      << contact;
+  const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
+  ASSERT_EQ(opens.size(), 1u);
+  std::string arguments = "\"args\":[{\"vt\":\"bstr\",\"value\":" + Quoted(auxPath) + "}";
+  for (int i = 0; i < 12; ++i) arguments += ",{\"vt\":\"error\",\"value\":\"0x80020004\"}";
+  EXPECT_TRUE(Contains(opens[0], "\"kind\":\"method\",\"lcid\":2048," + arguments + "],\"named\":[]"))
+      << opens[0];
+  // The workbook closed itself: the file is free to be deleted at once.
+  EXPECT_TRUE(DeleteFileW(auxPath.c_str()));
+}
+
+TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
+  const std::wstring auxPath = session.folder() / L"q7m2p4kd.xls";
+  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+  EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":false,\"entry\":false"));
+}
+
+TEST_F(StandinHostTest, OrdinaryAndMissingWorkbooks) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const std::wstring bookPath = session.folder() / L"book.xls";
+  ASSERT_TRUE(test::WriteBytes(bookPath, "an ordinary workbook"));
+  EXPECT_TRUE(session.host().OpenWorkbook(bookPath));
+  EXPECT_TRUE(session.Event("first_contact").empty());
+  // A missing file fails inside the host, which the open does not raise.
+  EXPECT_FALSE(session.host().OpenWorkbook(session.folder() / L"missing.xls"));
+  const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
+  ASSERT_EQ(opens.size(), 2u);
+  EXPECT_TRUE(Contains(opens[1], "\"hr\":\"0x80020009\"")) << opens[1];
+}
+
+TEST_F(StandinHostTest, CloseAllAndQuitEndTheHost) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const HostApplication host = session.host();
+  host.SetUserControl(true);
+  host.CloseAll();
+  EXPECT_EQ(session.Calls("workbooks", kDispWorkbooksClose).size(), 1u);
+  host.Quit();
+  EXPECT_TRUE(session.WaitForServerExit(kExitWait));
+  session.Release();
+}
+
+TEST_F(StandinHostTest, QuitCanBeRefused) {
+  StandinSession session("quit_on_quit=0\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  session.host().Quit();
+  EXPECT_EQ(session.host().GetVersionText(), L"16.0");
+}
+
+TEST_F(StandinHostTest, ReleaseWithoutUserControlEndsTheHost) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  session.Release();
+  EXPECT_TRUE(session.WaitForServerExit(kExitWait));
+  EXPECT_TRUE(Contains(session.Event("released"), "\"user_control\":false"));
+}
+
+TEST_F(StandinHostTest, CrashingHostFailsTheCall) {
+  StandinSession session("fail.392=crash\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  EXPECT_TRUE(FAILED(CaughtHresult([&] { session.host().GetVersionText(); })));
+  EXPECT_TRUE(session.WaitForServerExit(kExitWait));
+  EXPECT_TRUE(FAILED(CaughtHresult([&] { session.host().GetCaption(); })));
+}
+
+TEST_F(StandinHostTest, LateClassRegistrationStillCreatesTheHost) {
+  StandinSession session("register_delay_ms=1500\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  EXPECT_EQ(session.host().GetVersionText(), L"16.0");
+}
+
+TEST_F(StandinHostTest, EachCreationStartsItsOwnHost) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  ComRef<IDispatch> second;
+  ASSERT_EQ(CreateHostApplication(second.put()), S_OK);
+  DWORD firstProcess = 0;
+  DWORD secondProcess = 0;
+  GetWindowThreadProcessId(session.host().GetMainWindowHandle(), &firstProcess);
+  GetWindowThreadProcessId(HostApplication(second.get()).GetMainWindowHandle(), &secondProcess);
+  EXPECT_NE(firstProcess, 0u);
+  EXPECT_NE(secondProcess, 0u);
+  EXPECT_NE(firstProcess, secondProcess);
+}
+
+TEST_F(StandinHostTest, ExecutableRegistersAndUnregistersItself) {
+  test::TempFolder folder;
+  const std::wstring exe = test::WinePath(BRISK_STANDIN_HOST_EXE);
+  const std::wstring config = folder / L"by-hand.cfg";
+  ASSERT_TRUE(test::WriteBytes(config, "version=12.0\n"));
+  const auto run = [&](const std::wstring& arguments) {
+    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &info)) {
+      return static_cast<DWORD>(-1);
+    }
+    CloseHandle(info.hThread);
+    DWORD code = static_cast<DWORD>(-2);
+    if (WaitForSingleObject(info.hProcess, kExitWait) == WAIT_OBJECT_0) {
+      GetExitCodeProcess(info.hProcess, &code);
+    } else {
+      TerminateProcess(info.hProcess, 99);
+    }
+    CloseHandle(info.hProcess);
+    return code;
+  };
+  ASSERT_EQ(run(L"/regserver -config \"" + config + L"\""), 0u);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT,
+                          L"CLSID\\{0510058B-0FB8-43EF-B72F-FDBA84552B06}\\LocalServer32", 0,
+                          KEY_READ, &key),
+            ERROR_SUCCESS);
+  wchar_t command[1024] = {};
+  DWORD size = sizeof command;
+  RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
+  RegCloseKey(key);
+  EXPECT_EQ(std::wstring(command), standin::StandinServerCommand(exe, config));
+  const std::wstring progId = HostText(kHostProgId);
+  CLSID classId{};
+  EXPECT_EQ(CLSIDFromProgID(progId.c_str(), &classId), S_OK);
+  EXPECT_TRUE(IsEqualCLSID(classId, standin::kStandinHostClassId));
+
+  ASSERT_EQ(run(L"/unregserver"), 0u);
+  EXPECT_TRUE(FAILED(CLSIDFromProgID(progId.c_str(), &classId)));
+}
+
+}  // namespace
+}  // namespace brisk

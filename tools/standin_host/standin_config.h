@@ -1,0 +1,93 @@
+// The stand-in host's behaviour for one test, read from a configuration file
+// that the test writes before the host is started (COM starts the server, so
+// the environment of the test does not reach it).
+//
+// Format: UTF-8 text, one "key=value" per line; white space around the key
+// and the value is ignored; lines starting with '#' and empty lines are
+// skipped. Keys:
+//   log=<path>              JSON-lines log of every call (appended)
+//   version=<text>          392, version text (default "16.0")
+//   install_path=<folder>   291, installation folder (default empty)
+//   product_code=<text>     1798, product code (default a 32-bit one)
+//   caption=<text>          139, initial caption (default "Stand-in Host")
+//   main_title=<text>       initial title of the main window when it should
+//                           differ from the caption (a caption put sets it)
+//   main_class=<name>       class of the main window (default "XLMAIN")
+//   visible=0|1             initial visibility of the main window (default 0)
+//   ui_language=<number>    member 1 (argument 2) of the language settings
+//   ui_language_type=<vt>   type of that answer (default i4)
+//   int_1209=<number>       1209
+//   reply_type.<dispid>=<vt>  the answer to a get of <dispid> on the
+//                           application is converted to <vt>
+//   extra_window=<title>    one more top-level window of class "XLMAIN",
+//                           shown; repeatable, created in this order
+//   reported_window=main|extra<N>|other|none   what 1950 answers; "other" is
+//                           a window of another class in the same process
+//   fail.<dispid>=<failure> a get, put or call of <dispid> on the application
+//   fail.workbooks.<dispid>=<failure>   the same on the workbooks collection
+//     <failure>: exception <wCode> [<description>]
+//              | scode <hex> [<description>]   (wCode 0)
+//              | hresult <hex>                  (returned by Invoke itself)
+//              | crash                          (the process ends at once)
+//   register_delay_ms=<n>   wait before the class object is registered
+//   quit_on_quit=0|1        whether Quit ends the host (default 1)
+// <vt> is one of empty, i2, i4, bool, bstr, r8.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisk::standin {
+
+enum class ValueType { kEmpty, kI2, kI4, kBool, kBstr, kR8 };
+
+enum class FailureKind { kNone, kException, kScode, kHresult, kCrash };
+
+struct Failure {
+  FailureKind kind = FailureKind::kNone;
+  std::uint16_t wCode = 0;
+  std::uint32_t code = 0;  // scode or HRESULT
+  std::u16string description;
+};
+
+enum class ReportedWindow { kMain, kExtra, kOther, kNone };
+
+struct StandinConfig {
+  std::u16string logPath;
+  std::u16string version = u"16.0";
+  std::u16string installPath;
+  std::u16string productCode = u"{6F2D1C40-8E13-4B7A-0000-2C41D9E07B11}";
+  std::u16string caption = u"Stand-in Host";
+  bool hasMainTitle = false;
+  std::u16string mainTitle;
+  std::u16string mainClass = u"XLMAIN";
+  bool visible = false;
+  std::int32_t uiLanguage = 1033;
+  ValueType uiLanguageType = ValueType::kI4;
+  std::int32_t int1209 = 0;
+  std::map<std::int32_t, ValueType> replyTypes;
+  std::vector<std::u16string> extraWindows;
+  ReportedWindow reportedWindow = ReportedWindow::kMain;
+  std::size_t reportedExtra = 0;  // 1-based, for ReportedWindow::kExtra
+  std::map<std::int32_t, Failure> applicationFailures;
+  std::map<std::int32_t, Failure> workbooksFailures;
+  std::uint32_t registerDelayMs = 0;
+  bool quitOnQuit = true;
+};
+
+struct ConfigError {
+  int line = 0;
+  std::string message;
+};
+
+// Reads the text of a configuration file. Lines that cannot be read are
+// listed in `errors` and leave the defaults in place.
+StandinConfig ParseStandinConfig(std::string_view text, std::vector<ConfigError>& errors);
+
+// The name of a value type as the configuration and the log write it.
+std::string_view ValueTypeName(ValueType type);
+
+}  // namespace brisk::standin

@@ -1,0 +1,69 @@
+// The stand-in host's process-wide state. Everything runs on the one thread
+// of the single-threaded apartment, so nothing here is locked.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+#include "json_line.h"
+#include "standin_config.h"
+
+namespace brisk::standin {
+
+class CallLog {
+ public:
+  // Appends one line; the file is opened for each line, so that a test can
+  // read it at any time and a crash loses nothing written before.
+  void Write(const std::string& line) const;
+  void SetPath(std::wstring path) { path_ = std::move(path); }
+
+ private:
+  std::wstring path_;
+};
+
+struct OpenWorkbookEntry {
+  std::wstring path;
+};
+
+struct StandinState {
+  StandinConfig config;
+  CallLog log;
+  long long nextSequence = 1;
+
+  HWND mainWindow = nullptr;
+  std::vector<HWND> extraWindows;
+  HWND otherWindow = nullptr;
+
+  // Properties of the application object.
+  std::wstring caption;
+  bool displayAlerts = true;
+  bool userControl = false;
+  std::int32_t int1209 = 0;
+  std::int32_t int2788 = 0;
+
+  std::vector<OpenWorkbookEntry> workbooks;
+  // The application object while it exists (not owned: it deletes itself).
+  IDispatch* application = nullptr;
+  // The workbooks collection, made with the application and owned here.
+  IDispatch* workbooksCollection = nullptr;
+  bool classObjectRevoked = false;
+};
+
+extern StandinState gStandin;
+
+// A log record that starts with the next sequence number and `kind` ("call"
+// or "event").
+JsonObject NewRecord(std::string_view kind);
+void Log(const JsonObject& record);
+std::u16string ToU16(const std::wstring& text);
+std::wstring ToWide(const std::u16string& text);
+
+// Message posted to the server thread after the first object was handed
+// out: the class object is withdrawn, so that the next client starts a
+// fresh host, as the real host does.
+constexpr UINT kRevokeClassObjectMessage = WM_APP + 1;
+
+}  // namespace brisk::standin

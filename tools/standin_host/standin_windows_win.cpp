@@ -1,0 +1,87 @@
+#include "standin_windows_win.h"
+
+#include <utility>
+
+#include "payload/encoded_strings.h"
+#include "standin_state_win.h"
+
+namespace brisk::standin {
+
+namespace {
+
+constexpr wchar_t kOtherWindowClass[] = L"BriskStandinOther";
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      if (window == gStandin.mainWindow) {
+        gStandin.mainWindow = nullptr;
+        PostQuitMessage(0);
+      }
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+bool RegisterWindowClass(const std::wstring& name, WNDPROC procedure) {
+  WNDCLASSEXW windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+  windowClass.lpszClassName = name.c_str();
+  return RegisterClassExW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+HWND CreateTopLevel(const std::wstring& className, const std::wstring& title, int offset) {
+  return CreateWindowExW(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW,
+                         40 + offset * 30, 40 + offset * 30, 480, 320, nullptr, nullptr,
+                         GetModuleHandleW(nullptr), nullptr);
+}
+
+}  // namespace
+
+bool CreateStandinWindows() {
+  const StandinConfig& config = gStandin.config;
+  const std::u16string hostClassText = GetEncodedStringW(kHostWindowClass);
+  const std::wstring hostClass(hostClassText.begin(), hostClassText.end());
+  const std::wstring mainClass = ToWide(config.mainClass);
+  if (!RegisterWindowClass(mainClass, MainWindowProc) ||
+      !RegisterWindowClass(hostClass, DefWindowProcW) ||
+      !RegisterWindowClass(kOtherWindowClass, DefWindowProcW)) {
+    return false;
+  }
+
+  gStandin.caption = ToWide(config.caption);
+  const std::wstring mainTitle = config.hasMainTitle ? ToWide(config.mainTitle) : gStandin.caption;
+  gStandin.mainWindow = CreateTopLevel(mainClass, mainTitle, 0);
+  if (gStandin.mainWindow == nullptr) return false;
+  if (config.visible) ShowWindow(gStandin.mainWindow, SW_SHOWNOACTIVATE);
+
+  int offset = 1;
+  for (const std::u16string& title : config.extraWindows) {
+    HWND extra = CreateTopLevel(hostClass, ToWide(title), offset++);
+    if (extra != nullptr) ShowWindow(extra, SW_SHOWNOACTIVATE);
+    gStandin.extraWindows.push_back(extra);
+  }
+  if (config.reportedWindow == ReportedWindow::kOther) {
+    gStandin.otherWindow = CreateTopLevel(kOtherWindowClass, L"Stand-in helper", offset);
+  }
+  return true;
+}
+
+void DestroyStandinWindows() {
+  for (HWND& extra : gStandin.extraWindows) {
+    if (extra != nullptr) DestroyWindow(extra);
+    extra = nullptr;
+  }
+  if (gStandin.otherWindow != nullptr) DestroyWindow(std::exchange(gStandin.otherWindow, nullptr));
+  if (gStandin.mainWindow != nullptr) DestroyWindow(gStandin.mainWindow);
+}
+
+}  // namespace brisk::standin
