@@ -307,6 +307,39 @@ class StandinAddinTest : public testing::Test {
     ASSERT_TRUE(finished) << "the hand-over did not finish";
   }
 
+  // The same steps from a process of their own, as the launcher sends them.
+  void HandOverFromAnotherProcess(HWND window, const std::vector<Step>& steps) {
+    std::wstring commandLine = L"\"" + WinePath(BRISK_HANDOVER_SENDER) + L"\" " +
+                               std::to_wstring(reinterpret_cast<std::uintptr_t>(window));
+    for (const Step& step : steps) {
+      static const wchar_t* const kinds[] = {L"s", L"p", L"n"};
+      if (step.kind == Step::Hide) {
+        commandLine += L" hide";
+      } else if (step.kind == Step::Show) {
+        commandLine += L" show";
+      } else {
+        commandLine += L" " + std::wstring(kinds[step.kind]) + L":" + std::to_wstring(step.message) + L":" +
+                       std::to_wstring(step.wParam) + L":" + std::to_wstring(step.lParam);
+      }
+    }
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &info));
+    CloseHandle(info.hThread);
+    const UniqueHandle process(info.hProcess);
+    const bool finished = PumpUntil(process.get(), 20000);
+    if (!finished) {
+      TerminateProcess(process.get(), 99);
+      WaitForSingleObject(process.get(), 5000);
+    }
+    ASSERT_TRUE(finished) << "the sender did not finish";
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+  }
+
   AddinLog ReadLog() const {
     const AddinLog log = ParseAddinLog(ReadFileBytes(logPath_));
     EXPECT_THAT(log.faults, IsEmpty());
@@ -389,6 +422,34 @@ TEST_F(StandinAddinTest, ConformingHandOversAreRecordedAndAnswered) {
     EXPECT_NE(FindSignal(log, "ready", "signalled"), nullptr);
     EXPECT_NE(FindSignal(log, "close", launch.external ? "signalled" : "missing"), nullptr);
   }
+}
+
+TEST_F(StandinAddinTest, HandOverFromAnotherProcessIsRecordedAsTheLauncherSendsIt) {
+  Launch launch;
+  launch.pid = pid_;
+  launch.optionValue = 0x7FFFFFFF;
+  launch.property1209 = -5;
+  launch.external = true;
+  UniqueWindow window = MakeHostWindow();
+  LauncherEvents events(launch.pid, launch.external);
+  EXPECT_EQ(Attach(), 1);
+  HandOverFromAnotherProcess(window.get(), ConformingSteps(launch));
+  EXPECT_TRUE(Signalled(events.ready));
+  EXPECT_TRUE(Signalled(events.close));
+  EXPECT_THAT(CheckHandover(ReadLog(), ExpectationOf(launch)), IsEmpty());
+
+  NewCase();
+  Launch posting;
+  posting.pid = pid_;
+  posting.visibleAtEnd = false;
+  LauncherEvents postingEvents(posting.pid, false);
+  Attach();
+  std::vector<Step> steps = ConformingSteps(posting);
+  steps[steps.size() - 2].kind = Step::Post;
+  HandOverFromAnotherProcess(window.get(), steps);
+  EXPECT_THAT(CheckHandover(ReadLog(), ExpectationOf(posting)),
+              ElementsAre("message 1179 (order 12) arrived by post instead of send: the launcher must wait until the "
+                          "add-in has handled it"));
 }
 
 TEST_F(StandinAddinTest, ReadsTheCommandLineFileBesideItself) {
