@@ -26,14 +26,15 @@ inline constexpr std::string_view kAddinEntryName = "DummyFunc9";
 constexpr std::int32_t kFirstContactCode = 1170;
 
 // The entry's signature: a 32-bit code, the application object (IDispatch*)
-// and 0, the last two pointer-sized; __stdcall in a 32-bit process.
+// and 0, the last two pointer-sized; __stdcall in a 32-bit process. It
+// returns a 32-bit value that the open handler ignores.
 #if defined(_WIN32) && !defined(_WIN64)
 #define BRISK_ADDIN_CALL __stdcall
 #else
 #define BRISK_ADDIN_CALL
 #endif
-using AddinEntry = std::intptr_t(BRISK_ADDIN_CALL*)(std::int32_t code, void* application,
-                                                    std::intptr_t reserved);
+using AddinEntry = std::int32_t(BRISK_ADDIN_CALL*)(std::int32_t code, void* application,
+                                                   std::intptr_t reserved);
 
 bool IsAuxWorkbook(const std::uint8_t* data, std::size_t size);
 

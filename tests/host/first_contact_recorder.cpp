@@ -38,9 +38,9 @@ std::wstring VersionThrough(void* application) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) std::intptr_t BRISK_ADDIN_CALL DummyFunc9(std::int32_t code,
-                                                                           void* application,
-                                                                           std::intptr_t reserved) {
+extern "C" __declspec(dllexport) std::int32_t BRISK_ADDIN_CALL DummyFunc9(std::int32_t code,
+                                                                          void* application,
+                                                                          std::intptr_t reserved) {
   const std::wstring version = VersionThrough(application);
   const std::wstring file = OwnFolder() + L"\\first_contact.txt";
   FILE* out = _wfopen(file.c_str(), L"wb");

@@ -304,6 +304,29 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
   EXPECT_TRUE(DeleteFileW(auxPath.c_str()));
 }
 
+// The project's own add-in, loaded the same way, takes over the host's main
+// window.
+TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const std::wstring folder = session.folder().path();
+  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(),
+                        (folder + L"\\briskstub.dll").c_str(), FALSE));
+  ASSERT_TRUE(test::WriteBytes(folder + L"\\briskstub.json",
+                               "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
+  const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
+  const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
+  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+
+  EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":true,\"entry\":true,\"returned\":1"))
+      << session.Event("first_contact");
+  const std::string addinLog = test::ReadBytes(folder + L"\\addin.jsonl");
+  EXPECT_TRUE(Contains(addinLog, "\"kind\":\"attach\"")) << addinLog;
+  EXPECT_TRUE(Contains(addinLog, "1170")) << addinLog;
+}
+
 TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
   StandinSession session;
   ASSERT_EQ(session.Create(), S_OK);

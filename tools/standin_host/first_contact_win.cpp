@@ -56,8 +56,7 @@ void RunAuxWorkbookOpenHandler(const std::wstring& workbookPath, IDispatch* appl
   }
   record.Boolean("entry", entry != nullptr);
   if (entry != nullptr) {
-    const std::intptr_t returned = entry(kFirstContactCode, application, 0);
-    record.Number("returned", static_cast<long long>(returned));
+    record.Number("returned", entry(kFirstContactCode, application, 0));
   }
   Log(record);
 }
