@@ -7,6 +7,9 @@
 //       file fault. Options: see check_options.h.
 //   addin-check embed-config DLL_IN DLL_OUT CONFIG_PATH
 //       Copies the add-in with CONFIG_PATH (a Windows path) in its slot.
+//   addin-check show-config DLL
+//       Prints the configuration path in the add-in's slot (empty line when
+//       there is none).
 #include <utf8.h>
 
 #include <fstream>
@@ -38,7 +41,8 @@ int Usage() {
   std::cerr << "usage: addin-check check LOG [--pid N] [--property1209 N] [--language N] [--option N]\n"
                "                 [--exe-path yes|no] [--settings-record yes|no] [--completed yes|no]\n"
                "                 [--external yes|no] [--visible-at-end yes|no]\n"
-               "       addin-check embed-config DLL_IN DLL_OUT CONFIG_PATH\n";
+               "       addin-check embed-config DLL_IN DLL_OUT CONFIG_PATH\n"
+               "       addin-check show-config DLL\n";
   return kUsage;
 }
 
@@ -87,6 +91,29 @@ int EmbedConfig(const std::vector<std::string>& args) {
   return 0;
 }
 
+int ShowConfig(const std::vector<std::string>& args) {
+  if (args.size() != 1) return Usage();
+  std::string bytes;
+  if (!ReadFile(args[0], bytes)) {
+    std::cerr << "addin-check: cannot read " << args[0] << "\n";
+    return kUsage;
+  }
+  const auto path = brisk::addin::EmbeddedConfigPath(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
+  if (!path) {
+    std::cerr << "addin-check: " << args[0] << " has no single configuration slot\n";
+    return kUsage;
+  }
+  std::string utf8;
+  try {
+    utf8::utf16to8(path->begin(), path->end(), std::back_inserter(utf8));
+  } catch (const utf8::exception&) {
+    std::cerr << "addin-check: the configuration slot holds no valid UTF-16 text\n";
+    return kUsage;
+  }
+  std::cout << utf8 << "\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,5 +122,6 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 2, argv + argc);
   if (command == "check") return Check(args);
   if (command == "embed-config") return EmbedConfig(args);
+  if (command == "show-config") return ShowConfig(args);
   return Usage();
 }
