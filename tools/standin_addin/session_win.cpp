@@ -1,6 +1,7 @@
 #include "session_win.h"
 
 #include <cwchar>
+#include <optional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -34,14 +35,18 @@ std::wstring Wide(const std::u16string& text) {
   return std::wstring(text.begin(), text.end());
 }
 
-std::wstring OwnModulePath() {
+// Pins this module in the process: the subclassed windows, the queue hooks
+// and the delayed signals all run its code for as long as the host lives.
+HMODULE PinSelf() {
   HMODULE self = nullptr;
-  // Pinned: the subclassed windows, the queue hooks and the delayed signals
-  // all run code of this module for as long as the host lives.
   GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                     reinterpret_cast<LPCWSTR>(&OwnModulePath), &self);
+                     reinterpret_cast<LPCWSTR>(&PinSelf), &self);
+  return self;
+}
+
+std::wstring ModulePath(HMODULE module) {
   std::wstring path(32768, L'\0');
-  path.resize(GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size())));
+  path.resize(GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size())));
   return path;
 }
 
@@ -173,7 +178,7 @@ void Session::Signal(const char* which, UniqueHandle& held, const std::wstring& 
 }
 
 int Attach(LONG code, IDispatch* application, LONG_PTR reserved) {
-  const std::wstring modulePath = OwnModulePath();
+  const std::wstring modulePath = ModulePath(PinSelf());
   const std::wstring configFile = ConfigFile(modulePath);
   ConfigResult config;
   std::string configProblem;
