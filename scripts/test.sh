@@ -10,9 +10,12 @@ bash scripts/setup.sh
 
 xvfb_pid=
 cleanup() {
-  if [ -d build/win32/wineprefix ]; then
-    WINEPREFIX=$root/build/win32/wineprefix wineserver -k 2>/dev/null || true
-  fi
+  local preset
+  for preset in win32 win64; do
+    if [ -d "build/$preset/wineprefix" ]; then
+      WINEPREFIX=$root/build/$preset/wineprefix wineserver -k 2>/dev/null || true
+    fi
+  done
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -37,6 +40,7 @@ run_preset fuzz
 source scripts/xvfb.sh
 start_xvfb
 run_preset win32
+run_preset win64
 
 if [ ${#failed[@]} -ne 0 ]; then
   echo "FAILED presets: ${failed[*]}"
