@@ -126,15 +126,15 @@ std::vector<int> CDialogTemplate::CreateLabels(int top, int clientWidth) {
   std::vector<int> heights;
   WindowDC dc(hwnd_);
   int y = top;
-  for (const LabelSpec& spec : labelSpecs_) {
-    const HFONT font = LabelFont(spec.fontChoice);
+  for (const LabelSpec& wanted : labelSpecs_) {
+    const HFONT font = LabelFont(wanted.fontChoice);
     SIZE measured{};
     if (dc) {
       SelectedObject selected(dc.get(), font);
-      GetTextExtentPoint32W(dc.get(), spec.text.c_str(), static_cast<int>(spec.text.size()), &measured);
+      GetTextExtentPoint32W(dc.get(), wanted.text.c_str(), static_cast<int>(wanted.text.size()), &measured);
     }
     const int height = measured.cy + 1;
-    const HWND label = CreateWindowExW(0, L"STATIC", spec.text.c_str(), kLabelStyle, 0, y, clientWidth, height,
+    const HWND label = CreateWindowExW(0, L"STATIC", wanted.text.c_str(), kLabelStyle, 0, y, clientWidth, height,
                                        hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (label) {
       SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
@@ -151,9 +151,9 @@ void CDialogTemplate::CreateButtons() {
   {
     WindowDC dc(hwnd_);
     SelectedObject selected(dc.get(), bodyFont_.get());
-    for (const ButtonSpec& spec : buttonSpecs_) {
+    for (const ButtonSpec& wanted : buttonSpecs_) {
       SIZE measured{};
-      if (dc) GetTextExtentPoint32W(dc.get(), spec.caption.c_str(), static_cast<int>(spec.caption.size()), &measured);
+      if (dc) GetTextExtentPoint32W(dc.get(), wanted.caption.c_str(), static_cast<int>(wanted.caption.size()), &measured);
       captionWidths.push_back(measured.cx);
     }
   }
