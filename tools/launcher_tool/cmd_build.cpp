@@ -4,8 +4,6 @@
 #include <memory>
 #include <type_traits>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "build_resources.h"
@@ -14,6 +12,7 @@
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "settings_json.h"
+#include "tool_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -27,10 +26,6 @@ namespace {
 
 constexpr const char* kBuildUsage = "build MANIFEST OUT.exe [--launcher LAUNCHER.exe]";
 constexpr const char* kShowUsage = "show BUILD.exe";
-
-std::filesystem::path PathArgument(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 #ifdef _WIN32
 // The launcher that ships beside this tool.
@@ -101,11 +96,10 @@ int RunBuild(const Args& args) {
   }
   if (positional.size() != 2) return Usage(kBuildUsage);
 
-  const std::filesystem::path manifestPath = PathArgument(positional[0]);
-  std::ifstream manifestFile(manifestPath, std::ios::binary);
-  if (!manifestFile) return Refuse("cannot read manifest " + positional[0]);
-  const std::string text((std::istreambuf_iterator<char>(manifestFile)), std::istreambuf_iterator<char>());
-  ManifestResult manifest = ParseManifest(text, manifestPath.parent_path());
+  PayloadBuffer manifestBytes;
+  if (!ReadWholeFile(positional[0], manifestBytes)) return Refuse("cannot read manifest " + positional[0]);
+  const std::string text(manifestBytes.begin(), manifestBytes.end());
+  ManifestResult manifest = ParseManifest(text, PathArgument(positional[0]).parent_path());
   if (!manifest.manifest) return Refuse(manifest.error);
 
   const BuildResult build = MakeBuildResources(*manifest.manifest);

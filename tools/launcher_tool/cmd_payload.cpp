@@ -10,6 +10,7 @@
 #include "commands.h"
 #include "json.h"
 #include "settings_json.h"
+#include "tool_files.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
@@ -27,41 +28,25 @@ constexpr const char* kDecodeUsage = "decode ENCODED";
 constexpr const char* kStringsUsage = "strings";
 constexpr const char* kSettingsUsage = "settings RECORD [--storage FILE]";
 
-bool ReadFile(const std::string& name, PayloadBuffer& bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(name, error)) return false;
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
-
-bool WriteFile(const std::string& name, const PayloadBuffer& bytes) {
-  std::ofstream file(name, std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  file.close();
-  return static_cast<bool>(file);
-}
-
 }  // namespace
 
 int RunPack(const Args& args) {
   if (args.size() != 2) return Usage(kPackUsage);
   PayloadBuffer input;
-  if (!ReadFile(args[0], input)) return Refuse("cannot read " + args[0]);
+  if (!ReadWholeFile(args[0], input)) return Refuse("cannot read " + args[0]);
   PayloadBuffer container;
   if (!PackContainer(input.data(), input.size(), container)) return Refuse("cannot pack " + args[0]);
-  if (!WriteFile(args[1], container)) return Refuse("cannot write " + args[1]);
+  if (!WriteWholeFile(args[1], container)) return Refuse("cannot write " + args[1]);
   return kExitOk;
 }
 
 int RunUnpack(const Args& args) {
   if (args.size() != 2) return Usage(kUnpackUsage);
   PayloadBuffer input;
-  if (!ReadFile(args[0], input)) return Refuse("cannot read " + args[0]);
+  if (!ReadWholeFile(args[0], input)) return Refuse("cannot read " + args[0]);
   PayloadBuffer unpacked;
   if (!UnpackContainer(input.data(), input.size(), unpacked)) return Refuse(args[0] + " is not a valid container");
-  if (!WriteFile(args[1], unpacked)) return Refuse("cannot write " + args[1]);
+  if (!WriteWholeFile(args[1], unpacked)) return Refuse("cannot write " + args[1]);
   return kExitOk;
 }
 
@@ -111,7 +96,7 @@ int RunSettings(const Args& args) {
   if (records.size() != 1) return Usage(kSettingsUsage);
 
   PayloadBuffer rawRecord;
-  if (!ReadFile(records.front(), rawRecord)) return Refuse("cannot read " + records.front());
+  if (!ReadWholeFile(records.front(), rawRecord)) return Refuse("cannot read " + records.front());
   BuildSettings settings;
   ParseBuildSettings(rawRecord, settings);
   std::vector<std::string> members = SettingsMembers(settings);

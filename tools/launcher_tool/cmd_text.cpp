@@ -10,6 +10,7 @@
 
 #include "commands.h"
 #include "json.h"
+#include "tool_files.h"
 #include "text/byte_reader.h"
 #include "text/macro_table.h"
 #include "text/message_table.h"
@@ -20,15 +21,6 @@ namespace {
 
 constexpr const char* kMessagesUsage = "messages FILE [--text-form]";
 constexpr const char* kExpandUsage = "expand [--macro NAME=VALUE]... TEXT";
-
-bool ReadFile(const std::string& name, std::string& bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(name, error)) return false;
-  std::ifstream file(name, std::ios::binary);
-  if (!file) return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
-}
 
 void PrintTexts(const MessageTable::TextMap& texts) {
   if (texts.empty()) {
@@ -66,11 +58,11 @@ int RunMessages(const Args& args) {
   }
   if (files.size() != 1) return Usage(kMessagesUsage);
 
-  std::string bytes;
-  if (!ReadFile(files.front(), bytes)) return Refuse("cannot read " + files.front());
+  PayloadBuffer bytes;
+  if (!ReadWholeFile(files.front(), bytes)) return Refuse("cannot read " + files.front());
   MessageTable table;
   if (textForm) {
-    table.LoadFromLanguageText(bytes);
+    table.LoadFromLanguageText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   } else {
     ByteReader reader(bytes.data(), bytes.size());
     table.LoadFromResource(reader);
