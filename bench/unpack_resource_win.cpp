@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/figures.h"
+#include "bench/process_tools_win.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/payload_resource.h"
@@ -41,16 +42,6 @@ ResourceBytes OwnWorkbookResource() {
   return {static_cast<const std::uint8_t*>(bytes), SizeofResource(nullptr, found)};
 }
 
-// Ends the child when the parent gives up waiting.
-struct ChildProcess {
-  PROCESS_INFORMATION info = {};
-  ~ChildProcess() {
-    if (info.hProcess && WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info.hProcess, 1);
-    if (info.hProcess) CloseHandle(info.hProcess);
-    if (info.hThread) CloseHandle(info.hThread);
-  }
-};
-
 struct DeleteFileAtExit {
   std::wstring path;
   ~DeleteFileAtExit() { DeleteFileW(path.c_str()); }
@@ -72,19 +63,11 @@ int RunResourceBench(const UnpackPayload& payload, int runs) {
   std::wstring commandLine = L"\"" + copy.path + L"\" " +
                             std::wstring(kResourceChildOption.begin(), kResourceChildOption.end()) + L" --runs " +
                             std::to_wstring(runs);
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
-  ChildProcess child;
-  if (!CreateProcessW(copy.path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &child.info)) {
-    throw std::runtime_error("cannot start the copy");
-  }
-  if (WaitForSingleObject(child.info.hProcess, kChildTimeoutMs) != WAIT_OBJECT_0) {
-    throw std::runtime_error("the copy did not finish in time");
-  }
-  DWORD code = 1;
-  GetExitCodeProcess(child.info.hProcess, &code);
-  return static_cast<int>(code);
+  Process child;
+  if (!child.Start(copy.path, commandLine)) throw std::runtime_error("cannot start the copy");
+  const auto code = child.Wait(kChildTimeoutMs);
+  if (!code) throw std::runtime_error("the copy did not finish in time");
+  return static_cast<int>(*code);
 }
 
 int RunResourceChild(int runs) {

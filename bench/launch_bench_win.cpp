@@ -1,0 +1,324 @@
+// Launch benchmark (Windows; under Wine it needs a display): a whole
+// test-mode launch of an application build that carries a large workbook,
+// measured from outside.
+//
+//   launch_bench --tool launcher-tool.exe --host standin_host.exe
+//                --addin briskstub.dll --install <host fixture folder>
+//                --work <scratch folder> [--size-mib 64] [--runs 3]
+//
+// Memory: the launcher's peak private memory, as a ratio to the workbook's
+// size. Windows keeps that peak itself (PeakPagefileUsage, read before the
+// process ends). Wine fills PagefileUsage and PeakPagefileUsage both with the
+// current anonymous resident memory of the process (RssAnon + VmSwap of
+// /proc/<pid>/status) and leaves PrivateUsage 0, so the peak is the largest
+// value sampled about once a millisecond; PeakWorkingSetSize (VmHWM, which
+// also counts file-backed pages) is a true peak on both and printed beside it.
+//
+// Time: from the start of the launcher to the ready event that the add-in
+// signals, as a ratio to the stand-in host's own start (CLSIDFromProgID and
+// CoCreateInstance of the host's ProgID alone). The benchmark creates the
+// ready event itself before the launcher runs (the launcher's CreateEventW
+// then opens the same manual-reset event), so it sees the signal even when
+// the launcher has already ended, as it may in test mode.
+#include <objbase.h>
+#include <psapi.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/figures.h"
+#include "bench/process_tools_win.h"
+#include "bench/workbook_like.h"
+#include "host/aux_workbook.h"
+#include "payload/encoded_strings.h"
+#include "standin_registration.h"
+
+namespace brisk::bench {
+namespace {
+
+constexpr DWORD kToolTimeoutMs = 300000;
+constexpr double kLaunchTimeoutMs = 60000;
+constexpr DWORD kHostEndMs = 10000;
+
+struct Options {
+  std::wstring tool, host, addin, install, work;
+  std::size_t sizeMiB = 64;
+  int runs = 3;
+};
+
+Options ParseOptions(int argc, wchar_t** argv) {
+  Options options;
+  std::map<std::wstring, std::wstring*> paths = {{L"--tool", &options.tool},
+                                                 {L"--host", &options.host},
+                                                 {L"--addin", &options.addin},
+                                                 {L"--install", &options.install},
+                                                 {L"--work", &options.work}};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::wstring key = argv[i];
+    if (auto path = paths.find(key); path != paths.end()) {
+      *path->second = argv[i + 1];
+    } else if (key == L"--size-mib") {
+      options.sizeMiB = std::wcstoul(argv[i + 1], nullptr, 10);
+    } else if (key == L"--runs") {
+      options.runs = _wtoi(argv[i + 1]);
+    } else {
+      throw std::runtime_error("unknown option");
+    }
+  }
+  for (const auto& [key, path] : paths) {
+    if (path->empty()) throw std::runtime_error("missing option " + std::string(key.begin(), key.end()));
+  }
+  if (options.sizeMiB == 0 || options.runs < 1) throw std::runtime_error("size and runs must be positive");
+  return options;
+}
+
+std::wstring Encoded(int number) {
+  const std::u16string text = GetEncodedStringW(number);
+  return std::wstring(text.begin(), text.end());
+}
+
+std::wstring Quoted(const std::wstring& text) {
+  return L"\"" + text + L"\"";
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+  if (!WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()))) {
+    throw std::runtime_error("cannot write a file of the build");
+  }
+}
+
+std::string Utf8Path(const std::wstring& path) {
+  const std::u8string text = std::filesystem::path(path).u8string();
+  return std::string(text.begin(), text.end());
+}
+
+// The application build: launcher-tool with a workbook-like file of the
+// given size, the project's auxiliary workbook and the stand-in add-in.
+std::wstring MakeBuild(const Options& options, const std::wstring& folder) {
+  std::vector<std::uint8_t> workbook(options.sizeMiB << 20);
+  FillWorkbookLikeFile(workbook, 20240611);
+  if (!WriteBytes(folder + L"\\workbook.bin", workbook)) throw std::runtime_error("cannot write the workbook");
+  if (!WriteBytes(folder + L"\\auxiliary.bin", MakeAuxWorkbook())) throw std::runtime_error("cannot write aux");
+  WriteText(folder + L"\\app.manifest",
+            "name = Launch Benchmark\nversion = 1.0.0\nformat = 4\nworkbook = workbook.bin\n"
+            "aux-workbook = auxiliary.bin\naddin32 = " + Utf8Path(options.addin) + "\n");
+
+  const std::wstring out = folder + L"\\LaunchBench.exe";
+  Process tool;
+  const Stopwatch watch;
+  if (!tool.Start(options.tool, Quoted(options.tool) + L" build " + Quoted(folder + L"\\app.manifest") + L" " +
+                                    Quoted(out))) {
+    throw std::runtime_error("cannot start launcher-tool");
+  }
+  const auto code = tool.Wait(kToolTimeoutMs);
+  if (code != std::optional<DWORD>(0)) throw std::runtime_error("launcher-tool build failed");
+  std::printf("  (build made by launcher-tool in %.0f ms: %.1f MiB)\n", watch.Milliseconds(),
+              std::filesystem::file_size(std::filesystem::path(out)) / kMiB);
+  return out;
+}
+
+// Registered for the benchmark's lifetime only.
+class StandinRegistration {
+ public:
+  StandinRegistration(const std::wstring& exe, const std::wstring& config) {
+    if (standin::RegisterStandinHost(exe, config) != ERROR_SUCCESS) {
+      throw std::runtime_error("cannot register the stand-in host");
+    }
+  }
+  ~StandinRegistration() { standin::UnregisterStandinHost(); }
+  StandinRegistration(const StandinRegistration&) = delete;
+  StandinRegistration& operator=(const StandinRegistration&) = delete;
+};
+
+struct ComApartment {
+  ComApartment() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ~ComApartment() { CoUninitialize(); }
+};
+
+class HostProcesses {
+ public:
+  explicit HostProcesses(std::wstring exeName) : exeName_(std::move(exeName)) {
+    if (!ProcessesNamed(exeName_).empty()) {
+      throw std::runtime_error("a stand-in host is already running in this Wine prefix; the benchmark needs it alone");
+    }
+  }
+  // Every stand-in host now running was started for the benchmark.
+  void EndAll() const { EndProcesses(ProcessesNamed(exeName_), kHostEndMs); }
+  ~HostProcesses() { EndAll(); }
+
+ private:
+  std::wstring exeName_;
+};
+
+// The stand-in host's own start: what the launcher's host step costs at
+// least. The host ends by itself once its last reference goes.
+double TimeHostStart(const HostProcesses& hosts) {
+  const Stopwatch watch;
+  CLSID classId;
+  IDispatch* application = nullptr;
+  HRESULT result = CLSIDFromProgID(Encoded(kHostProgId).c_str(), &classId);
+  if (SUCCEEDED(result)) {
+    result = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                              reinterpret_cast<void**>(&application));
+  }
+  const double elapsed = watch.Milliseconds();
+  if (application) application->Release();
+  hosts.EndAll();
+  if (FAILED(result)) throw std::runtime_error("the stand-in host did not start");
+  return elapsed;
+}
+
+struct MemoryPeak {
+  SIZE_T privateBytes = 0;
+  SIZE_T workingSet = 0;
+  int samples = 0;
+
+  void Sample(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS_EX counters = {};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters)) {
+      return;
+    }
+    ++samples;
+    privateBytes = std::max({privateBytes, counters.PrivateUsage, counters.PagefileUsage,
+                             counters.PeakPagefileUsage});
+    workingSet = std::max(workingSet, counters.PeakWorkingSetSize);
+  }
+};
+
+struct LaunchResult {
+  double readyMs = -1;
+  double exitMs = -1;
+  DWORD exitCode = 0;
+  MemoryPeak memory;
+  bool workbookWritten = false;
+};
+
+// Whether the launcher left a main workbook of the expected size in its
+// working folder (default mode keeps it for a later clean-up run).
+bool FoundWorkbookFile(const std::wstring& tempRoot, std::uintmax_t size) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(std::filesystem::path(tempRoot), error)) {
+    if (entry.is_regular_file(error) && entry.file_size(error) == size) return true;
+  }
+  return false;
+}
+
+LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, std::size_t workbookBytes) {
+  const std::wstring temp = runFolder + L"\\tmp";
+  std::filesystem::create_directories(std::filesystem::path(temp));
+  Process launcher;
+  if (!launcher.Start(build, Quoted(build) + L" -xlstest", true, EnvironmentWithTemp(temp))) {
+    throw std::runtime_error("cannot start the build");
+  }
+  wchar_t name[512] = {};
+  _snwprintf(name, 511, Encoded(kReadyEventFormat).c_str(), static_cast<unsigned>(launcher.id()));
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, name);
+  if (!ready) throw std::runtime_error("cannot create the ready event");
+
+  LaunchResult result;
+  launcher.Resume();
+  const Stopwatch watch;
+  bool exited = false;
+  bool signalled = false;
+  while (!(exited && signalled) && watch.Milliseconds() < kLaunchTimeoutMs) {
+    if (!exited) result.memory.Sample(launcher.handle());
+    HANDLE handles[2];
+    DWORD count = 0;
+    if (!exited) handles[count++] = launcher.handle();
+    if (!signalled) handles[count++] = ready;
+    const DWORD wait = WaitForMultipleObjects(count, handles, FALSE, exited ? 50 : 1);
+    if (wait >= WAIT_OBJECT_0 + count) continue;
+    if (handles[wait - WAIT_OBJECT_0] == ready) {
+      signalled = true;
+      result.readyMs = watch.Milliseconds();
+    } else {
+      exited = true;
+      result.exitMs = watch.Milliseconds();
+    }
+  }
+  CloseHandle(ready);
+  if (exited) result.exitCode = launcher.Wait(0).value_or(0);
+  result.workbookWritten = FoundWorkbookFile(temp, workbookBytes);
+  return result;
+}
+
+int Run(const Options& options) {
+  const std::wstring folder = options.work + L"\\launch";
+  RemoveTree(folder);
+  std::filesystem::create_directories(std::filesystem::path(folder));
+  struct RemoveAtExit {
+    std::wstring path;
+    ~RemoveAtExit() { RemoveTree(path); }
+  } removeFolder{folder};
+
+  const std::size_t workbookBytes = options.sizeMiB << 20;
+  std::printf("== launch (win32, test mode): %zu MiB workbook, %d runs\n", options.sizeMiB, options.runs);
+  std::fflush(stdout);
+  const std::wstring build = MakeBuild(options, folder);
+  WriteText(folder + L"\\host.cfg", "version=16.0\ninstall_path=" + Utf8Path(options.install) + "\n");
+
+  const ComApartment apartment;
+  const HostProcesses hosts(FileNameOf(options.host));
+  const StandinRegistration registration(options.host, folder + L"\\host.cfg");
+
+  // The first server start of a prefix pays for COM's own start-up.
+  TimeHostStart(hosts);
+  std::vector<double> hostMs, readyMs, exitMs;
+  SIZE_T peakPrivate = 0, peakWorkingSet = 0;
+  int samples = 0, missed = 0, unwritten = 0;
+  for (int run = 0; run < options.runs; ++run) {
+    hostMs.push_back(TimeHostStart(hosts));
+    const std::wstring runFolder = folder + L"\\run" + std::to_wstring(run);
+    const LaunchResult launch = Launch(build, runFolder, workbookBytes);
+    hosts.EndAll();
+    RemoveTree(runFolder);
+    if (launch.readyMs < 0 || launch.exitMs < 0 || launch.exitCode != 0) {
+      ++missed;
+      std::printf("  (run %d: ready %s, exit %s, exit code %lu)\n", run, launch.readyMs < 0 ? "missing" : "seen",
+                  launch.exitMs < 0 ? "missing" : "seen", launch.exitCode);
+      continue;
+    }
+    if (!launch.workbookWritten) ++unwritten;
+    readyMs.push_back(launch.readyMs);
+    exitMs.push_back(launch.exitMs);
+    peakPrivate = std::max(peakPrivate, launch.memory.privateBytes);
+    peakWorkingSet = std::max(peakWorkingSet, launch.memory.workingSet);
+    samples += launch.memory.samples;
+  }
+  if (readyMs.empty()) throw std::runtime_error("no launch reached the ready event");
+
+  const double host = Median(hostMs);
+  PrintFigure("stand-in host start alone (median)", host, "ms", 0);
+  PrintFigure("launch to ready event (median)", Median(readyMs), "ms", 0);
+  PrintFigure("launch to launcher exit (median)", Median(exitMs), "ms", 0);
+  PrintFigure("RATIO launch-to-ready / host start", Median(readyMs) / host, "", 2);
+  PrintFigure("launcher peak private memory (max of runs)", peakPrivate / kMiB, "MiB", 1);
+  PrintFigure("launcher peak working set (max of runs)", peakWorkingSet / kMiB, "MiB", 1);
+  PrintFigure("RATIO peak private memory / workbook size", static_cast<double>(peakPrivate) / workbookBytes, "", 2);
+  PrintFigure("RATIO peak working set / workbook size", static_cast<double>(peakWorkingSet) / workbookBytes, "", 2);
+  PrintNote(std::to_string(samples / static_cast<int>(readyMs.size())) + " memory samples per launch; " +
+            std::to_string(missed) + " launch(es) without ready event or clean exit; " + std::to_string(unwritten) +
+            " launch(es) without the main workbook file");
+  return 0;
+}
+
+}  // namespace
+}  // namespace brisk::bench
+
+int wmain(int argc, wchar_t** argv) {
+  try {
+    return brisk::bench::Run(brisk::bench::ParseOptions(argc, argv));
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "launch_bench: %s\n", error.what());
+    return 2;
+  }
+}

@@ -1,0 +1,133 @@
+#include "bench/process_tools_win.h"
+
+#include <tlhelp32.h>
+
+#include <cwctype>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace brisk::bench {
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+  return text;
+}
+
+bool IsTempVariable(const std::wstring& entry) {
+  const std::wstring lower = Lower(entry.substr(0, entry.find(L'=')));
+  return lower == L"tmp" || lower == L"temp";
+}
+
+BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM processId) {
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == static_cast<DWORD>(processId)) PostMessageW(window, WM_CLOSE, 0, 0);
+  return TRUE;
+}
+
+}  // namespace
+
+Process::~Process() {
+  if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(info_.hProcess, 1);
+    WaitForSingleObject(info_.hProcess, 5000);
+  }
+  if (info_.hProcess) CloseHandle(info_.hProcess);
+  if (info_.hThread) CloseHandle(info_.hThread);
+}
+
+bool Process::Start(const std::wstring& exe, const std::wstring& commandLine, bool suspended,
+                    const std::wstring& environment) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  std::wstring line = commandLine;
+  const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
+  void* block = environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str());
+  return CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, block, nullptr, &startup,
+                        &info_) != FALSE;
+}
+
+void Process::Resume() {
+  ResumeThread(info_.hThread);
+}
+
+std::optional<DWORD> Process::Wait(DWORD milliseconds) {
+  if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return std::nullopt;
+  DWORD code = 0;
+  GetExitCodeProcess(info_.hProcess, &code);
+  return code;
+}
+
+std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
+  std::wstring block;
+  if (wchar_t* strings = GetEnvironmentStringsW()) {
+    for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
+      if (!IsTempVariable(entry)) block.append(entry).push_back(L'\0');
+    }
+    FreeEnvironmentStringsW(strings);
+  }
+  for (const wchar_t* name : {L"TMP=", L"TEMP="}) block.append(name).append(tempFolder).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
+std::set<DWORD> ProcessesNamed(const std::wstring& exeName) {
+  std::set<DWORD> ids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (Lower(FileNameOf(entry.szExeFile)) == Lower(exeName)) ids.insert(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return ids;
+}
+
+void EndProcesses(const std::set<DWORD>& ids, DWORD gracefulMilliseconds) {
+  for (DWORD id : ids) {
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+    if (!process) continue;
+    EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(id));
+    if (WaitForSingleObject(process, gracefulMilliseconds) != WAIT_OBJECT_0) {
+      TerminateProcess(process, 1);
+      WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+  }
+}
+
+bool WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.close();
+  return static_cast<bool>(file);
+}
+
+void RemoveTree(const std::wstring& folder) {
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    std::error_code error;
+    std::filesystem::remove_all(std::filesystem::path(folder), error);
+    if (!std::filesystem::exists(std::filesystem::path(folder), error)) return;
+    Sleep(100);
+  }
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring FileNameOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring Widen(const std::string& ascii) {
+  return std::wstring(ascii.begin(), ascii.end());
+}
+
+}  // namespace brisk::bench

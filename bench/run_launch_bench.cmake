@@ -1,0 +1,25 @@
+# Runs launch_bench under Wine with Windows paths for the build tree's files.
+#   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DHOST=... -DADDIN=...
+#         -DINSTALL=... -DWORK=... -P run_launch_bench.cmake
+if("$ENV{DISPLAY}" STREQUAL "")
+  execute_process(COMMAND ${CMAKE_COMMAND} -E echo
+                  "== launch: skipped, no display (scripts/bench.sh starts a virtual one)")
+  return()
+endif()
+
+# Wine shows the build machine's root as drive Z:.
+function(wine_path variable unix_path)
+  string(REPLACE "/" "\\" path "${unix_path}")
+  set(${variable} "Z:${path}" PARENT_SCOPE)
+endfunction()
+
+foreach(name TOOL HOST ADDIN INSTALL WORK)
+  wine_path(${name}_WIN "${${name}}")
+endforeach()
+execute_process(
+  COMMAND ${WINE_RUN} ${LAUNCH_BENCH} --tool ${TOOL_WIN} --host ${HOST_WIN} --addin ${ADDIN_WIN}
+          --install ${INSTALL_WIN} --work ${WORK_WIN}
+  RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "launch_bench could not run (${result})")
+endif()
