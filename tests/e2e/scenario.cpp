@@ -1,0 +1,399 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwctype>
+#include <sstream>
+
+#include "host/aux_workbook.h"
+#include "standin_registration.h"
+#include "tools/addin_protocol/embedded_config.h"
+
+namespace brisk::e2e {
+
+namespace {
+
+constexpr DWORD kPollMs = 25;
+constexpr int kMessageBoxTextId = 0xFFFF;
+constexpr wchar_t kHostExeName[] = L"standin_host.exe";
+constexpr wchar_t kToolExeName[] = L"launcher-tool.exe";
+constexpr wchar_t kHostMainClass[] = L"XLMAIN";
+
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+}
+
+bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
+  return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+std::wstring TestFolderName() {
+  const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "scenario";
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || c == ':') c = '_';
+  }
+  return Wide(name) + L"-" + std::to_wstring(GetCurrentProcessId());
+}
+
+std::string ToolOutput(const std::wstring& path) { return ReadFileBytes(path).value_or(""); }
+
+std::string JsonText(const std::wstring& text) {
+  std::string quoted = "\"";
+  for (char c : Utf8(text)) {
+    if (c == '\\' || c == '"') quoted.push_back('\\');
+    quoted.push_back(c);
+  }
+  return quoted + "\"";
+}
+
+// A working folder's name: 8 characters of digits and lower-case letters,
+// the first no digit.
+bool IsRandomName(std::wstring_view name) {
+  if (name.size() != 8 || (name[0] >= L'0' && name[0] <= L'9')) return false;
+  return std::all_of(name.begin(), name.end(),
+                     [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z'); });
+}
+
+}  // namespace
+
+LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
+    : scenario_(scenario),
+      process_(exe, arguments, {{L"TMP", scenario.tempFolder()}, {L"TEMP", scenario.tempFolder()}}) {}
+
+LauncherRun::~LauncherRun() {
+  if (process_.End()) {
+    scenario_.NoteLeftover("launcher " + Utf8(process_.commandLine()) + " (process " +
+                           std::to_string(process_.id()) + ") was still running at the end");
+  }
+}
+
+void LauncherRun::Watch() {
+  const ULONGLONG now = GetTickCount64();
+  for (const WindowInfo& window : TopLevelWindows(process_.id())) {
+    if (!window.visible) continue;
+    auto known = std::find_if(seen_.begin(), seen_.end(),
+                              [&](const SeenWindow& s) { return s.handle == window.handle; });
+    if (known == seen_.end()) {
+      seen_.push_back({window.handle, window.className, {}, {}, GetWindow(window.handle, GW_OWNER), now, now});
+      known = seen_.end() - 1;
+    }
+    known->lastSeen = now;
+    if (!window.title.empty()) known->title = window.title;
+    if (known->IsDialog()) {
+      std::wstring text = ItemText(window.handle, kMessageBoxTextId);
+      if (!text.empty()) known->text = std::move(text);
+    }
+  }
+}
+
+std::optional<DWORD> LauncherRun::WaitForExit(DWORD milliseconds) {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  for (;;) {
+    Watch();
+    if (std::optional<DWORD> code = process_.WaitForExit(kPollMs)) return code;
+    if (GetTickCount64() >= deadline) return std::nullopt;
+  }
+}
+
+bool LauncherRun::WaitUntil(const std::function<bool()>& done, DWORD milliseconds) {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  for (;;) {
+    Watch();
+    if (done()) return true;
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(kPollMs);
+  }
+}
+
+HWND LauncherRun::WaitForDialog(DWORD milliseconds) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (const WindowInfo& window : TopLevelWindows(process_.id())) {
+          if (window.visible && window.className == L"#32770") found = window.handle;
+        }
+        return found != nullptr;
+      },
+      milliseconds);
+  Watch();
+  return found;
+}
+
+HWND LauncherRun::WaitForSplash(DWORD milliseconds) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (const WindowInfo& window : TopLevelWindows(process_.id())) {
+          if (window.visible && window.className != L"#32770") found = window.handle;
+        }
+        return found != nullptr;
+      },
+      milliseconds);
+  return found;
+}
+
+std::vector<SeenWindow> LauncherRun::SeenDialogs() const {
+  std::vector<SeenWindow> dialogs;
+  for (const SeenWindow& window : seen_) {
+    if (window.IsDialog()) dialogs.push_back(window);
+  }
+  return dialogs;
+}
+
+std::optional<SeenWindow> LauncherRun::SeenSplash() const {
+  for (const SeenWindow& window : seen_) {
+    if (!window.IsDialog()) return window;
+  }
+  return std::nullopt;
+}
+
+MessageBoxText ReadMessageBox(HWND box) {
+  return {WindowText(box), ItemText(box, kMessageBoxTextId), GetWindow(box, GW_OWNER)};
+}
+
+Scenario::Scenario() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring base = std::wstring(temp) + L"brisk-e2e";
+  CreateDirectoryW(base.c_str(), nullptr);
+  root_ = base + L"\\" + TestFolderName();
+  RemoveTree(root_);
+  CreateDirectoryW(root_.c_str(), nullptr);
+  CreateDirectoryW(appFolder().c_str(), nullptr);
+  CreateDirectoryW(tempFolder().c_str(), nullptr);
+}
+
+Scenario::~Scenario() {
+  UnregisterHost();
+  RemoveTree(root_);
+}
+
+std::string Scenario::workbookContent() const {
+  return "end-to-end workbook of " + Utf8(root_.substr(root_.find_last_of(L'\\') + 1)) + "\n";
+}
+
+void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
+  std::ostringstream json;
+  json << "{\"log\": " << JsonText(Path(logName)) << ", \"ready\": \"" << setup.ready
+       << "\", \"readyDelayMs\": " << setup.readyDelayMs << ", \"close\": \"" << setup.close
+       << "\", \"closeDelayMs\": " << setup.closeDelayMs << "}\n";
+  WriteFileBytes(Path(L"addin.json"), json.str());
+  if (std::find(addinLogs_.begin(), addinLogs_.end(), logName) == addinLogs_.end()) addinLogs_.push_back(logName);
+}
+
+void Scenario::SetHost(const HostSetup& setup, const std::wstring& logName) {
+  std::string config = "log=" + Utf8(Path(logName)) + "\n";
+  config += "version=" + setup.version + "\n";
+  if (!setup.installPath.empty()) config += "install_path=" + Utf8(setup.installPath) + "\n";
+  config += "int_1209=" + std::to_string(kHostInt1209) + "\n";
+  config += "ui_language=" + std::to_string(kHostUiLanguage) + "\n";
+  for (const std::string& line : setup.extra) config += line + "\n";
+  const std::wstring configPath = Path(logName + L".cfg");
+  WriteFileBytes(configPath, config);
+  standin::RegisterStandinHost(WinePath(BRISK_STANDIN_HOST_EXE), configPath);
+  registered_ = true;
+  if (std::find(hostLogs_.begin(), hostLogs_.end(), logName) == hostLogs_.end()) hostLogs_.push_back(logName);
+}
+
+void Scenario::UnregisterHost() {
+  standin::UnregisterStandinHost();
+  registered_ = false;
+}
+
+std::string Scenario::Build(const BuildSetup& setup) {
+  WriteFileBytes(Path(L"workbook.bin"), workbookContent());
+  WriteFileBytes(Path(L"auxiliary.bin"), std::string(kAuxWorkbookMagic) + "end-to-end scenario\n");
+
+  const std::wstring addin = Path(L"briskstub32.dll");
+  if (setup.addinBytes) {
+    WriteFileBytes(addin, *setup.addinBytes);
+  } else {
+    const std::optional<std::string> image = ReadFileBytes(WinePath(BRISK_STANDIN_ADDIN_DLL));
+    if (!image) return "cannot read the stand-in add-in";
+    std::vector<std::uint8_t> bytes(image->begin(), image->end());
+    const std::wstring config = Path(L"addin.json");
+    if (auto fault = addin::EmbedConfigPath(bytes, std::u16string(config.begin(), config.end()))) return *fault;
+    WriteFileBytes(addin, std::string(bytes.begin(), bytes.end()));
+  }
+
+  std::string manifest = "name = " + std::string(kAppName) + "\nversion = 1.2.3\ninfo = End-to-end scenario\n";
+  if (!setup.flags.empty()) {
+    manifest += "flags = ";
+    for (std::size_t i = 0; i < setup.flags.size(); ++i) manifest += (i ? " | " : "") + setup.flags[i];
+    manifest += "\n";
+  }
+  if (!setup.password.empty()) manifest += "password = " + setup.password + "\n";
+  manifest += std::string("format = ") + setup.format + "\n";
+  if (setup.magic) manifest += "magic = " + std::to_string(*setup.magic) + "\n";
+  manifest += "workbook = " + Utf8(Path(L"workbook.bin")) + "\n";
+  manifest += "aux-workbook = " + Utf8(Path(L"auxiliary.bin")) + "\n";
+  manifest += "addin32 = " + Utf8(addin) + "\n";
+  if (setup.licence) {
+    WriteFileBytes(Path(L"licence.txt"), "Licence of <?APPNAME?> for an end-to-end scenario.\r\n");
+    manifest += "licence = " + Utf8(Path(L"licence.txt")) + "\n";
+  }
+  if (setup.splash) manifest += "splash = " + Utf8(WinePath(BRISK_SAMPLES_DIR "/splash.jpg")) + "\n";
+  WriteFileBytes(Path(L"manifest.txt"), manifest);
+
+  const std::wstring output = Path(L"tool.log");
+  Process tool(WinePath(BRISK_LAUNCHER_TOOL_EXE), L"build \"" + Path(L"manifest.txt") + L"\" \"" + exe() + L"\"",
+               {}, output);
+  if (!tool.started()) return "launcher-tool.exe did not start";
+  const std::optional<DWORD> code = tool.WaitForExit(kToolMs);
+  if (!code) return "launcher-tool.exe did not finish";
+  if (*code != 0) return "launcher-tool.exe build failed (" + std::to_string(*code) + "): " + ToolOutput(output);
+  return {};
+}
+
+std::unique_ptr<LauncherRun> Scenario::Start(const std::wstring& arguments) {
+  const std::wstring name = exe().substr(exe().find_last_of(L'\\') + 1);
+  if (std::find(exeNames_.begin(), exeNames_.end(), name) == exeNames_.end()) exeNames_.push_back(name);
+  return std::make_unique<LauncherRun>(*this, exe(), arguments);
+}
+
+addin::AddinLog Scenario::AddinLog(const std::wstring& logName) const {
+  return addin::ParseAddinLog(ReadFileBytes(Path(logName)).value_or(""));
+}
+
+HostCallLog Scenario::HostLog(const std::wstring& logName) const {
+  return HostCallLog::Parse(ReadFileBytes(Path(logName)).value_or(""));
+}
+
+std::vector<std::wstring> Scenario::TempTree() const { return ListTree(tempFolder()); }
+
+std::vector<DWORD> Scenario::HostProcesses() const {
+  std::vector<DWORD> ids;
+  for (const std::wstring& log : hostLogs_) {
+    for (std::uint32_t id : HostLog(log).StartedProcesses()) ids.push_back(id);
+  }
+  return ids;
+}
+
+HWND Scenario::HostMainWindow(DWORD hostId) const {
+  for (const WindowInfo& window : TopLevelWindows(hostId)) {
+    if (window.className == kHostMainClass) return window.handle;
+  }
+  return nullptr;
+}
+
+bool Scenario::WaitForHostsToExit(DWORD milliseconds) const {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  bool all = true;
+  for (DWORD id : HostProcesses()) {
+    const ULONGLONG now = GetTickCount64();
+    all = WaitForProcessExit(id, now < deadline ? static_cast<DWORD>(deadline - now) : 0) && all;
+  }
+  return all;
+}
+
+bool Scenario::CloseHostsAsUser(DWORD milliseconds) const {
+  for (DWORD id : HostProcesses()) {
+    for (const WindowInfo& window : TopLevelWindows(id)) {
+      if (window.className == kHostMainClass) PostMessageW(window.handle, WM_CLOSE, 0, 0);
+    }
+  }
+  return WaitForHostsToExit(milliseconds);
+}
+
+std::vector<std::string> Scenario::EndLeftovers() {
+  std::vector<std::string> left = std::move(leftovers_);
+  leftovers_.clear();
+  std::vector<std::wstring> names = exeNames_;
+  names.push_back(kHostExeName);
+  names.push_back(kToolExeName);
+  for (const ProcessInfo& process : RunningProcesses()) {
+    if (process.id == GetCurrentProcessId()) continue;
+    const bool ours = std::any_of(names.begin(), names.end(),
+                                  [&](const std::wstring& name) { return EqualNoCase(name, process.exeName); });
+    if (!ours) continue;
+    EndProcessById(process.id);
+    left.push_back(Utf8(process.exeName) + " (process " + std::to_string(process.id) + ") was still running");
+  }
+  return left;
+}
+
+std::string Scenario::Diagnostics() const {
+  std::string text = "scenario folder: " + Utf8(root_) + "\n";
+  for (const std::wstring& log : addinLogs_) {
+    text += "--- add-in log " + Utf8(log) + "\n" + ReadFileBytes(Path(log)).value_or("(none)\n");
+  }
+  for (const std::wstring& log : hostLogs_) {
+    text += "--- host log " + Utf8(log) + "\n" + ReadFileBytes(Path(log)).value_or("(none)\n");
+  }
+  text += "--- temporary folder\n";
+  for (const std::wstring& entry : TempTree()) text += Utf8(entry) + "\n";
+  return text;
+}
+
+addin::HandoverExpectation CompletedHandover(DWORD launcherId) {
+  addin::HandoverExpectation expect;
+  expect.launcherProcessId = launcherId;
+  expect.intProperty1209 = kHostInt1209;
+  expect.languageByte = static_cast<std::uint8_t>(kHostUiLanguage & 0xFF);
+  expect.optionValue = 0;
+  expect.exePathKnown = true;
+  expect.settingsRecord = true;
+  expect.completed = true;
+  expect.externalStorage = false;
+  return expect;
+}
+
+std::wstring WorkingFolderName(const Scenario& scenario, const addin::AddinLog& log) {
+  if (log.attaches.empty()) return {};
+  const std::wstring module = Wide(log.attaches.front().module);
+  const std::wstring prefix = scenario.tempFolder() + L"\\";
+  if (!StartsWithNoCase(module, prefix)) return {};
+  const std::wstring rest = module.substr(prefix.size());
+  return rest.substr(0, rest.find(L'\\'));
+}
+
+std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addin::AddinLog& log,
+                                            const LauncherRun& run, const std::wstring& workbookName) {
+  std::vector<std::string> faults;
+  if (log.attaches.size() != 1) {
+    faults.push_back("the add-in made first contact " + std::to_string(log.attaches.size()) + " times");
+    return faults;
+  }
+  const std::wstring folderName = WorkingFolderName(scenario, log);
+  const std::wstring folder = scenario.tempFolder() + L"\\" + folderName;
+  if (!IsRandomName(folderName)) {
+    faults.push_back("the add-in ran from " + log.attaches.front().module +
+                     ", not from a fresh working folder in " + Utf8(scenario.tempFolder()));
+  }
+  if (!EqualNoCase(Wide(log.attaches.front().module), folder + L"\\briskstub.dll")) {
+    faults.push_back("the add-in's file is " + log.attaches.front().module);
+  }
+  if (log.commandFiles.size() != 1) {
+    faults.push_back("the add-in read " + std::to_string(log.commandFiles.size()) + " command-line files");
+  } else {
+    const addin::CommandFileRecord& file = log.commandFiles.front();
+    if (!file.found) faults.push_back("the command-line file " + file.path + " was missing at first contact");
+    if (!EqualNoCase(Wide(file.path), folder + L"\\briskcmd.txt")) {
+      faults.push_back("the command-line file is " + file.path);
+    }
+    if (!file.lineFeed) faults.push_back("the command-line file has no line feed");
+    if (Wide(file.commandLine) != run.commandLine()) {
+      faults.push_back("the command-line file holds " + file.commandLine + " instead of " +
+                       Utf8(run.commandLine()));
+    }
+    if (!EqualNoCase(Wide(file.workbookPath), folder + L"\\" + workbookName)) {
+      faults.push_back("the workbook path is " + file.workbookPath + " instead of " +
+                       Utf8(folder + L"\\" + workbookName));
+    }
+    if (!file.workbookExists) faults.push_back("the workbook " + file.workbookPath + " did not exist at first contact");
+  }
+  const std::string pid = std::to_string(run.id());
+  if (log.events.empty()) {
+    faults.push_back("the add-in built no event names");
+  } else {
+    const addin::EventsRecord& events = log.events.front();
+    if (events.readyName != "Local\\BriskReady_" + pid) faults.push_back("ready event " + events.readyName);
+    if (events.closeName != "Local\\BriskClose_" + pid) faults.push_back("close event " + events.closeName);
+  }
+  return faults;
+}
+
+}  // namespace brisk::e2e

@@ -1,0 +1,193 @@
+// One end-to-end scenario: a folder of its own with the application build,
+// the stand-in host's and the add-in's configuration and logs, and a private
+// temporary folder for the launcher; the launcher started as a user starts
+// it and watched while it runs; and every process of the scenario accounted
+// for at the end.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host_call_log.h"
+#include "tools/addin_protocol/addin_log.h"
+#include "tools/addin_protocol/conformance.h"
+#include "win_driver.h"
+
+namespace brisk::e2e {
+
+// Bounds of every wait; generous, since a slow machine only makes a
+// scenario slower, never different.
+constexpr DWORD kLaunchMs = 60000;  // a whole launch, splash tail included
+constexpr DWORD kDialogMs = 30000;
+constexpr DWORD kHostExitMs = 20000;
+constexpr DWORD kToolMs = 60000;
+
+inline constexpr wchar_t kExeName[] = L"Sample.exe";
+inline constexpr char kAppName[] = "Sample Planner";
+// What the stand-in host answers, so that the hand-over's parameters show it.
+constexpr std::int32_t kHostInt1209 = 7;
+constexpr std::int32_t kHostUiLanguage = 1031;
+
+struct AddinSetup {
+  std::string ready = "signal";  // "signal", "delay" or "never"
+  std::uint32_t readyDelayMs = 0;
+  std::string close = "signal";
+  std::uint32_t closeDelayMs = 0;
+};
+
+struct HostSetup {
+  std::string version = "16.0";
+  std::wstring installPath;        // a folder with the host executable, or none
+  std::vector<std::string> extra;  // further "key=value" lines
+};
+
+struct BuildSetup {
+  std::vector<std::string> flags;  // names or numbers, as the manifest takes them
+  std::string password;
+  char format = '4';
+  std::optional<std::uint32_t> magic;
+  bool licence = false;
+  bool splash = true;
+  // The 32-bit add-in payload instead of the configured stand-in add-in.
+  std::optional<std::string> addinBytes;
+};
+
+struct SeenWindow {
+  HWND handle = nullptr;
+  std::wstring className;
+  std::wstring title;
+  std::wstring text;  // a message box's text (control 0xFFFF)
+  HWND owner = nullptr;
+  ULONGLONG firstSeen = 0;
+  ULONGLONG lastSeen = 0;
+  bool IsDialog() const { return className == L"#32770"; }
+};
+
+class Scenario;
+
+// A launcher started by the scenario. While the test waits for anything,
+// the launcher's visible windows are watched and remembered.
+class LauncherRun {
+ public:
+  LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments);
+  // A launcher still running here is ended and reported as left over.
+  ~LauncherRun();
+  LauncherRun(const LauncherRun&) = delete;
+  LauncherRun& operator=(const LauncherRun&) = delete;
+
+  bool started() const { return process_.started(); }
+  DWORD id() const { return process_.id(); }
+  std::wstring commandLine() const { return process_.commandLine(); }
+  bool Running() const { return process_.Running(); }
+
+  std::optional<DWORD> WaitForExit(DWORD milliseconds = kLaunchMs);
+  // Waits until `done` holds; false after the time.
+  bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
+  // A visible dialog of the launcher (class "#32770"), or null.
+  HWND WaitForDialog(DWORD milliseconds = kDialogMs);
+  // The splash window: a visible window of the launcher that is no dialog.
+  HWND WaitForSplash(DWORD milliseconds = kDialogMs);
+
+  const std::vector<SeenWindow>& seen() const { return seen_; }
+  std::vector<SeenWindow> SeenDialogs() const;
+  std::optional<SeenWindow> SeenSplash() const;
+
+ private:
+  void Watch();
+
+  Scenario& scenario_;
+  Process process_;
+  std::vector<SeenWindow> seen_;
+};
+
+struct MessageBoxText {
+  std::wstring caption;
+  std::wstring text;
+  HWND owner = nullptr;
+};
+MessageBoxText ReadMessageBox(HWND box);
+
+class Scenario {
+ public:
+  // The folder is named after the running test.
+  Scenario();
+  // Unregisters the stand-in host and removes the folder.
+  ~Scenario();
+  Scenario(const Scenario&) = delete;
+  Scenario& operator=(const Scenario&) = delete;
+
+  const std::wstring& root() const { return root_; }
+  std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
+  std::wstring appFolder() const { return Path(L"app"); }
+  std::wstring tempFolder() const { return Path(L"tmp"); }
+  std::wstring exe() const { return appFolder() + L"\\" + kExeName; }
+  // The content of the main workbook that the build carries.
+  std::string workbookContent() const;
+
+  // Writes the add-in's configuration (found through the path embedded in
+  // the build's add-in); written again, it applies from the next first contact.
+  void SetAddin(const AddinSetup& setup, const std::wstring& logName = L"addin.jsonl");
+  // Writes the stand-in host's configuration and registers it as the host;
+  // applies to the next host started.
+  void SetHost(const HostSetup& setup, const std::wstring& logName = L"host.jsonl");
+  void UnregisterHost();
+  // Makes the application build with launcher-tool.exe; empty on success,
+  // else what went wrong.
+  std::string Build(const BuildSetup& setup);
+
+  // Starts the build as a user would, with the scenario's own temporary folder.
+  std::unique_ptr<LauncherRun> Start(const std::wstring& arguments);
+
+  addin::AddinLog AddinLog(const std::wstring& logName = L"addin.jsonl") const;
+  HostCallLog HostLog(const std::wstring& logName = L"host.jsonl") const;
+  // Everything in the launcher's temporary folder.
+  std::vector<std::wstring> TempTree() const;
+
+  // Every host process that any host log of the scenario saw starting.
+  std::vector<DWORD> HostProcesses() const;
+  HWND HostMainWindow(DWORD hostId) const;
+  bool WaitForHostsToExit(DWORD milliseconds = kHostExitMs) const;
+  // Closes every host's main window as a user closes the application, then
+  // waits for the hosts to end.
+  bool CloseHostsAsUser(DWORD milliseconds = kHostExitMs) const;
+
+  void NoteLeftover(std::string what) { leftovers_.push_back(std::move(what)); }
+  // Ends every process of the scenario that still runs (launcher copies,
+  // stand-in hosts, the build tool) by its id; returns them with the
+  // leftovers noted before.
+  std::vector<std::string> EndLeftovers();
+  // The logs and the temporary folder, for a failure report.
+  std::string Diagnostics() const;
+
+ private:
+  std::wstring root_;
+  std::vector<std::wstring> hostLogs_;
+  std::vector<std::wstring> addinLogs_;
+  std::vector<std::wstring> exeNames_;
+  std::vector<std::string> leftovers_;
+  bool registered_ = false;
+};
+
+// The hand-over that the stand-in host's answers lead to in a completed
+// default-mode launch of this launcher; scenarios change what differs.
+addin::HandoverExpectation CompletedHandover(DWORD launcherId);
+
+// The files of the hand-over as the add-in saw them: the add-in in a fresh
+// working folder under the scenario's temporary folder, the command-line file
+// beside it with the launcher's command line and the workbook's path, the
+// workbook present; and the event names built from the launcher's id. One
+// sentence per deviation.
+std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addin::AddinLog& log,
+                                            const LauncherRun& run, const std::wstring& workbookName);
+
+// The working folder of the hand-over (relative to the temporary folder),
+// from the add-in's first contact; empty when there was none.
+std::wstring WorkingFolderName(const Scenario& scenario, const addin::AddinLog& log);
+
+}  // namespace brisk::e2e

@@ -1,0 +1,151 @@
+// Starts that reach the hand-over: the normal start with its splash, test
+// mode and the hexadecimal option.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "e2e_fixture.h"
+#include "payload/encoded_strings.h"
+
+namespace brisk::e2e {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// The splash must stay up for its 5 s; it is first seen a little after it
+// appears, so a margin is left.
+constexpr ULONGLONG kSplashShortestSeenMs = 4000;
+
+std::string ApplicationTitle() { return GetEncodedStringA(kApplicationTitle); }
+
+// The host calls of a completed launch with host version 16, up to the
+// release of control, with the last visibility given.
+std::vector<std::string> CompletedHostCalls(const std::vector<std::string>& finalVisibility) {
+  std::vector<std::string> calls = {
+      "application.558 put false",  "application.392 get",          "application.1798 get",
+      "application.291 get",        "application.1801 get",         "language_settings.1 get",
+      "application.572 get",        "workbooks.682 method",         "application.1950 get",
+      "application.139 put " + ApplicationTitle(),                  "application.558 put false",
+      "application.1209 get"};
+  calls.insert(calls.end(), finalVisibility.begin(), finalVisibility.end());
+  calls.push_back("application.1210 put true");
+  calls.push_back("application.2788 put 1");
+  return calls;
+}
+
+class StartTest : public E2eTest {
+ protected:
+  // The working folder after a completed default-mode launch: the add-in
+  // and the workbook stay for a later clean-up run; the command-line file
+  // and the auxiliary workbook are gone.
+  void ExpectWorkingFolderKept(const addin::AddinLog& log, const std::wstring& workbookName) {
+    const std::wstring folder = WorkingFolderName(scenario_, log);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_THAT(scenario_.TempTree(),
+                ElementsAre(folder + L"\\", folder + L"\\" + workbookName, folder + L"\\briskstub.dll"));
+    EXPECT_EQ(ReadFileBytes(scenario_.tempFolder() + L"\\" + folder + L"\\" + workbookName),
+              scenario_.workbookContent());
+  }
+
+  HWND OnlyHostWindow() {
+    const std::vector<DWORD> hosts = scenario_.HostProcesses();
+    EXPECT_EQ(hosts.size(), 1u);
+    return hosts.empty() ? nullptr : scenario_.HostMainWindow(hosts.front());
+  }
+};
+
+TEST_F(StartTest, NormalStartShowsTheSplashAndLeavesTheHostVisible) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+
+  auto run = scenario_.Start(L"");
+  ASSERT_TRUE(run->started());
+  EXPECT_NE(run->WaitForSplash(), nullptr);
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_THAT(run->SeenDialogs(), IsEmpty());
+  const std::optional<SeenWindow> splash = run->SeenSplash();
+  ASSERT_TRUE(splash.has_value());
+  EXPECT_GE(splash->lastSeen - splash->firstSeen, kSplashShortestSeenMs) << "the splash closed before its 5 s";
+
+  const addin::AddinLog log = scenario_.AddinLog();
+  addin::HandoverExpectation expect = CompletedHandover(run->id());
+  expect.visibleAtEnd = true;
+  EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
+  ASSERT_EQ(log.signals.size(), 2u);
+  EXPECT_EQ(log.signals[0].event, "ready");
+  EXPECT_EQ(log.signals[0].state, "signalled");
+  EXPECT_EQ(log.signals[1].state, "missing") << "no close event outside external storage mode";
+
+  const HostCallLog host = scenario_.HostLog();
+  EXPECT_THAT(host.faults(), IsEmpty());
+  EXPECT_EQ(host.CallSummary(), CompletedHostCalls({"application.558 put true"}));
+  ASSERT_EQ(host.Events("released").size(), 1u);
+  EXPECT_EQ(host.Events("released").front()->line.Bool("user_control"), std::optional<bool>(true));
+
+  HWND hostWindow = OnlyHostWindow();
+  ASSERT_NE(hostWindow, nullptr);
+  EXPECT_TRUE(IsWindowVisible(hostWindow));
+  EXPECT_EQ(Utf8(WindowText(hostWindow)), ApplicationTitle());
+  EXPECT_EQ(reinterpret_cast<std::uint64_t>(hostWindow), log.messages.front().window);
+  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+TEST_F(StartTest, TestModeShowsNothingAndKeepsTheHostInvisible) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+
+  auto run = scenario_.Start(L"-XlsTest");
+  ASSERT_TRUE(run->started());
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_THAT(run->seen(), IsEmpty()) << "no splash and no dialog in test mode";
+
+  const addin::AddinLog log = scenario_.AddinLog();
+  addin::HandoverExpectation expect = CompletedHandover(run->id());
+  expect.visibleAtEnd = false;
+  EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
+
+  const HostCallLog host = scenario_.HostLog();
+  EXPECT_EQ(host.CallSummary(), CompletedHostCalls({"application.558 put false"}));
+  HWND hostWindow = OnlyHostWindow();
+  ASSERT_NE(hostWindow, nullptr);
+  EXPECT_FALSE(IsWindowVisible(hostWindow));
+  EXPECT_EQ(Utf8(WindowText(hostWindow)), ApplicationTitle());
+  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+TEST_F(StartTest, HexadecimalOptionSkipsLicenceAndSplashAndSilencesTheHost) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  BuildSetup build;
+  build.licence = true;
+  ASSERT_EQ(scenario_.Build(build), "");
+
+  auto run = scenario_.Start(L"-bopt=1A2b");
+  ASSERT_TRUE(run->started());
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_THAT(run->seen(), IsEmpty()) << "neither licence nor splash with the hexadecimal option";
+
+  const addin::AddinLog log = scenario_.AddinLog();
+  addin::HandoverExpectation expect = CompletedHandover(run->id());
+  expect.optionValue = 0x1A2B;
+  expect.visibleAtEnd = false;
+  EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
+
+  const HostCallLog host = scenario_.HostLog();
+  EXPECT_EQ(host.CallSummary(), CompletedHostCalls({"application.343 put false", "application.558 put false"}));
+  HWND hostWindow = OnlyHostWindow();
+  ASSERT_NE(hostWindow, nullptr);
+  EXPECT_FALSE(IsWindowVisible(hostWindow));
+  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+}  // namespace
+}  // namespace brisk::e2e

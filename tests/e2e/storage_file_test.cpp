@@ -1,0 +1,81 @@
+#include "storage_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "payload/container.h"
+
+namespace brisk::e2e {
+namespace {
+
+// A current-layout record with a name and the external storage bit.
+PayloadBuffer Record(std::uint32_t magic) {
+  PayloadBuffer record(104, 0);
+  record[0] = 104;
+  record[24] = 0x00;
+  record[26] = 0x02;  // flags 0x20000
+  record[28] = 4;     // "St"
+  for (int i = 0; i < 4; ++i) record[68 + i] = static_cast<std::uint8_t>(magic >> (8 * i));
+  record[84] = '2';
+  for (char c : {'S', '\0', 't', '\0'}) record.push_back(static_cast<std::uint8_t>(c));
+  record.resize(record.size() + 12, 0);
+  return record;
+}
+
+class StorageFileTest : public ::testing::Test {
+ protected:
+  ~StorageFileTest() override {
+    std::error_code error;
+    std::filesystem::remove(path_, error);
+  }
+
+  bool Load(const PayloadBuffer& file, BuildSettings& settings, PayloadBuffer& record, PayloadBuffer& workbook) {
+    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                 static_cast<std::streamsize>(file.size()));
+    return LoadExternalStorage(path_, settings, record, workbook);
+  }
+
+  std::filesystem::path path_ = std::filesystem::temp_directory_path() / "brisk_e2e_storage.qstg";
+};
+
+TEST_F(StorageFileTest, TheLauncherReadsWhatIsWritten) {
+  StorageFileParts parts;
+  parts.part1 = "state";
+  parts.settings = Record(kSettingsMagic);
+  const PayloadBuffer workbookBytes = MarkedWorkbook("stored");
+  ASSERT_TRUE(PackContainer(workbookBytes.data(), workbookBytes.size(), parts.workbook));
+  parts.part4 = {9, 9};
+  BuildSettings settings;
+  settings.magic = kSettingsMagic;
+  PayloadBuffer record{1};
+  PayloadBuffer workbook;
+  ASSERT_TRUE(Load(MakeStorageFile(parts), settings, record, workbook));
+  EXPECT_EQ(settings.appName, u"St");
+  EXPECT_EQ(settings.workbookFormat, static_cast<std::uint32_t>('2'));
+  EXPECT_EQ(settings.flags, 0x20000u);
+  EXPECT_EQ(record, parts.settings);
+  EXPECT_EQ(workbook, parts.workbook);
+}
+
+TEST_F(StorageFileTest, BoundToAnotherMagicIsRefused) {
+  StorageFileParts parts;
+  parts.settings = Record(kSettingsMagic);
+  parts.workbook = MarkedWorkbook("stored");
+  parts.settingsMagic = kSettingsMagic ^ 0x100;
+  BuildSettings settings;
+  settings.magic = kSettingsMagic;
+  PayloadBuffer record{1};
+  PayloadBuffer workbook;
+  EXPECT_FALSE(Load(MakeStorageFile(parts), settings, record, workbook));
+  EXPECT_EQ(record, PayloadBuffer{1});
+  EXPECT_TRUE(workbook.empty());
+}
+
+TEST(MarkedWorkbookTest, StartsWithTheMarkerInLittleEndian) {
+  EXPECT_EQ(MarkedWorkbook("ab"), (PayloadBuffer{0xEC, 0x02, 0x11, 0x57, 'a', 'b'}));
+}
+
+}  // namespace
+}  // namespace brisk::e2e
