@@ -122,6 +122,22 @@ HWND LauncherRun::WaitForDialog(DWORD milliseconds) {
   return found;
 }
 
+HWND LauncherRun::WaitForMessageBox(DWORD milliseconds) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (const WindowInfo& window : TopLevelWindows(process_.id())) {
+          if (window.visible && window.className == L"#32770" && GetDlgItem(window.handle, kMessageBoxTextId)) {
+            found = window.handle;
+          }
+        }
+        return found != nullptr;
+      },
+      milliseconds);
+  Watch();
+  return found;
+}
+
 HWND LauncherRun::WaitForSplash(DWORD milliseconds) {
   HWND found = nullptr;
   WaitUntil(
@@ -133,6 +149,13 @@ HWND LauncherRun::WaitForSplash(DWORD milliseconds) {
       },
       milliseconds);
   return found;
+}
+
+bool LauncherRun::SplashShown() const {
+  for (const WindowInfo& window : TopLevelWindows(process_.id())) {
+    if (window.visible && window.className != L"#32770") return true;
+  }
+  return false;
 }
 
 std::vector<SeenWindow> LauncherRun::SeenDialogs() const {

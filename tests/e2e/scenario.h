@@ -91,8 +91,13 @@ class LauncherRun {
   bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
   // A visible dialog of the launcher (class "#32770"), or null.
   HWND WaitForDialog(DWORD milliseconds = kDialogMs);
+  // A visible message box of the launcher (a dialog with a text control
+  // 0xFFFF), or null.
+  HWND WaitForMessageBox(DWORD milliseconds = kDialogMs);
   // The splash window: a visible window of the launcher that is no dialog.
   HWND WaitForSplash(DWORD milliseconds = kDialogMs);
+  // Whether the launcher shows its splash window now.
+  bool SplashShown() const;
 
   const std::vector<SeenWindow>& seen() const { return seen_; }
   std::vector<SeenWindow> SeenDialogs() const;
