@@ -14,7 +14,7 @@ double Median(std::vector<double> values) {
 
 void PrintFigure(const std::string& label, double value, const std::string& unit, int decimals) {
   std::string dotted = label + " ";
-  if (dotted.size() < 52) dotted.append(52 - dotted.size(), '.');
+  if (dotted.size() < 60) dotted.append(60 - dotted.size(), '.');
   std::printf("  %s %10.*f %s\n", dotted.c_str(), decimals, value, unit.c_str());
   std::fflush(stdout);
 }

@@ -2,9 +2,19 @@
 // test-mode launch of an application build that carries a large workbook,
 // measured from outside.
 //
-//   launch_bench --tool launcher-tool.exe --host standin_host.exe
-//                --addin briskstub.dll --install <host fixture folder>
-//                --work <scratch folder> [--size-mib 64] [--runs 3]
+//   launch_bench --tool launcher-tool.exe --aligned-launcher launcher.exe
+//                --host standin_host.exe --addin briskstub.dll
+//                --install <host fixture folder> --work <scratch folder>
+//                [--size-mib 64] [--runs 3]
+//
+// Two builds of the same inputs are measured: one with the launcher that
+// launcher-tool carries ("as built") and one with --aligned-launcher, the
+// same launcher linked with every section at a page-aligned file offset.
+// Windows maps every image from its file; Wine maps only sections at
+// page-aligned offsets and reads the others into private memory. Whether the
+// big resource section of a build counts as private under Wine therefore
+// depends on where the linker happened to put it; the aligned build shows the
+// launcher's own memory as Windows would count it.
 //
 // Memory: the launcher's peak private memory, as a ratio to the workbook's
 // size. Windows keeps that peak itself (PeakPagefileUsage, read before the
@@ -28,6 +38,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <span>
 #include <stdexcept>
@@ -35,6 +46,7 @@
 #include <vector>
 
 #include "bench/figures.h"
+#include "bench/pe_sections.h"
 #include "bench/process_tools_win.h"
 #include "bench/workbook_like.h"
 #include "host/aux_workbook.h"
@@ -49,7 +61,7 @@ constexpr double kLaunchTimeoutMs = 60000;
 constexpr DWORD kHostEndMs = 10000;
 
 struct Options {
-  std::wstring tool, host, addin, install, work;
+  std::wstring tool, alignedLauncher, host, addin, install, work;
   std::size_t sizeMiB = 64;
   int runs = 3;
 };
@@ -57,6 +69,7 @@ struct Options {
 Options ParseOptions(int argc, wchar_t** argv) {
   Options options;
   std::map<std::wstring, std::wstring*> paths = {{L"--tool", &options.tool},
+                                                 {L"--aligned-launcher", &options.alignedLauncher},
                                                  {L"--host", &options.host},
                                                  {L"--addin", &options.addin},
                                                  {L"--install", &options.install},
@@ -100,29 +113,50 @@ std::string Utf8Path(const std::wstring& path) {
   return std::string(text.begin(), text.end());
 }
 
-// The application build: launcher-tool with a workbook-like file of the
-// given size, the project's auxiliary workbook and the stand-in add-in.
-std::wstring MakeBuild(const Options& options, const std::wstring& folder) {
+// The inputs of the builds: a workbook-like file of the given size, the
+// project's auxiliary workbook, the stand-in add-in and a manifest.
+std::wstring WriteBuildInputs(const Options& options, const std::wstring& folder) {
   std::vector<std::uint8_t> workbook(options.sizeMiB << 20);
   FillWorkbookLikeFile(workbook, 20240611);
   if (!WriteBytes(folder + L"\\workbook.bin", workbook)) throw std::runtime_error("cannot write the workbook");
   if (!WriteBytes(folder + L"\\auxiliary.bin", MakeAuxWorkbook())) throw std::runtime_error("cannot write aux");
-  WriteText(folder + L"\\app.manifest",
+  const std::wstring manifest = folder + L"\\app.manifest";
+  WriteText(manifest,
             "name = Launch Benchmark\nversion = 1.0.0\nformat = 4\nworkbook = workbook.bin\n"
             "aux-workbook = auxiliary.bin\naddin32 = " + Utf8Path(options.addin) + "\n");
+  return manifest;
+}
 
-  const std::wstring out = folder + L"\\LaunchBench.exe";
+std::optional<std::uint32_t> ResourceSectionOffset(const std::wstring& exe) {
+  std::vector<std::uint8_t> headers(4096);
+  std::ifstream file(std::filesystem::path(exe), std::ios::binary);
+  file.read(reinterpret_cast<char*>(headers.data()), static_cast<std::streamsize>(headers.size()));
+  headers.resize(static_cast<std::size_t>(file.gcount()));
+  return SectionFileOffset(headers, ".rsrc");
+}
+
+struct Build {
+  std::string label;
+  std::wstring exe;
+};
+
+// launcher-tool build, with the given launcher or the one beside the tool.
+Build MakeBuild(const Options& options, const std::wstring& manifest, const std::string& label,
+                const std::wstring& launcher) {
+  const std::wstring out = FolderOf(manifest) + L"\\" + Widen(label) + L".exe";
+  std::wstring commandLine = Quoted(options.tool) + L" build " + Quoted(manifest) + L" " + Quoted(out);
+  if (!launcher.empty()) commandLine += L" --launcher " + Quoted(launcher);
   Process tool;
   const Stopwatch watch;
-  if (!tool.Start(options.tool, Quoted(options.tool) + L" build " + Quoted(folder + L"\\app.manifest") + L" " +
-                                    Quoted(out))) {
-    throw std::runtime_error("cannot start launcher-tool");
-  }
-  const auto code = tool.Wait(kToolTimeoutMs);
-  if (code != std::optional<DWORD>(0)) throw std::runtime_error("launcher-tool build failed");
-  std::printf("  (build made by launcher-tool in %.0f ms: %.1f MiB)\n", watch.Milliseconds(),
-              std::filesystem::file_size(std::filesystem::path(out)) / kMiB);
-  return out;
+  if (!tool.Start(options.tool, commandLine)) throw std::runtime_error("cannot start launcher-tool");
+  if (tool.Wait(kToolTimeoutMs) != std::optional<DWORD>(0)) throw std::runtime_error("launcher-tool build failed");
+  const auto offset = ResourceSectionOffset(out);
+  std::printf("  (build %s: %.0f ms, %.1f MiB, resource section at file offset 0x%lx, %s)\n", label.c_str(),
+              watch.Milliseconds(), std::filesystem::file_size(std::filesystem::path(out)) / kMiB,
+              static_cast<unsigned long>(offset.value_or(0)),
+              !offset ? "not found" : *offset % 4096 ? "not page-aligned" : "page-aligned");
+  std::fflush(stdout);
+  return {label, out};
 }
 
 // Registered for the benchmark's lifetime only.
@@ -251,6 +285,46 @@ LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, st
   return result;
 }
 
+struct BuildFigures {
+  std::vector<double> readyMs, exitMs;
+  SIZE_T peakPrivate = 0, peakWorkingSet = 0;
+  int launches = 0, samples = 0, missed = 0, unwritten = 0;
+
+  void Add(const LaunchResult& launch) {
+    if (launch.readyMs < 0 || launch.exitMs < 0 || launch.exitCode != 0) {
+      ++missed;
+      return;
+    }
+    ++launches;
+    if (!launch.workbookWritten) ++unwritten;
+    readyMs.push_back(launch.readyMs);
+    exitMs.push_back(launch.exitMs);
+    peakPrivate = std::max(peakPrivate, launch.memory.privateBytes);
+    peakWorkingSet = std::max(peakWorkingSet, launch.memory.workingSet);
+    samples += launch.memory.samples;
+  }
+};
+
+void PrintFigures(const std::string& label, const BuildFigures& figures, double hostMs, std::size_t workbookBytes) {
+  if (figures.launches == 0) {
+    PrintNote("build " + label + ": no launch reached the ready event with a clean exit");
+    return;
+  }
+  const double ready = Median(figures.readyMs);
+  PrintFigure("launch to ready event (median, " + label + ")", ready, "ms", 0);
+  PrintFigure("launch to launcher exit (median, " + label + ")", Median(figures.exitMs), "ms", 0);
+  PrintFigure("RATIO launch-to-ready / host start (" + label + ")", ready / hostMs, "", 2);
+  PrintFigure("peak private memory (max of runs, " + label + ")", figures.peakPrivate / kMiB, "MiB", 1);
+  PrintFigure("RATIO peak private memory / workbook (" + label + ")",
+              static_cast<double>(figures.peakPrivate) / workbookBytes, "", 2);
+  PrintFigure("peak working set (max of runs, " + label + ")", figures.peakWorkingSet / kMiB, "MiB", 1);
+  PrintFigure("RATIO peak working set / workbook (" + label + ")",
+              static_cast<double>(figures.peakWorkingSet) / workbookBytes, "", 2);
+  PrintNote(std::to_string(figures.samples / figures.launches) + " memory samples per launch; " +
+            std::to_string(figures.missed) + " launch(es) without ready event or clean exit; " +
+            std::to_string(figures.unwritten) + " without the main workbook file");
+}
+
 int Run(const Options& options) {
   const std::wstring folder = options.work + L"\\launch";
   RemoveTree(folder);
@@ -261,9 +335,11 @@ int Run(const Options& options) {
   } removeFolder{folder};
 
   const std::size_t workbookBytes = options.sizeMiB << 20;
-  std::printf("== launch (win32, test mode): %zu MiB workbook, %d runs\n", options.sizeMiB, options.runs);
+  std::printf("== launch (win32, test mode): %zu MiB workbook, %d runs per build\n", options.sizeMiB, options.runs);
   std::fflush(stdout);
-  const std::wstring build = MakeBuild(options, folder);
+  const std::wstring manifest = WriteBuildInputs(options, folder);
+  const std::vector<Build> builds = {MakeBuild(options, manifest, "as-built", L""),
+                                     MakeBuild(options, manifest, "page-aligned", options.alignedLauncher)};
   WriteText(folder + L"\\host.cfg", "version=16.0\ninstall_path=" + Utf8Path(options.install) + "\n");
 
   const ComApartment apartment;
@@ -272,42 +348,20 @@ int Run(const Options& options) {
 
   // The first server start of a prefix pays for COM's own start-up.
   TimeHostStart(hosts);
-  std::vector<double> hostMs, readyMs, exitMs;
-  SIZE_T peakPrivate = 0, peakWorkingSet = 0;
-  int samples = 0, missed = 0, unwritten = 0;
+  std::vector<double> hostMs;
+  std::vector<BuildFigures> figures(builds.size());
   for (int run = 0; run < options.runs; ++run) {
     hostMs.push_back(TimeHostStart(hosts));
-    const std::wstring runFolder = folder + L"\\run" + std::to_wstring(run);
-    const LaunchResult launch = Launch(build, runFolder, workbookBytes);
-    hosts.EndAll();
-    RemoveTree(runFolder);
-    if (launch.readyMs < 0 || launch.exitMs < 0 || launch.exitCode != 0) {
-      ++missed;
-      std::printf("  (run %d: ready %s, exit %s, exit code %lu)\n", run, launch.readyMs < 0 ? "missing" : "seen",
-                  launch.exitMs < 0 ? "missing" : "seen", launch.exitCode);
-      continue;
+    for (std::size_t b = 0; b < builds.size(); ++b) {
+      const std::wstring runFolder = folder + L"\\run" + std::to_wstring(run) + L"-" + std::to_wstring(b);
+      figures[b].Add(Launch(builds[b].exe, runFolder, workbookBytes));
+      hosts.EndAll();
+      RemoveTree(runFolder);
     }
-    if (!launch.workbookWritten) ++unwritten;
-    readyMs.push_back(launch.readyMs);
-    exitMs.push_back(launch.exitMs);
-    peakPrivate = std::max(peakPrivate, launch.memory.privateBytes);
-    peakWorkingSet = std::max(peakWorkingSet, launch.memory.workingSet);
-    samples += launch.memory.samples;
   }
-  if (readyMs.empty()) throw std::runtime_error("no launch reached the ready event");
-
   const double host = Median(hostMs);
   PrintFigure("stand-in host start alone (median)", host, "ms", 0);
-  PrintFigure("launch to ready event (median)", Median(readyMs), "ms", 0);
-  PrintFigure("launch to launcher exit (median)", Median(exitMs), "ms", 0);
-  PrintFigure("RATIO launch-to-ready / host start", Median(readyMs) / host, "", 2);
-  PrintFigure("launcher peak private memory (max of runs)", peakPrivate / kMiB, "MiB", 1);
-  PrintFigure("launcher peak working set (max of runs)", peakWorkingSet / kMiB, "MiB", 1);
-  PrintFigure("RATIO peak private memory / workbook size", static_cast<double>(peakPrivate) / workbookBytes, "", 2);
-  PrintFigure("RATIO peak working set / workbook size", static_cast<double>(peakWorkingSet) / workbookBytes, "", 2);
-  PrintNote(std::to_string(samples / static_cast<int>(readyMs.size())) + " memory samples per launch; " +
-            std::to_string(missed) + " launch(es) without ready event or clean exit; " + std::to_string(unwritten) +
-            " launch(es) without the main workbook file");
+  for (std::size_t b = 0; b < builds.size(); ++b) PrintFigures(builds[b].label, figures[b], host, workbookBytes);
   return 0;
 }
 

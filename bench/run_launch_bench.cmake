@@ -1,5 +1,5 @@
 # Runs launch_bench under Wine with Windows paths for the build tree's files.
-#   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DHOST=... -DADDIN=...
+#   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DALIGNED=... -DHOST=... -DADDIN=...
 #         -DINSTALL=... -DWORK=... -P run_launch_bench.cmake
 if("$ENV{DISPLAY}" STREQUAL "")
   execute_process(COMMAND ${CMAKE_COMMAND} -E echo
@@ -13,11 +13,11 @@ function(wine_path variable unix_path)
   set(${variable} "Z:${path}" PARENT_SCOPE)
 endfunction()
 
-foreach(name TOOL HOST ADDIN INSTALL WORK)
+foreach(name TOOL ALIGNED HOST ADDIN INSTALL WORK)
   wine_path(${name}_WIN "${${name}}")
 endforeach()
 execute_process(
-  COMMAND ${WINE_RUN} ${LAUNCH_BENCH} --tool ${TOOL_WIN} --host ${HOST_WIN} --addin ${ADDIN_WIN}
+  COMMAND ${WINE_RUN} ${LAUNCH_BENCH} --tool ${TOOL_WIN} --aligned-launcher ${ALIGNED_WIN} --host ${HOST_WIN} --addin ${ADDIN_WIN}
           --install ${INSTALL_WIN} --work ${WORK_WIN}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

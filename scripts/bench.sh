@@ -29,10 +29,15 @@ ensure_configured() {
   fi
 }
 
+case $win32 in
+  /*) prefix=$win32/wineprefix ;;
+  *) prefix=$root/$win32/wineprefix ;;
+esac
+
 xvfb_pid=
 cleanup() {
-  if [ -d "$root/$win32/wineprefix" ]; then
-    WINEPREFIX=$root/$win32/wineprefix wineserver -k 2>/dev/null || true
+  if [ -d "$prefix" ]; then
+    WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
   fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
