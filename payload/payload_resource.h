@@ -10,8 +10,11 @@ namespace brisk {
 // resource is missing, cannot be loaded or is empty.
 bool LoadPayloadResource(int id, PayloadBuffer& out);
 
-// LoadPayloadResource, then UnpackInPlace: raw data that is not a valid
-// container comes back as it is. Returns whether `out` is non-empty.
+// What LoadPayloadResource followed by UnpackInPlace gives: a valid container
+// unpacked, raw data that is not one as it is; false, with `out` empty, for a
+// resource that LoadPayloadResource cannot load. Returns whether `out` is
+// non-empty. A container is unpacked from the resource memory directly,
+// without a raw copy first.
 bool LoadAndUnpackPayload(int id, PayloadBuffer& out);
 
 }  // namespace brisk

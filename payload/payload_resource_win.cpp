@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <new>
+#include <span>
 #include <string>
 
 #include "payload/container.h"
@@ -10,26 +11,30 @@
 
 namespace brisk {
 
-bool LoadPayloadResource(int id, PayloadBuffer& out) {
-  out.clear();
+namespace {
+
+// The bytes of resource "#<id>" of the payload type in the module's resource
+// memory; empty when the resource is missing, cannot be loaded or is empty.
+std::span<const std::uint8_t> FindPayloadBytes(int id) {
   const std::wstring name = L"#" + std::to_wstring(id);
   const std::u16string type16 = GetEncodedStringW(kPayloadResourceType);
   const std::wstring type(type16.begin(), type16.end());
 
   HRSRC resource = FindResourceW(nullptr, name.c_str(), type.c_str());
-  if (resource == nullptr) return false;
+  if (resource == nullptr) return {};
   HGLOBAL loaded = LoadResource(nullptr, resource);
-  if (loaded == nullptr) return false;
+  if (loaded == nullptr) return {};
   const void* bytes = LockResource(loaded);
-  if (bytes == nullptr) return false;
+  if (bytes == nullptr) return {};
   const DWORD size = SizeofResource(nullptr, resource);
-  if (size == 0) return false;
+  return {static_cast<const std::uint8_t*>(bytes), size};
+}
 
-  // The copy keeps nothing pointing into the module's resource memory.
+// The copy keeps nothing pointing into the module's resource memory.
+bool CopyBytes(std::span<const std::uint8_t> bytes, PayloadBuffer& out) {
   try {
-    out.reserve(static_cast<std::size_t>(size) + 1);
-    const auto* first = static_cast<const std::uint8_t*>(bytes);
-    out.assign(first, first + size);
+    out.reserve(bytes.size() + 1);
+    out.assign(bytes.begin(), bytes.end());
   } catch (const std::bad_alloc&) {
     out.clear();
     return false;
@@ -37,9 +42,23 @@ bool LoadPayloadResource(int id, PayloadBuffer& out) {
   return true;
 }
 
+}  // namespace
+
+bool LoadPayloadResource(int id, PayloadBuffer& out) {
+  out.clear();
+  const auto bytes = FindPayloadBytes(id);
+  return !bytes.empty() && CopyBytes(bytes, out);
+}
+
 bool LoadAndUnpackPayload(int id, PayloadBuffer& out) {
-  if (!LoadPayloadResource(id, out)) return false;
-  return UnpackInPlace(out);
+  out.clear();
+  const auto bytes = FindPayloadBytes(id);
+  if (bytes.empty()) return false;
+  // A container is unpacked straight from the resource memory, so that a
+  // large payload (the main workbook) is never held twice, once packed and
+  // once unpacked. Only data that does not unpack is copied, as it is.
+  if (UnpackContainer(bytes.data(), bytes.size(), out)) return !out.empty();
+  return CopyBytes(bytes, out);
 }
 
 }  // namespace brisk
