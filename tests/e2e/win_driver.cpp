@@ -133,6 +133,22 @@ void TypeInto(HWND field, std::wstring_view text) {
   for (wchar_t unit : text) PostMessageW(field, WM_CHAR, unit, 1);
 }
 
+void ClickWindow(HWND window) {
+  const LPARAM point = MAKELPARAM(10, 10);
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  PostMessageW(window, WM_LBUTTONUP, 0, point);
+}
+
+void PressKey(HWND window, WORD virtualKey) {
+  PostMessageW(window, WM_KEYDOWN, virtualKey, 1);
+  PostMessageW(window, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+bool SignalNamedEvent(const std::wstring& name) {
+  UniqueHandle event(OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str()));
+  return event && SetEvent(event.get());
+}
+
 HWND FindChild(HWND parent, std::wstring_view className) {
   ChildSearch search{className, nullptr};
   EnumChildWindows(parent, MatchChild, reinterpret_cast<LPARAM>(&search));

@@ -48,6 +48,11 @@ std::wstring ItemText(HWND dialog, int id);
 // What a user does with a dialog: press a button, type into a field.
 void PressButton(HWND dialog, int id);
 void TypeInto(HWND field, std::wstring_view text);
+// A left click into the window, and a key pressed while it has the focus.
+void ClickWindow(HWND window);
+void PressKey(HWND window, WORD virtualKey);
+// Sets a named event of another process; false when it does not exist.
+bool SignalNamedEvent(const std::wstring& name);
 // The first child window of a class, or null.
 HWND FindChild(HWND parent, std::wstring_view className);
 
