@@ -87,6 +87,20 @@ TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
   EXPECT_THAT(scenario_.TempTree(), IsEmpty());
 }
 
+TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHost) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({"16.0", {}, {"product_code={90160000-0011-0000-1000-0000000FF1CE}"}});
+  ASSERT_EQ(scenario_.Build({}), "");  // only the 32-bit add-in
+
+  auto run = scenario_.Start(L"-xlstest");
+  const MessageBoxText box = AnswerMessageBox(*run);
+  EXPECT_EQ(box.text, EncodedText(kAddinNotWritten));
+  EXPECT_THAT(scenario_.HostLog().Calls("application", 1798), SizeIs(1)) << "the bitness was not asked";
+  EXPECT_THAT(scenario_.HostLog().Calls("application", 302), SizeIs(1)) << "the host was not asked to quit";
+  EXPECT_TRUE(scenario_.WaitForHostsToExit());
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
+}
+
 // How the user meets the password prompt.
 enum class Answer { kNoPrompt, kType, kCancel };
 enum class Outcome { kLaunched, kRefused, kEnded };

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <sstream>
 
 #include "host/aux_workbook.h"
@@ -19,11 +18,6 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr wchar_t kHostExeName[] = L"standin_host.exe";
 constexpr wchar_t kToolExeName[] = L"launcher-tool.exe";
 constexpr wchar_t kHostMainClass[] = L"XLMAIN";
-
-bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
-}
 
 bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
@@ -77,7 +71,7 @@ void LauncherRun::Watch() {
     auto known = std::find_if(seen_.begin(), seen_.end(),
                               [&](const SeenWindow& s) { return s.handle == window.handle; });
     if (known == seen_.end()) {
-      seen_.push_back({window.handle, window.className, {}, {}, GetWindow(window.handle, GW_OWNER), now, now});
+      seen_.push_back({window.handle, window.className, {}, {}, now, now});
       known = seen_.end() - 1;
     }
     known->lastSeen = now;
@@ -140,22 +134,15 @@ HWND LauncherRun::WaitForMessageBox(DWORD milliseconds) {
 
 HWND LauncherRun::WaitForSplash(DWORD milliseconds) {
   HWND found = nullptr;
-  WaitUntil(
-      [&] {
-        for (const WindowInfo& window : TopLevelWindows(process_.id())) {
-          if (window.visible && window.className != L"#32770") found = window.handle;
-        }
-        return found != nullptr;
-      },
-      milliseconds);
+  WaitUntil([&] { return (found = ShownSplash()) != nullptr; }, milliseconds);
   return found;
 }
 
-bool LauncherRun::SplashShown() const {
+HWND LauncherRun::ShownSplash() const {
   for (const WindowInfo& window : TopLevelWindows(process_.id())) {
-    if (window.visible && window.className != L"#32770") return true;
+    if (window.visible && window.className != L"#32770") return window.handle;
   }
-  return false;
+  return nullptr;
 }
 
 std::vector<SeenWindow> LauncherRun::SeenDialogs() const {
@@ -217,14 +204,10 @@ void Scenario::SetHost(const HostSetup& setup, const std::wstring& logName) {
   const std::wstring configPath = Path(logName + L".cfg");
   WriteFileBytes(configPath, config);
   standin::RegisterStandinHost(WinePath(BRISK_STANDIN_HOST_EXE), configPath);
-  registered_ = true;
   if (std::find(hostLogs_.begin(), hostLogs_.end(), logName) == hostLogs_.end()) hostLogs_.push_back(logName);
 }
 
-void Scenario::UnregisterHost() {
-  standin::UnregisterStandinHost();
-  registered_ = false;
-}
+void Scenario::UnregisterHost() { standin::UnregisterStandinHost(); }
 
 std::string Scenario::Build(const BuildSetup& setup) {
   WriteFileBytes(Path(L"workbook.bin"), workbookContent());

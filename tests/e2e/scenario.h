@@ -63,7 +63,6 @@ struct SeenWindow {
   std::wstring className;
   std::wstring title;
   std::wstring text;  // a message box's text (control 0xFFFF)
-  HWND owner = nullptr;
   ULONGLONG firstSeen = 0;
   ULONGLONG lastSeen = 0;
   bool IsDialog() const { return className == L"#32770"; }
@@ -97,7 +96,7 @@ class LauncherRun {
   // The splash window: a visible window of the launcher that is no dialog.
   HWND WaitForSplash(DWORD milliseconds = kDialogMs);
   // Whether the launcher shows its splash window now.
-  bool SplashShown() const;
+  bool SplashShown() const { return ShownSplash() != nullptr; }
 
   const std::vector<SeenWindow>& seen() const { return seen_; }
   std::vector<SeenWindow> SeenDialogs() const;
@@ -105,6 +104,7 @@ class LauncherRun {
 
  private:
   void Watch();
+  HWND ShownSplash() const;
 
   Scenario& scenario_;
   Process process_;
@@ -176,7 +176,6 @@ class Scenario {
   std::vector<std::wstring> addinLogs_;
   std::vector<std::wstring> exeNames_;
   std::vector<std::string> leftovers_;
-  bool registered_ = false;
 };
 
 // The hand-over that the stand-in host's answers lead to in a completed

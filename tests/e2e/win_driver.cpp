@@ -30,6 +30,11 @@ std::string Utf8(std::wstring_view wide) {
   return out;
 }
 
+bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
+}
+
 bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
   std::ofstream file(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -168,7 +173,7 @@ std::vector<ProcessInfo> RunningProcesses() {
     std::wstring name = entry.szExeFile;
     const std::size_t slash = name.find_last_of(L"\\/");
     if (slash != std::wstring::npos) name.erase(0, slash + 1);
-    processes.push_back({entry.th32ProcessID, entry.th32ParentProcessID, name});
+    processes.push_back({entry.th32ProcessID, name});
   }
   return processes;
 }
@@ -189,11 +194,6 @@ bool EndProcessById(DWORD processId) {
 
 namespace {
 
-bool SameName(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towlower(x) == towlower(y); });
-}
-
 // The test's environment block with some variables replaced, as CreateProcessW
 // takes it: "name=value" strings, each ending in a zero, then one more zero.
 std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& replaced) {
@@ -204,7 +204,7 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
       const std::size_t equals = text.find(L'=', 1);
       const std::wstring_view name = text.substr(0, equals);
       const bool dropped = std::any_of(replaced.begin(), replaced.end(),
-                                       [&](const auto& variable) { return SameName(variable.first, name); });
+                                       [&](const auto& variable) { return EqualNoCase(variable.first, name); });
       if (!dropped) block.append(text).push_back(L'\0');
     }
     FreeEnvironmentStringsW(current);

@@ -21,6 +21,8 @@ std::wstring WinePath(std::string_view unixPath);
 
 std::wstring Wide(std::string_view utf8);
 std::string Utf8(std::wstring_view wide);
+// Equal but for the case of letters, as Windows compares names.
+bool EqualNoCase(std::wstring_view a, std::wstring_view b);
 
 bool WriteFileBytes(const std::wstring& path, std::string_view bytes);
 // The whole file; nothing when it cannot be read.
@@ -58,7 +60,6 @@ HWND FindChild(HWND parent, std::wstring_view className);
 
 struct ProcessInfo {
   DWORD id = 0;
-  DWORD parentId = 0;
   std::wstring exeName;  // the executable's file name
 };
 
