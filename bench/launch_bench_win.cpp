@@ -30,9 +30,10 @@
 // ready event itself before the launcher runs (the launcher's CreateEventW
 // then opens the same manual-reset event), so it sees the signal even when
 // the launcher has already ended, as it may in test mode.
+#include <windows.h>
+
 #include <objbase.h>
 #include <psapi.h>
-#include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,7 +41,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <span>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -246,6 +247,11 @@ bool FoundWorkbookFile(const std::wstring& tempRoot, std::uintmax_t size) {
   return false;
 }
 
+struct HandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using EventHandle = std::unique_ptr<void, HandleCloser>;
+
 LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, std::size_t workbookBytes) {
   const std::wstring temp = runFolder + L"\\tmp";
   std::filesystem::create_directories(std::filesystem::path(temp));
@@ -255,8 +261,9 @@ LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, st
   }
   wchar_t name[512] = {};
   _snwprintf(name, 511, Encoded(kReadyEventFormat).c_str(), static_cast<unsigned>(launcher.id()));
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, name);
-  if (!ready) throw std::runtime_error("cannot create the ready event");
+  const EventHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, name));
+  if (!readyEvent) throw std::runtime_error("cannot create the ready event");
+  HANDLE ready = readyEvent.get();
 
   LaunchResult result;
   launcher.Resume();
@@ -279,7 +286,6 @@ LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, st
       result.exitMs = watch.Milliseconds();
     }
   }
-  CloseHandle(ready);
   if (exited) result.exitCode = launcher.Wait(0).value_or(0);
   result.workbookWritten = FoundWorkbookFile(temp, workbookBytes);
   return result;
