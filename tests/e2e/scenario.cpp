@@ -34,6 +34,24 @@ std::wstring TestFolderName() {
 
 std::string ToolOutput(const std::wstring& path) { return ReadFileBytes(path).value_or(""); }
 
+// The stand-in host of this build's bitness registers in its own view.
+#ifdef BRISK_STANDIN_64BIT
+constexpr standin::RegistryView kHostRegistryView = standin::RegistryView::k64Bit;
+#else
+constexpr standin::RegistryView kHostRegistryView = standin::RegistryView::kNative;
+#endif
+
+// A copy of a stand-in add-in that finds its configuration at `config`;
+// empty on success, else what went wrong.
+std::string WriteConfiguredAddin(const std::wstring& original, const std::wstring& copy, const std::wstring& config) {
+  const std::optional<std::string> image = ReadFileBytes(original);
+  if (!image) return "cannot read the stand-in add-in " + Utf8(original);
+  std::vector<std::uint8_t> bytes(image->begin(), image->end());
+  if (auto fault = addin::EmbedConfigPath(bytes, std::u16string(config.begin(), config.end()))) return *fault;
+  if (!WriteFileBytes(copy, std::string(bytes.begin(), bytes.end()))) return "cannot write " + Utf8(copy);
+  return {};
+}
+
 std::string JsonText(const std::wstring& text) {
   std::string quoted = "\"";
   for (char c : Utf8(text)) {
@@ -203,11 +221,11 @@ void Scenario::SetHost(const HostSetup& setup, const std::wstring& logName) {
   for (const std::string& line : setup.extra) config += line + "\n";
   const std::wstring configPath = Path(logName + L".cfg");
   WriteFileBytes(configPath, config);
-  standin::RegisterStandinHost(WinePath(BRISK_STANDIN_HOST_EXE), configPath);
+  standin::RegisterStandinHost(WinePath(BRISK_STANDIN_HOST_EXE), configPath, kHostRegistryView);
   if (std::find(hostLogs_.begin(), hostLogs_.end(), logName) == hostLogs_.end()) hostLogs_.push_back(logName);
 }
 
-void Scenario::UnregisterHost() { standin::UnregisterStandinHost(); }
+void Scenario::UnregisterHost() { standin::UnregisterStandinHost(kHostRegistryView); }
 
 std::string Scenario::Build(const BuildSetup& setup) {
   WriteFileBytes(Path(L"workbook.bin"), workbookContent());
@@ -217,12 +235,8 @@ std::string Scenario::Build(const BuildSetup& setup) {
   if (setup.addinBytes) {
     WriteFileBytes(addin, *setup.addinBytes);
   } else {
-    const std::optional<std::string> image = ReadFileBytes(WinePath(BRISK_STANDIN_ADDIN_DLL));
-    if (!image) return "cannot read the stand-in add-in";
-    std::vector<std::uint8_t> bytes(image->begin(), image->end());
-    const std::wstring config = Path(L"addin.json");
-    if (auto fault = addin::EmbedConfigPath(bytes, std::u16string(config.begin(), config.end()))) return *fault;
-    WriteFileBytes(addin, std::string(bytes.begin(), bytes.end()));
+    const std::string fault = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN_DLL), addin, Path(L"addin.json"));
+    if (!fault.empty()) return fault;
   }
 
   std::string manifest = "name = " + std::string(kAppName) + "\nversion = 1.2.3\ninfo = End-to-end scenario\n";
@@ -237,6 +251,12 @@ std::string Scenario::Build(const BuildSetup& setup) {
   manifest += "workbook = " + Utf8(Path(L"workbook.bin")) + "\n";
   manifest += "aux-workbook = " + Utf8(Path(L"auxiliary.bin")) + "\n";
   manifest += "addin32 = " + Utf8(addin) + "\n";
+#ifdef BRISK_STANDIN_ADDIN64_DLL
+  const std::wstring addin64 = Path(L"briskstub64.dll");
+  const std::string fault64 = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
+  if (!fault64.empty()) return fault64;
+  manifest += "addin64 = " + Utf8(addin64) + "\n";
+#endif
   if (setup.licence) {
     WriteFileBytes(Path(L"licence.txt"), "Licence of <?APPNAME?> for an end-to-end scenario.\r\n");
     manifest += "licence = " + Utf8(Path(L"licence.txt")) + "\n";
