@@ -131,7 +131,9 @@ class Scenario {
   std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
   std::wstring appFolder() const { return Path(L"app"); }
   std::wstring tempFolder() const { return Path(L"tmp"); }
-  std::wstring exe() const { return appFolder() + L"\\" + kExeName; }
+  std::wstring exe() const { return appFolder() + L"\\" + exeName_; }
+  // The build's file name; set before Build.
+  void SetExeName(const std::wstring& name) { exeName_ = name; }
   // The content of the main workbook that the build carries.
   std::string workbookContent() const;
 
@@ -172,6 +174,7 @@ class Scenario {
 
  private:
   std::wstring root_;
+  std::wstring exeName_ = kExeName;
   std::vector<std::wstring> hostLogs_;
   std::vector<std::wstring> addinLogs_;
   std::vector<std::wstring> exeNames_;

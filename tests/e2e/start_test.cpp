@@ -96,12 +96,14 @@ TEST_F(StartTest, NormalStartShowsTheSplashAndLeavesTheHostVisible) {
 TEST_F(StartTest, TestModeShowsNothingAndKeepsTheHostInvisible) {
   scenario_.SetAddin({});
   scenario_.SetHost({});
-  ASSERT_EQ(scenario_.Build({}), "");
+  BuildSetup build;
+  build.licence = true;  // not shown in test mode
+  ASSERT_EQ(scenario_.Build(build), "");
 
   auto run = scenario_.Start(L"-XlsTest");
   ASSERT_TRUE(run->started());
   EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
-  EXPECT_THAT(run->seen(), IsEmpty()) << "no splash and no dialog in test mode";
+  EXPECT_THAT(run->seen(), IsEmpty()) << "no licence, no splash and no dialog in test mode";
 
   const addin::AddinLog log = scenario_.AddinLog();
   addin::HandoverExpectation expect = CompletedHandover(run->id());
@@ -145,6 +147,79 @@ TEST_F(StartTest, HexadecimalOptionSkipsLicenceAndSplashAndSilencesTheHost) {
   EXPECT_FALSE(IsWindowVisible(hostWindow));
   ExpectWorkingFolderKept(log, L"Sample.xlsx");
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+struct OptionCase {
+  const char* name;
+  std::wstring arguments;
+  std::int32_t optionValue;  // 0: counts as absent
+};
+
+class HexadecimalOptionTest : public StartTest, public ::testing::WithParamInterface<OptionCase> {};
+
+TEST_P(HexadecimalOptionTest, ReachesTheAddinAsWritten) {
+  const OptionCase& c = GetParam();
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+
+  auto run = scenario_.Start(c.arguments);
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  const addin::AddinLog log = scenario_.AddinLog();
+  addin::HandoverExpectation expect = CompletedHandover(run->id());
+  expect.optionValue = c.optionValue;
+  EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  EXPECT_EQ(scenario_.HostLog().BoolPuts(343), c.optionValue != 0 ? std::vector<bool>{false} : std::vector<bool>{})
+      << "the host's alerts go off with the option only";
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, HexadecimalOptionTest,
+    ::testing::Values(OptionCase{"UpperCasePrefixAnd0x", L"-xlstest -BOPT=0x1f", 0x1F},
+                      OptionCase{"Negative", L"-xlstest -bopt=-10", -0x10},
+                      OptionCase{"SaturatesAtTheSigned32BitLimit", L"-xlstest -bopt=80000000", 0x7FFFFFFF},
+                      OptionCase{"NoDigitsCountsAsAbsent", L"-xlstest -bopt=xyz", 0},
+                      OptionCase{"ZeroCountsAsAbsent", L"-xlstest -bopt=0", 0}),
+    [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+
+TEST_F(StartTest, ExecutableNameAndEveryArgumentReachTheAddin) {
+  // The workbook takes the executable's stem, in its own case, even when the
+  // suffix is written in capitals.
+  scenario_.SetExeName(L"Plan \u00DCber 2.EXE");
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+
+  auto run = scenario_.Start(L"-xlstest \"two words\" caf\u00E9 -unknown -p");
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_THAT(run->seen(), IsEmpty());
+  const addin::AddinLog log = scenario_.AddinLog();
+  EXPECT_THAT(addin::CheckHandover(log, CompletedHandover(run->id())), IsEmpty());
+  EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Plan \u00DCber 2.xlsx"), IsEmpty());
+  ExpectWorkingFolderKept(log, L"Plan \u00DCber 2.xlsx");
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+}
+
+TEST_F(StartTest, CleanupRunRemovesWhatANormalStartLeft) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+  auto run = scenario_.Start(L"-xlstest");
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  const addin::AddinLog log = scenario_.AddinLog();
+  ASSERT_THAT(log.commandFiles, ::testing::SizeIs(1));
+  const std::wstring workbook = Wide(log.commandFiles.front().workbookPath);
+  const std::wstring addinFile = Wide(log.attaches.front().module);
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+  ASSERT_TRUE(PathExists(workbook));
+  ASSERT_TRUE(PathExists(addinFile));
+
+  auto cleanup = scenario_.Start(L"-clnx \"" + workbook + L"\" -clnd \"" + addinFile + L"\"");
+  EXPECT_EQ(cleanup->WaitForExit(), std::optional<DWORD>(1));
+  EXPECT_THAT(cleanup->seen(), IsEmpty());
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
+  EXPECT_THAT(scenario_.HostProcesses(), ::testing::SizeIs(1)) << "the clean-up run started a host";
 }
 
 }  // namespace

@@ -211,5 +211,37 @@ TEST_F(StorageTest, CloseEventAfterTheSplashTailEndsTheWait) {
   EXPECT_THAT(scenario_.TempTree(), IsEmpty());
 }
 
+struct AbortCase {
+  const char* name;
+  std::string failure;  // a line of the stand-in host's configuration
+};
+
+class AbortedStorageTest : public StorageTest, public ::testing::WithParamInterface<AbortCase> {};
+
+// A launch that ends early after the close event exists: no add-in will
+// signal that event any more, so the launcher must not wait for it.
+TEST_P(AbortedStorageTest, DoesNotWaitForTheCloseEvent) {
+  GTEST_SKIP() << "known launcher fault: after a launch that ended early in external storage mode, "
+                  "RunLauncher still waits without end for the close event, which no add-in will signal";
+  scenario_.SetAddin({});
+  scenario_.SetHost({"16.0", {}, {GetParam().failure}});
+  ASSERT_EQ(scenario_.Build(ExternalBuild()), "");
+
+  auto run = scenario_.Start(L"-xlstest");
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0)) << "the launcher waits for a close event no one will give";
+  EXPECT_THAT(run->seen(), IsEmpty());
+  const addin::AddinLog log = scenario_.AddinLog();
+  ASSERT_FALSE(log.events.empty());
+  EXPECT_TRUE(log.events.front().closeExists);
+  EXPECT_TRUE(scenario_.WaitForHostsToExit());
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, AbortedStorageTest,
+    ::testing::Values(AbortCase{"HostFailsAfterTheMessages", "fail.1210=exception 5 No user control"},
+                      AbortCase{"HostDiesBetweenTheMessages", "fail.1209=crash"}),
+    [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace brisk::e2e
