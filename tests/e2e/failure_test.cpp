@@ -83,6 +83,7 @@ struct HostFailureCase {
   std::string failure;  // a line of the stand-in host's configuration
   std::vector<std::uint32_t> messages;  // what reaches the add-in
   bool crash;
+  std::wstring arguments = L"-xlstest";
 };
 
 const std::vector<std::uint32_t> kMessagesTo1179 = {1159, 1181, 1160, 1156, 1158, 1166, 1155,
@@ -96,9 +97,9 @@ TEST_P(HostFailureTest, EndsTheLaunchQuietlyAndLeavesNothing) {
   scenario_.SetHost({"16.0", {}, {c.failure}});
   ASSERT_EQ(scenario_.Build({}), "");
 
-  auto run = scenario_.Start(L"-xlstest");
+  auto run = scenario_.Start(c.arguments);
   EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
-  EXPECT_THAT(run->seen(), IsEmpty()) << "a failing host is no matter for a message";
+  EXPECT_THAT(run->SeenDialogs(), IsEmpty()) << "a failing host is no matter for a message";
   const addin::AddinLog log = scenario_.AddinLog();
   EXPECT_THAT(MessageNumbers(log), ElementsAreArray(c.messages));
   EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
@@ -116,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                       HostFailureCase{"ExceptionAfterMessages", "fail.1210=exception 5 No user control",
                                       kMessagesTo1179, false},
                       HostFailureCase{"CrashBetweenMessages", "fail.1209=crash", {1159}, true},
-                      HostFailureCase{"CrashAfterMessages", "fail.1210=crash", kMessagesTo1179, true}),
+                      HostFailureCase{"CrashAfterMessages", "fail.1210=crash", kMessagesTo1179, true},
+                      HostFailureCase{"ExceptionAfterMessagesUnderTheSplash", "fail.1210=exception 5 No user control",
+                                      kMessagesTo1179, false, L""}),
     [](const ::testing::TestParamInfo<HostFailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(E2eTest, FailingProperty2788IsIgnored) {

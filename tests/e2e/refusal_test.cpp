@@ -215,5 +215,33 @@ TEST_F(RefusalTest, LicenceAcceptedStartsTheApplication) {
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
+TEST_F(RefusalTest, TranslatedTextsReachThePromptAndTheWarning) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  BuildSetup build;
+  build.password = kPassword;
+  build.language =
+      "[content]\n"
+      "WARNING_TITLE=Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung\n"
+      "PASSWORD_IS_INCORRECT=Das Kennwort f\xC3\xBCr <?APPNAME?> ist falsch.\n"
+      "OK_BTN_TITLE=Weiter\n"
+      "CANCEL_BTN_TITLE=Abbrechen\n";
+  ASSERT_EQ(scenario_.Build(build), "");
+
+  auto run = scenario_.Start(L"-xlstest");
+  HWND prompt = run->WaitForDialog();
+  ASSERT_NE(prompt, nullptr) << "no password prompt";
+  EXPECT_EQ(ItemText(prompt, IDOK), L"Weiter");
+  EXPECT_EQ(ItemText(prompt, IDCANCEL), L"Abbrechen");
+  HWND field = FindChild(prompt, L"Edit");
+  ASSERT_NE(field, nullptr);
+  TypeInto(field, L"wrong");
+  PressButton(prompt, IDOK);
+  const MessageBoxText box = AnswerMessageBox(*run);
+  EXPECT_EQ(box.caption, L"Achtung \u2013 Pr\u00FC" L"fung");
+  EXPECT_EQ(box.text, L"Das Kennwort f\u00FCr " + Wide(kAppName) + L" ist falsch.");
+  ExpectNothingStarted();
+}
+
 }  // namespace
 }  // namespace brisk::e2e

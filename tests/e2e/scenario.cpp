@@ -265,6 +265,10 @@ std::string Scenario::Build(const BuildSetup& setup) {
     WriteFileBytes(Path(L"licence.txt"), "Licence of <?APPNAME?> for an end-to-end scenario.\r\n");
     manifest += "licence = " + Utf8(Path(L"licence.txt")) + "\n";
   }
+  if (!setup.language.empty()) {
+    WriteFileBytes(Path(L"language.txt"), setup.language);
+    manifest += "language = " + Utf8(Path(L"language.txt")) + "\n";
+  }
   if (setup.splash) manifest += "splash = " + Utf8(WinePath(BRISK_SAMPLES_DIR "/splash.jpg")) + "\n";
   WriteFileBytes(Path(L"manifest.txt"), manifest);
 

@@ -54,6 +54,8 @@ struct BuildSetup {
   std::optional<std::uint32_t> magic;
   bool licence = false;
   bool splash = true;
+  // A language file in the text form; none when empty.
+  std::string language;
   // The 32-bit add-in payload instead of the configured stand-in add-in.
   std::optional<std::string> addinBytes;
 };
