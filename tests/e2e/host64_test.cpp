@@ -12,12 +12,9 @@ using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
-// A product code whose fourth group reads 1000: a 64-bit host build.
-constexpr char kProductCode64[] = "product_code={90160000-0011-0000-1000-0000000FF1CE}";
-
 TEST_F(E2eTest, Host64BitGetsThe64BitAddin) {
   scenario_.SetAddin({});
-  scenario_.SetHost({"16.0", {}, {kProductCode64}});
+  scenario_.SetHost({"16.0", {}, {kHostProductCode64}});
   ASSERT_EQ(scenario_.Build({}), "");
 
   auto run = scenario_.Start(L"-xlstest");

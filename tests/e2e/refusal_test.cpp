@@ -89,7 +89,7 @@ TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
 
 TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHost) {
   scenario_.SetAddin({});
-  scenario_.SetHost({"16.0", {}, {"product_code={90160000-0011-0000-1000-0000000FF1CE}"}});
+  scenario_.SetHost({"16.0", {}, {kHostProductCode64}});
   ASSERT_EQ(scenario_.Build({}), "");  // only the 32-bit add-in
 
   auto run = scenario_.Start(L"-xlstest");

@@ -33,6 +33,9 @@ inline constexpr char kAppName[] = "Sample Planner";
 // What the stand-in host answers, so that the hand-over's parameters show it.
 constexpr std::int32_t kHostInt1209 = 7;
 constexpr std::int32_t kHostUiLanguage = 1031;
+// A host configuration line: a product code whose fourth group reads 1000,
+// the mark of a 64-bit host build.
+inline constexpr char kHostProductCode64[] = "product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}";
 
 struct AddinSetup {
   std::string ready = "signal";  // "signal", "delay" or "never"
