@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <algorithm>
 
 #include "e2e_fixture.h"
@@ -84,6 +86,8 @@ struct HostFailureCase {
   std::vector<std::uint32_t> messages;  // what reaches the add-in
   bool crash;
   std::wstring arguments = L"-xlstest";
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const HostFailureCase& c, std::ostream* out) { *out << c.name; }
 };
 
 const std::vector<std::uint32_t> kMessagesTo1179 = {1159, 1181, 1160, 1156, 1158, 1166, 1155,

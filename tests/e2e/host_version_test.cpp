@@ -4,6 +4,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "e2e_fixture.h"
 #include "payload/encoded_strings.h"
 
@@ -35,6 +37,8 @@ struct GateCase {
   std::string version;
   std::wstring installPath;
   int notice;  // 0: the gate passes
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const GateCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class HostBuildGateTest : public HostVersionTest, public ::testing::WithParamInterface<GateCase> {};
@@ -106,6 +110,8 @@ struct FormatCase {
   char format;
   bool refused;
   std::wstring workbookName;
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const FormatCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class NewFormatTest : public HostVersionTest, public ::testing::WithParamInterface<FormatCase> {};
@@ -164,6 +170,8 @@ struct VisibilityCase {
   std::string version;
   std::vector<std::string> flags;
   std::vector<bool> visibilityPuts;
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const VisibilityCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class FinalVisibilityTest : public HostVersionTest, public ::testing::WithParamInterface<VisibilityCase> {};

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "e2e_fixture.h"
 #include "payload/encoded_strings.h"
 
@@ -111,6 +113,8 @@ struct PasswordCase {
   Answer answer;
   std::wstring typed;
   Outcome outcome;
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const PasswordCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class PasswordTest : public RefusalTest, public ::testing::WithParamInterface<PasswordCase> {};

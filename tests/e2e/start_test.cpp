@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "e2e_fixture.h"
 #include "payload/encoded_strings.h"
 
@@ -153,6 +155,8 @@ struct OptionCase {
   const char* name;
   std::wstring arguments;
   std::int32_t optionValue;  // 0: counts as absent
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const OptionCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class HexadecimalOptionTest : public StartTest, public ::testing::WithParamInterface<OptionCase> {};

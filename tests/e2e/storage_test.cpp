@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <functional>
 
 #include "e2e_fixture.h"
@@ -124,6 +126,8 @@ TEST_F(StorageTest, ValidStorageFileSuppliesSettingsAndWorkbook) {
 struct InvalidCase {
   const char* name;
   std::function<PayloadBuffer()> file;
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const InvalidCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class InvalidStorageTest : public StorageTest, public ::testing::WithParamInterface<InvalidCase> {};
@@ -214,6 +218,8 @@ TEST_F(StorageTest, CloseEventAfterTheSplashTailEndsTheWait) {
 struct AbortCase {
   const char* name;
   std::string failure;  // a line of the stand-in host's configuration
+  // Failure messages name the case instead of dumping its bytes.
+  friend void PrintTo(const AbortCase& c, std::ostream* out) { *out << c.name; }
 };
 
 class AbortedStorageTest : public StorageTest, public ::testing::WithParamInterface<AbortCase> {};
