@@ -95,7 +95,8 @@ int RunLauncher() {
     LaunchHost();
     // No reset before this wait: the close event is reset only when it is
     // created, so a signal the add-in gave at any time since is not lost.
-    if ((gLauncher.settings.flags & kFlagExternalStorage) && gLauncher.closeEvent &&
+    // After a launch that ended early nothing will ever signal it.
+    if ((gLauncher.settings.flags & kFlagExternalStorage) && !gLauncher.aborted && gLauncher.closeEvent &&
         !gLauncher.closeSeen) {
       WaitForSingleObject(gLauncher.closeEvent, INFINITE);
     }
