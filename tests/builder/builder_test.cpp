@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <unistd.h>
 #include <fstream>
 #include <map>
 
@@ -105,7 +106,10 @@ TEST(SettingsRecordTest, RefusesValuesThatCannotBeStored) {
 class BuildResourcesTest : public testing::Test {
  protected:
   BuildResourcesTest() {
-    folder_ = std::filesystem::temp_directory_path() / ("brisk-builder-" + std::to_string(std::rand()));
+    // Each test process gets a folder of its own: ctest runs the cases in parallel.
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = std::filesystem::temp_directory_path() /
+              ("brisk-builder-" + std::to_string(::getpid()) + "-" + test->name());
     std::filesystem::create_directories(folder_);
     Write("w.bin", "WORKBOOK");
     Write("a.bin", "AUX");
