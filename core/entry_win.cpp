@@ -12,7 +12,7 @@
 #include "core/launcher_state.h"
 #include "core/notice4user.h"
 #include "core/temp_cleanup_win.h"
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 
@@ -101,7 +101,7 @@ int RunLauncher() {
       WaitForSingleObject(gLauncher.closeEvent, INFINITE);
     }
   } catch (const notice4user& notice) {
-    const std::wstring caption = ToWide(GetMessageTextW(kWarningTitle, kWarningTitleDefault));
+    const std::wstring caption = ToWide(GetMessageTextW(gLauncher.Texts(), kWarningTitle, kWarningTitleDefault));
     MessageBoxW(nullptr, NoticeText(notice).c_str(), caption.c_str(), MB_ICONWARNING);
   } catch (...) {
   }

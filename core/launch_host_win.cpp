@@ -12,7 +12,7 @@
 #include "core/notice4user.h"
 #include "core/temp_cleanup_win.h"
 #include "core/temp_files.h"
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
 #include "payload/container.h"
@@ -64,10 +64,6 @@ HostApplication Host() {
   return HostApplication(gLauncher.host);
 }
 
-std::wstring EncodedW(int number) {
-  return ToWide(GetEncodedStringW(number));
-}
-
 bool SplashThreadRunning() {
   const DWORD state = WaitForSingleObject(gLauncher.splashThread.get(), 0);
   return state != WAIT_OBJECT_0 && state != WAIT_FAILED;
@@ -98,7 +94,7 @@ void CheckSingleInstance() {
   }
   gLauncher.instanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
   if (GetLastError() != ERROR_ALREADY_EXISTS) return;
-  std::string text = GetMessageTextA(kAppAlreadyStarted, kAppAlreadyStartedDefault);
+  std::string text = GetMessageTextA(gLauncher.Texts(), kAppAlreadyStarted, kAppAlreadyStartedDefault);
   for (std::size_t pos = 0; (pos = text.find("\\n", pos)) != std::string::npos; ++pos) {
     text.replace(pos, 2, "\n");
   }
@@ -135,8 +131,14 @@ void CheckSettingsMagic() {
 void AskForPassword() {
   const BuildSettings& settings = gLauncher.settings;
   if (settings.storedPassword.empty()) return;
-  if (RunPasswordPrompt(settings.storedPassword, ToU16(gLauncher.commandLinePassword), settings.appName)) {
-    throw LaunchEnded{};
+  switch (RunPasswordPrompt(settings.storedPassword, ToU16(gLauncher.commandLinePassword), settings.appName,
+                            gLauncher.Texts())) {
+    case PasswordResult::kAccepted:
+      return;
+    case PasswordResult::kCancelled:
+      throw LaunchEnded{};
+    case PasswordResult::kWrong:
+      throw notice4user(GetMessageTextA(gLauncher.Texts(), kPasswordIsIncorrect, kPasswordIncorrectDefault));
   }
 }
 
@@ -148,10 +150,10 @@ void ShowLicence() {
   context.appName = gLauncher.settings.appName;
   context.testMode = gLauncher.testMode;
   context.hideBranding = SplashBrandingHidden(kSplashInputs);
-  context.macros = gLauncher.macroTable.get();
+  context.texts = gLauncher.Texts();
   std::u16string shownText;
   if (RunEulaDialog(gLauncher.eulaTextBuffer, gLauncher.smallIcon.get(), gLauncher.largeIcon.get(), context,
-                    shownText)) {
+                    shownText) == LicenceResult::kDeclined) {
     throw LaunchEnded{};
   }
 }
@@ -196,15 +198,15 @@ clock_t StartSplash() {
 void RefuseVeryOldHost() {
   if (!(gLauncher.settings.flags & kFlagHostVersionChecks) || gLauncher.hostMajorVersion > 9) return;
   PostToSplash(MSG_SPLASH_CLOSE);
-  const std::wstring caption = ToWide(GetMessageTextW(kWarningTitle, kWarningTitleDefault));
-  MessageBoxW(nullptr, EncodedW(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
+  const std::wstring caption = ToWide(GetMessageTextW(gLauncher.Texts(), kWarningTitle, kWarningTitleDefault));
+  MessageBoxW(nullptr, GetEncodedStringWide(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
   throw LaunchEnded{};
 }
 
 // Steps 15 to 17: the host's main window, with the application's caption and icon.
 void PrepareHostWindow() {
   gLauncher.hostWindow = Host().FindHostWindow(gLauncher.hostMajorVersion);
-  Host().SetCaption(EncodedW(kApplicationTitle));
+  Host().SetCaption(GetEncodedStringWide(kApplicationTitle));
   if (HICON icon = gLauncher.largeIcon ? gLauncher.largeIcon.get() : gLauncher.smallIcon.get()) {
     SendMessageW(gLauncher.hostWindow, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   }
@@ -212,7 +214,7 @@ void PrepareHostWindow() {
 
 HANDLE CreateNamedEvent(int formatNumber) {
   wchar_t name[512] = {};
-  _snwprintf(name, 511, EncodedW(formatNumber).c_str(), static_cast<unsigned>(GetCurrentProcessId()));
+  _snwprintf(name, 511, GetEncodedStringWide(formatNumber).c_str(), static_cast<unsigned>(GetCurrentProcessId()));
   return CreateEventW(nullptr, TRUE, FALSE, name);
 }
 
@@ -296,7 +298,7 @@ void RefuseNewFormatOnOldHost() {
       (format != '4' && format != '2')) {
     return;
   }
-  MessageBoxW(gLauncher.hostWindow, EncodedW(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
+  MessageBoxW(gLauncher.hostWindow, GetEncodedStringWide(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
   CloseAndQuitHost();
   throw LaunchEnded{};
 }
@@ -420,8 +422,6 @@ bool LaunchHost() {
 // Each part runs even when an earlier one fails, so that an aborted launch
 // still removes its files when the host has gone away.
 void ReleaseLaunchResources() {
-  gMacroTable = nullptr;
-  gMessageTable = nullptr;
   gLauncher.macroTable.reset();
   gLauncher.messageTable.reset();
   gLauncher.largeIcon.reset();

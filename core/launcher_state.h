@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
 #include "text/macro_table.h"
@@ -57,6 +57,8 @@ struct LauncherState {
   std::unique_ptr<std::thread> readyWaiter;
   std::atomic<bool> readySeen{false};
   bool testMode = false;
+
+  UserTexts Texts() const { return UserTexts{messageTable.get(), macroTable.get()}; }
 };
 
 // The one instance, built before wWinMain runs and destroyed after it returns.

@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "core/launch_host.h"
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "text/macro_environment_win.h"
 
 namespace brisk {
@@ -30,8 +30,6 @@ LauncherState::LauncherState()
     : macroEnvironment(std::make_unique<WinMacroEnvironment>(CurrentAppValues)),
       macroTable(std::make_unique<MacroTable>(macroEnvironment.get())),
       messageTable(std::make_unique<MessageTable>()) {
-  gMacroTable = macroTable.get();
-  gMessageTable = messageTable.get();
   CoInitialize(nullptr);
   SeedRandomGenerator();
 }

@@ -5,7 +5,7 @@
 #include <direct.h>
 #include <stdio.h>
 
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 
 namespace brisk {
 

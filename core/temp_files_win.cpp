@@ -12,8 +12,8 @@
 
 #include "core/launcher_state.h"
 #include "core/random_names.h"
-#include "core/unique_handle.h"
-#include "core/wide_text.h"
+#include "base/unique_handle.h"
+#include "base/wide_text.h"
 #include "core/workbook_name.h"
 #include "host/host_application.h"
 #include "payload/container.h"
@@ -46,10 +46,6 @@ UniqueFile OpenForWriting(const std::wstring& path) {
 bool WriteAndClose(UniqueFile file, const std::uint8_t* data, std::size_t size) {
   const bool written = size == 0 || std::fwrite(data, size, 1, file.get()) == 1;
   return std::fclose(file.release()) == 0 && written;
-}
-
-std::wstring Text(int number) {
-  return ToWide(GetEncodedStringW(number));
 }
 
 bool Exists(const std::u16string& path) {
@@ -152,7 +148,7 @@ bool WriteAddin(bool is64) {
   const auto folder = CreateWorkingFolder();
   if (!folder) return false;
   gLauncher.tempDir = *folder;
-  gLauncher.addinPath = *folder + L"\\" + Text(kAddinFileName);
+  gLauncher.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
   UniqueFile file = OpenForWriting(gLauncher.addinPath);
   return file && WriteAndClose(std::move(file), addin.data(), addin.size());
 }

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "core/com_ref.h"
-#include "host/com_text.h"
+#include "base/com_ref.h"
+#include "base/com_text.h"
 
 namespace brisk {
 
@@ -196,12 +196,6 @@ std::wstring ErrorInfoText(const _com_error& error, HRESULT (STDMETHODCALLTYPE I
 
 }  // namespace
 
-UniqueBstr MakeBstr(std::wstring_view text) {
-  BSTR made = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-  if (made == nullptr) throw _com_error(E_OUTOFMEMORY);
-  return UniqueBstr(made);
-}
-
 void DispatchCallV(IDispatch* object, DISPID dispid, WORD flags, VARTYPE resultType, void* result,
                    const VARTYPE* paramTypes, va_list args) {
   if (object == nullptr) throw _com_error(E_POINTER);
@@ -239,21 +233,18 @@ void DispatchCallV(IDispatch* object, DISPID dispid, WORD flags, VARTYPE resultT
   DISPPARAMS params{count > 0 ? first : nullptr, put ? &namedPut : nullptr,
                     static_cast<UINT>(count - dropped), put ? 1u : 0u};
   UniqueVariant returned;
-  EXCEPINFO exception{};
+  UniqueExcepInfo exception;
   UINT argumentError = 0;
   HRESULT hr = object->Invoke(dispid, IID_NULL, 0, flags, &params,
-                              resultType != VT_EMPTY ? returned.get() : nullptr, &exception,
+                              resultType != VT_EMPTY ? returned.get() : nullptr, exception.get(),
                               &argumentError);
   if (FAILED(hr)) {
     VariantClear(returned.get());
     ComRef<IErrorInfo> info;
     if (hr == DISP_E_EXCEPTION) {
-      if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
-      info = MakeErrorInfo(exception);
-      SysFreeString(exception.bstrSource);
-      SysFreeString(exception.bstrDescription);
-      SysFreeString(exception.bstrHelpFile);
-      hr = ExceptionResult(exception);
+      if (exception->pfnDeferredFillIn != nullptr) exception->pfnDeferredFillIn(exception.get());
+      info = MakeErrorInfo(*exception);
+      hr = ExceptionResult(*exception);
     }
     throw _com_error(hr, info.release());
   }

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/com_ref.h"
+#include "base/com_ref.h"
 #include "host/host_file_version.h"
 
 namespace brisk {

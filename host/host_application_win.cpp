@@ -2,11 +2,11 @@
 
 #include <new>
 
-#include "host/com_text.h"
+#include "base/com_text.h"
 #include "host/dispatch.h"
 #include "host/host_version.h"
 #include "host/product_code.h"
-#include "host/host_text.h"
+#include "payload/encoded_strings.h"
 #include "payload/encoded_strings.h"
 
 namespace brisk {
@@ -50,7 +50,7 @@ HRESULT CreateHostApplication(IDispatch** application) {
   if (application == nullptr) return E_POINTER;
   *application = nullptr;
   try {
-    const std::wstring progId = HostText(kHostProgId);
+    const std::wstring progId = GetEncodedStringWide(kHostProgId);
     CLSID classId{};
     const HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
     if (FAILED(hr)) return hr;
@@ -157,7 +157,7 @@ HostFileVersion HostApplication::GetInstalledHostFileVersion() const {
   if (folderTest.back() == L'\\') folderTest.pop_back();
   if (folderTest.empty() || !IsFolder(folderTest)) return {};
   if (folder.back() != L'\\') folder += L'\\';
-  const std::wstring executable = folder + HostText(kHostExeName);
+  const std::wstring executable = folder + GetEncodedStringWide(kHostExeName);
   if (!IsFile(executable)) return {};
   return GetHostFileVersion(executable);
 }
@@ -176,14 +176,11 @@ ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   arguments[kOpenArgumentCount - 1].bstrVal = pathText.get();
   DISPPARAMS params{arguments, nullptr, kOpenArgumentCount, 0};
   UniqueVariant result;
-  EXCEPINFO exception{};
+  UniqueExcepInfo exception;
   UINT argumentError = 0;
   const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT,
-                                       DISPATCH_METHOD, &params, result.get(), &exception,
+                                       DISPATCH_METHOD, &params, result.get(), exception.get(),
                                        &argumentError);
-  SysFreeString(exception.bstrSource);
-  SysFreeString(exception.bstrDescription);
-  SysFreeString(exception.bstrHelpFile);
   ComRef<IDispatch> workbook;
   if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {
     workbook.reset(result->pdispVal);

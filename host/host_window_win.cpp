@@ -1,7 +1,7 @@
 #include <vector>
 
 #include "host/host_application.h"
-#include "host/host_text.h"
+#include "payload/encoded_strings.h"
 #include "host/window_choice.h"
 
 namespace brisk {
@@ -36,7 +36,7 @@ std::u16string WindowTitle(HWND window) {
 }  // namespace
 
 HWND HostApplication::FindHostWindow(int hostMajorVersion) const {
-  const std::wstring className = HostText(kHostWindowClass);
+  const std::wstring className = GetEncodedStringWide(kHostWindowClass);
   if (hostMajorVersion < 14) {
     return FindWindowW(className.c_str(), GetCaption().c_str());
   }

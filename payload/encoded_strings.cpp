@@ -1,9 +1,6 @@
 #include "payload/encoded_strings.h"
 
-#include <utf8.h>
-
-#include <iterator>
-
+#include "base/utf.h"
 #include "payload/encoded_text.h"
 
 namespace brisk {
@@ -29,7 +26,7 @@ std::string DecodeStringA(std::string_view encoded) {
   return bytes;
 }
 
-std::u16string DecodeStringW(std::string_view encoded) { return utf8::utf8to16(DecodeStringA(encoded)); }
+std::u16string DecodeStringW(std::string_view encoded) { return Utf8ToUtf16(DecodeStringA(encoded)); }
 
 std::string GetEncodedStringA(int number) { return DecodeStringA(GetEncodedForm(number)); }
 

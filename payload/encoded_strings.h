@@ -72,4 +72,12 @@ std::u16string GetEncodedStringW(int number);
 std::string DecodeStringA(std::string_view encoded);
 std::u16string DecodeStringW(std::string_view encoded);
 
+#ifdef _WIN32
+// Text `number` in the form the Windows API takes.
+inline std::wstring GetEncodedStringWide(int number) {
+  const std::u16string text = GetEncodedStringW(number);
+  return std::wstring(text.begin(), text.end());
+}
+#endif
+
 }  // namespace brisk

@@ -17,8 +17,7 @@ namespace {
 // memory; empty when the resource is missing, cannot be loaded or is empty.
 std::span<const std::uint8_t> FindPayloadBytes(int id) {
   const std::wstring name = L"#" + std::to_wstring(id);
-  const std::u16string type16 = GetEncodedStringW(kPayloadResourceType);
-  const std::wstring type(type16.begin(), type16.end());
+  const std::wstring type = GetEncodedStringWide(kPayloadResourceType);
 
   HRSRC resource = FindResourceW(nullptr, name.c_str(), type.c_str());
   if (resource == nullptr) return {};

@@ -3,8 +3,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <climits>
 #include <utility>
+
+#include "base/wide_text.h"
 
 namespace brisk {
 
@@ -32,16 +33,6 @@ FolderQueryResult WinMacroEnvironment::DocumentsFolder() const { return QueryFol
 
 FolderQueryResult WinMacroEnvironment::DesktopFolder() const { return QueryFolder(CSIDL_DESKTOP); }
 
-std::string WinMacroEnvironment::ToAnsiCodePage(std::u16string_view text) const {
-  if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX)) return {};
-  const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int length = static_cast<int>(text.size());
-  int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return {};
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  size = WideCharToMultiByte(CP_ACP, 0, wide, length, narrow.data(), size, nullptr, nullptr);
-  narrow.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
-  return narrow;
-}
+std::string WinMacroEnvironment::ToAnsiCodePage(std::u16string_view text) const { return AnsiFromWide(ToWide(text)); }
 
 }  // namespace brisk

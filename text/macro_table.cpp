@@ -4,11 +4,9 @@
 #include <optional>
 #include <utility>
 
-#include "text/text_convert.h"
+#include "base/utf.h"
 
 namespace brisk {
-
-MacroTable* gMacroTable = nullptr;
 
 namespace {
 

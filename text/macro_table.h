@@ -55,7 +55,5 @@ class MacroTable {
 // The version word as "major.minor.build" from its three top bytes.
 std::u16string FormatAppVersion(std::uint32_t appVersion);
 
-// The process-wide macro table; null until the launcher creates it.
-extern MacroTable* gMacroTable;
 
 }  // namespace brisk

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "text/language_file.h"
+#include "base/utf.h"
 #include "text/text_convert.h"
 
 namespace brisk {

@@ -92,9 +92,6 @@ class MessageTable {
   TextMap texts_;
 };
 
-// The process-wide message table; null until the launcher creates it.
-extern MessageTable* gMessageTable;
-
 // The text of `slot`: the table's text, else the built-in default text
 // `defaultNumber`, with macros expanded; the blank marker (backslash and "r")
 // gives an empty text. Either table may be null.
@@ -102,8 +99,15 @@ std::u16string GetMessageTextW(const MessageTable* table, const MacroTable* macr
                                int defaultNumber);
 std::string GetMessageTextA(MessageTable* table, const MacroTable* macros, int slot, int defaultNumber);
 
-// The same over gMessageTable and gMacroTable.
-std::u16string GetMessageTextW(int slot, int defaultNumber);
-std::string GetMessageTextA(int slot, int defaultNumber);
+// The tables that user-facing texts are read through, as the launch hands
+// them to the windows it shows. Either may be null.
+struct UserTexts {
+  MessageTable* messages = nullptr;
+  const MacroTable* macros = nullptr;
+};
+
+// The same over `texts`.
+std::u16string GetMessageTextW(const UserTexts& texts, int slot, int defaultNumber);
+std::string GetMessageTextA(const UserTexts& texts, int slot, int defaultNumber);
 
 }  // namespace brisk

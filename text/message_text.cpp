@@ -3,8 +3,6 @@
 
 namespace brisk {
 
-MessageTable* gMessageTable = nullptr;
-
 namespace {
 
 template <typename Text>
@@ -34,12 +32,12 @@ std::string GetMessageTextA(MessageTable* table, const MacroTable* macros, int s
   return text;
 }
 
-std::u16string GetMessageTextW(int slot, int defaultNumber) {
-  return GetMessageTextW(gMessageTable, gMacroTable, slot, defaultNumber);
+std::u16string GetMessageTextW(const UserTexts& texts, int slot, int defaultNumber) {
+  return GetMessageTextW(texts.messages, texts.macros, slot, defaultNumber);
 }
 
-std::string GetMessageTextA(int slot, int defaultNumber) {
-  return GetMessageTextA(gMessageTable, gMacroTable, slot, defaultNumber);
+std::string GetMessageTextA(const UserTexts& texts, int slot, int defaultNumber) {
+  return GetMessageTextA(texts.messages, texts.macros, slot, defaultNumber);
 }
 
 }  // namespace brisk

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "ui/body_text.h"
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 #include "ui/geometry.h"
 #include "ui/rich_edit.h"
 #include "ui/symbol_image.h"

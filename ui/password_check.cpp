@@ -1,9 +1,5 @@
 #include "ui/password_check.h"
 
-#include "core/notice4user.h"
-#include "payload/encoded_strings.h"
-#include "text/message_table.h"
-
 namespace brisk {
 
 void WipeText(std::u16string& text) {
@@ -12,22 +8,22 @@ void WipeText(std::u16string& text) {
   text.clear();
 }
 
-bool CheckPassword(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
-                   const PasswordQuestion& ask, const std::function<void()>& pause) {
+PasswordResult CheckPassword(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
+                             const PasswordQuestion& ask, const std::function<void()>& pause) {
   std::u16string candidate;
   if (!commandLinePassword.empty()) {
     candidate = commandLinePassword;
   } else {
     std::optional<std::u16string> answer = ask();
-    if (!answer) return true;
+    if (!answer) return PasswordResult::kCancelled;
     candidate = std::move(*answer);
     WipeText(*answer);
   }
   const bool equal = candidate == storedPassword;
   WipeText(candidate);
-  if (equal) return false;
+  if (equal) return PasswordResult::kAccepted;
   pause();
-  throw notice4user(GetMessageTextA(kPasswordIsIncorrect, kPasswordIncorrectDefault));
+  return PasswordResult::kWrong;
 }
 
 }  // namespace brisk

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 #include "ui/centre_window.h"
@@ -20,8 +21,6 @@ constexpr DWORD kWrongPasswordPauseMs = 300;
 // The field is read into this many units; at most one less are taken.
 constexpr int kPasswordBufferUnits = 512;
 
-std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
-
 HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
                  const Rect& r, HFONT font) {
   const HWND child = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.Width(),
@@ -32,7 +31,8 @@ HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text
 
 }  // namespace
 
-CPasswordDialog::CPasswordDialog(std::u16string_view appName) : appName_(appName) {}
+CPasswordDialog::CPasswordDialog(std::u16string_view appName, const UserTexts& texts)
+    : appName_(appName), texts_(texts) {}
 
 CPasswordDialog::~CPasswordDialog() { WipeText(typedPassword_); }
 
@@ -54,9 +54,9 @@ void CPasswordDialog::OnInitDialog() {
 
   cursorY_ += 5;
   contentWidth_ = kPasswordDialogWidth;
-  AddTextLine(hwnd_, Wide(GetMessageTextW(kAppPasswordProtected, kAppPasswordProtectedDefault)), textFont());
+  AddTextLine(hwnd_, ToWide(GetMessageTextW(texts_, kAppPasswordProtected, kAppPasswordProtectedDefault)), textFont());
 
-  const std::wstring label = Wide(GetMessageTextW(kPasswordWord, kPasswordWordDefault));
+  const std::wstring label = ToWide(GetMessageTextW(texts_, kPasswordWord, kPasswordWordDefault));
   SIZE labelSize{};
   {
     // Measured as the dialog's device context comes, in its default font.
@@ -67,9 +67,9 @@ void CPasswordDialog::OnInitDialog() {
       LayoutPasswordControls(cursorY_, {labelSize.cx, labelSize.cy}, client.right - client.left, nonClientHeight);
   children_.push_back(CreateChild(hwnd_, L"STATIC", label, kLabelStyle, 0, layout.label, textFont()));
   passwordField_ = CreateChild(hwnd_, L"EDIT", L"", kFieldStyle, WS_EX_CLIENTEDGE, layout.field, normalFont());
-  okButton_ = CreateChild(hwnd_, L"BUTTON", Wide(GetMessageTextW(kOkBtnTitle, kOkButtonDefault)), kButtonStyle,
+  okButton_ = CreateChild(hwnd_, L"BUTTON", ToWide(GetMessageTextW(texts_, kOkBtnTitle, kOkButtonDefault)), kButtonStyle,
                           0, layout.ok, textFont());
-  cancelButton_ = CreateChild(hwnd_, L"BUTTON", Wide(GetMessageTextW(kCancelBtnTitle, kCancelButtonDefault)),
+  cancelButton_ = CreateChild(hwnd_, L"BUTTON", ToWide(GetMessageTextW(texts_, kCancelBtnTitle, kCancelButtonDefault)),
                               kButtonStyle, 0, layout.cancel, textFont());
   if (okButton_) SetWindowLongPtrW(okButton_, GWLP_ID, IDOK);
   if (cancelButton_) SetWindowLongPtrW(cancelButton_, GWLP_ID, IDCANCEL);
@@ -78,7 +78,7 @@ void CPasswordDialog::OnInitDialog() {
   GetWindowRect(hwnd_, &window);
   MoveWindow(hwnd_, window.left, window.top, kPasswordDialogWidth, layout.windowHeight, TRUE);
   CentreWindow(hwnd_, GetParent(hwnd_));
-  SetWindowTextW(hwnd_, (Wide(GetEncodedStringW(kApplicationTitle)) + L" " + Wide(appName_)).c_str());
+  SetWindowTextW(hwnd_, (ToWide(GetEncodedStringW(kApplicationTitle)) + L" " + ToWide(appName_)).c_str());
   SetFocus(passwordField_);
 }
 
@@ -114,10 +114,10 @@ bool CPasswordDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wPa
   return CTextDialog::ProcessWindowMessage(window, message, wParam, lParam, result);
 }
 
-bool RunPasswordPrompt(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
-                       std::u16string_view appName) {
-  const PasswordQuestion ask = [appName]() -> std::optional<std::u16string> {
-    CPasswordDialog dialog(appName);
+PasswordResult RunPasswordPrompt(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
+                                 std::u16string_view appName, const UserTexts& texts) {
+  const PasswordQuestion ask = [appName, &texts]() -> std::optional<std::u16string> {
+    CPasswordDialog dialog(appName, texts);
     if (dialog.DoModal(GetActiveWindow(), IDD_EMPTY_DIALOG) != IDOK) return std::nullopt;
     return dialog.TakeTypedPassword();
   };

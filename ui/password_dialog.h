@@ -7,14 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "text/message_table.h"
+#include "ui/password_check.h"
 #include "ui/text_dialog.h"
 
 namespace brisk {
 
 class CPasswordDialog : public CTextDialog {
  public:
-  // `appName` completes the caption.
-  explicit CPasswordDialog(std::u16string_view appName);
+  // `appName` completes the caption; `texts` gives the labels and buttons.
+  CPasswordDialog(std::u16string_view appName, const UserTexts& texts);
   ~CPasswordDialog() override;
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -30,16 +32,16 @@ class CPasswordDialog : public CTextDialog {
   HWND cancelButton_ = nullptr;
   HWND passwordField_ = nullptr;
   std::u16string appName_;
+  UserTexts texts_;
   std::u16string typedPassword_;
 };
 
 // Asks for the application's password unless `commandLinePassword` gives it,
-// and compares the answer with `storedPassword` exactly. Returns true when
-// the launch must end without a message (cancelled, or the prompt could not
-// be shown), false when the password matched; throws notice4user with the
-// PASSWORD_IS_INCORRECT text, after a pause of 300 ms, when it did not. The
-// launch calls it only when `storedPassword` is not empty.
-bool RunPasswordPrompt(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
-                       std::u16string_view appName);
+// and compares the answer with `storedPassword` exactly (see CheckPassword);
+// a wrong answer comes back after a pause of 300 ms. A prompt that cannot be
+// shown counts as cancelled. The launch calls it only when `storedPassword`
+// is not empty.
+PasswordResult RunPasswordPrompt(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
+                                 std::u16string_view appName, const UserTexts& texts);
 
 }  // namespace brisk

@@ -6,7 +6,7 @@
 #include <olectl.h>
 
 #include "payload/payload_buffer.h"
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 
 namespace brisk {
 

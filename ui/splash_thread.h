@@ -7,7 +7,7 @@
 #include <atomic>
 #include <optional>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 #include "payload/payload_buffer.h"
 #include "ui/splash_close_rule.h"
 #include "ui/splash_inputs.h"

@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 #include "ui/window_object.h"
 
 namespace brisk {

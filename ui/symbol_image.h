@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 
 namespace brisk {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 
 namespace brisk {
 

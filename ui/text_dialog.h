@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/gdi_handles.h"
+#include "base/gdi_handles.h"
 #include "ui/window_object.h"
 
 namespace brisk {

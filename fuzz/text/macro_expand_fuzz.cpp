@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "text/macro_table.h"
-#include "text/text_convert.h"
+#include "base/utf.h"
 
 namespace {
 

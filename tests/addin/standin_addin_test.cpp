@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 #include "payload/encoded_strings.h"
 #include "standin_addin.h"
 #include "tools/addin_protocol/addin_config.h"

@@ -24,8 +24,8 @@
 
 #include "core/launcher_state.h"
 #include "core/temp_cleanup_win.h"
-#include "core/unique_handle.h"
-#include "core/wide_text.h"
+#include "base/unique_handle.h"
+#include "base/wide_text.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 

@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace brisk::e2e {
 

@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "fake_dispatch.h"
-#include "host/com_text.h"
+#include "base/com_text.h"
 
 namespace brisk {
 namespace {

@@ -7,7 +7,7 @@
 #include "host/aux_workbook.h"
 #include "host/dispatch.h"
 #include "host/host_application.h"
-#include "host/host_text.h"
+#include "payload/encoded_strings.h"
 #include "standin_registration.h"
 #include "standin_session.h"
 
@@ -441,7 +441,7 @@ TEST_F(StandinHostTest, ExecutableRegistersAndUnregistersItself) {
   RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(command), &size);
   RegCloseKey(key);
   EXPECT_EQ(std::wstring(command), standin::StandinServerCommand(exe, config));
-  const std::wstring progId = HostText(kHostProgId);
+  const std::wstring progId = GetEncodedStringWide(kHostProgId);
   CLSID classId{};
   EXPECT_EQ(CLSIDFromProgID(progId.c_str(), &classId), S_OK);
   EXPECT_TRUE(IsEqualCLSID(classId, standin::kStandinHostClassId));

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/com_ref.h"
+#include "base/com_ref.h"
 #include "host/host_application.h"
 #include "test_files.h"
 

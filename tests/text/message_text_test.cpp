@@ -164,17 +164,12 @@ TEST_F(MessageText, WithoutMacroTableMacrosStay) {
   EXPECT_EQ(GetMessageTextA(&table_, nullptr, kEulaTitle, kEulaTitleDefault), "<?APPNAME?>");
 }
 
-TEST_F(MessageText, GlobalGettersUseTheGlobalTables) {
+TEST_F(MessageText, GettersOverUserTextsUseItsTables) {
   LoadOne(kEulaTitle, "<?APPNAME?> licence");
-  ASSERT_EQ(gMessageTable, nullptr);
-  ASSERT_EQ(gMacroTable, nullptr);
-  EXPECT_EQ(GetMessageTextW(kEulaTitle, kEulaTitleDefault), GetEncodedStringW(kEulaTitleDefault));
-  gMessageTable = &table_;
-  gMacroTable = &macros_;
-  std::u16string wide = GetMessageTextW(kEulaTitle, kEulaTitleDefault);
-  std::string narrow = GetMessageTextA(kEulaTitle, kEulaTitleDefault);
-  gMessageTable = nullptr;
-  gMacroTable = nullptr;
+  EXPECT_EQ(GetMessageTextW(UserTexts{}, kEulaTitle, kEulaTitleDefault), GetEncodedStringW(kEulaTitleDefault));
+  const UserTexts texts{&table_, &macros_};
+  std::u16string wide = GetMessageTextW(texts, kEulaTitle, kEulaTitleDefault);
+  std::string narrow = GetMessageTextA(texts, kEulaTitle, kEulaTitleDefault);
   EXPECT_EQ(wide, u"Budget licence");
   EXPECT_EQ(narrow, "Budget licence");
 }

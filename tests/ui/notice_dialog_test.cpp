@@ -80,7 +80,7 @@ class EulaDialogTest : public testing::Test {
   EulaDialogTest() {
     macros_.SetMacro(u"APPNAME", kAppName);
     context_.appName = kAppName;
-    context_.macros = &macros_;
+    context_.texts.macros = &macros_;
   }
 
   // Shows the licence; `actions` get the open dialog after it was read.
@@ -94,7 +94,7 @@ class EulaDialogTest : public testing::Test {
       if (!screenshot.empty()) test::SaveScreenshot(dialog, screenshot);
       actions(dialog);
     });
-    run.declined = RunEulaDialog(eula, icon_, icon_, context_, run.wideText);
+    run.declined = RunEulaDialog(eula, icon_, icon_, context_, run.wideText) == LicenceResult::kDeclined;
     driver.ModalReturned();
     return run;
   }
@@ -235,8 +235,9 @@ TEST_F(EulaDialogTest, NoDialogInTestModeOrForAnEmptyText) {
   std::u16string wide;
   EulaDialogContext testMode = context_;
   testMode.testMode = true;
-  EXPECT_FALSE(RunEulaDialog(Bytes("Terms."), nullptr, nullptr, testMode, wide));
-  EXPECT_FALSE(RunEulaDialog(std::vector<std::uint8_t>{0, 0, 0, 0}, nullptr, nullptr, context_, wide));
+  EXPECT_EQ(RunEulaDialog(Bytes("Terms."), nullptr, nullptr, testMode, wide), LicenceResult::kAgreed);
+  EXPECT_EQ(RunEulaDialog(std::vector<std::uint8_t>{0, 0, 0, 0}, nullptr, nullptr, context_, wide),
+            LicenceResult::kAgreed);
   EXPECT_TRUE(wide.empty());
   EXPECT_EQ(FindWindowW(nullptr, EulaTitle().c_str()), nullptr);
 }

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "core/notice4user.h"
+#include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 #include "ui/password_dialog.h"
@@ -16,13 +16,12 @@ using test::ModalDriver;
 
 constexpr char16_t kAppName[] = u"Budget Planner";
 
-std::wstring Wide(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
 
-std::wstring PromptTitle() { return Wide(GetEncodedStringW(kApplicationTitle)) + L" " + Wide(kAppName); }
+std::wstring PromptTitle() { return ToWide(GetEncodedStringW(kApplicationTitle)) + L" " + ToWide(kAppName); }
 
 struct PromptOutcome {
-  std::optional<bool> endQuietly;  // no value when it threw
-  std::string notice;
+  std::optional<bool> endQuietly;  // no value when the password was wrong
+  bool wrong = false;
 };
 
 // Runs the prompt on this thread while `actions` act on the dialog.
@@ -33,11 +32,9 @@ PromptOutcome RunPrompt(std::u16string_view stored, std::u16string_view commandL
     const HWND dialog = test::WaitForTitle(PromptTitle());
     if (dialog) actions(dialog);
   });
-  try {
-    outcome.endQuietly = RunPasswordPrompt(stored, commandLine, kAppName);
-  } catch (const notice4user& notice) {
-    outcome.notice = notice.what();
-  }
+  const PasswordResult result = RunPasswordPrompt(stored, commandLine, kAppName, UserTexts{});
+  outcome.wrong = result == PasswordResult::kWrong;
+  if (!outcome.wrong) outcome.endQuietly = result == PasswordResult::kCancelled;
   driver.ModalReturned();
   return outcome;
 }
@@ -89,11 +86,11 @@ TEST(PasswordPrompt, LayoutFollowsTheRules) {
   }
   EXPECT_EQ(seen.ok.top, seen.cancel.top);
   EXPECT_EQ(seen.client.bottom, seen.ok.bottom + 5);
-  EXPECT_EQ(seen.okText, Wide(GetEncodedStringW(kOkButtonDefault)));
-  EXPECT_EQ(seen.cancelText, Wide(GetEncodedStringW(kCancelButtonDefault)));
+  EXPECT_EQ(seen.okText, ToWide(GetEncodedStringW(kOkButtonDefault)));
+  EXPECT_EQ(seen.cancelText, ToWide(GetEncodedStringW(kCancelButtonDefault)));
   ASSERT_EQ(seen.statics.size(), 2u);
-  EXPECT_EQ(seen.statics[0], Wide(GetEncodedStringW(kAppPasswordProtectedDefault)));
-  EXPECT_EQ(seen.statics[1], Wide(GetEncodedStringW(kPasswordWordDefault)));
+  EXPECT_EQ(seen.statics[0], ToWide(GetEncodedStringW(kAppPasswordProtectedDefault)));
+  EXPECT_EQ(seen.statics[1], ToWide(GetEncodedStringW(kPasswordWordDefault)));
   EXPECT_TRUE(seen.fieldHasFocus);
 }
 
@@ -113,7 +110,7 @@ TEST(PasswordPrompt, WrongPasswordConfirmedWithTheOkButtonGivesTheNotice) {
     test::ClickCentre(GetDlgItem(dialog, IDOK));
   });
   EXPECT_FALSE(outcome.endQuietly.has_value());
-  EXPECT_EQ(outcome.notice, GetMessageTextA(kPasswordIsIncorrect, kPasswordIncorrectDefault));
+  EXPECT_TRUE(outcome.wrong);
 }
 
 TEST(PasswordPrompt, EmptyAnswerIsRejected) {
@@ -137,13 +134,13 @@ TEST(PasswordPrompt, CancelButtonEscAndCloseBoxEndQuietly) {
   for (const auto& way : ways) {
     const PromptOutcome outcome = RunPrompt(u"Secret", u"", way);
     EXPECT_EQ(outcome.endQuietly, std::optional<bool>(true));
-    EXPECT_TRUE(outcome.notice.empty());
+    EXPECT_FALSE(outcome.wrong);
   }
 }
 
 TEST(PasswordPrompt, CommandLinePasswordShowsNoDialog) {
-  EXPECT_FALSE(RunPasswordPrompt(u"Secret", u"Secret", kAppName));
-  EXPECT_THROW(RunPasswordPrompt(u"Secret", u"SECRET", kAppName), notice4user);
+  EXPECT_EQ(RunPasswordPrompt(u"Secret", u"Secret", kAppName, UserTexts{}), PasswordResult::kAccepted);
+  EXPECT_EQ(RunPasswordPrompt(u"Secret", u"SECRET", kAppName, UserTexts{}), PasswordResult::kWrong);
   EXPECT_EQ(FindWindowW(nullptr, PromptTitle().c_str()), nullptr);
 }
 

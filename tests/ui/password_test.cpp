@@ -1,7 +1,6 @@
 // The password decision and the prompt's layout.
 #include <gtest/gtest.h>
 
-#include "core/notice4user.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 #include "ui/password_check.h"
@@ -12,8 +11,7 @@ namespace {
 
 struct Outcome {
   bool endQuietly = false;
-  bool threw = false;
-  std::string notice;
+  bool wrong = false;
   int questions = 0;
   int pauses = 0;
 };
@@ -25,26 +23,23 @@ Outcome Check(std::u16string_view stored, std::u16string_view commandLine,
     ++outcome.questions;
     return answer;
   };
-  try {
-    outcome.endQuietly = CheckPassword(stored, commandLine, ask, [&] { ++outcome.pauses; });
-  } catch (const notice4user& notice) {
-    outcome.threw = true;
-    outcome.notice = notice.what();
-  }
+  const PasswordResult result = CheckPassword(stored, commandLine, ask, [&] { ++outcome.pauses; });
+  outcome.endQuietly = result == PasswordResult::kCancelled;
+  outcome.wrong = result == PasswordResult::kWrong;
   return outcome;
 }
 
 TEST(PasswordCheck, CommandLinePasswordIsUsedInsteadOfAsking) {
   const Outcome right = Check(u"Secret", u"Secret", u"ignored");
   EXPECT_FALSE(right.endQuietly);
-  EXPECT_FALSE(right.threw);
+  EXPECT_FALSE(right.wrong);
   EXPECT_EQ(right.questions, 0);
   EXPECT_EQ(right.pauses, 0);
 
-  const Outcome wrong = Check(u"Secret", u"Wrong", u"Secret");
-  EXPECT_TRUE(wrong.threw);
-  EXPECT_EQ(wrong.questions, 0) << "no fall-back to the dialog";
-  EXPECT_EQ(wrong.pauses, 1);
+  const Outcome other = Check(u"Secret", u"Wrong", u"Secret");
+  EXPECT_TRUE(other.wrong);
+  EXPECT_EQ(other.questions, 0) << "no fall-back to the dialog";
+  EXPECT_EQ(other.pauses, 1);
 }
 
 TEST(PasswordCheck, OneAnswerIsComparedUnitForUnit) {
@@ -59,7 +54,7 @@ TEST(PasswordCheck, OneAnswerIsComparedUnitForUnit) {
   for (const Case& c : cases) {
     const Outcome outcome = Check(u"Secret", u"", c.answer);
     EXPECT_EQ(outcome.questions, 1);
-    EXPECT_EQ(outcome.threw, !c.accepted) << std::string(c.answer.begin(), c.answer.end());
+    EXPECT_EQ(outcome.wrong, !c.accepted) << std::string(c.answer.begin(), c.answer.end());
     EXPECT_EQ(outcome.pauses, c.accepted ? 0 : 1);
     EXPECT_FALSE(outcome.endQuietly);
   }
@@ -68,20 +63,8 @@ TEST(PasswordCheck, OneAnswerIsComparedUnitForUnit) {
 TEST(PasswordCheck, CancelledPromptEndsQuietlyWithoutPause) {
   const Outcome outcome = Check(u"Secret", u"", std::nullopt);
   EXPECT_TRUE(outcome.endQuietly);
-  EXPECT_FALSE(outcome.threw);
+  EXPECT_FALSE(outcome.wrong);
   EXPECT_EQ(outcome.pauses, 0);
-}
-
-TEST(PasswordCheck, NoticeCarriesTheIncorrectPasswordText) {
-  EXPECT_EQ(Check(u"Secret", u"", u"x").notice, GetEncodedStringA(kPasswordIncorrectDefault));
-
-  MessageTable table;
-  table.LoadFromLanguageText("[content]\nPASSWORD_IS_INCORRECT=Falsches Passwort\n");
-  MessageTable* const previous = gMessageTable;
-  gMessageTable = &table;
-  const Outcome translated = Check(u"Secret", u"", u"x");
-  gMessageTable = previous;
-  EXPECT_EQ(translated.notice, "Falsches Passwort");
 }
 
 TEST(PasswordCheck, WipeLeavesAnEmptyText) {

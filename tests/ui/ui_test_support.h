@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk::test {

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "core/temp_cleanup_win.h"
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "process_driver.h"
 
 namespace brisk::test {

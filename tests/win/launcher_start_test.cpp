@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"

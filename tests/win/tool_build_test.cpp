@@ -4,7 +4,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/wide_text.h"
+#include "base/wide_text.h"
 #include "payload/build_settings.h"
 #include "payload/encoded_strings.h"
 #include "process_driver.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 
 namespace brisk::addin {
 

@@ -6,13 +6,13 @@
 #include <utility>
 #include <vector>
 
+#include "base/wide_text.h"
 #include "host_windows_win.h"
 #include "payload/encoded_strings.h"
 #include "standin_addin.h"
 #include "tools/addin_protocol/command_file.h"
 #include "tools/addin_protocol/embedded_config.h"
 #include "tools/addin_protocol/handover_contract.h"
-#include "wide_utf8_win.h"
 
 namespace brisk::addin {
 
@@ -31,8 +31,10 @@ __attribute__((used)) volatile ConfigSlot gConfigSlot = EmptyConfigSlot();
 std::mutex gSessionMutex;
 std::shared_ptr<Session> gSession;
 
-std::wstring Wide(const std::u16string& text) {
-  return std::wstring(text.begin(), text.end());
+// UTF-8 for the log: an unpaired surrogate becomes U+FFFD instead of losing
+// the whole text.
+std::string LogText(std::wstring_view text) {
+  return Utf16ToUtf8Lossy(ToU16(text), U'\uFFFD');
 }
 
 // Pins this module in the process: the subclassed windows, the queue hooks
@@ -91,22 +93,22 @@ bool Exists(const std::wstring& path) {
 
 void RecordCommandFile(LogFile& log, const std::wstring& folder) {
   CommandFileRecord record;
-  const std::wstring path = folder + Wide(GetEncodedStringW(kCommandLineFileName));
-  record.path = Utf8ForLog(path);
+  const std::wstring path = folder + ToWide(GetEncodedStringW(kCommandLineFileName));
+  record.path = LogText(path);
   if (const auto bytes = ReadWholeFile(path)) {
     const CommandFileContent content = SplitCommandFile(*bytes);
     record.found = true;
     record.lineFeed = content.lineFeed;
     record.commandLine = content.commandLine;
     record.workbookPath = content.workbookPath;
-    record.workbookExists = Exists(WideFromUtf8(content.workbookPath));
+    record.workbookExists = Exists(WideFromUtf8ForDisplay(content.workbookPath));
   }
   log.Write(std::move(record));
 }
 
 std::wstring EventName(int format, std::uint32_t processId) {
   wchar_t name[512] = {};
-  std::swprintf(name, 512, Wide(GetEncodedStringW(format)).c_str(), processId);
+  std::swprintf(name, 512, ToWide(GetEncodedStringW(format)).c_str(), processId);
   return name;
 }
 
@@ -147,7 +149,7 @@ void Session::OpenEvents(std::uint32_t launcherProcessId) {
   readyName_ = EventName(kReadyEventFormat, launcherProcessId);
   closeEvent_ = OpenNamedEvent(closeName_);
   readyEvent_ = OpenNamedEvent(readyName_);
-  log_->Write(EventsRecord{0, launcherProcessId, Utf8ForLog(closeName_), Utf8ForLog(readyName_),
+  log_->Write(EventsRecord{0, launcherProcessId, LogText(closeName_), LogText(readyName_),
                            static_cast<bool>(closeEvent_), static_cast<bool>(readyEvent_)});
 }
 
@@ -186,10 +188,10 @@ int Attach(LONG code, IDispatch* application, LONG_PTR reserved) {
     if (const auto text = ReadWholeFile(configFile)) {
       config = ParseAddinConfig(*text);
     } else {
-      configProblem = "cannot read the configuration " + Utf8ForLog(configFile);
+      configProblem = "cannot read the configuration " + LogText(configFile);
     }
   }
-  auto log = std::make_shared<LogFile>(Wide(config.config.logPath));
+  auto log = std::make_shared<LogFile>(ToWide(config.config.logPath));
 
   AttachRecord attach;
   attach.code = code;
@@ -197,7 +199,7 @@ int Attach(LONG code, IDispatch* application, LONG_PTR reserved) {
   attach.third = static_cast<std::int64_t>(reserved);
   attach.process = GetCurrentProcessId();
   attach.bits = static_cast<int>(sizeof(void*) * 8);
-  attach.module = Utf8ForLog(modulePath);
+  attach.module = LogText(modulePath);
   std::vector<HWND> windows;
   if (code == kFirstContactCode) windows = FindHostWindows();
   attach.windows = static_cast<int>(windows.size());

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 #include "log_file_win.h"
 #include "tools/addin_protocol/addin_config.h"
 #include "tools/addin_protocol/addin_log.h"

@@ -1,4 +1,4 @@
-// Owners for the automation strings and variants that the host layer makes.
+// Owners for automation strings, variants and exception records.
 #pragma once
 
 #include <windows.h>
@@ -35,6 +35,27 @@ class UniqueBstr {
 // A string the server can read (with its length prefix); raises _com_error
 // with E_OUTOFMEMORY when it cannot be allocated.
 UniqueBstr MakeBstr(std::wstring_view text);
+
+// The exception record an Invoke may fill: its three strings are freed once,
+// when the owner goes.
+class UniqueExcepInfo {
+ public:
+  UniqueExcepInfo() = default;
+  UniqueExcepInfo(const UniqueExcepInfo&) = delete;
+  UniqueExcepInfo& operator=(const UniqueExcepInfo&) = delete;
+  ~UniqueExcepInfo() {
+    SysFreeString(value_.bstrSource);
+    SysFreeString(value_.bstrDescription);
+    SysFreeString(value_.bstrHelpFile);
+  }
+
+  EXCEPINFO* get() { return &value_; }
+  const EXCEPINFO& operator*() const { return value_; }
+  const EXCEPINFO* operator->() const { return &value_; }
+
+ private:
+  EXCEPINFO value_{};
+};
 
 class UniqueVariant {
  public:

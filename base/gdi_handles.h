@@ -6,9 +6,9 @@
 
 #include <utility>
 
-#include "core/unique_handle.h"
+#include "base/unique_handle.h"
 
-#include "core/com_ref.h"
+#include "base/com_ref.h"
 
 namespace brisk {
 
