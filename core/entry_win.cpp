@@ -1,24 +1,28 @@
-// The launcher's entry point, clean-up mode and the outer error handlers.
+// The launcher's entry point: the clean-up mode, or one launch and the
+// report of its outcome.
 #include <windows.h>
 #include <comdef.h>
-#include <gdiplus.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "base/com_apartment.h"
+#include "base/com_ref.h"
+#include "base/com_text.h"
+#include "base/gdiplus_session.h"
+#include "base/wide_text.h"
 #include "core/command_line.h"
-#include "core/launch_host.h"
-#include "core/launcher_state.h"
+#include "core/launch.h"
 #include "core/notice4user.h"
 #include "core/temp_cleanup_win.h"
-#include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 
 namespace brisk {
 
 namespace {
+
+constexpr DWORD kModulePathUnits = 512;
 
 std::vector<std::u16string> CommandLineArguments() {
   std::vector<std::u16string> args;
@@ -39,73 +43,83 @@ void RestrictLibrarySearchToSystemFolder() {
   SetDllDirectoryW(L"");
 }
 
-std::wstring NoticeText(const std::exception& notice) {
-  const char* text = notice.what();
-  if (!text || !*text) text = "Unknown exception";
-  return WideFromUtf8ForDisplay(text);
+std::wstring NoticeText(const std::string& text) {
+  return WideFromUtf8ForDisplay(text.empty() ? "Unknown exception" : text);
 }
 
 std::wstring ComErrorText(const _com_error& error) {
   std::wstring text = L"COM error:";
-  if (IErrorInfo* info = error.ErrorInfo()) {
-    BSTR description = nullptr;
-    if (SUCCEEDED(info->GetDescription(&description)) && description) {
-      text += description;
-    }
-    SysFreeString(description);
-  }
+  // ErrorInfo() hands out a new reference.
+  const ComRef<IErrorInfo> info(error.ErrorInfo());
+  UniqueBstr description;
+  if (info && SUCCEEDED(info->GetDescription(description.put()))) text += description.str();
   return text;
 }
 
-bool HandleCleanupOptions() {
-  const CleanupRequest request = ScanCleanupOptions(CommandLineArguments());
+// "-clnx FIRST" and "-clnd SECOND" remove those files instead of a launch.
+bool RunCleanupModeIfAsked(const std::vector<std::u16string>& args) {
+  const CleanupRequest request = ScanCleanupOptions(args);
   if (!request.found) return false;
   CleanupTempFiles(ToWide(request.first), ToWide(request.second));
   return true;
 }
 
-void LocateExecutable(const std::wstring& argv0) {
-  gLauncher.exePath = argv0;
+// The path as started; when it has no folder part (a start by bare name),
+// the module's own path instead. The folder stays empty when neither tells.
+ExecutableLocation LocateExecutable(const std::wstring& argv0) {
+  ExecutableLocation location{argv0, {}};
   std::size_t slash = argv0.rfind(L'\\');
   if (slash == std::wstring::npos) {
-    wchar_t modulePath[512] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, modulePath, 512);
-    if (length == 0 || length >= 512) return;
-    gLauncher.exePath = modulePath;
-    slash = gLauncher.exePath.rfind(L'\\');
-    if (slash == std::wstring::npos) return;
+    wchar_t modulePath[kModulePathUnits] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, modulePath, kModulePathUnits);
+    if (length == 0 || length >= kModulePathUnits) return location;
+    location.path = modulePath;
+    slash = location.path.rfind(L'\\');
+    if (slash == std::wstring::npos) return location;
   }
-  gLauncher.exeDir = gLauncher.exePath.substr(0, slash);
+  location.folder = location.path.substr(0, slash);
+  return location;
 }
 
 void LoadRichEditLibrary() {
   if (!GetModuleHandleW(L"MSFTEDIT.DLL")) LoadLibraryW(L"MSFTEDIT.DLL");
 }
 
-int RunLauncher() {
-  try {
-    const std::vector<std::u16string> args = CommandLineArguments();
-    SeedRandomGenerator();
-    LocateExecutable(args.empty() ? std::wstring() : ToWide(args[0]));
-    const LaunchOptions options = ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix));
-    gLauncher.commandLinePassword = ToWide(options.commandLinePassword);
-    gLauncher.testMode = options.testMode;
-    gLauncher.optionValue = options.optionValue;
-    LoadRichEditLibrary();
-    LaunchHost();
-    // No reset before this wait: the close event is reset only when it is
-    // created, so a signal the add-in gave at any time since is not lost.
-    // After a launch that ended early nothing will ever signal it.
-    if ((gLauncher.settings.flags & kFlagExternalStorage) && !gLauncher.aborted && gLauncher.closeEvent &&
-        !gLauncher.closeSeen) {
-      WaitForSingleObject(gLauncher.closeEvent, INFINITE);
+// A launch ended by a notice shows it in one warning box. A launch that
+// ended quietly or failed in COM shows nothing more.
+void ReportOutcome(const LaunchOutcome& outcome, const UserTexts& texts) {
+  if (outcome.kind != LaunchOutcome::Kind::kNotice) return;
+  const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
+  MessageBoxW(nullptr, NoticeText(outcome.notice).c_str(), caption.c_str(), MB_ICONWARNING);
+}
+
+int RunLauncher(const std::vector<std::u16string>& args) {
+  // COM is joined before anything of the launch exists, and left after the
+  // launch has released its last reference.
+  const ComApartment com;
+  SeedRandomGenerator();
+  Launch launch(LocateExecutable(args.empty() ? std::wstring() : ToWide(args[0])),
+                ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix)));
+  {
+    const GdiplusSession gdiplus;
+    try {
+      LoadRichEditLibrary();
+      const LaunchOutcome outcome = launch.Run();
+      ReportOutcome(outcome, launch.Texts());
+      if (outcome.kind == LaunchOutcome::Kind::kHandedOver) launch.WaitForCloseSignal();
+    } catch (const notice4user& notice) {
+      // Only the report itself can get here (for instance out of memory
+      // while it builds its texts): a plain box, and no clean-up.
+      MessageBoxW(nullptr, NoticeText(notice.what()).c_str(), L"Warning", MB_ICONWARNING);
+      return 0;
+    } catch (const _com_error& error) {
+      MessageBoxW(nullptr, ComErrorText(error).c_str(), L"Error", MB_OK);
+    } catch (...) {
+      MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
     }
-  } catch (const notice4user& notice) {
-    const std::wstring caption = ToWide(GetMessageTextW(gLauncher.Texts(), kWarningTitle, kWarningTitleDefault));
-    MessageBoxW(nullptr, NoticeText(notice).c_str(), caption.c_str(), MB_ICONWARNING);
-  } catch (...) {
   }
-  return 1;
+  if (launch.ExternalStorageMode()) launch.RemoveTempFiles();
+  return 0;
 }
 
 }  // namespace
@@ -115,26 +129,12 @@ int RunLauncher() {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace brisk;
   RestrictLibrarySearchToSystemFolder();
-  if (HandleCleanupOptions()) return 1;
-
-  Gdiplus::GdiplusStartupInput gdiplusInput;
-  ULONG_PTR gdiplusToken = 0;
-  Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-
   try {
-    RunLauncher();
-  } catch (const notice4user& notice) {
-    MessageBoxW(nullptr, NoticeText(notice).c_str(), L"Warning", MB_ICONWARNING);
-    return 0;
-  } catch (const _com_error& error) {
-    MessageBoxW(nullptr, ComErrorText(error).c_str(), L"Error", MB_OK);
+    const std::vector<std::u16string> args = CommandLineArguments();
+    if (RunCleanupModeIfAsked(args)) return 1;
+    return RunLauncher(args);
   } catch (...) {
-    MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
+    // Out of memory before the launch could start: nothing to tell or undo.
+    return 0;
   }
-
-  Gdiplus::GdiplusShutdown(gdiplusToken);
-  if (gLauncher.settings.flags & kFlagExternalStorage) {
-    CleanupTempFiles(gLauncher.workbookPath, gLauncher.addinPath);
-  }
-  return 0;
 }

@@ -10,7 +10,6 @@
 #include <optional>
 #include <vector>
 
-#include "core/launcher_state.h"
 #include "core/random_names.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
@@ -136,73 +135,69 @@ class DeleteAtExit {
 
 }  // namespace
 
-std::wstring GetTempDir() {
-  return gLauncher.tempDir;
-}
-
-bool WriteAddin(bool is64) {
+bool WriteAddin(bool is64, LaunchFiles& files) {
   PayloadBuffer addin;
   LoadAndUnpackPayload(is64 ? kAddin64Resource : kAddin32Resource, addin);
   if (addin.size() <= kMinAddinBytes) return false;
 
   const auto folder = CreateWorkingFolder();
   if (!folder) return false;
-  gLauncher.tempDir = *folder;
-  gLauncher.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
-  UniqueFile file = OpenForWriting(gLauncher.addinPath);
+  files.folder = *folder;
+  files.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
+  UniqueFile file = OpenForWriting(files.addinPath);
   return file && WriteAndClose(std::move(file), addin.data(), addin.size());
 }
 
-bool WriteMainWorkbook() {
-  PayloadBuffer& buffer = gLauncher.workbookBuffer;
-  if ((gLauncher.settings.flags & kFlagExternalStorage) && !buffer.empty()) {
+bool WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings, PayloadBuffer& storedWorkbook,
+                       LaunchFiles& files) {
+  PayloadBuffer buffer;
+  if ((settings.flags & kFlagExternalStorage) && !storedWorkbook.empty()) {
+    buffer.swap(storedWorkbook);
     UnpackInPlace(buffer);
   } else {
-    buffer.clear();
     LoadAndUnpackPayload(kWorkbookResource, buffer);
   }
+  PayloadBuffer().swap(storedWorkbook);
 
   bool written = false;
-  const std::wstring folder = GetTempDir();
-  if (!folder.empty() && _waccess(folder.c_str(), 2) == 0) {
-    const auto path = MainWorkbookPath(ToU16(folder), ToU16(gLauncher.exePath), gLauncher.settings.workbookFormat,
+  if (!files.folder.empty() && _waccess(files.folder.c_str(), 2) == 0) {
+    const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), settings.workbookFormat,
                                        WorkbookTexts(), Exists);
     if (path) {
-      gLauncher.workbookPath = ToWide(*path);
-      if (UniqueFile file = OpenForWriting(gLauncher.workbookPath)) {
+      files.workbookPath = ToWide(*path);
+      if (UniqueFile file = OpenForWriting(files.workbookPath)) {
         const auto content = WorkbookFileContent(buffer);
         written = WriteAndClose(std::move(file), content.data(), content.size());
       }
     }
   }
-  PayloadBuffer().swap(buffer);
   return written;
 }
 
-void WriteCommandLineAndOpenAuxWorkbook() {
-  const std::wstring folder = GetTempDir();
+void WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
+                                        LaunchFiles& files) {
   // Without a working folder there is nowhere private to write to.
-  if (folder.empty()) return;
-  const std::string content =
-      CommandLineFileContent(Utf8FromWide(GetCommandLineW()), Utf8FromWide(gLauncher.workbookPath));
+  if (files.folder.empty()) return;
+  const std::string content = CommandLineFileContent(Utf8FromWide(commandLine), Utf8FromWide(files.workbookPath));
 
-  const std::wstring commandFile = ToWide(JoinPath(ToU16(folder), GetEncodedStringW(kCommandLineFileName)));
+  const std::wstring commandFile = ToWide(JoinPath(ToU16(files.folder), GetEncodedStringW(kCommandLineFileName)));
   const DeleteAtExit deleteCommandFile(commandFile);
   if (UniqueFile file = OpenForWriting(commandFile)) {
     WriteAndClose(std::move(file), reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
   }
 
-  const auto auxPath = AuxWorkbookPath(ToU16(folder), DrawName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
+  const auto auxPath =
+      AuxWorkbookPath(ToU16(files.folder), DrawName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
   if (!auxPath) return;
-  gLauncher.auxWorkbookPath = ToWide(*auxPath);
-  const DeleteAtExit deleteAuxWorkbook(gLauncher.auxWorkbookPath);
-  if (UniqueFile file = OpenForWriting(gLauncher.auxWorkbookPath)) {
+  files.auxWorkbookPath = ToWide(*auxPath);
+  const DeleteAtExit deleteAuxWorkbook(files.auxWorkbookPath);
+  if (UniqueFile file = OpenForWriting(files.auxWorkbookPath)) {
     PayloadBuffer aux;
     LoadAndUnpackPayload(kAuxWorkbookResource, aux);
     WriteAndClose(std::move(file), aux.data(), aux.size());
   }
 
-  HostApplication(gLauncher.host).OpenWorkbook(gLauncher.auxWorkbookPath);
+  host.OpenWorkbook(files.auxWorkbookPath);
   Sleep(kAuxWorkbookOpenPause);
 }
 

@@ -22,10 +22,10 @@
 #include <thread>
 #include <vector>
 
-#include "core/launcher_state.h"
 #include "core/temp_cleanup_win.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
+#include "host/host_application.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 
@@ -211,41 +211,45 @@ class TempFilesTest : public testing::Test {
     ResetLauncher();
   }
 
-  static void ResetLauncher() {
-    gLauncher.tempDir.clear();
-    gLauncher.workbookPath.clear();
-    gLauncher.addinPath.clear();
-    gLauncher.auxWorkbookPath.clear();
-    gLauncher.exePath = L"C:\\Apps\\Tool.exe";
-    gLauncher.settings = BuildSettings{};
-    gLauncher.settings.workbookFormat = '4';
-    gLauncher.workbookBuffer.clear();
-    gLauncher.host = nullptr;
+  void ResetLauncher() {
+    files_ = LaunchFiles{};
+    exePath_ = L"C:\\Apps\\Tool.exe";
+    settings_ = BuildSettings{};
+    settings_.workbookFormat = '4';
+    storedWorkbook_.clear();
+  }
+
+  bool WriteMainWorkbook() { return brisk::WriteMainWorkbook(exePath_, settings_, storedWorkbook_, files_); }
+  void OpenAuxWorkbook(IDispatch* host) {
+    WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
   }
 
   // WriteAddin, with the folder it made removed after the test.
   void MakeWorkingFolder() {
-    ASSERT_TRUE(WriteAddin(false));
-    made_.push_back(gLauncher.tempDir);
+    ASSERT_TRUE(WriteAddin(false, files_));
+    made_.push_back(files_.folder);
   }
 
-  // A folder of the test's own, as tempDir.
+  // A folder of the test's own, as the working folder.
   std::wstring UseFolder(const std::wstring& name) {
     const std::wstring folder = TempRoot() + name + std::to_wstring(GetCurrentProcessId());
     RemoveTree(folder);
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     made_.push_back(folder);
-    gLauncher.tempDir = folder;
+    files_.folder = folder;
     return folder;
   }
 
   std::vector<std::wstring> made_;
+  LaunchFiles files_;
+  std::wstring exePath_;
+  BuildSettings settings_;
+  PayloadBuffer storedWorkbook_;
 };
 
 TEST_F(TempFilesTest, AddinGoesIntoANewFolderOfRandomNameInTheTemporaryRoot) {
   MakeWorkingFolder();
-  const std::wstring folder = GetTempDir();
-  EXPECT_EQ(folder, gLauncher.tempDir);
+  const std::wstring folder = files_.folder;
   const std::wstring root = TempRoot();
   ASSERT_EQ(folder.substr(0, root.size()), root);
   const std::wstring name = folder.substr(root.size());
@@ -257,16 +261,16 @@ TEST_F(TempFilesTest, AddinGoesIntoANewFolderOfRandomNameInTheTemporaryRoot) {
       EXPECT_NE(name[i], name[i - 2]);
     }
   }
-  EXPECT_EQ(gLauncher.addinPath, folder + L"\\briskstub.dll");
-  EXPECT_EQ(ReadBytes(gLauncher.addinPath), kAddin32);
+  EXPECT_EQ(files_.addinPath, folder + L"\\briskstub.dll");
+  EXPECT_EQ(ReadBytes(files_.addinPath), kAddin32);
   EXPECT_THAT(FolderContent(folder), ElementsAre(L"briskstub.dll"));
 }
 
 TEST_F(TempFilesTest, EveryRunGetsAFolderOfItsOwn) {
   MakeWorkingFolder();
-  const std::wstring first = gLauncher.tempDir;
+  const std::wstring first = files_.folder;
   MakeWorkingFolder();
-  EXPECT_NE(gLauncher.tempDir, first);
+  EXPECT_NE(files_.folder, first);
   EXPECT_TRUE(Exists(first));
 }
 
@@ -320,18 +324,18 @@ std::vector<std::uint8_t> CurrentUser() {
 
 TEST_F(TempFilesTest, WorkingFolderIsForTheCurrentUserOnly) {
   MakeWorkingFolder();
-  EXPECT_TRUE(OnlyForCurrentUser(gLauncher.tempDir));
+  EXPECT_TRUE(OnlyForCurrentUser(files_.folder));
   // A folder made the ordinary way, beside it, is open to others.
   const std::wstring ordinary = UseFolder(L"brisk-files-ordinary-");
   EXPECT_FALSE(OnlyForCurrentUser(ordinary));
 }
 
 TEST_F(TempFilesTest, ShortAddinPayloadMakesNoFolder) {
-  gLauncher.tempDir = L"unchanged";
+  files_.folder = L"unchanged";
   const std::vector<std::wstring> before = FolderContent(TempRoot().substr(0, TempRoot().size() - 1));
-  EXPECT_FALSE(WriteAddin(true));
-  EXPECT_EQ(gLauncher.tempDir, L"unchanged");
-  EXPECT_TRUE(gLauncher.addinPath.empty());
+  EXPECT_FALSE(WriteAddin(true, files_));
+  EXPECT_EQ(files_.folder, L"unchanged");
+  EXPECT_TRUE(files_.addinPath.empty());
   EXPECT_EQ(FolderContent(TempRoot().substr(0, TempRoot().size() - 1)), before);
 }
 
@@ -354,14 +358,14 @@ TEST_F(TempFilesTest, MainWorkbookIsNamedAfterTheExecutable) {
     SCOPED_TRACE(Narrow(c.exePath) + " -> " + Narrow(c.expected));
     ResetLauncher();
     MakeWorkingFolder();
-    for (const std::wstring& name : c.existing) ASSERT_TRUE(WriteBytes(gLauncher.tempDir + L"\\" + name, "old"));
-    gLauncher.exePath = c.exePath;
-    gLauncher.settings.workbookFormat = c.format;
+    for (const std::wstring& name : c.existing) ASSERT_TRUE(WriteBytes(files_.folder + L"\\" + name, "old"));
+    exePath_ = c.exePath;
+    settings_.workbookFormat = c.format;
     EXPECT_TRUE(WriteMainWorkbook());
-    EXPECT_EQ(gLauncher.workbookPath, gLauncher.tempDir + L"\\" + c.expected);
-    EXPECT_EQ(ReadBytes(gLauncher.workbookPath), kResourceWorkbook);
-    EXPECT_TRUE(gLauncher.workbookBuffer.empty());
-    for (const std::wstring& name : c.existing) EXPECT_EQ(ReadBytes(gLauncher.tempDir + L"\\" + name), "old");
+    EXPECT_EQ(files_.workbookPath, files_.folder + L"\\" + c.expected);
+    EXPECT_EQ(ReadBytes(files_.workbookPath), kResourceWorkbook);
+    EXPECT_TRUE(storedWorkbook_.empty());
+    for (const std::wstring& name : c.existing) EXPECT_EQ(ReadBytes(files_.folder + L"\\" + name), "old");
   }
 }
 
@@ -383,30 +387,30 @@ TEST_F(TempFilesTest, WorkbookFromTheExternalStorageFile) {
     SCOPED_TRACE(c.name);
     ResetLauncher();
     UseFolder(L"brisk-files-storage-");
-    gLauncher.settings.flags = kFlagExternalStorage;
-    gLauncher.workbookBuffer = c.buffer;
+    settings_.flags = kFlagExternalStorage;
+    storedWorkbook_ = c.buffer;
     EXPECT_TRUE(WriteMainWorkbook()) << "a payload without the marker still counts as written";
-    EXPECT_TRUE(Exists(gLauncher.workbookPath));
-    EXPECT_EQ(ReadBytes(gLauncher.workbookPath), c.expected);
-    EXPECT_TRUE(gLauncher.workbookBuffer.empty());
-    RemoveTree(gLauncher.tempDir);
+    EXPECT_TRUE(Exists(files_.workbookPath));
+    EXPECT_EQ(ReadBytes(files_.workbookPath), c.expected);
+    EXPECT_TRUE(storedWorkbook_.empty());
+    RemoveTree(files_.folder);
   }
 }
 
 TEST_F(TempFilesTest, StoredWorkbookCountsOnlyInExternalStorageMode) {
   UseFolder(L"brisk-files-mode-");
-  gLauncher.workbookBuffer = WithMarker("STORED-WORKBOOK");
+  storedWorkbook_ = WithMarker("STORED-WORKBOOK");
   EXPECT_TRUE(WriteMainWorkbook());
-  EXPECT_EQ(ReadBytes(gLauncher.workbookPath), kResourceWorkbook);
+  EXPECT_EQ(ReadBytes(files_.workbookPath), kResourceWorkbook);
 }
 
 TEST_F(TempFilesTest, NoWorkingFolderNoWorkbook) {
   for (const std::wstring& folder : {std::wstring(), TempRoot() + L"brisk-missing-folder\\x"}) {
     ResetLauncher();
-    gLauncher.tempDir = folder;
+    files_.folder = folder;
     EXPECT_FALSE(WriteMainWorkbook());
-    EXPECT_TRUE(gLauncher.workbookPath.empty());
-    EXPECT_TRUE(gLauncher.workbookBuffer.empty());
+    EXPECT_TRUE(files_.workbookPath.empty());
+    EXPECT_TRUE(storedWorkbook_.empty());
   }
 }
 
@@ -414,35 +418,31 @@ TEST_F(TempFilesTest, AuxiliaryWorkbookIsOpenedInTheHostThenBothFilesGo) {
   MakeWorkingFolder();
   ASSERT_TRUE(WriteMainWorkbook());
   FakeHost host;
-  gLauncher.host = host.application();
-  WriteCommandLineAndOpenAuxWorkbook();
+  OpenAuxWorkbook(host.application());
 
   ASSERT_EQ(host.opens.size(), 1u);
   const OpenCall& call = host.opens[0];
   EXPECT_EQ(call.argumentCount, 13u);
   EXPECT_EQ(call.missingArguments, 12);
   EXPECT_EQ(call.lcid, static_cast<LCID>(LOCALE_SYSTEM_DEFAULT));
-  EXPECT_EQ(call.path, gLauncher.auxWorkbookPath);
-  const std::wstring folder = gLauncher.tempDir + L"\\";
+  EXPECT_EQ(call.path, files_.auxWorkbookPath);
+  const std::wstring folder = files_.folder + L"\\";
   ASSERT_EQ(call.path.substr(0, folder.size()), folder);
   const std::wstring auxName = call.path.substr(folder.size());
   EXPECT_EQ(auxName.size(), 12u);
   EXPECT_EQ(auxName.substr(8), L".xls");
   EXPECT_EQ(call.auxContent, kAuxWorkbook);
-  EXPECT_EQ(call.commandFileContent, Utf8FromWide(GetCommandLineW()) + "\n" + Utf8FromWide(gLauncher.workbookPath));
+  EXPECT_EQ(call.commandFileContent, Utf8FromWide(GetCommandLineW()) + "\n" + Utf8FromWide(files_.workbookPath));
   EXPECT_THAT(call.folderContent, UnorderedElementsAre(auxName, L"Tool.xlsx", L"briskcmd.txt", L"briskstub.dll"));
 
-  EXPECT_THAT(FolderContent(gLauncher.tempDir), ElementsAre(L"Tool.xlsx", L"briskstub.dll"));
+  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"Tool.xlsx", L"briskstub.dll"));
   EXPECT_TRUE(host.Balanced()) << "the workbook and the collection were released";
-  gLauncher.host = nullptr;
 }
 
 TEST_F(TempFilesTest, CommandFileWithoutWorkbookEndsInItsLineFeed) {
   MakeWorkingFolder();
   FakeHost host;
-  gLauncher.host = host.application();
-  WriteCommandLineAndOpenAuxWorkbook();
-  gLauncher.host = nullptr;
+  OpenAuxWorkbook(host.application());
   ASSERT_EQ(host.opens.size(), 1u);
   EXPECT_EQ(host.opens[0].commandFileContent, Utf8FromWide(GetCommandLineW()) + "\n");
 }
@@ -451,23 +451,21 @@ TEST_F(TempFilesTest, FailingHostCallStillRemovesBothFiles) {
   MakeWorkingFolder();
   FakeHost host;
   host.failWorkbooks = true;
-  gLauncher.host = host.application();
-  EXPECT_THROW(WriteCommandLineAndOpenAuxWorkbook(), _com_error);
-  gLauncher.host = nullptr;
-  EXPECT_FALSE(gLauncher.auxWorkbookPath.empty());
-  EXPECT_FALSE(Exists(gLauncher.auxWorkbookPath));
-  EXPECT_THAT(FolderContent(gLauncher.tempDir), ElementsAre(L"briskstub.dll"));
+  EXPECT_THROW(OpenAuxWorkbook(host.application()), _com_error);
+  EXPECT_FALSE(files_.auxWorkbookPath.empty());
+  EXPECT_FALSE(Exists(files_.auxWorkbookPath));
+  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"briskstub.dll"));
 
   // No host object at all fails the same way.
-  EXPECT_THROW(WriteCommandLineAndOpenAuxWorkbook(), _com_error);
-  EXPECT_THAT(FolderContent(gLauncher.tempDir), ElementsAre(L"briskstub.dll"));
+  EXPECT_THROW(OpenAuxWorkbook(nullptr), _com_error);
+  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"briskstub.dll"));
 }
 
 TEST_F(TempFilesTest, CleanupRemovesWhatTheWritersMade) {
   MakeWorkingFolder();
   ASSERT_TRUE(WriteMainWorkbook());
-  const std::wstring folder = gLauncher.tempDir;
-  CleanupTempFiles(gLauncher.workbookPath, gLauncher.addinPath);
+  const std::wstring folder = files_.folder;
+  CleanupTempFiles(files_.workbookPath, files_.addinPath);
   EXPECT_FALSE(Exists(folder));
   EXPECT_TRUE(Exists(TempRoot()));
 }
@@ -475,9 +473,9 @@ TEST_F(TempFilesTest, CleanupRemovesWhatTheWritersMade) {
 TEST_F(TempFilesTest, CleanupWaitsForALockedAddinThatIsFreedDuringTheRetries) {
   MakeWorkingFolder();
   ASSERT_TRUE(WriteMainWorkbook());
-  const std::wstring folder = gLauncher.tempDir;
+  const std::wstring folder = files_.folder;
   // Held as a host holds a loaded library: no delete sharing.
-  HANDLE lock = CreateFileW(gLauncher.addinPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+  HANDLE lock = CreateFileW(files_.addinPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                             nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   std::thread unlock([lock] {
@@ -485,18 +483,18 @@ TEST_F(TempFilesTest, CleanupWaitsForALockedAddinThatIsFreedDuringTheRetries) {
     CloseHandle(lock);
   });
   WindowsCleanupFileSystem fileSystem;
-  CleanupTempFiles(ToU16(gLauncher.workbookPath), ToU16(gLauncher.addinPath), fileSystem, CleanupRetry{500, 20});
+  CleanupTempFiles(ToU16(files_.workbookPath), ToU16(files_.addinPath), fileSystem, CleanupRetry{500, 20});
   unlock.join();
-  EXPECT_FALSE(Exists(gLauncher.addinPath));
+  EXPECT_FALSE(Exists(files_.addinPath));
   EXPECT_FALSE(Exists(folder));
 }
 
 TEST_F(TempFilesTest, CleanupLeavesAFolderThatIsNotEmpty) {
   MakeWorkingFolder();
   ASSERT_TRUE(WriteMainWorkbook());
-  ASSERT_TRUE(WriteBytes(gLauncher.tempDir + L"\\other.txt", "x"));
-  CleanupTempFiles(gLauncher.workbookPath, gLauncher.addinPath);
-  EXPECT_THAT(FolderContent(gLauncher.tempDir), ElementsAre(L"other.txt"));
+  ASSERT_TRUE(WriteBytes(files_.folder + L"\\other.txt", "x"));
+  CleanupTempFiles(files_.workbookPath, files_.addinPath);
+  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"other.txt"));
 }
 
 TEST_F(TempFilesTest, CleanupNeverRemovesTheTemporaryRoot) {

@@ -1,0 +1,90 @@
+#include "core/hand_over_win.h"
+
+#include <cwchar>
+#include <thread>
+#include <utility>
+
+#include "payload/encoded_strings.h"
+
+namespace brisk {
+
+namespace {
+
+// Hand-over messages to the host's main window, in the order they are sent.
+enum HandOverMessage : UINT {
+  kMsgProcessId = 1159,
+  kMsgHostProperties = 1181,
+  kMsgOptionValue = 1178,
+  kMsgExecutablePath = 1160,
+  kMsg1156 = 1156,
+  kMsg1158 = 1158,
+  kMsg1166 = 1166,
+  kMsgSettingsRecord = 1155,
+  kMsg1157 = 1157,
+  kMsg1164 = 1164,
+  kMsg1168 = 1168,
+  kMsg1163 = 1163,
+  kMsg1179 = 1179,
+  kMsgHandOverDone = 1171,
+};
+
+HANDLE CreateNamedEvent(int formatNumber) {
+  wchar_t name[512] = {};
+  _snwprintf(name, 511, GetEncodedStringWide(formatNumber).c_str(), static_cast<unsigned>(GetCurrentProcessId()));
+  return CreateEventW(nullptr, TRUE, FALSE, name);
+}
+
+}  // namespace
+
+EventWaiter::EventWaiter(HANDLE event) : state_(std::make_shared<State>(event)) {
+  std::thread([state = state_] {
+    if (!state->event) return;
+    WaitForSingleObject(state->event, INFINITE);
+    state->seen.exchange(true);
+  }).detach();
+}
+
+HandOverEvents CreateHandOverEvents(bool externalStorage) {
+  HandOverEvents events;
+  if (externalStorage) {
+    events.closeEvent = CreateNamedEvent(kCloseEventFormat);
+    if (events.closeEvent) {
+      ResetEvent(events.closeEvent);
+      events.closeWaiter = EventWaiter(events.closeEvent);
+    }
+  }
+  events.readyEvent = CreateNamedEvent(kReadyEventFormat);
+  events.readyWaiter = EventWaiter(events.readyEvent);
+  return events;
+}
+
+void SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
+                          UniqueHandle& instanceMutex, PayloadBuffer& rawRecord) {
+  const auto send = [hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    SendMessageW(hostWindow, message, wParam, lParam);
+  };
+  send(kMsgProcessId, GetCurrentProcessId());
+  host.SetVisible(false);
+  send(kMsgHostProperties, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
+  if (inputs.optionValue != 0) send(kMsgOptionValue, static_cast<WPARAM>(inputs.optionValue));
+  instanceMutex.reset();
+  if (inputs.hasExecutablePath) send(kMsgExecutablePath);
+  send(kMsg1156);
+  send(kMsg1158);
+  send(kMsg1166);
+  if (!rawRecord.empty()) {
+    send(kMsgSettingsRecord);
+    PayloadBuffer().swap(rawRecord);
+  }
+  send(kMsg1157);
+  send(kMsg1164);
+  send(kMsg1168);
+  send(kMsg1163);
+  send(kMsg1179);
+}
+
+void PostHandOverDone(HWND hostWindow) {
+  PostMessageW(hostWindow, kMsgHandOverDone, 0, 0);
+}
+
+}  // namespace brisk

@@ -1,0 +1,399 @@
+#include "core/launch.h"
+
+#include <windows.h>
+#include <comdef.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <utility>
+
+#include "base/wide_text.h"
+#include "core/temp_cleanup_win.h"
+#include "host/host_application.h"
+#include "host/host_version.h"
+#include "payload/encoded_strings.h"
+#include "payload/payload_resource.h"
+#include "text/byte_reader.h"
+#include "text/macro_environment_win.h"
+#include "text/text_convert.h"
+#include "ui/eula_dialog.h"
+#include "ui/password_dialog.h"
+#include "ui/splash_close_rule.h"
+#include "ui/splash_inputs.h"
+#include "ui/splash_thread.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr int kSettingsResource = 1100;
+constexpr int kMessageTableResource = 1035;
+constexpr int kLicenceResource = 1105;
+constexpr std::clock_t kSplashMinimumMs = 5000;
+// The pause that lets the splash window go before a box or the end.
+constexpr DWORD kSplashClosePause = 100;
+
+// The splash thread's input record. The build carries no values for it, so
+// the banner is shown with its first text.
+const SplashInputs kSplashInputs{};
+
+// The build settings record (payload 1100) into `rawRecord`, parsed. In
+// external storage mode the file next to the executable may replace the
+// record and bring the main workbook into `storedWorkbook`.
+BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawRecord,
+                                PayloadBuffer& storedWorkbook) {
+  BuildSettings settings;
+  LoadPayloadResource(kSettingsResource, rawRecord);
+  ParseBuildSettings(rawRecord, settings);
+  if (settings.flags & kFlagExternalStorage) {
+    LoadExternalStorage(ExternalStoragePath(exePath), settings, rawRecord, storedWorkbook);
+  }
+  return settings;
+}
+
+// The translated texts of payload 1035, when the build carries them.
+void LoadMessageTable(MessageTable& table) {
+  PayloadBuffer resource;
+  if (!LoadAndUnpackPayload(kMessageTableResource, resource) || resource.empty()) return;
+  ByteReader reader(resource.data(), resource.size());
+  table.LoadFromResource(reader);
+}
+
+// With settings bit 0x4000 a second start of the same executable finds the
+// mutex named after its path and is refused.
+void CheckSingleInstance(const BuildSettings& settings, const std::wstring& exePath, const UserTexts& texts,
+                         UniqueHandle& instanceMutex) {
+  if (!(settings.flags & kFlagSingleInstance)) return;
+  std::wstring name = exePath;
+  for (wchar_t& c : name) {
+    if (c == L'\\') c = L'_';
+  }
+  instanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
+  if (GetLastError() != ERROR_ALREADY_EXISTS) return;
+  std::string text = GetMessageTextA(texts, kAppAlreadyStarted, kAppAlreadyStartedDefault);
+  ReplaceLineBreakEscapes(text);
+  throw notice4user(text);
+}
+
+// The executable's first icon in both sizes; none in test mode.
+void ExtractExecutableIcons(const std::wstring& exePath, bool testMode, UniqueIcon& large, UniqueIcon& small) {
+  if (testMode) return;
+  HICON largeIcon = nullptr;
+  HICON smallIcon = nullptr;
+  ExtractIconExW(exePath.c_str(), 0, &largeIcon, &smallIcon, 1);
+  large.reset(largeIcon);
+  small.reset(smallIcon);
+}
+
+// A record whose validity magic is wrong belongs to a damaged build.
+void CheckSettingsMagic(const BuildSettings& settings) {
+  if (settings.magic != kSettingsMagic) throw notice4user(GetEncodedStringA(kSettingsMagicWrong));
+}
+
+// A build with a password asks for it (or takes it from the command line).
+void AskForPassword(const BuildSettings& settings, const std::u16string& commandLinePassword,
+                    const UserTexts& texts) {
+  if (settings.storedPassword.empty()) return;
+  switch (RunPasswordPrompt(settings.storedPassword, commandLinePassword, settings.appName, texts)) {
+    case PasswordResult::kAccepted:
+      return;
+    case PasswordResult::kCancelled:
+      throw LaunchEnded{};
+    case PasswordResult::kWrong:
+      throw notice4user(GetMessageTextA(texts, kPasswordIsIncorrect, kPasswordIncorrectDefault));
+  }
+}
+
+// A build with a licence text (payload 1105, more than 2 bytes) asks the user
+// to agree, unless the hexadecimal option was given.
+void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HICON smallIcon, HICON largeIcon,
+                 const UserTexts& texts, PayloadBuffer& licenceText) {
+  LoadAndUnpackPayload(kLicenceResource, licenceText);
+  if (licenceText.size() <= 2 || options.optionValue != 0) return;
+  EulaDialogContext context;
+  context.appName = settings.appName;
+  context.testMode = options.testMode;
+  context.hideBranding = SplashBrandingHidden(kSplashInputs);
+  context.texts = texts;
+  std::u16string shownText;
+  if (RunEulaDialog(licenceText, smallIcon, largeIcon, context, shownText) == LicenceResult::kDeclined) {
+    throw LaunchEnded{};
+  }
+}
+
+// The host application as an automation server.
+ComRef<IDispatch> StartHost() {
+  ComRef<IDispatch> host;
+  if (FAILED(CreateHostApplication(host.put()))) throw notice4user(GetEncodedStringA(kHostNotCreated));
+  return host;
+}
+
+// The add-in of the host's bitness into a new working folder.
+void WriteAddinForHost(const HostApplication& host, int hostMajorVersion, LaunchFiles& files) {
+  const bool is64 = hostMajorVersion >= 14 && host.IsHost64Bit(hostMajorVersion);
+  if (!WriteAddin(is64, files)) {
+    host.Quit();
+    throw notice4user(GetEncodedStringA(kAddinNotWritten));
+  }
+}
+
+// Hosts whose executable is older than the minimum build of its major
+// version are refused.
+void CheckHostBuild(const HostApplication& host) {
+  const int notice = HostBuildGateNotice(host.GetInstalledHostFileVersion());
+  if (notice == 0) return;
+  host.Quit();
+  throw notice4user(GetEncodedStringA(notice));
+}
+
+// Starts the splash thread when the build and the command line allow it.
+// Returns the clock at the start, which the splash's minimum time counts from.
+std::clock_t StartSplash(const LaunchOptions& options, const BuildSettings& settings, SplashThread& splash) {
+  const std::clock_t splashStart = std::clock();
+  if (SplashMayStart(options.testMode, options.optionValue, settings.flags, kSplashInputs)) {
+    StartSplashThread(&kSplashInputs, splash.handle, splash.id);
+  }
+  return splashStart;
+}
+
+// With settings bit 0x80, a host of major version 9 or lower gets a warning
+// and the launch ends.
+void RefuseVeryOldHost(const BuildSettings& settings, int hostMajorVersion, const SplashThread& splash,
+                       const UserTexts& texts) {
+  if (!(settings.flags & kFlagHostVersionChecks) || hostMajorVersion > 9) return;
+  splash.Post(MSG_SPLASH_CLOSE);
+  const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
+  MessageBoxW(nullptr, GetEncodedStringWide(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
+  throw LaunchEnded{};
+}
+
+// The host's main window, given the application's caption and icon.
+HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON largeIcon, HICON smallIcon) {
+  const HWND window = host.FindHostWindow(hostMajorVersion);
+  host.SetCaption(GetEncodedStringWide(kApplicationTitle));
+  if (HICON icon = largeIcon ? largeIcon : smallIcon) {
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  }
+  return window;
+}
+
+// The host's visibility once the add-in has the workbook, and control handed
+// to the user.
+void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const BuildSettings& settings,
+                        const LaunchOptions& options) {
+  if (options.optionValue != 0) {
+    host.SetDisplayAlerts(false);
+    host.SetVisible(false);
+  } else if ((settings.flags & kFlagHostInvisible) || options.testMode) {
+    host.SetVisible(false);
+  } else if (hostMajorVersion != 15) {
+    host.SetVisible(true);
+  }
+  host.SetUserControl(true);
+}
+
+void CloseAndQuitHost(const HostApplication& host) {
+  try {
+    host.CloseAll();
+  } catch (...) {
+  }
+  try {
+    host.Quit();
+  } catch (...) {
+  }
+}
+
+// With settings bit 0x80, a new-format workbook cannot open in a host below
+// major version 12: an error over the host window, and the host is closed.
+void RefuseNewFormatOnOldHost(const HostApplication& host, HWND hostWindow, int hostMajorVersion,
+                              const BuildSettings& settings) {
+  const std::uint32_t format = settings.workbookFormat;
+  if (!(settings.flags & kFlagHostVersionChecks) || hostMajorVersion >= 12 || (format != '4' && format != '2')) {
+    return;
+  }
+  MessageBoxW(hostWindow, GetEncodedStringWide(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
+  CloseAndQuitHost(host);
+  throw LaunchEnded{};
+}
+
+// Waits until the add-in reports ready, or until the splash thread ends
+// (closed by the user or by its time limit): an add-in that never signals
+// must not hold the launcher for ever. Without a splash there is no wait.
+void WaitForAddinReady(const HandOverEvents& events, const SplashThread& splash) {
+  if (events.readyWaiter.Seen() || !events.readyWaiter.Started() || !splash.Running() || !events.readyEvent) return;
+  const HANDLE handles[] = {events.readyEvent, splash.handle.get()};
+  WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+}
+
+// Keeps the splash up for at least 5 s in all, then closes it.
+void CloseSplashAfterMinimumTime(const SplashThread& splash, bool testMode, std::clock_t splashStart) {
+  if (!splash.Running() || testMode) return;
+  const std::clock_t elapsed = std::clock() - splashStart;
+  if (elapsed < kSplashMinimumMs) Sleep(static_cast<DWORD>(kSplashMinimumMs - elapsed));
+  splash.Post(MSG_SPLASH_CLOSE);
+  Sleep(10);
+  splash.Post(MSG_SPLASH_CLOSE);
+  Sleep(kSplashClosePause);
+}
+
+// Closes a splash that is up before a notice or a COM failure ends the launch.
+void CloseSplashNow(const SplashThread& splash) {
+  if (splash.id == 0) return;
+  splash.Post(MSG_SPLASH_CLOSE);
+  Sleep(kSplashClosePause);
+}
+
+void SwitchToHostWindow(HWND hostWindow) {
+  using SwitchToThisWindowFn = void(WINAPI*)(HWND, BOOL);
+  HMODULE user32 = GetModuleHandleW(L"User32");
+  auto switchTo = reinterpret_cast<SwitchToThisWindowFn>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SwitchToThisWindow")));
+  if (switchTo) switchTo(hostWindow, TRUE);
+}
+
+}  // namespace
+
+void SeedRandomGenerator() {
+  std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(std::clock()));
+}
+
+bool SplashThread::Running() const {
+  const DWORD state = WaitForSingleObject(handle.get(), 0);
+  return state != WAIT_OBJECT_0 && state != WAIT_FAILED;
+}
+
+void SplashThread::Post(UINT message) const {
+  if (id != 0) PostThreadMessageW(id, message, 0, 0);
+}
+
+Launch::Launch(ExecutableLocation executable, LaunchOptions options)
+    : executable_(std::move(executable)),
+      options_(std::move(options)),
+      macroEnvironment_(std::make_unique<WinMacroEnvironment>([this] {
+        return MacroAppValues{settings_.appName, settings_.appInfo, settings_.appVersion,
+                              ToU16(executable_.folder)};
+      })),
+      macroTable_(macroEnvironment_.get()) {}
+
+Launch::~Launch() {
+  try {
+    Release();
+  } catch (...) {
+  }
+}
+
+LaunchOutcome Launch::Run() {
+  LaunchOutcome outcome;
+  std::clock_t splashStart = std::clock();
+  try {
+    RunSteps(splashStart);
+    outcome.kind = LaunchOutcome::Kind::kHandedOver;
+  } catch (const notice4user& notice) {
+    // The notice is shown first; the host and the files go with the final
+    // release.
+    aborted_ = true;
+    CloseSplashNow(splash_);
+    return LaunchOutcome{LaunchOutcome::Kind::kNotice, notice.what()};
+  } catch (const LaunchEnded&) {
+    outcome.kind = LaunchOutcome::Kind::kEnded;
+  } catch (const _com_error&) {
+    outcome.kind = LaunchOutcome::Kind::kComFailure;
+    CloseSplashNow(splash_);
+  } catch (...) {
+    outcome.kind = LaunchOutcome::Kind::kEnded;
+  }
+  EndOfLaunch(outcome.kind != LaunchOutcome::Kind::kHandedOver, splashStart);
+  return outcome;
+}
+
+// The launch from the build settings to the hand-over, in order.
+void Launch::RunSteps(std::clock_t& splashStart) {
+  settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
+  macroTable_.Refresh();
+  LoadMessageTable(messageTable_);
+  CheckSingleInstance(settings_, executable_.path, Texts(), instanceMutex_);
+  macroTable_.Refresh();
+  ExtractExecutableIcons(executable_.path, options_.testMode, largeIcon_, smallIcon_);
+  CheckSettingsMagic(settings_);
+  AskForPassword(settings_, options_.commandLinePassword, Texts());
+  ShowLicence(settings_, options_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
+
+  host_ = StartHost();
+  const HostApplication host(host_.get());
+  host.SetVisible(false);
+  hostMajorVersion_ = host.GetMajorVersion();
+  WriteAddinForHost(host, hostMajorVersion_, files_);
+  CheckHostBuild(host);
+  splashStart = StartSplash(options_, settings_, splash_);
+  RefuseVeryOldHost(settings_, hostMajorVersion_, splash_, Texts());
+
+  const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
+  WriteMainWorkbook(executable_.path, settings_, storedWorkbook_, files_);
+  WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files_);
+  hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get());
+  events_ = CreateHandOverEvents(ExternalStorageMode());
+  SendHandOverMessages(host, hostWindow_,
+                       HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
+                       instanceMutex_, rawRecord_);
+  SetFinalVisibility(host, hostMajorVersion_, settings_, options_);
+  FinishHandOver();
+}
+
+// From here to the release of the host any failure closes the host and ends
+// the launch.
+void Launch::FinishHandOver() {
+  const HostApplication host(host_.get());
+  try {
+    if (hostMajorVersion_ >= 14) host.PutIntProperty2788(1);
+    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, settings_);
+    PostHandOverDone(hostWindow_);
+    WaitForAddinReady(events_, splash_);
+    host_.reset();
+  } catch (const LaunchEnded&) {
+    throw;
+  } catch (...) {
+    CloseAndQuitHost(host);
+    throw LaunchEnded{};
+  }
+  splash_.Post(MSG_SPLASH_DONE);
+}
+
+// The end of every launch that did not end in a notice: the host window to
+// the front after a hand-over, the release, and the splash's tail.
+void Launch::EndOfLaunch(bool aborted, std::clock_t splashStart) {
+  try {
+    aborted_ = aborted;
+    if (!aborted) SwitchToHostWindow(hostWindow_);
+    Release();
+    CloseSplashAfterMinimumTime(splash_, options_.testMode, splashStart);
+  } catch (...) {
+  }
+}
+
+// Safe to run more than once. Each part runs even when an earlier one
+// fails, so that an aborted launch still removes its files when the host has
+// gone away.
+void Launch::Release() {
+  largeIcon_.reset();
+  smallIcon_.reset();
+  if (aborted_ && host_) CloseAndQuitHost(HostApplication(host_.get()));
+  host_.reset();
+  if (aborted_) {
+    if (hostWindow_) PostMessageW(hostWindow_, WM_QUIT, 0, 0);
+    CleanupTempFiles(files_.workbookPath, files_.addinPath);
+  }
+}
+
+void Launch::WaitForCloseSignal() const {
+  // No reset before this wait: the close event is reset only when it is
+  // created, so a signal the add-in gave at any time since is not lost.
+  // After a launch that ended early nothing will ever signal it.
+  if (!ExternalStorageMode() || aborted_ || !events_.closeEvent || events_.closeWaiter.Seen()) return;
+  WaitForSingleObject(events_.closeEvent, INFINITE);
+}
+
+void Launch::RemoveTempFiles() const {
+  CleanupTempFiles(files_.workbookPath, files_.addinPath);
+}
+
+}  // namespace brisk
