@@ -3,7 +3,7 @@
 #include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
-#include "ui/notice_dialog.h"
+#include "ui/dialog_template.h"
 
 namespace brisk {
 

@@ -4,7 +4,7 @@
 
 #include "payload/payload_resource.h"
 #include "ui/splash_picture.h"
-#include "ui/splash_window.h"
+#include "ui/splash_wnd.h"
 
 namespace brisk {
 

@@ -10,7 +10,7 @@
 #include "text/macro_table.h"
 #include "text/message_table.h"
 #include "ui/eula_dialog.h"
-#include "ui/notice_dialog.h"
+#include "ui/dialog_template.h"
 #include "ui/ui_resource_ids.h"
 #include "ui_test_support.h"
 

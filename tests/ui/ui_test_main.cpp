@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/rich_edit.h"
+#include "ui/my_rich_edit_ctrl.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

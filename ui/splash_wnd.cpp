@@ -1,4 +1,4 @@
-#include "ui/splash_window.h"
+#include "ui/splash_wnd.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "ui/rich_edit.h"
+#include "ui/my_rich_edit_ctrl.h"
 
 #include "ui/window_class.h"
 

@@ -1,4 +1,4 @@
-#include "ui/notice_dialog.h"
+#include "ui/dialog_template.h"
 
 #include <richedit.h>
 #include <shellapi.h>

@@ -15,7 +15,7 @@
 #include "ui/body_text.h"
 #include "base/gdi_handles.h"
 #include "ui/geometry.h"
-#include "ui/rich_edit.h"
+#include "ui/my_rich_edit_ctrl.h"
 #include "ui/symbol_image.h"
 #include "ui/template_block.h"
 #include "ui/window_object.h"
