@@ -17,6 +17,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "base/unique_handle.h"
+
 #include "resource_writer_win.h"
 #endif
 
@@ -53,8 +55,6 @@ int WriteBuild(const std::filesystem::path& launcher, const std::filesystem::pat
   }
   return kExitOk;
 }
-
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, decltype(&FreeLibrary)>;
 
 BOOL CALLBACK CollectPayloadId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
   if (IS_INTRESOURCE(name)) {
@@ -125,11 +125,10 @@ int RunShow(const Args& args) {
   if (args.size() != 1) return Usage(kShowUsage);
 #ifdef _WIN32
   const std::filesystem::path build = PathArgument(args[0]);
-  UniqueModule module(LoadLibraryExW(build.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE),
-                      &FreeLibrary);
+  const UniqueModule module(
+      LoadLibraryExW(build.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) return Refuse("cannot open " + args[0] + " as an executable");
-  const std::u16string type16 = GetEncodedStringW(kPayloadResourceType);
-  const std::wstring type(type16.begin(), type16.end());
+  const std::wstring type = GetEncodedStringWide(kPayloadResourceType);
   std::vector<int> ids;
   EnumResourceNamesW(module.get(), type.c_str(), CollectPayloadId, reinterpret_cast<LONG_PTR>(&ids));
   std::sort(ids.begin(), ids.end());
