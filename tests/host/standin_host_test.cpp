@@ -306,7 +306,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
   ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(),
                         (folder + L"\\briskstub.dll").c_str(), FALSE));
   ASSERT_TRUE(test::WriteFileBytes(folder + L"\\briskstub.json",
-                               "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
+                                   "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));

@@ -90,8 +90,19 @@ std::vector<std::wstring> ListTree(const std::wstring& folder) {
 }
 
 void RemoveTree(const std::wstring& folder) {
+  // Entry by entry, so that one file still held by a process keeps only
+  // itself and its folders.
   std::error_code error;
-  std::filesystem::remove_all(std::filesystem::path(folder), error);
+  const std::filesystem::path root(folder);
+  if (std::filesystem::is_directory(std::filesystem::symlink_status(root, error))) {
+    std::vector<std::wstring> children;
+    for (auto it = std::filesystem::directory_iterator(root, error);
+         !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+      children.push_back(it->path().wstring());
+    }
+    for (const std::wstring& child : children) RemoveTree(child);
+  }
+  std::filesystem::remove(root, error);
 }
 
 }  // namespace brisk::test

@@ -50,7 +50,8 @@ bool PathExists(const std::wstring& path);
 // Every file and folder below `folder`, as relative paths ("a", "a\b"),
 // sorted; folders end with a backslash.
 std::vector<std::wstring> ListTree(const std::wstring& folder);
-// Removes the folder with its content, as far as it can.
+// Removes the folder (or file) with its content, as far as it can: what a
+// process still holds stays.
 void RemoveTree(const std::wstring& folder);
 
 }  // namespace brisk::test

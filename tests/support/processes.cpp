@@ -76,10 +76,11 @@ std::optional<DWORD> ChildProcess::WaitForExit(DWORD milliseconds) {
 
 bool ChildProcess::Running() const { return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT; }
 
+// By its id: the handle held here keeps the id from passing to another
+// process meanwhile.
 bool ChildProcess::End() {
   if (!Running()) return false;
-  TerminateProcess(process_.get(), kEndedExitCode);
-  WaitForSingleObject(process_.get(), kEndWaitMs);
+  EndProcessById(id());
   return true;
 }
 

@@ -21,7 +21,7 @@ struct ChildOptions {
 };
 
 // A program started by the test with `arguments` after its quoted path. The
-// owner ends the process (with a bounded wait) when it still runs.
+// owner ends the process by its id (with a bounded wait) when it still runs.
 class ChildProcess {
  public:
   ChildProcess(const std::wstring& exe, const std::wstring& arguments, const ChildOptions& options = {});
