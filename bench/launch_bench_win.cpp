@@ -41,11 +41,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/unique_handle.h"
 #include "bench/figures.h"
 #include "bench/pe_sections.h"
 #include "bench/process_tools_win.h"
@@ -247,11 +247,6 @@ bool FoundWorkbookFile(const std::wstring& tempRoot, std::uintmax_t size) {
   return false;
 }
 
-struct HandleCloser {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using EventHandle = std::unique_ptr<void, HandleCloser>;
-
 LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, std::size_t workbookBytes) {
   const std::wstring temp = runFolder + L"\\tmp";
   std::filesystem::create_directories(std::filesystem::path(temp));
@@ -261,7 +256,7 @@ LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, st
   }
   wchar_t name[512] = {};
   _snwprintf(name, 511, Encoded(kReadyEventFormat).c_str(), static_cast<unsigned>(launcher.id()));
-  const EventHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, name));
+  const UniqueHandle readyEvent(CreateEventW(nullptr, TRUE, FALSE, name));
   if (!readyEvent) throw std::runtime_error("cannot create the ready event");
   HANDLE ready = readyEvent.get();
 

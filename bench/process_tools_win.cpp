@@ -7,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/unique_handle.h"
+
 namespace brisk::bench {
 
 namespace {
@@ -31,12 +33,10 @@ BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM processId) {
 }  // namespace
 
 Process::~Process() {
-  if (info_.hProcess && WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-    TerminateProcess(info_.hProcess, 1);
-    WaitForSingleObject(info_.hProcess, 5000);
+  if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.get(), 1);
+    WaitForSingleObject(process_.get(), 5000);
   }
-  if (info_.hProcess) CloseHandle(info_.hProcess);
-  if (info_.hThread) CloseHandle(info_.hThread);
 }
 
 bool Process::Start(const std::wstring& exe, const std::wstring& commandLine, bool suspended,
@@ -46,18 +46,22 @@ bool Process::Start(const std::wstring& exe, const std::wstring& commandLine, bo
   std::wstring line = commandLine;
   const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
   void* block = environment.empty() ? nullptr : const_cast<wchar_t*>(environment.c_str());
-  return CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, block, nullptr, &startup,
-                        &info_) != FALSE;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags, block, nullptr, &startup, &info)) {
+    return false;
+  }
+  process_ = UniqueProcess(info);
+  return true;
 }
 
 void Process::Resume() {
-  ResumeThread(info_.hThread);
+  ResumeThread(process_.thread());
 }
 
 std::optional<DWORD> Process::Wait(DWORD milliseconds) {
-  if (WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return std::nullopt;
+  if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0) return std::nullopt;
   DWORD code = 0;
-  GetExitCodeProcess(info_.hProcess, &code);
+  GetExitCodeProcess(process_.get(), &code);
   return code;
 }
 
@@ -76,27 +80,25 @@ std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
 
 std::set<DWORD> ProcessesNamed(const std::wstring& exeName) {
   std::set<DWORD> ids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return ids;
+  const UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return ids;
   PROCESSENTRY32W entry = {};
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     if (Lower(FileNameOf(entry.szExeFile)) == Lower(exeName)) ids.insert(entry.th32ProcessID);
   }
-  CloseHandle(snapshot);
   return ids;
 }
 
 void EndProcesses(const std::set<DWORD>& ids, DWORD gracefulMilliseconds) {
   for (DWORD id : ids) {
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+    const UniqueHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id));
     if (!process) continue;
     EnumWindows(CloseWindowOfProcess, static_cast<LPARAM>(id));
-    if (WaitForSingleObject(process, gracefulMilliseconds) != WAIT_OBJECT_0) {
-      TerminateProcess(process, 1);
-      WaitForSingleObject(process, 5000);
+    if (WaitForSingleObject(process.get(), gracefulMilliseconds) != WAIT_OBJECT_0) {
+      TerminateProcess(process.get(), 1);
+      WaitForSingleObject(process.get(), 5000);
     }
-    CloseHandle(process);
   }
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/unique_process.h"
+
 namespace brisk::bench {
 
 // A child process, ended by its handle when still running at destruction.
@@ -27,13 +29,13 @@ class Process {
   bool Start(const std::wstring& exe, const std::wstring& commandLine, bool suspended = false,
              const std::wstring& environment = {});
   void Resume();
-  HANDLE handle() const { return info_.hProcess; }
-  DWORD id() const { return info_.dwProcessId; }
+  HANDLE handle() const { return process_.get(); }
+  DWORD id() const { return process_.id(); }
   // The exit code, or nothing when it has not ended within the time.
   std::optional<DWORD> Wait(DWORD milliseconds);
 
  private:
-  PROCESS_INFORMATION info_ = {};
+  UniqueProcess process_;
 };
 
 // The caller's environment with TMP and TEMP set to `tempFolder`, as a block

@@ -3,26 +3,24 @@
 // a second thread hands over to it like the launcher, by SendMessageW and
 // PostMessageW across threads and with the two named events.
 #include <windows.h>
-#include <oaidl.h>
-#include <shellapi.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <utf8.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <sstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/unique_handle.h"
+#include "base/wide_text.h"
 #include "payload/encoded_strings.h"
 #include "standin_addin.h"
+#include "tests/support/fake_dispatch.h"
+#include "tests/support/files.h"
+#include "tests/support/processes.h"
 #include "tools/addin_protocol/addin_config.h"
 #include "tools/addin_protocol/addin_log.h"
 #include "tools/addin_protocol/conformance.h"
@@ -33,6 +31,10 @@
 namespace brisk::addin {
 namespace {
 
+using test::ReadFileBytes;
+using test::TempFolder;
+using test::WinePath;
+using test::WriteFileBytes;
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -43,87 +45,9 @@ Function Export(HMODULE module, const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-std::wstring Wide(const std::u16string& text) {
-  return std::wstring(text.begin(), text.end());
-}
+std::wstring Wide(const std::u16string& text) { return ToWide(text); }
 
-std::string Utf8(const std::wstring& text) {
-  std::string out;
-  utf8::utf16to8(text.begin(), text.end(), std::back_inserter(out));
-  return out;
-}
-
-std::wstring WinePath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(c));
-  return path;
-}
-
-std::string ReadFileBytes(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
-
-class TempFolder {
- public:
-  TempFolder() {
-    wchar_t root[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, root);
-    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-      wchar_t name[64];
-      std::swprintf(name, 64, L"brisk-addin-%lu-%d", GetCurrentProcessId(), ++counter_);
-      if (CreateDirectoryW((std::wstring(root) + name).c_str(), nullptr)) path_ = std::wstring(root) + name;
-    }
-  }
-  ~TempFolder() {
-    std::wstring from = path_ + L'\0';
-    SHFILEOPSTRUCTW operation = {};
-    operation.wFunc = FO_DELETE;
-    operation.pFrom = from.c_str();
-    operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-    if (!path_.empty()) SHFileOperationW(&operation);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-  const std::wstring& path() const { return path_; }
-
- private:
-  static inline int counter_ = 0;
-  std::wstring path_;
-};
-
-// The host's application object as far as the add-in may touch it.
-class FakeApplication : public IDispatch {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = this;
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
-};
+std::string Utf8(const std::wstring& text) { return Utf8FromWide(text); }
 
 using UniqueWindow = UniqueAny<HWND, ::DestroyWindow>;
 
@@ -309,39 +233,26 @@ class StandinAddinTest : public testing::Test {
 
   // The same steps from a process of their own, as the launcher sends them.
   void HandOverFromAnotherProcess(HWND window, const std::vector<Step>& steps) {
-    std::wstring commandLine = L"\"" + WinePath(BRISK_HANDOVER_SENDER) + L"\" " +
-                               std::to_wstring(reinterpret_cast<std::uintptr_t>(window));
+    std::wstring arguments = std::to_wstring(reinterpret_cast<std::uintptr_t>(window));
     for (const Step& step : steps) {
       static const wchar_t* const kinds[] = {L"s", L"p", L"n"};
       if (step.kind == Step::Hide) {
-        commandLine += L" hide";
+        arguments += L" hide";
       } else if (step.kind == Step::Show) {
-        commandLine += L" show";
+        arguments += L" show";
       } else {
-        commandLine += L" " + std::wstring(kinds[step.kind]) + L":" + std::to_wstring(step.message) + L":" +
-                       std::to_wstring(step.wParam) + L":" + std::to_wstring(step.lParam);
+        arguments += L" " + std::wstring(kinds[step.kind]) + L":" + std::to_wstring(step.message) + L":" +
+                     std::to_wstring(step.wParam) + L":" + std::to_wstring(step.lParam);
       }
     }
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &info));
-    CloseHandle(info.hThread);
-    const UniqueHandle process(info.hProcess);
-    const bool finished = PumpUntil(process.get(), 20000);
-    if (!finished) {
-      TerminateProcess(process.get(), 99);
-      WaitForSingleObject(process.get(), 5000);
-    }
-    ASSERT_TRUE(finished) << "the sender did not finish";
-    DWORD exitCode = 0;
-    GetExitCodeProcess(process.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u);
+    test::ChildProcess sender(WinePath(BRISK_HANDOVER_SENDER), arguments);
+    ASSERT_TRUE(sender.started());
+    ASSERT_TRUE(PumpUntil(sender.handle(), 20000)) << "the sender did not finish";
+    EXPECT_EQ(sender.WaitForExit(0), std::optional<DWORD>(0));
   }
 
   AddinLog ReadLog() const {
-    const AddinLog log = ParseAddinLog(ReadFileBytes(logPath_));
+    const AddinLog log = ParseAddinLog(ReadFileBytes(logPath_).value_or(""));
     EXPECT_THAT(log.faults, IsEmpty());
     return log;
   }
@@ -349,7 +260,7 @@ class StandinAddinTest : public testing::Test {
   // For records that a delayed signal writes from its own thread.
   AddinLog ReadLogWhen(const std::function<bool(const AddinLog&)>& complete) const {
     for (int attempt = 0; attempt < 100; ++attempt) {
-      const AddinLog log = ParseAddinLog(ReadFileBytes(logPath_));
+      const AddinLog log = ParseAddinLog(ReadFileBytes(logPath_).value_or(""));
       if (complete(log)) return log;
       Sleep(50);
     }
@@ -367,7 +278,7 @@ class StandinAddinTest : public testing::Test {
   static inline std::wstring addinPath_;
   static inline HMODULE module_ = nullptr;
   static inline DummyFunc9Proc dummyFunc9_ = nullptr;
-  FakeApplication application_;
+  test::FakeDispatch application_;
   std::uint32_t pid_ = 0;
   std::wstring logPath_;
   std::wstring workbookPath_;
@@ -646,7 +557,7 @@ TEST_F(StandinAddinTest, ReadsTheConfigurationPathEmbeddedInItsImage) {
   const std::wstring log = other / L"embedded.jsonl";
   ASSERT_TRUE(WriteFileBytes(config, JsonLineWriter().Add("log", Utf8(log)).Line()));
 
-  const std::string bytes = ReadFileBytes(addinPath_);
+  const std::string bytes = ReadFileBytes(addinPath_).value_or("");
   std::vector<std::uint8_t> image(bytes.begin(), bytes.end());
   const std::wstring configWide = config;
   ASSERT_EQ(EmbedConfigPath(image, std::u16string(configWide.begin(), configWide.end())), std::nullopt);
@@ -661,7 +572,7 @@ TEST_F(StandinAddinTest, ReadsTheConfigurationPathEmbeddedInItsImage) {
   ASSERT_NE(dummyFunc9, nullptr);
   dummyFunc9(kFirstContactCode, &application_, 0);
 
-  const AddinLog embedded = ParseAddinLog(ReadFileBytes(log));
+  const AddinLog embedded = ParseAddinLog(ReadFileBytes(log).value_or(""));
   ASSERT_EQ(embedded.attaches.size(), 1u);
   EXPECT_EQ(embedded.attaches[0].module, Utf8(copy));
   ASSERT_EQ(embedded.commandFiles.size(), 1u);

@@ -27,13 +27,17 @@ bool StartsWithNoCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
 }
 
-std::wstring TestFolderName() {
+// The scenario's folder, named after the running test, in a folder of the
+// end-to-end tests under the temporary root.
+std::wstring ScenarioFolderPath() {
   const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "scenario";
   for (char& c : name) {
     if (c == '/' || c == '\\' || c == ':') c = '_';
   }
-  return Wide(name) + L"-" + std::to_wstring(GetCurrentProcessId());
+  const std::wstring base = TempRoot() + L"\\brisk-e2e";
+  CreateDirectoryW(base.c_str(), nullptr);
+  return base + L"\\" + Wide(name) + L"-" + std::to_wstring(GetCurrentProcessId());
 }
 
 std::string ToolOutput(const std::wstring& path) { return ReadFileBytes(path).value_or(""); }
@@ -65,6 +69,14 @@ std::string JsonText(const std::wstring& text) {
   return quoted + "\"";
 }
 
+// The test's environment with TMP and TEMP set to `folder`, as a user's
+// session would have them.
+ChildOptions WithTempFolder(const std::wstring& folder) {
+  ChildOptions options;
+  options.environment = {{L"TMP", folder}, {L"TEMP", folder}};
+  return options;
+}
+
 // A working folder's name: 8 characters of digits and lower-case letters,
 // the first no digit.
 bool IsRandomName(std::wstring_view name) {
@@ -77,7 +89,7 @@ bool IsRandomName(std::wstring_view name) {
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
     : scenario_(scenario),
-      process_(exe, arguments, {{L"TMP", scenario.tempFolder()}, {L"TEMP", scenario.tempFolder()}}) {}
+      process_(exe, arguments, WithTempFolder(scenario.tempFolder())) {}
 
 LauncherRun::~LauncherRun() {
   if (process_.End()) {
@@ -186,25 +198,15 @@ MessageBoxText ReadMessageBox(HWND box) {
   return {WindowText(box), ItemText(box, kMessageBoxTextId), GetWindow(box, GW_OWNER)};
 }
 
-Scenario::Scenario() {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring base = std::wstring(temp) + L"brisk-e2e";
-  CreateDirectoryW(base.c_str(), nullptr);
-  root_ = base + L"\\" + TestFolderName();
-  RemoveTree(root_);
-  CreateDirectoryW(root_.c_str(), nullptr);
+Scenario::Scenario() : folder_(ScenarioFolderPath()) {
   CreateDirectoryW(appFolder().c_str(), nullptr);
   CreateDirectoryW(tempFolder().c_str(), nullptr);
 }
 
-Scenario::~Scenario() {
-  UnregisterHost();
-  RemoveTree(root_);
-}
+Scenario::~Scenario() { UnregisterHost(); }
 
 std::string Scenario::workbookContent() const {
-  return "end-to-end workbook of " + Utf8(root_.substr(root_.find_last_of(L'\\') + 1)) + "\n";
+  return "end-to-end workbook of " + Utf8(root().substr(root().find_last_of(L'\\') + 1)) + "\n";
 }
 
 void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
@@ -273,8 +275,10 @@ std::string Scenario::Build(const BuildSetup& setup) {
   WriteFileBytes(Path(L"manifest.txt"), manifest);
 
   const std::wstring output = Path(L"tool.log");
-  Process tool(WinePath(BRISK_LAUNCHER_TOOL_EXE), L"build \"" + Path(L"manifest.txt") + L"\" \"" + exe() + L"\"",
-               {}, output);
+  ChildOptions toolOptions;
+  toolOptions.outputFile = output;
+  ChildProcess tool(WinePath(BRISK_LAUNCHER_TOOL_EXE), L"build \"" + Path(L"manifest.txt") + L"\" \"" + exe() + L"\"",
+                    toolOptions);
   if (!tool.started()) return "launcher-tool.exe did not start";
   const std::optional<DWORD> code = tool.WaitForExit(kToolMs);
   if (!code) return "launcher-tool.exe did not finish";
@@ -362,7 +366,7 @@ std::vector<std::string> Scenario::EndLeftovers() {
 }
 
 std::string Scenario::Diagnostics() const {
-  std::string text = "scenario folder: " + Utf8(root_) + "\n";
+  std::string text = "scenario folder: " + Utf8(root()) + "\n";
   for (const std::wstring& log : addinLogs_) {
     text += "--- add-in log " + Utf8(log) + "\n" + ReadFileBytes(Path(log)).value_or("(none)\n");
   }

@@ -112,7 +112,7 @@ class LauncherRun {
   HWND ShownSplash() const;
 
   Scenario& scenario_;
-  Process process_;
+  ChildProcess process_;
   std::vector<SeenWindow> seen_;
 };
 
@@ -127,13 +127,13 @@ class Scenario {
  public:
   // The folder is named after the running test.
   Scenario();
-  // Unregisters the stand-in host and removes the folder.
+  // Unregisters the stand-in host; the folder goes with its owner.
   ~Scenario();
   Scenario(const Scenario&) = delete;
   Scenario& operator=(const Scenario&) = delete;
 
-  const std::wstring& root() const { return root_; }
-  std::wstring Path(const std::wstring& name) const { return root_ + L"\\" + name; }
+  const std::wstring& root() const { return folder_.path(); }
+  std::wstring Path(const std::wstring& name) const { return root() + L"\\" + name; }
   std::wstring appFolder() const { return Path(L"app"); }
   std::wstring tempFolder() const { return Path(L"tmp"); }
   std::wstring exe() const { return appFolder() + L"\\" + exeName_; }
@@ -178,7 +178,7 @@ class Scenario {
   std::string Diagnostics() const;
 
  private:
-  std::wstring root_;
+  TempFolder folder_;
   std::wstring exeName_ = kExeName;
   std::vector<std::wstring> hostLogs_;
   std::vector<std::wstring> addinLogs_;

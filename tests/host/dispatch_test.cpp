@@ -4,28 +4,19 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "fake_dispatch.h"
 #include "base/com_text.h"
+#include "tests/support/com_errors.h"
+#include "tests/support/fake_dispatch.h"
 
 namespace brisk {
 namespace {
 
+using test::CaughtHresult;
 using test::FakeDispatch;
 using test::RecordedCall;
 using test::Reply;
 
 constexpr DISPID kId = 77;
-
-HRESULT CaughtHresult(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const _com_error& error) {
-    return error.Error();
-  }
-  return S_OK;
-}
 
 VARIANT Missing() {
   VARIANT value;

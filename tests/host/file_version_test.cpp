@@ -2,10 +2,10 @@
 // and the version gate over it.
 #include <gtest/gtest.h>
 
-#include "fake_dispatch.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
-#include "test_files.h"
+#include "tests/support/fake_dispatch.h"
+#include "tests/support/files.h"
 
 namespace brisk {
 namespace {
@@ -36,7 +36,7 @@ TEST(HostFileVersion, FixtureExecutablesReportTheirVersions) {
 
 TEST(HostFileVersion, NoVersionInformationGivesZero) {
   test::TempFolder folder;
-  ASSERT_TRUE(test::WriteBytes(folder / L"EXCEL.EXE", "not a program"));
+  ASSERT_TRUE(test::WriteFileBytes(folder / L"EXCEL.EXE", "not a program"));
   const HostFileVersion zero{};
   EXPECT_EQ(GetHostFileVersion(FixtureFolder(L"no_version") + L"\\EXCEL.EXE"), zero);
   EXPECT_EQ(GetHostFileVersion(folder / L"EXCEL.EXE"), zero);

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_dispatch.h"
+#include "tests/support/fake_dispatch.h"
 
 namespace brisk {
 namespace {

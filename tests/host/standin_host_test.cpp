@@ -2,31 +2,24 @@
 // stand-in host: an out-of-process server started by COM, with its windows.
 #include <gtest/gtest.h>
 
-#include <functional>
-
 #include "host/aux_workbook.h"
 #include "host/dispatch.h"
 #include "host/host_application.h"
 #include "payload/encoded_strings.h"
 #include "standin_registration.h"
 #include "standin_session.h"
+#include "tests/support/com_errors.h"
+#include "tests/support/process_windows.h"
+#include "tests/support/processes.h"
 
 namespace brisk {
 namespace {
 
+using test::CaughtHresult;
 using test::StandinSession;
 using test::WindowInfo;
 
 constexpr DWORD kExitWait = 10000;
-
-HRESULT CaughtHresult(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const _com_error& error) {
-    return error.Error();
-  }
-  return S_OK;
-}
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
@@ -284,11 +277,11 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
                         FALSE));
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = folder + L"\\k3v9x2qa.xls";
-  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+  ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
   EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
 
-  EXPECT_EQ(test::ReadBytes(folder + L"\\first_contact.txt"),
+  EXPECT_EQ(test::ReadFileBytes(folder + L"\\first_contact.txt"),
             "code=1170\nreserved=0\nversion=14.0\n");
   const std::string contact = session.Event("first_contact");
   EXPECT_TRUE(Contains(contact, "\"addin\":" + Quoted(folder + L"\\briskstub.dll") +
@@ -312,17 +305,17 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
   const std::wstring folder = session.folder().path();
   ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(),
                         (folder + L"\\briskstub.dll").c_str(), FALSE));
-  ASSERT_TRUE(test::WriteBytes(folder + L"\\briskstub.json",
-                               "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
+  ASSERT_TRUE(test::WriteFileBytes(folder + L"\\briskstub.json",
+                                   "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
-  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+  ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
   EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
 
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":true,\"entry\":true,\"returned\":1"))
       << session.Event("first_contact");
-  const std::string addinLog = test::ReadBytes(folder + L"\\addin.jsonl");
+  const std::string addinLog = test::ReadFileBytes(folder + L"\\addin.jsonl").value_or("");
   EXPECT_TRUE(Contains(addinLog, "\"kind\":\"attach\"")) << addinLog;
   EXPECT_TRUE(Contains(addinLog, "1170")) << addinLog;
 }
@@ -332,7 +325,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
   ASSERT_EQ(session.Create(), S_OK);
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = session.folder() / L"q7m2p4kd.xls";
-  ASSERT_TRUE(test::WriteBytes(auxPath, std::string(aux.begin(), aux.end())));
+  ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
   EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":false,\"entry\":false"));
 }
@@ -341,7 +334,7 @@ TEST_F(StandinHostTest, OrdinaryAndMissingWorkbooks) {
   StandinSession session;
   ASSERT_EQ(session.Create(), S_OK);
   const std::wstring bookPath = session.folder() / L"book.xls";
-  ASSERT_TRUE(test::WriteBytes(bookPath, "an ordinary workbook"));
+  ASSERT_TRUE(test::WriteFileBytes(bookPath, "an ordinary workbook"));
   EXPECT_TRUE(session.host().OpenWorkbook(bookPath));
   EXPECT_TRUE(session.Event("first_contact").empty());
   // A missing file fails inside the host, which the open does not raise.
@@ -410,25 +403,11 @@ TEST_F(StandinHostTest, ExecutableRegistersAndUnregistersItself) {
   test::TempFolder folder;
   const std::wstring exe = test::WinePath(BRISK_STANDIN_HOST_EXE);
   const std::wstring config = folder / L"by-hand.cfg";
-  ASSERT_TRUE(test::WriteBytes(config, "version=12.0\n"));
+  ASSERT_TRUE(test::WriteFileBytes(config, "version=12.0\n"));
   const auto run = [&](const std::wstring& arguments) {
-    std::wstring commandLine = L"\"" + exe + L"\" " + arguments;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info)) {
-      return static_cast<DWORD>(-1);
-    }
-    CloseHandle(info.hThread);
-    DWORD code = static_cast<DWORD>(-2);
-    if (WaitForSingleObject(info.hProcess, kExitWait) == WAIT_OBJECT_0) {
-      GetExitCodeProcess(info.hProcess, &code);
-    } else {
-      TerminateProcess(info.hProcess, 99);
-    }
-    CloseHandle(info.hProcess);
-    return code;
+    test::ChildProcess server(exe, arguments);
+    if (!server.started()) return static_cast<DWORD>(-1);
+    return server.WaitForExit(kExitWait).value_or(static_cast<DWORD>(-2));
   };
   ASSERT_EQ(run(L"/regserver -config \"" + config + L"\""), 0u);
   HKEY key = nullptr;

@@ -1,24 +1,17 @@
 #include "standin_session.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "base/wide_text.h"
 #include "standin_registration.h"
+#include "tests/support/processes.h"
 
 namespace brisk::test {
 
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string out(length > 0 ? length : 0, '\0');
-  if (length > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), length,
-                        nullptr, nullptr);
-  }
-  return out;
-}
+// How long a server that the session started may take to end by itself.
+constexpr DWORD kServerEndMs = 5000;
 
 std::vector<DWORD> ServerProcessIds(const std::vector<std::string>& lines) {
   std::vector<DWORD> ids;
@@ -33,37 +26,29 @@ std::vector<DWORD> ServerProcessIds(const std::vector<std::string>& lines) {
 }  // namespace
 
 StandinSession::StandinSession(const std::string& config) {
-  const std::string text = "log=" + Utf8(folder_ / L"calls.jsonl") + "\n" + config;
-  WriteBytes(configPath(), text);
+  const std::string text = "log=" + Utf8FromWide(folder_ / L"calls.jsonl") + "\n" + config;
+  WriteFileBytes(configPath(), text);
   standin::RegisterStandinHost(WinePath(BRISK_STANDIN_HOST_EXE), configPath());
 }
 
 StandinSession::~StandinSession() {
   app_.reset();
-  if (server_ != nullptr) CloseHandle(server_);
-  for (DWORD id : ServerProcessIds(LogLines())) {
-    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
-    if (process == nullptr) continue;
-    if (WaitForSingleObject(process, 5000) == WAIT_TIMEOUT) {
-      TerminateProcess(process, 99);
-      WaitForSingleObject(process, 5000);
-    }
-    CloseHandle(process);
-  }
+  server_.reset();
+  for (DWORD id : ServerProcessIds(LogLines())) EndProcessById(id, kServerEndMs);
   standin::UnregisterStandinHost();
 }
 
 HRESULT StandinSession::Create() {
   const HRESULT hr = CreateHostApplication(app_.put());
-  if (SUCCEEDED(hr) && server_ == nullptr) {
-    server_ = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ServerProcessId());
+  if (SUCCEEDED(hr) && !server_) {
+    server_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ServerProcessId()));
   }
   return hr;
 }
 
 std::vector<std::string> StandinSession::LogLines() const {
   std::vector<std::string> lines;
-  const std::string text = ReadBytes(folder_ / L"calls.jsonl");
+  const std::string text = ReadFileBytes(folder_ / L"calls.jsonl").value_or("");
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -107,7 +92,7 @@ DWORD StandinSession::ServerProcessId() const {
 }
 
 bool StandinSession::WaitForServerExit(DWORD milliseconds) const {
-  return server_ != nullptr && WaitForSingleObject(server_, milliseconds) == WAIT_OBJECT_0;
+  return server_ && WaitForSingleObject(server_.get(), milliseconds) == WAIT_OBJECT_0;
 }
 
 }  // namespace brisk::test

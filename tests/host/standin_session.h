@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "base/com_ref.h"
+#include "base/unique_handle.h"
 #include "host/host_application.h"
-#include "test_files.h"
+#include "tests/support/files.h"
 
 namespace brisk::test {
 
@@ -50,7 +51,7 @@ class StandinSession {
   TempFolder folder_;
   ComRef<IDispatch> app_;
   // The server process, opened once the host was created.
-  HANDLE server_ = nullptr;
+  UniqueHandle server_;
 };
 
 }  // namespace brisk::test

@@ -56,7 +56,10 @@ SplashTiming FastTiming() {
   return timing;
 }
 
-PayloadBuffer SplashJpeg() { return test::ReadFileBytes(test::WinePath(BRISK_TEST_DATA_DIR "/splash.jpg")); }
+PayloadBuffer SplashJpeg() {
+  const std::string bytes = test::ReadFileBytes(test::WinePath(BRISK_TEST_DATA_DIR "/splash.jpg")).value_or("");
+  return PayloadBuffer(bytes.begin(), bytes.end());
+}
 
 std::wstring BannerText(HWND splash) {
   for (HWND child = GetWindow(splash, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -60,12 +60,6 @@ void SendMouse(POINT screen, DWORD flags) {
 
 }  // namespace
 
-std::wstring WinePath(const std::string& unixPath) {
-  std::wstring path = L"Z:";
-  for (char c : unixPath) path.push_back(c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c)));
-  return path;
-}
-
 HWND WaitForTitle(const std::wstring& title, DWORD timeoutMs) {
   return Poll(timeoutMs, [&]() -> HWND {
     const HWND window = FindWindowW(nullptr, title.c_str());
@@ -83,18 +77,6 @@ HWND WaitForThreadWindow(DWORD threadId, DWORD timeoutMs) {
 
 bool WaitUntilGone(HWND window, DWORD timeoutMs) {
   return Poll(timeoutMs, [&] { return !IsWindow(window); });
-}
-
-std::wstring WindowText(HWND window) {
-  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-  return text;
-}
-
-std::wstring ClassName(HWND window) {
-  wchar_t name[256] = {};
-  GetClassNameW(window, name, 256);
-  return name;
 }
 
 RECT ChildRect(HWND child) {
@@ -264,21 +246,6 @@ PayloadBuffer MakeBmp(int width, int height) {
     }
   }
   return bmp;
-}
-
-PayloadBuffer ReadFileBytes(const std::wstring& path) {
-  PayloadBuffer bytes;
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  LARGE_INTEGER size{};
-  if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr)) read = 0;
-    bytes.resize(read);
-  }
-  CloseHandle(file);
-  return bytes;
 }
 
 }  // namespace brisk::test

@@ -13,13 +13,12 @@
 
 #include "base/unique_handle.h"
 #include "payload/payload_buffer.h"
+#include "tests/support/files.h"
+#include "tests/support/process_windows.h"
 
 namespace brisk::test {
 
 constexpr DWORD kWindowWaitMs = 10000;
-
-// The Wine drive path of a path of the build machine.
-std::wstring WinePath(const std::string& unixPath);
 
 // A visible top-level window with this title, or null after the time-out.
 HWND WaitForTitle(const std::wstring& title, DWORD timeoutMs = kWindowWaitMs);
@@ -28,8 +27,6 @@ HWND WaitForThreadWindow(DWORD threadId, DWORD timeoutMs = kWindowWaitMs);
 // Waits until the window is gone; false after the time-out.
 bool WaitUntilGone(HWND window, DWORD timeoutMs = kWindowWaitMs);
 
-std::wstring WindowText(HWND window);
-std::wstring ClassName(HWND window);
 // The child's rectangle in its parent's client coordinates.
 RECT ChildRect(HWND child);
 RECT ClientRect(HWND window);
@@ -83,7 +80,5 @@ class ModalDriver {
 // A 24-bit bottom-up BMP file of the given size: a diagonal gradient with a
 // dark frame, so that its edges and shape show on screen.
 PayloadBuffer MakeBmp(int width, int height);
-
-PayloadBuffer ReadFileBytes(const std::wstring& path);
 
 }  // namespace brisk::test

@@ -1,11 +1,13 @@
 // The clean-up on the real file system: locks, folders and the temporary root.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <thread>
 
 #include "core/temp_cleanup_win.h"
 #include "base/wide_text.h"
-#include "process_driver.h"
+#include "tests/support/files.h"
 
 namespace brisk::test {
 namespace {
@@ -29,8 +31,8 @@ TEST(CleanupWinTest, LockedFileFreedDuringRetriesIsRemoved) {
   });
   CleanupTempFiles(u"", ToU16(addin), fileSystem, CleanupRetry{200, 20});
   unlock.join();
-  EXPECT_FALSE(FileExists(addin));
-  EXPECT_FALSE(FileExists(work));
+  EXPECT_FALSE(PathExists(addin));
+  EXPECT_FALSE(PathExists(work));
 }
 
 TEST(CleanupWinTest, FolderWithOtherFilesStays) {
@@ -40,9 +42,9 @@ TEST(CleanupWinTest, FolderWithOtherFilesStays) {
   ASSERT_TRUE(WriteFileBytes(addin, {1}));
   ASSERT_TRUE(WriteFileBytes(other, {2}));
   CleanupTempFiles(std::wstring(), addin);
-  EXPECT_FALSE(FileExists(addin));
-  EXPECT_TRUE(FileExists(other));
-  EXPECT_TRUE(FileExists(folder.path()));
+  EXPECT_FALSE(PathExists(addin));
+  EXPECT_TRUE(PathExists(other));
+  EXPECT_TRUE(PathExists(folder.path()));
 }
 
 TEST(CleanupWinTest, TemporaryRootIsNeverRemoved) {
@@ -53,8 +55,8 @@ TEST(CleanupWinTest, TemporaryRootIsNeverRemoved) {
   const std::wstring file = ToWide(root) + L"brisk-cleanup-root-test.dll";
   ASSERT_TRUE(WriteFileBytes(file, {1}));
   CleanupTempFiles(std::wstring(), file);
-  EXPECT_FALSE(FileExists(file));
-  EXPECT_TRUE(FileExists(ToWide(root)));
+  EXPECT_FALSE(PathExists(file));
+  EXPECT_TRUE(PathExists(ToWide(root)));
 }
 
 }  // namespace

@@ -9,8 +9,10 @@
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
-#include "process_driver.h"
 #include "resource_writer_win.h"
+#include "tests/support/files.h"
+#include "tests/support/process_windows.h"
+#include "tests/support/processes.h"
 
 namespace brisk::test {
 namespace {
@@ -58,8 +60,11 @@ std::vector<std::uint8_t> PackedMessageTable(std::uint32_t slot, const std::stri
   return packed;
 }
 
-std::wstring Wide(const std::u16string& text) {
-  return std::wstring(text.begin(), text.end());
+// A copy of the built launcher, to which a test adds payload resources.
+std::wstring MakeLauncherCopy(const TempFolder& folder, const std::wstring& name) {
+  const std::wstring copy = folder / name;
+  CopyFileW(WinePath(BRISK_LAUNCHER_EXE).c_str(), copy.c_str(), FALSE);
+  return copy;
 }
 
 // Runs the launcher until it shows its warning box; returns caption and
@@ -75,8 +80,8 @@ WarningBox AnswerSingleWarning(const std::wstring& exe, const std::wstring& argu
   HWND box = WaitForDialog(launcher.id(), kWindowWait);
   EXPECT_NE(box, nullptr) << "no warning box appeared";
   if (!box) return {};
-  WarningBox seen{WindowText(box), DialogItemText(box, kMessageBoxTextId)};
-  ClickButton(box, IDOK);
+  WarningBox seen{WindowText(box), ItemText(box, kMessageBoxTextId)};
+  PressButton(box, IDOK);
   EXPECT_EQ(launcher.WaitForExit(kExitWait), std::optional<DWORD>(0));
   return seen;
 }
@@ -98,7 +103,7 @@ TEST(LauncherStartTest, MissingSettingsRecordShowsBuiltInCaption) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Bare.exe");
   const WarningBox box = AnswerSingleWarning(exe, L"");
-  EXPECT_EQ(box.caption, Wide(GetEncodedStringW(kWarningTitleDefault)));
+  EXPECT_EQ(box.caption, ToWide(GetEncodedStringW(kWarningTitleDefault)));
   EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
 }
 
@@ -127,14 +132,14 @@ TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
   std::optional<DWORD> exitCode;
   bool windowSeen = false;
   for (int i = 0; i < 600 && !exitCode; ++i) {
-    windowSeen = windowSeen || launcher.HasVisibleWindow();
+    windowSeen = windowSeen || VisibleWindowOf(launcher.id()) != nullptr;
     exitCode = launcher.WaitForExit(50);
   }
   EXPECT_EQ(exitCode, std::optional<DWORD>(1));
   EXPECT_FALSE(windowSeen);
-  EXPECT_FALSE(FileExists(workbook));
-  EXPECT_FALSE(FileExists(addin));
-  EXPECT_FALSE(FileExists(work));
+  EXPECT_FALSE(PathExists(workbook));
+  EXPECT_FALSE(PathExists(addin));
+  EXPECT_FALSE(PathExists(work));
 }
 
 TEST(LauncherStartTest, CleanupModeWithOnlyTheSecondPath) {
@@ -147,9 +152,9 @@ TEST(LauncherStartTest, CleanupModeWithOnlyTheSecondPath) {
 
   ChildProcess launcher(exe, L"-clnd \"" + addin + L"\"");
   EXPECT_EQ(launcher.WaitForExit(kExitWait), std::optional<DWORD>(1));
-  EXPECT_FALSE(FileExists(addin));
-  EXPECT_TRUE(FileExists(keep));
-  EXPECT_TRUE(FileExists(folder.path())) << "a folder that is not empty stays";
+  EXPECT_FALSE(PathExists(addin));
+  EXPECT_TRUE(PathExists(keep));
+  EXPECT_TRUE(PathExists(folder.path())) << "a folder that is not empty stays";
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 #include "base/wide_text.h"
 #include "payload/build_settings.h"
 #include "payload/encoded_strings.h"
-#include "process_driver.h"
+#include "tests/support/files.h"
+#include "tests/support/process_windows.h"
+#include "tests/support/processes.h"
 
 namespace brisk::test {
 namespace {
@@ -15,7 +17,7 @@ namespace {
 constexpr DWORD kWait = 30000;
 
 void WriteText(const std::wstring& path, const std::string& text) {
-  WriteFileBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+  WriteFileBytes(path, text);
 }
 
 class ToolBuildTest : public testing::Test {
@@ -61,8 +63,8 @@ TEST_F(ToolBuildTest, RefusedBuildLeavesNoOutput) {
   WriteText(folder_ / L"app.manifest", "workbook = book.bin\naux-workbook = gone.bin\naddin32 = stub.dll\n");
   const std::wstring out = folder_ / L"Budget.exe";
   EXPECT_EQ(RunTool(folder_ / L"app.manifest", out), 1u);
-  EXPECT_FALSE(FileExists(out));
-  EXPECT_FALSE(FileExists(out + L".partial"));
+  EXPECT_FALSE(PathExists(out));
+  EXPECT_FALSE(PathExists(out + L".partial"));
 }
 
 TEST_F(ToolBuildTest, BuildWithWrongMagicStopsWithTheNotice) {
@@ -74,8 +76,8 @@ TEST_F(ToolBuildTest, BuildWithWrongMagicStopsWithTheNotice) {
   ChildProcess launcher(out, L"");
   HWND box = WaitForDialog(launcher.id(), kWait);
   ASSERT_NE(box, nullptr);
-  EXPECT_EQ(DialogItemText(box, 0xFFFF), WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
-  ClickButton(box, IDOK);
+  EXPECT_EQ(ItemText(box, 0xFFFF), WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
+  PressButton(box, IDOK);
   EXPECT_EQ(launcher.WaitForExit(kWait), std::optional<DWORD>(0));
 }
 
