@@ -4,12 +4,14 @@
 
 #include <functional>
 
+#include "base/wide_text.h"
 #include "host/aux_workbook.h"
 #include "host/dispatch.h"
 #include "host/host_application.h"
 #include "payload/encoded_strings.h"
 #include "standin_registration.h"
 #include "standin_session.h"
+#include "tools/json/json_io.h"
 
 namespace brisk {
 namespace {
@@ -32,14 +34,8 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::string Quoted(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t c : text) {
-    if (c == L'\\' || c == L'"') out += '\\';
-    out += static_cast<char>(c);
-  }
-  return out + "\"";
-}
+// A text as a JSON string, as the stand-in host writes it into its log.
+std::string Quoted(const std::wstring& text) { return json::OneLine(json::Json(Utf8FromWide(text))); }
 
 // The server's windows of one class, found by title.
 HWND WindowTitled(const std::vector<WindowInfo>& windows, const std::wstring& title) {
