@@ -19,7 +19,8 @@ constexpr std::array<std::pair<Delivery, std::string_view>, 5> kDeliveryNames = 
 }};
 
 // The line of one record: "seq" and "kind" first, then `members`.
-std::string Line(std::uint64_t seq, std::string_view kind, std::initializer_list<std::pair<const char*, json::Json>> members) {
+std::string Line(std::uint64_t seq, std::string_view kind,
+                 std::initializer_list<std::pair<const char*, json::Json>> members) {
   json::Json line = {{"seq", seq}, {"kind", kind}};
   for (const auto& [key, value] : members) line[key] = value;
   return json::OneLine(line) + "\n";
