@@ -215,6 +215,15 @@ TEST_F(StandinHostTest, MainWindowTitleAndVisibilityFollowTheProperties) {
   EXPECT_FALSE(IsWindowVisible(main));
 }
 
+TEST_F(StandinHostTest, LogWritesTextsAsUtf8WithUnpairedSurrogatesReplaced) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  session.host().SetCaption(std::wstring(L"\u00E4 ") + wchar_t(0xD800) + L"x");
+  const std::vector<std::string> calls = session.Calls("application", kDispCaption);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(Contains(calls[0], "\"args\":[{\"vt\":\"bstr\",\"value\":\"\xC3\xA4 \xEF\xBF\xBD" "x\"}]")) << calls[0];
+}
+
 // Which window FindHostWindow takes in the host process, by the titles of
 // the windows involved (empty: the reported one).
 TEST_F(StandinHostTest, FindsTheMainWindowFromVersion14) {
