@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
-  zlib1g-dev libutfcpp-dev googletest
+  zlib1g-dev libutfcpp-dev nlohmann-json3-dev googletest
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   python3
 )

@@ -25,8 +25,8 @@
 #include "tools/addin_protocol/addin_log.h"
 #include "tools/addin_protocol/conformance.h"
 #include "tools/addin_protocol/embedded_config.h"
-#include "tools/addin_protocol/flat_json.h"
 #include "tools/addin_protocol/handover_contract.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::addin {
 namespace {
@@ -205,15 +205,15 @@ class StandinAddinTest : public testing::Test {
     static std::uint32_t serial = 0;
     pid_ = 0x40000000u + GetCurrentProcessId() * 256u + ++serial;
     logPath_ = *folder_ / (L"log-" + std::to_wstring(serial) + L".jsonl");
-    WriteConfig(JsonLineWriter().Add("log", Utf8(logPath_)));
+    WriteConfig({{"log", Utf8(logPath_)}});
     workbookPath_ = *folder_ / L"Tool.xlsx";
     ASSERT_TRUE(WriteFileBytes(workbookPath_, "workbook"));
     ASSERT_TRUE(WriteFileBytes(*folder_ / Wide(GetEncodedStringW(kCommandLineFileName)),
                                "\"C:\\apps\\Tool.exe\" -p s\xC3\xA9" "cret\n" + Utf8(workbookPath_)));
   }
 
-  static void WriteConfig(const JsonLineWriter& config) {
-    ASSERT_TRUE(WriteFileBytes(*folder_ / L"briskstub.json", config.Line()));
+  static void WriteConfig(const json::Json& config) {
+    ASSERT_TRUE(WriteFileBytes(*folder_ / L"briskstub.json", json::OneLine(config) + "\n"));
   }
 
   LONG Attach(LONG code = kFirstContactCode, LONG_PTR third = 0) { return dummyFunc9_(code, &application_, third); }
@@ -398,12 +398,11 @@ TEST_F(StandinAddinTest, SignalsFollowTheConfiguration) {
   for (const Case& c : cases) {
     NewCase();
     SCOPED_TRACE(std::string(c.ready) + "/" + c.close);
-    WriteConfig(JsonLineWriter()
-                    .Add("log", Utf8(logPath_))
-                    .Add("ready", c.ready)
-                    .Add("readyDelayMs", 3000)
-                    .Add("close", c.close)
-                    .Add("closeDelayMs", 3000));
+    WriteConfig({{"log", Utf8(logPath_)},
+                 {"ready", c.ready},
+                 {"readyDelayMs", 3000},
+                 {"close", c.close},
+                 {"closeDelayMs", 3000}});
     UniqueWindow window = MakeHostWindow();
     Launch launch;
     launch.pid = pid_;
@@ -540,7 +539,7 @@ TEST_F(StandinAddinTest, RecordsCallsOfTheOtherExports) {
 }
 
 TEST_F(StandinAddinTest, ConfigurationFaultsAreNoted) {
-  WriteConfig(JsonLineWriter().Add("log", Utf8(logPath_)).Add("ready", "later").Add("colour", "red"));
+  WriteConfig({{"log", Utf8(logPath_)}, {"ready", "later"}, {"colour", "red"}});
   UniqueWindow window = MakeHostWindow();
   Attach();
   std::vector<std::string> notes;
@@ -555,7 +554,7 @@ TEST_F(StandinAddinTest, ReadsTheConfigurationPathEmbeddedInItsImage) {
   TempFolder other;
   const std::wstring config = other / L"elsewhere.json";
   const std::wstring log = other / L"embedded.jsonl";
-  ASSERT_TRUE(WriteFileBytes(config, JsonLineWriter().Add("log", Utf8(log)).Line()));
+  ASSERT_TRUE(WriteFileBytes(config, json::OneLine({{"log", Utf8(log)}}) + "\n"));
 
   const std::string bytes = ReadFileBytes(addinPath_).value_or("");
   std::vector<std::uint8_t> image(bytes.begin(), bytes.end());

@@ -25,7 +25,7 @@ TEST_F(E2eTest, Host64BitGetsThe64BitAddin) {
   const HostCallLog host = scenario_.HostLog();
   const std::vector<const HostRecord*> starts = host.Events("start");
   ASSERT_THAT(starts, SizeIs(1));
-  EXPECT_EQ(starts.front()->line.Integer("pointer_bits"), std::optional<std::int64_t>(64));
+  EXPECT_EQ(json::Member<std::int64_t>(starts.front()->line, "pointer_bits"), std::optional<std::int64_t>(64));
   EXPECT_THAT(host.Calls("application", 1798), SizeIs(1)) << "the bitness was not asked";
 
   const addin::AddinLog log = scenario_.AddinLog();

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "json_value.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::e2e {
 
@@ -21,11 +21,11 @@ struct HostRecord {
   std::string object;
   std::int64_t dispid = 0;
   std::string kind;
-  std::vector<JsonValue> args;
+  std::vector<json::Json> args;
   std::string hr;
   // Events: the event's name; every member stays readable in `line`.
   std::string event;
-  JsonValue line;
+  json::Json line;
 };
 
 class HostCallLog {

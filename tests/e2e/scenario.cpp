@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <iostream>
-#include <sstream>
 
 #include "host/aux_workbook.h"
 #include "payload/encoded_strings.h"
 #include "standin_registration.h"
 #include "tools/addin_protocol/embedded_config.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::e2e {
 
@@ -58,15 +58,6 @@ std::string WriteConfiguredAddin(const std::wstring& original, const std::wstrin
   if (auto fault = addin::EmbedConfigPath(bytes, std::u16string(config.begin(), config.end()))) return *fault;
   if (!WriteFileBytes(copy, std::string(bytes.begin(), bytes.end()))) return "cannot write " + Utf8(copy);
   return {};
-}
-
-std::string JsonText(const std::wstring& text) {
-  std::string quoted = "\"";
-  for (char c : Utf8(text)) {
-    if (c == '\\' || c == '"') quoted.push_back('\\');
-    quoted.push_back(c);
-  }
-  return quoted + "\"";
 }
 
 // The test's environment with TMP and TEMP set to `folder`, as a user's
@@ -210,11 +201,12 @@ std::string Scenario::workbookContent() const {
 }
 
 void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
-  std::ostringstream json;
-  json << "{\"log\": " << JsonText(Path(logName)) << ", \"ready\": \"" << setup.ready
-       << "\", \"readyDelayMs\": " << setup.readyDelayMs << ", \"close\": \"" << setup.close
-       << "\", \"closeDelayMs\": " << setup.closeDelayMs << "}\n";
-  WriteFileBytes(Path(L"addin.json"), json.str());
+  const json::Json config = {{"log", Utf8(Path(logName))},
+                             {"ready", setup.ready},
+                             {"readyDelayMs", setup.readyDelayMs},
+                             {"close", setup.close},
+                             {"closeDelayMs", setup.closeDelayMs}};
+  WriteFileBytes(Path(L"addin.json"), json::OneLine(config) + "\n");
   if (std::find(addinLogs_.begin(), addinLogs_.end(), logName) == addinLogs_.end()) addinLogs_.push_back(logName);
 }
 

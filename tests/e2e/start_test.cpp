@@ -84,7 +84,7 @@ TEST_F(StartTest, NormalStartShowsTheSplashAndLeavesTheHostVisible) {
   EXPECT_THAT(host.faults(), IsEmpty());
   EXPECT_EQ(host.CallSummary(), CompletedHostCalls({"application.558 put true"}));
   ASSERT_EQ(host.Events("released").size(), 1u);
-  EXPECT_EQ(host.Events("released").front()->line.Bool("user_control"), std::optional<bool>(true));
+  EXPECT_EQ(json::Member<bool>(host.Events("released").front()->line, "user_control"), std::optional<bool>(true));
 
   HWND hostWindow = OnlyHostWindow();
   ASSERT_NE(hostWindow, nullptr);

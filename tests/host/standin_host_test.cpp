@@ -2,6 +2,9 @@
 // stand-in host: an out-of-process server started by COM, with its windows.
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "base/wide_text.h"
 #include "host/aux_workbook.h"
 #include "host/dispatch.h"
 #include "host/host_application.h"
@@ -11,6 +14,7 @@
 #include "tests/support/com_errors.h"
 #include "tests/support/process_windows.h"
 #include "tests/support/processes.h"
+#include "tools/json/json_io.h"
 
 namespace brisk {
 namespace {
@@ -25,14 +29,8 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-std::string Quoted(const std::wstring& text) {
-  std::string out = "\"";
-  for (wchar_t c : text) {
-    if (c == L'\\' || c == L'"') out += '\\';
-    out += static_cast<char>(c);
-  }
-  return out + "\"";
-}
+// A text as a JSON string, as the stand-in host writes it into its log.
+std::string Quoted(const std::wstring& text) { return json::OneLine(json::Json(Utf8FromWide(text))); }
 
 // The server's windows of one class, found by title.
 HWND WindowTitled(const std::vector<WindowInfo>& windows, const std::wstring& title) {
@@ -210,6 +208,15 @@ TEST_F(StandinHostTest, MainWindowTitleAndVisibilityFollowTheProperties) {
   EXPECT_TRUE(IsWindowVisible(main));
   host.SetVisible(false);
   EXPECT_FALSE(IsWindowVisible(main));
+}
+
+TEST_F(StandinHostTest, LogWritesTextsAsUtf8WithUnpairedSurrogatesReplaced) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  session.host().SetCaption(std::wstring(L"\u00E4 ") + wchar_t(0xD800) + L"x");
+  const std::vector<std::string> calls = session.Calls("application", kDispCaption);
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_TRUE(Contains(calls[0], "\"args\":[{\"vt\":\"bstr\",\"value\":\"\xC3\xA4 \xEF\xBF\xBD" "x\"}]")) << calls[0];
 }
 
 // Which window FindHostWindow takes in the host process, by the titles of

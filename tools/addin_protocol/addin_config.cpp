@@ -3,10 +3,9 @@
 #include <utf8.h>
 
 #include <iterator>
-#include <limits>
 #include <optional>
 
-#include "tools/addin_protocol/flat_json.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::addin {
 
@@ -19,10 +18,10 @@ std::optional<SignalAction> ParseAction(std::string_view name) {
   return std::nullopt;
 }
 
-void ReadPlan(const FlatJson& json, std::string_view actionKey, std::string_view delayKey, SignalPlan& plan,
+void ReadPlan(const json::Json& object, std::string_view actionKey, std::string_view delayKey, SignalPlan& plan,
               std::vector<std::string>& faults) {
-  if (json.Find(actionKey)) {
-    const auto name = json.String(actionKey);
+  if (object.contains(actionKey)) {
+    const auto name = json::Member<std::string>(object, actionKey);
     const auto action = name ? ParseAction(*name) : std::nullopt;
     if (action) {
       plan.action = *action;
@@ -30,10 +29,10 @@ void ReadPlan(const FlatJson& json, std::string_view actionKey, std::string_view
       faults.push_back("\"" + std::string(actionKey) + "\" must be \"signal\", \"delay\" or \"never\"");
     }
   }
-  if (json.Find(delayKey)) {
-    const auto delay = json.Unsigned(delayKey);
-    if (delay && *delay <= std::numeric_limits<std::uint32_t>::max()) {
-      plan.delayMs = static_cast<std::uint32_t>(*delay);
+  if (object.contains(delayKey)) {
+    const auto delay = json::Member<std::uint32_t>(object, delayKey);
+    if (delay) {
+      plan.delayMs = *delay;
     } else {
       faults.push_back("\"" + std::string(delayKey) + "\" must be a number of milliseconds");
     }
@@ -54,26 +53,26 @@ std::string_view SignalActionName(SignalAction action) {
 ConfigResult ParseAddinConfig(std::string_view text) {
   ConfigResult result;
   std::string fault;
-  const auto json = FlatJson::Parse(text, &fault);
-  if (!json) {
+  const auto object = json::ParseObject(text, &fault, json::kFlatDepth);
+  if (!object) {
     result.faults.push_back("configuration is not a JSON object: " + fault);
     return result;
   }
-  for (const auto& [key, value] : json->members()) {
+  for (const auto& [key, value] : object->items()) {
     if (key != "log" && key != "ready" && key != "readyDelayMs" && key != "close" && key != "closeDelayMs") {
       result.faults.push_back("unknown member \"" + key + "\"");
     }
   }
-  if (json->Find("log")) {
-    const auto log = json->String("log");
+  if (object->contains("log")) {
+    const auto log = json::Member<std::string>(*object, "log");
     if (log) {
       utf8::utf8to16(log->begin(), log->end(), std::back_inserter(result.config.logPath));
     } else {
       result.faults.push_back("\"log\" must be a string");
     }
   }
-  ReadPlan(*json, "ready", "readyDelayMs", result.config.ready, result.faults);
-  ReadPlan(*json, "close", "closeDelayMs", result.config.close, result.faults);
+  ReadPlan(*object, "ready", "readyDelayMs", result.config.ready, result.faults);
+  ReadPlan(*object, "close", "closeDelayMs", result.config.close, result.faults);
   return result;
 }
 

@@ -1,10 +1,10 @@
 #include "tools/addin_protocol/addin_log.h"
 
 #include <array>
-#include <limits>
+#include <initializer_list>
 #include <utility>
 
-#include "tools/addin_protocol/flat_json.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::addin {
 
@@ -18,44 +18,28 @@ constexpr std::array<std::pair<Delivery, std::string_view>, 5> kDeliveryNames = 
     {Delivery::Direct, "direct"},
 }};
 
-JsonLineWriter Start(std::uint64_t seq, std::string_view kind) {
-  JsonLineWriter writer;
-  writer.Add("seq", seq).Add("kind", kind);
-  return writer;
+// The line of one record: "seq" and "kind" first, then `members`.
+std::string Line(std::uint64_t seq, std::string_view kind,
+                 std::initializer_list<std::pair<const char*, json::Json>> members) {
+  json::Json line = {{"seq", seq}, {"kind", kind}};
+  for (const auto& [key, value] : members) line[key] = value;
+  return json::OneLine(line) + "\n";
 }
 
 // Reads the members that a record kind requires; the first one missing or of
 // the wrong type is the fault.
 class Reader {
  public:
-  explicit Reader(const FlatJson& json) : json_(json) {}
+  explicit Reader(const json::Json& json) : json_(json) {}
 
   template <typename T>
-  void Unsigned(std::string_view key, T& out) {
-    const auto value = json_.Unsigned(key);
-    if (!value || *value > std::numeric_limits<T>::max()) return Missing(key);
-    out = static_cast<T>(*value);
-  }
-  template <typename T>
-  void Signed(std::string_view key, T& out) {
-    const auto value = json_.Signed(key);
-    if (!value || *value > std::numeric_limits<T>::max() || *value < std::numeric_limits<T>::min()) {
-      return Missing(key);
-    }
-    out = static_cast<T>(*value);
-  }
-  void Bool(std::string_view key, bool& out) {
-    const auto value = json_.Bool(key);
-    if (!value) return Missing(key);
-    out = *value;
-  }
-  void String(std::string_view key, std::string& out) {
-    auto value = json_.String(key);
+  void Read(std::string_view key, T& out) {
+    auto value = json::Member<T>(json_, key);
     if (!value) return Missing(key);
     out = std::move(*value);
   }
   void DeliveryOf(std::string_view key, Delivery& out) {
-    const auto name = json_.String(key);
+    const auto name = json::Member<std::string>(json_, key);
     const auto value = name ? ParseDelivery(*name) : std::nullopt;
     if (!value) return Missing(key);
     out = *value;
@@ -68,73 +52,73 @@ class Reader {
     if (fault_.empty()) fault_ = "member \"" + std::string(key) + "\" missing or invalid";
   }
 
-  const FlatJson& json_;
+  const json::Json& json_;
   std::string fault_;
 };
 
 // Fills one record from the line and appends it; returns the fault, if any.
-std::string ReadRecord(const FlatJson& json, const std::string& kind, AddinLog& log) {
+std::string ReadRecord(const json::Json& json, const std::string& kind, AddinLog& log) {
   Reader r(json);
   std::uint64_t seq = 0;
-  r.Unsigned("seq", seq);
+  r.Read("seq", seq);
   if (kind == "attach") {
     AttachRecord a;
     a.seq = seq;
-    r.Signed("code", a.code);
-    r.Bool("application", a.application);
-    r.Signed("third", a.third);
-    r.Signed("windows", a.windows);
-    r.Unsigned("process", a.process);
-    r.Signed("bits", a.bits);
-    r.String("module", a.module);
+    r.Read("code", a.code);
+    r.Read("application", a.application);
+    r.Read("third", a.third);
+    r.Read("windows", a.windows);
+    r.Read("process", a.process);
+    r.Read("bits", a.bits);
+    r.Read("module", a.module);
     if (r.fault().empty()) log.attaches.push_back(std::move(a));
   } else if (kind == "cmdfile") {
     CommandFileRecord c;
     c.seq = seq;
-    r.String("path", c.path);
-    r.Bool("found", c.found);
-    r.Bool("lineFeed", c.lineFeed);
-    r.String("commandLine", c.commandLine);
-    r.String("workbookPath", c.workbookPath);
-    r.Bool("workbookExists", c.workbookExists);
+    r.Read("path", c.path);
+    r.Read("found", c.found);
+    r.Read("lineFeed", c.lineFeed);
+    r.Read("commandLine", c.commandLine);
+    r.Read("workbookPath", c.workbookPath);
+    r.Read("workbookExists", c.workbookExists);
     if (r.fault().empty()) log.commandFiles.push_back(std::move(c));
   } else if (kind == "message") {
     MessageRecord m;
     m.seq = seq;
-    r.Signed("order", m.order);
-    r.Unsigned("msg", m.number);
-    r.Unsigned("wParam", m.wParam);
-    r.Signed("lParam", m.lParam);
+    r.Read("order", m.order);
+    r.Read("msg", m.number);
+    r.Read("wParam", m.wParam);
+    r.Read("lParam", m.lParam);
     r.DeliveryOf("delivery", m.delivery);
-    r.Bool("visible", m.visible);
-    r.Unsigned("window", m.window);
+    r.Read("visible", m.visible);
+    r.Read("window", m.window);
     if (r.fault().empty()) log.messages.push_back(m);
   } else if (kind == "events") {
     EventsRecord e;
     e.seq = seq;
-    r.Unsigned("pid", e.pid);
-    r.String("close", e.closeName);
-    r.String("ready", e.readyName);
-    r.Bool("closeExists", e.closeExists);
-    r.Bool("readyExists", e.readyExists);
+    r.Read("pid", e.pid);
+    r.Read("close", e.closeName);
+    r.Read("ready", e.readyName);
+    r.Read("closeExists", e.closeExists);
+    r.Read("readyExists", e.readyExists);
     if (r.fault().empty()) log.events.push_back(std::move(e));
   } else if (kind == "signal") {
     SignalRecord s;
     s.seq = seq;
-    r.String("event", s.event);
-    r.String("action", s.action);
-    r.Unsigned("delayMs", s.delayMs);
-    r.String("state", s.state);
+    r.Read("event", s.event);
+    r.Read("action", s.action);
+    r.Read("delayMs", s.delayMs);
+    r.Read("state", s.state);
     if (r.fault().empty()) log.signals.push_back(std::move(s));
   } else if (kind == "call") {
     CallRecord c;
     c.seq = seq;
-    r.String("function", c.function);
+    r.Read("function", c.function);
     if (r.fault().empty()) log.calls.push_back(std::move(c));
   } else if (kind == "note") {
     NoteRecord n;
     n.seq = seq;
-    r.String("text", n.text);
+    r.Read("text", n.text);
     if (r.fault().empty()) log.notes.push_back(std::move(n));
   } else {
     return "unknown kind \"" + kind + "\"";
@@ -159,66 +143,54 @@ std::optional<Delivery> ParseDelivery(std::string_view name) {
 }
 
 std::string FormatLogLine(const AttachRecord& r) {
-  return Start(r.seq, "attach")
-      .Add("code", r.code)
-      .Add("application", r.application)
-      .Add("third", r.third)
-      .Add("windows", r.windows)
-      .Add("process", r.process)
-      .Add("bits", r.bits)
-      .Add("module", r.module)
-      .Line();
+  return Line(r.seq, "attach",
+              {{"code", r.code},
+               {"application", r.application},
+               {"third", r.third},
+               {"windows", r.windows},
+               {"process", r.process},
+               {"bits", r.bits},
+               {"module", r.module}});
 }
 
 std::string FormatLogLine(const CommandFileRecord& r) {
-  return Start(r.seq, "cmdfile")
-      .Add("path", r.path)
-      .Add("found", r.found)
-      .Add("lineFeed", r.lineFeed)
-      .Add("commandLine", r.commandLine)
-      .Add("workbookPath", r.workbookPath)
-      .Add("workbookExists", r.workbookExists)
-      .Line();
+  return Line(r.seq, "cmdfile",
+              {{"path", r.path},
+               {"found", r.found},
+               {"lineFeed", r.lineFeed},
+               {"commandLine", r.commandLine},
+               {"workbookPath", r.workbookPath},
+               {"workbookExists", r.workbookExists}});
 }
 
 std::string FormatLogLine(const MessageRecord& r) {
-  return Start(r.seq, "message")
-      .Add("order", r.order)
-      .Add("msg", r.number)
-      .Add("wParam", r.wParam)
-      .Add("lParam", r.lParam)
-      .Add("delivery", DeliveryName(r.delivery))
-      .Add("visible", r.visible)
-      .Add("window", r.window)
-      .Line();
+  return Line(r.seq, "message",
+              {{"order", r.order},
+               {"msg", r.number},
+               {"wParam", r.wParam},
+               {"lParam", r.lParam},
+               {"delivery", DeliveryName(r.delivery)},
+               {"visible", r.visible},
+               {"window", r.window}});
 }
 
 std::string FormatLogLine(const EventsRecord& r) {
-  return Start(r.seq, "events")
-      .Add("pid", r.pid)
-      .Add("close", r.closeName)
-      .Add("ready", r.readyName)
-      .Add("closeExists", r.closeExists)
-      .Add("readyExists", r.readyExists)
-      .Line();
+  return Line(r.seq, "events",
+              {{"pid", r.pid},
+               {"close", r.closeName},
+               {"ready", r.readyName},
+               {"closeExists", r.closeExists},
+               {"readyExists", r.readyExists}});
 }
 
 std::string FormatLogLine(const SignalRecord& r) {
-  return Start(r.seq, "signal")
-      .Add("event", r.event)
-      .Add("action", r.action)
-      .Add("delayMs", r.delayMs)
-      .Add("state", r.state)
-      .Line();
+  return Line(r.seq, "signal",
+              {{"event", r.event}, {"action", r.action}, {"delayMs", r.delayMs}, {"state", r.state}});
 }
 
-std::string FormatLogLine(const CallRecord& r) {
-  return Start(r.seq, "call").Add("function", r.function).Line();
-}
+std::string FormatLogLine(const CallRecord& r) { return Line(r.seq, "call", {{"function", r.function}}); }
 
-std::string FormatLogLine(const NoteRecord& r) {
-  return Start(r.seq, "note").Add("text", r.text).Line();
-}
+std::string FormatLogLine(const NoteRecord& r) { return Line(r.seq, "note", {{"text", r.text}}); }
 
 AddinLog ParseAddinLog(std::string_view text) {
   AddinLog log;
@@ -232,9 +204,9 @@ AddinLog ParseAddinLog(std::string_view text) {
     if (line.find_first_not_of(" \t") == std::string_view::npos) continue;
 
     std::string fault;
-    const auto json = FlatJson::Parse(line, &fault);
+    const auto json = json::ParseObject(line, &fault, json::kFlatDepth);
     if (json) {
-      const auto kind = json->String("kind");
+      const auto kind = json::Member<std::string>(*json, "kind");
       fault = kind ? ReadRecord(*json, *kind, log) : "member \"kind\" missing";
     }
     if (!fault.empty()) log.faults.push_back("line " + std::to_string(lineNumber) + ": " + fault);

@@ -8,6 +8,7 @@
 
 #include "build_resources.h"
 #include "commands.h"
+#include "json_writer.h"
 #include "manifest.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
@@ -72,12 +73,12 @@ PayloadBuffer ResourceBytes(HMODULE module, const std::wstring& type, int id) {
 }
 
 std::string PayloadLine(int id, const PayloadBuffer& bytes) {
-  std::string line = "{\"id\": " + std::to_string(id) + ", \"bytes\": " + std::to_string(bytes.size());
+  std::vector<std::string> members = {Member("id", std::to_string(id)), Member("bytes", std::to_string(bytes.size()))};
   PayloadBuffer unpacked;
   const bool packed = UnpackContainer(bytes.data(), bytes.size(), unpacked);
-  line += std::string(", \"packed\": ") + (packed ? "true" : "false");
-  if (packed) line += ", \"unpackedBytes\": " + std::to_string(unpacked.size());
-  return line + "}";
+  members.push_back(Member("packed", packed ? "true" : "false"));
+  if (packed) members.push_back(Member("unpackedBytes", std::to_string(unpacked.size())));
+  return InlineObject(members);
 }
 #endif
 
@@ -133,20 +134,13 @@ int RunShow(const Args& args) {
   EnumResourceNamesW(module.get(), type.c_str(), CollectPayloadId, reinterpret_cast<LONG_PTR>(&ids));
   std::sort(ids.begin(), ids.end());
 
-  std::printf("{\n  \"payload\": [\n");
-  for (std::size_t i = 0; i < ids.size(); ++i) {
-    std::printf("    %s%s\n", PayloadLine(ids[i], ResourceBytes(module.get(), type, ids[i])).c_str(),
-                i + 1 < ids.size() ? "," : "");
-  }
-  std::printf("  ],\n  \"settings\": {\n");
+  std::vector<std::string> payload;
+  for (int id : ids) payload.push_back(PayloadLine(id, ResourceBytes(module.get(), type, id)));
   PayloadBuffer record = ResourceBytes(module.get(), type, 1100);
   BuildSettings settings;
   ParseBuildSettings(record, settings);
-  const std::vector<std::string> members = SettingsMembers(settings);
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    std::printf("    %s%s\n", members[i].c_str(), i + 1 < members.size() ? "," : "");
-  }
-  std::printf("  }\n}\n");
+  std::printf("{\n  \"payload\": [\n%s  ],\n  \"settings\": {\n%s  }\n}\n", MemberLines(payload, "    ").c_str(),
+              MemberLines(SettingsMembers(settings), "    ").c_str());
   return kExitOk;
 #else
   return Refuse("reading a build's resources needs the Windows launcher-tool.exe (run it under Wine)");

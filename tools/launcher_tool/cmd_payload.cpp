@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "commands.h"
-#include "json.h"
+#include "json_writer.h"
 #include "settings_json.h"
 #include "tool_files.h"
 #include "payload/build_settings.h"

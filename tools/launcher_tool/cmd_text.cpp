@@ -9,7 +9,7 @@
 #include <utf8.h>
 
 #include "commands.h"
-#include "json.h"
+#include "json_writer.h"
 #include "tool_files.h"
 #include "text/byte_reader.h"
 #include "text/macro_table.h"
@@ -23,16 +23,11 @@ constexpr const char* kMessagesUsage = "messages FILE [--text-form]";
 constexpr const char* kExpandUsage = "expand [--macro NAME=VALUE]... TEXT";
 
 void PrintTexts(const MessageTable::TextMap& texts) {
-  if (texts.empty()) {
-    std::printf("{}\n");
-    return;
-  }
-  std::printf("{\n");
-  std::size_t left = texts.size();
+  std::vector<std::string> members;
   for (const auto& [slot, text] : texts) {
-    std::printf("  \"%d\": %s%s\n", static_cast<int>(slot), JsonBytes(text).c_str(), --left > 0 ? "," : "");
+    members.push_back(Member(std::to_string(static_cast<int>(slot)), JsonBytes(text)));
   }
-  std::printf("}\n");
+  PrintObject(members);
 }
 
 bool ToUtf16(const std::string& utf8, std::u16string& out) {

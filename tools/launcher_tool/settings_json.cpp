@@ -1,20 +1,8 @@
 #include "settings_json.h"
 
-#include <cstdio>
-
-#include "json.h"
+#include "json_writer.h"
 
 namespace brisk::tool {
-
-void PrintObject(const std::vector<std::string>& members) {
-  std::printf("{\n");
-  for (std::size_t i = 0; i < members.size(); ++i) {
-    std::printf("  %s%s\n", members[i].c_str(), i + 1 < members.size() ? "," : "");
-  }
-  std::printf("}\n");
-}
-
-std::string Member(const std::string& key, const std::string& value) { return "\"" + key + "\": " + value; }
 
 std::vector<std::string> SettingsMembers(const BuildSettings& s) {
   return {

@@ -45,19 +45,18 @@ void RunAuxWorkbookOpenHandler(const std::wstring& workbookPath, IDispatch* appl
   if (!addinPath.empty()) addinPath += L'\\';
   addinPath.append(kAuxAddinFileName.begin(), kAuxAddinFileName.end());
 
-  JsonObject record = NewRecord("event");
-  record.TextUtf8("event", "first_contact").Text("addin", ToU16(addinPath));
+  json::Json record = NewRecord("event");
+  record["event"] = "first_contact";
+  record["addin"] = LogText(addinPath);
   const HMODULE addin = LoadLibraryA(AnsiFromWide(addinPath).c_str());
-  record.Boolean("loaded", addin != nullptr);
+  record["loaded"] = addin != nullptr;
   AddinEntry entry = nullptr;
   if (addin != nullptr) {
     entry = reinterpret_cast<AddinEntry>(
         reinterpret_cast<void*>(GetProcAddress(addin, std::string(kAddinEntryName).c_str())));
   }
-  record.Boolean("entry", entry != nullptr);
-  if (entry != nullptr) {
-    record.Number("returned", entry(kFirstContactCode, application, 0));
-  }
+  record["entry"] = entry != nullptr;
+  if (entry != nullptr) record["returned"] = entry(kFirstContactCode, application, 0);
   Log(record);
 }
 

@@ -16,6 +16,7 @@
 #include "standin_registration.h"
 #include "standin_state_win.h"
 #include "standin_windows_win.h"
+#include "variant_log_win.h"
 
 namespace brisk::standin {
 
@@ -82,24 +83,26 @@ void LoadConfiguration(const std::wstring& path) {
   gStandin.log.SetPath(ToWide(gStandin.config.logPath));
   gStandin.int1209 = gStandin.config.int1209;
 
-  JsonObject start = NewRecord("event");
-  start.TextUtf8("event", "start")
-      .Number("pid", GetCurrentProcessId())
-      .Number("pointer_bits", sizeof(void*) * 8)
-      .Text("command_line", ToU16(GetCommandLineW()))
-      .Text("config", ToU16(path))
-      .Boolean("config_read", read);
+  json::Json start = NewRecord("event");
+  start["event"] = "start";
+  start["pid"] = GetCurrentProcessId();
+  start["pointer_bits"] = sizeof(void*) * 8;
+  start["command_line"] = LogText(GetCommandLineW());
+  start["config"] = LogText(path);
+  start["config_read"] = read;
   Log(start);
   for (const ConfigError& error : errors) {
-    JsonObject record = NewRecord("event");
-    record.TextUtf8("event", "config_error").Number("line", error.line).TextUtf8("message", error.message);
+    json::Json record = NewRecord("event");
+    record["event"] = "config_error";
+    record["line"] = error.line;
+    record["message"] = error.message;
     Log(record);
   }
 }
 
 void LogEvent(const char* event) {
-  JsonObject record = NewRecord("event");
-  record.TextUtf8("event", event);
+  json::Json record = NewRecord("event");
+  record["event"] = event;
   Log(record);
 }
 
@@ -113,8 +116,9 @@ int RunServer(const Options& options) {
   DWORD cookie = 0;
   const HRESULT hr = CoRegisterClassObject(kStandinHostClassId, GetClassFactory(),
                                            CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
-  JsonObject registered = NewRecord("event");
-  registered.TextUtf8("event", "class_registered").Raw("hr", JsonHex(static_cast<std::uint32_t>(hr)));
+  json::Json registered = NewRecord("event");
+  registered["event"] = "class_registered";
+  registered["hr"] = HexCode(static_cast<std::uint32_t>(hr));
   Log(registered);
 
   MSG message;
@@ -130,8 +134,9 @@ int RunServer(const Options& options) {
   }
   if (SUCCEEDED(hr) && !gStandin.classObjectRevoked) CoRevokeClassObject(cookie);
 
-  JsonObject exit = NewRecord("event");
-  exit.TextUtf8("event", "exit").Number("quit_code", loop == 0 ? static_cast<long long>(message.wParam) : -1);
+  json::Json exit = NewRecord("event");
+  exit["event"] = "exit";
+  exit["quit_code"] = loop == 0 ? static_cast<long long>(message.wParam) : -1;
   Log(exit);
   DestroyStandinWindows();
   if (gStandin.workbooksCollection != nullptr) {

@@ -134,13 +134,13 @@ class DispatchObject : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID locale, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                    UINT* argumentError) override {
-    JsonObject record = NewRecord("call");
-    record.TextUtf8("object", logName_)
-        .Number("dispid", dispid)
-        .TextUtf8("kind", DescribeInvokeKind(flags))
-        .Number("lcid", locale)
-        .Raw("args", DescribeArguments(params))
-        .Raw("named", DescribeNamedArguments(params));
+    json::Json record = NewRecord("call");
+    record["object"] = logName_;
+    record["dispid"] = dispid;
+    record["kind"] = DescribeInvokeKind(flags);
+    record["lcid"] = locale;
+    record["args"] = DescribeArguments(params);
+    record["named"] = DescribeNamedArguments(params);
     if (result != nullptr) VariantInit(result);
     HRESULT hr;
     if (riid != IID_NULL) {
@@ -150,20 +150,13 @@ class DispatchObject : public IDispatch {
     } else {
       hr = Handle(dispid, flags, params, result, exception, argumentError);
     }
-    if (SUCCEEDED(hr) && result != nullptr) {
-      record.Raw("result", DescribeVariant(*result));
-    } else {
-      record.Null("result");
-    }
-    record.Raw("hr", JsonHex(static_cast<std::uint32_t>(hr)));
+    record["result"] = SUCCEEDED(hr) && result != nullptr ? DescribeVariant(*result) : nullptr;
+    record["hr"] = HexCode(static_cast<std::uint32_t>(hr));
     if (hr == DISP_E_EXCEPTION && exception != nullptr) {
-      JsonObject raised;
-      raised.Number("wcode", exception->wCode)
-          .Raw("scode", JsonHex(static_cast<std::uint32_t>(exception->scode)));
-      if (exception->bstrDescription != nullptr) {
-        raised.Text("description", ToU16(exception->bstrDescription));
-      }
-      record.Raw("exception", raised.str());
+      json::Json raised = {{"wcode", exception->wCode},
+                           {"scode", HexCode(static_cast<std::uint32_t>(exception->scode))}};
+      if (exception->bstrDescription != nullptr) raised["description"] = LogText(exception->bstrDescription);
+      record["exception"] = raised;
     }
     Log(record);
     return hr;
@@ -183,11 +176,12 @@ class DispatchObject : public IDispatch {
     return found == failures->end() ? nullptr : &found->second;
   }
 
-  static HRESULT Fail(const Failure& failure, JsonObject& record, EXCEPINFO* exception) {
+  static HRESULT Fail(const Failure& failure, json::Json& record, EXCEPINFO* exception) {
     const std::wstring description = ToWide(failure.description);
     switch (failure.kind) {
       case FailureKind::kCrash:
-        record.Null("result").TextUtf8("crash", "configured");
+        record["result"] = nullptr;
+        record["crash"] = "configured";
         Log(record);
         TerminateProcess(GetCurrentProcess(), kCrashExitCode);
         return E_UNEXPECTED;
@@ -308,8 +302,9 @@ class Application final : public DispatchObject {
   // Without user control the host ends when its last client lets go of it.
   void OnFinalRelease() override {
     gStandin.application = nullptr;
-    JsonObject record = NewRecord("event");
-    record.TextUtf8("event", "released").Boolean("user_control", gStandin.userControl);
+    json::Json record = NewRecord("event");
+    record["event"] = "released";
+    record["user_control"] = gStandin.userControl;
     Log(record);
     if (!gStandin.userControl) PostQuitMessage(0);
   }
@@ -461,8 +456,8 @@ class ClassFactory final : public IClassFactory {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-    JsonObject record = NewRecord("event");
-    record.TextUtf8("event", "create_instance");
+    json::Json record = NewRecord("event");
+    record["event"] = "create_instance";
     Log(record);
     if (gStandin.application == nullptr) {
       if (gStandin.workbooksCollection == nullptr) gStandin.workbooksCollection = new Workbooks;

@@ -1,5 +1,7 @@
 #include "standin_state_win.h"
 
+#include "base/wide_text.h"
+
 namespace brisk::standin {
 
 StandinState gStandin;
@@ -16,15 +18,11 @@ void CallLog::Write(const std::string& line) const {
   CloseHandle(file);
 }
 
-JsonObject NewRecord(std::string_view kind) {
-  JsonObject record;
-  record.Number("seq", gStandin.nextSequence++).TextUtf8("type", kind);
-  return record;
-}
+json::Json NewRecord(std::string_view kind) { return {{"seq", gStandin.nextSequence++}, {"type", kind}}; }
 
-void Log(const JsonObject& record) { gStandin.log.Write(record.str()); }
+void Log(const json::Json& record) { gStandin.log.Write(json::OneLine(record)); }
 
-std::u16string ToU16(const std::wstring& text) { return std::u16string(text.begin(), text.end()); }
+std::string LogText(std::wstring_view text) { return Utf16ToUtf8Lossy(ToU16(text), U'\uFFFD'); }
 
 std::wstring ToWide(const std::u16string& text) { return std::wstring(text.begin(), text.end()); }
 

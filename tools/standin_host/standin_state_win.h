@@ -6,10 +6,11 @@
 #include <oaidl.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "json_line.h"
 #include "standin_config.h"
+#include "tools/json/json_io.h"
 
 namespace brisk::standin {
 
@@ -55,10 +56,11 @@ struct StandinState {
 extern StandinState gStandin;
 
 // A log record that starts with the next sequence number and `kind` ("call"
-// or "event").
-JsonObject NewRecord(std::string_view kind);
-void Log(const JsonObject& record);
-std::u16string ToU16(const std::wstring& text);
+// or "event"); its members follow in the order they are set.
+json::Json NewRecord(std::string_view kind);
+void Log(const json::Json& record);
+// UTF-16 text as the log holds it: UTF-8, an unpaired surrogate as U+FFFD.
+std::string LogText(std::wstring_view text);
 std::wstring ToWide(const std::u16string& text);
 
 // Message posted to the server thread after the first object was handed

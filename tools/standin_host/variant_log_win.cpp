@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "json_line.h"
+#include "standin_state_win.h"
 
 namespace brisk::standin {
 
@@ -45,59 +45,61 @@ std::string TypeText(VARTYPE type) {
 
 }  // namespace
 
-std::string DescribeVariant(const VARIANT& value) {
-  JsonObject out;
-  out.TextUtf8("vt", TypeText(value.vt));
+json::Json DescribeVariant(const VARIANT& value) {
+  json::Json out = {{"vt", TypeText(value.vt)}};
   switch (value.vt) {
-    case VT_I1: out.Number("value", value.cVal); break;
-    case VT_I2: out.Number("value", value.iVal); break;
-    case VT_I4: out.Number("value", value.lVal); break;
-    case VT_INT: out.Number("value", value.intVal); break;
-    case VT_UI1: out.Number("value", value.bVal); break;
-    case VT_UI2: out.Number("value", value.uiVal); break;
-    case VT_UI4: out.Number("value", value.ulVal); break;
-    case VT_UINT: out.Number("value", value.uintVal); break;
-    case VT_BOOL: out.Number("value", value.boolVal); break;
-    case VT_R4: out.Real("value", value.fltVal); break;
-    case VT_R8: out.Real("value", value.dblVal); break;
-    case VT_DATE: out.Real("value", value.date); break;
-    case VT_CY: out.Number("value", value.cyVal.int64); break;
-    case VT_ERROR: out.Raw("value", JsonHex(static_cast<std::uint32_t>(value.scode))); break;
+    case VT_I1: out["value"] = static_cast<int>(value.cVal); break;
+    case VT_I2: out["value"] = value.iVal; break;
+    case VT_I4: out["value"] = value.lVal; break;
+    case VT_INT: out["value"] = value.intVal; break;
+    case VT_UI1: out["value"] = value.bVal; break;
+    case VT_UI2: out["value"] = value.uiVal; break;
+    case VT_UI4: out["value"] = value.ulVal; break;
+    case VT_UINT: out["value"] = value.uintVal; break;
+    case VT_BOOL: out["value"] = value.boolVal; break;
+    case VT_R4: out["value"] = static_cast<double>(value.fltVal); break;
+    case VT_R8: out["value"] = value.dblVal; break;
+    case VT_DATE: out["value"] = value.date; break;
+    case VT_CY: out["value"] = value.cyVal.int64; break;
+    case VT_ERROR: out["value"] = HexCode(static_cast<std::uint32_t>(value.scode)); break;
     case VT_BSTR:
       if (value.bstrVal == nullptr) {
-        out.Null("value");
+        out["value"] = nullptr;
       } else {
-        out.Text("value", std::u16string_view(reinterpret_cast<const char16_t*>(value.bstrVal),
-                                              SysStringLen(value.bstrVal)));
+        out["value"] = LogText(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal)));
       }
       break;
-    case VT_DISPATCH: out.Boolean("value", value.pdispVal != nullptr); break;
-    case VT_UNKNOWN: out.Boolean("value", value.punkVal != nullptr); break;
+    case VT_DISPATCH: out["value"] = value.pdispVal != nullptr; break;
+    case VT_UNKNOWN: out["value"] = value.punkVal != nullptr; break;
     case VT_VARIANT | VT_BYREF:
-      if (value.pvarVal != nullptr) out.Raw("value", DescribeVariant(*value.pvarVal));
+      if (value.pvarVal != nullptr) out["value"] = DescribeVariant(*value.pvarVal);
       break;
     default:
       break;
   }
-  return out.str();
+  return out;
 }
 
-std::string DescribeArguments(const DISPPARAMS* params) {
-  JsonArray arguments;
+json::Json DescribeArguments(const DISPPARAMS* params) {
+  json::Json arguments = json::Json::array();
   if (params != nullptr && params->rgvarg != nullptr) {
-    for (UINT i = params->cArgs; i-- > 0;) arguments.Add(DescribeVariant(params->rgvarg[i]));
+    for (UINT i = params->cArgs; i-- > 0;) arguments.push_back(DescribeVariant(params->rgvarg[i]));
   }
-  return arguments.str();
+  return arguments;
 }
 
-std::string DescribeNamedArguments(const DISPPARAMS* params) {
-  JsonArray named;
+json::Json DescribeNamedArguments(const DISPPARAMS* params) {
+  json::Json named = json::Json::array();
   if (params != nullptr && params->rgdispidNamedArgs != nullptr) {
-    for (UINT i = 0; i < params->cNamedArgs; ++i) {
-      named.Add(std::to_string(params->rgdispidNamedArgs[i]));
-    }
+    for (UINT i = 0; i < params->cNamedArgs; ++i) named.push_back(params->rgdispidNamedArgs[i]);
   }
-  return named.str();
+  return named;
+}
+
+std::string HexCode(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(value));
+  return text;
 }
 
 std::string DescribeInvokeKind(WORD flags) {
