@@ -11,6 +11,7 @@
 #include "manifest.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "settings_json.h"
 #include "tool_files.h"
 
@@ -140,7 +141,7 @@ int RunShow(const Args& args) {
                 i + 1 < ids.size() ? "," : "");
   }
   std::printf("  ],\n  \"settings\": {\n");
-  PayloadBuffer record = ResourceBytes(module.get(), type, 1100);
+  PayloadBuffer record = ResourceBytes(module.get(), type, kBuildSettingsResource);
   BuildSettings settings;
   ParseBuildSettings(record, settings);
   const std::vector<std::string> members = SettingsMembers(settings);
