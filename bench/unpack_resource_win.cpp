@@ -11,6 +11,7 @@
 #include "bench/process_tools_win.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "resource_writer_win.h"
 
@@ -18,7 +19,6 @@ namespace brisk::bench {
 
 namespace {
 
-constexpr int kWorkbookResource = 1020;
 constexpr DWORD kChildTimeoutMs = 10 * 60 * 1000;
 
 std::wstring ModulePath() {
@@ -35,7 +35,8 @@ struct ResourceBytes {
 
 ResourceBytes OwnWorkbookResource() {
   const std::u16string type = GetEncodedStringW(kPayloadResourceType);
-  HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(kWorkbookResource), reinterpret_cast<LPCWSTR>(type.c_str()));
+  HRSRC found =
+      FindResourceW(nullptr, MAKEINTRESOURCEW(kMainWorkbookResource), reinterpret_cast<LPCWSTR>(type.c_str()));
   HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   if (!bytes) throw std::runtime_error("resource 1020 missing in the copy");
@@ -54,7 +55,7 @@ int RunResourceBench(const UnpackPayload& payload, int runs) {
   const DeleteFileAtExit copy{self.substr(0, self.find_last_of(L'\\') + 1) + L"unpack_bench_resource.exe"};
   if (!CopyFileW(self.c_str(), copy.path.c_str(), FALSE)) throw std::runtime_error("cannot copy the benchmark");
   const Stopwatch writing;
-  if (!WritePayloadResources(copy.path, {{kWorkbookResource, payload.container}})) {
+  if (!WritePayloadResources(copy.path, {{kMainWorkbookResource, payload.container}})) {
     throw std::runtime_error("cannot write resource 1020 into the copy");
   }
   std::printf("  (resource 1020 written into a copy in %.0f ms)\n", writing.Milliseconds());
@@ -85,12 +86,12 @@ int RunResourceChild(int runs) {
     const double bareMs = TimeBareUncompress(stream, reference.size());
     PayloadBuffer raw;
     const Stopwatch loadWatch;
-    const bool loaded = LoadPayloadResource(kWorkbookResource, raw);
+    const bool loaded = LoadPayloadResource(kMainWorkbookResource, raw);
     const double loadMs = loadWatch.Milliseconds();
     PayloadBuffer().swap(raw);
     PayloadBuffer out;
     const Stopwatch unpackWatch;
-    const bool unpacked = LoadAndUnpackPayload(kWorkbookResource, out);
+    const bool unpacked = LoadAndUnpackPayload(kMainWorkbookResource, out);
     const double unpackMs = unpackWatch.Milliseconds();
     if (bareMs < 0 || !loaded || !unpacked || out != reference) throw std::runtime_error("loading failed");
     if (run < 0) continue;

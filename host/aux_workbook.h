@@ -6,7 +6,7 @@
 //
 // The file is the magic text below followed by anything (ignored): a format
 // that no spreadsheet program opens by mistake and that the builder writes as
-// payload 1018.
+// payload kAuxWorkbookResource.
 #pragma once
 
 #include <cstddef>

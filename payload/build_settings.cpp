@@ -4,7 +4,9 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
+#include <utility>
 
 #include "payload/byte_order.h"
 #include "payload/container.h"
@@ -12,28 +14,11 @@
 
 namespace brisk {
 
+using namespace settings_layout;
+
 namespace {
 
 using Header = std::array<std::uint8_t, kSettingsHeaderSize>;
-
-// Offsets of the current layout.
-constexpr std::size_t kAtAppVersion = 4;
-constexpr std::size_t kAtFlags = 24;
-constexpr std::size_t kAtAppNameBytes = 28;
-constexpr std::size_t kAtAppInfoBytes = 30;
-constexpr std::size_t kAtPartC = 32;
-constexpr std::size_t kAtPartD = 36;
-constexpr std::size_t kAtPartE = 40;
-constexpr std::size_t kAtPartF = 64;
-constexpr std::size_t kAtMagic = 68;
-constexpr std::size_t kAtPartG = 72;
-constexpr std::size_t kAtPassword = 76;
-constexpr std::size_t kAtPartI = 80;
-constexpr std::size_t kAtWorkbookFormat = 84;
-constexpr std::size_t kAtBuilderVersion = 92;
-
-// The raw block between parts G and H.
-constexpr std::size_t kMiddleBlockBytes = 12;
 
 void Copy(const Header& from, std::size_t fromOffset, Header& to, std::size_t toOffset, std::size_t width) {
   std::memcpy(to.data() + toOffset, from.data() + fromOffset, width);
@@ -156,6 +141,13 @@ std::u16string Utf16FromLittleEndian(std::string_view bytes) {
   return text;
 }
 
+void AppendLittleEndian(PayloadBuffer& bytes, std::u16string_view text) {
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<std::uint8_t>(unit));
+    bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
+  }
+}
+
 // The encoded parts hold UTF-16 text once decoded (DecodeText stops at the
 // part's first zero byte).
 std::u16string DecodePart(std::string_view part) { return Utf16FromLittleEndian(DecodeText(part)); }
@@ -212,6 +204,68 @@ bool ParseBuildSettings(PayloadBuffer& record, BuildSettings& settings) {
   settings.partIText = DecodePart(parts.Take(le::ReadU32(m + kAtPartI)));
   if (parts.Remaining() >= 2) settings.trailingList.assign(record.begin() + parts.Position(), record.end());
   return true;
+}
+
+std::string EncodeSettingsText(std::u16string_view text) {
+  PayloadBuffer bytes;
+  AppendLittleEndian(bytes, text);
+  return EncodeText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+PayloadBuffer SerializeBuildSettings(const SettingsRecordContent& content) {
+  PayloadBuffer record(kSettingsHeaderSize, 0);
+  std::uint8_t* h = record.data();
+  le::WriteU16(h + kAtHeaderSize, kSettingsHeaderSize);
+  le::WriteU32(h + kAtAppVersion, content.appVersion);
+  le::WriteU32(h + kAtFlags, content.flags);
+  h[kAtAppNameBytes] = static_cast<std::uint8_t>(content.appName.size() * 2);
+  le::WriteU16(h + kAtAppInfoBytes, static_cast<std::uint16_t>(content.appInfo.size() * 2));
+  le::WriteU32(h + kAtPartC, static_cast<std::uint32_t>(content.partC.size()));
+  le::WriteU32(h + kAtPartD, static_cast<std::uint32_t>(content.partD.size()));
+  le::WriteU32(h + kAtPartE, static_cast<std::uint32_t>(content.partE.size()));
+  le::WriteU32(h + kAtPartF, static_cast<std::uint32_t>(content.partF.size()));
+  le::WriteU32(h + kAtMagic, content.magic);
+  le::WriteU16(h + kAtPartG, static_cast<std::uint16_t>(content.partG.size()));
+  le::WriteU32(h + kAtPassword, static_cast<std::uint32_t>(content.password.size()));
+  le::WriteU32(h + kAtPartI, static_cast<std::uint32_t>(content.partI.size()));
+  le::WriteU32(h + kAtWorkbookFormat, content.workbookFormat);
+  le::WriteU32(h + kAtBuilderVersion, content.builderVersion);
+
+  AppendLittleEndian(record, content.appName);
+  AppendLittleEndian(record, content.appInfo);
+  for (const std::string* part : {&content.partC, &content.partD, &content.partE, &content.partF, &content.partG,
+                                  &content.middleBlock, &content.password, &content.partI, &content.trailingList}) {
+    record.insert(record.end(), part->begin(), part->end());
+  }
+  return record;
+}
+
+SettingsRecordResult WriteBuildSettingsRecord(const SettingsRecordInput& input) {
+  const std::size_t nameBytes = input.appName.size() * 2;
+  const std::size_t infoBytes = input.appInfo.size() * 2;
+  if (nameBytes > 0xFF) return {{}, "application name is longer than 127 UTF-16 units"};
+  if (infoBytes > 0xFFFF) return {{}, "application information is longer than 32767 UTF-16 units"};
+  if (input.password.find(u'\0') != std::u16string::npos) return {{}, "password contains a zero character"};
+
+  SettingsRecordContent content;
+  content.appVersion = input.appVersion;
+  content.flags = input.flags;
+  content.magic = input.magic;
+  content.workbookFormat = input.workbookFormat;
+  content.appName = input.appName;
+  content.appInfo = input.appInfo;
+  content.password = EncodeSettingsText(input.password);
+  PayloadBuffer record = SerializeBuildSettings(content);
+
+  PayloadBuffer check = record;
+  BuildSettings parsed;
+  ParseBuildSettings(check, parsed);
+  if (parsed.storedPassword != input.password) return {{}, "password cannot be encoded"};
+  if (parsed.appName != input.appName || parsed.appInfo != input.appInfo || parsed.flags != input.flags ||
+      parsed.magic != input.magic || parsed.appVersion != input.appVersion) {
+    return {{}, "settings record does not read back unchanged"};
+  }
+  return {std::move(record), {}};
 }
 
 }  // namespace brisk

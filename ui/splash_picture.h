@@ -10,9 +10,6 @@
 
 namespace brisk {
 
-// Payload resource 1050.
-constexpr int kSplashPictureResource = 1050;
-
 // The picture of raw payload bytes: a packed container is unpacked first;
 // fewer than 11 bytes, a container that does not unpack or data that does not
 // decode give no picture.

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "ui/splash_picture.h"
 #include "ui/splash_wnd.h"

@@ -22,7 +22,8 @@ struct SplashReport {
 };
 
 struct SplashOptions {
-  // The picture's payload bytes; payload resource 1050 when not given.
+  // The picture's payload bytes; the payload resource kSplashPictureResource when
+  // not given.
   std::optional<PayloadBuffer> picture;
   SplashTiming timing;
   SplashReport* report = nullptr;  // not owned; must outlive the thread

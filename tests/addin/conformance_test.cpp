@@ -44,15 +44,15 @@ AddinLog ConformingLog(const Launch& launch) {
     m.number = rule.number;
     m.delivery = rule.posted ? Delivery::Post : Delivery::Send;
     m.window = kWindow;
-    m.visible = rule.number == kMsgHandOver && launch.visibleAtEnd;
-    if (rule.number == kMsgLauncherProcess) m.wParam = launch.pid;
+    m.visible = rule.number == kMsgHandOverDone && launch.visibleAtEnd;
+    if (rule.number == kMsgLauncherProcessId) m.wParam = launch.pid;
     if (rule.number == kMsgHostValues) {
       m.wParam = static_cast<std::uint32_t>(launch.property1209);
       m.lParam = launch.languageByte;
     }
     if (rule.number == kMsgOptionValue) m.wParam = static_cast<std::uint32_t>(launch.optionValue);
     log.messages.push_back(m);
-    if (rule.number == kMsgLauncherProcess) {
+    if (rule.number == kMsgLauncherProcessId) {
       const std::string pid = std::to_string(launch.pid);
       log.events.push_back({++seq, launch.pid, "Local\\BriskClose_" + pid, "Local\\BriskReady_" + pid,
                             launch.external, true});
@@ -256,7 +256,7 @@ TEST(ConformanceTest, ReportsEachDeviation) {
        [](AddinLog&, HandoverExpectation& e) { e.exePathKnown = false; },
        {"message 1160 must be absent without an executable path"}},
       {"last message missing",
-       [](AddinLog& log, HandoverExpectation&) { Remove(log, kMsgHandOver); },
+       [](AddinLog& log, HandoverExpectation&) { Remove(log, kMsgHandOverDone); },
        {"message 1171 is missing in a completed launch"}},
       {"last message after an early end",
        [](AddinLog&, HandoverExpectation& e) { e.completed = false; },
@@ -325,9 +325,9 @@ TEST(ConformanceTest, WithoutExpectationsOnlyTheProtocolItselfIsChecked) {
        {"message 1159 (order 1): wParam 0 is no process id"}},
       {"optional messages absent",
        [](AddinLog& log, HandoverExpectation&) {
-         Remove(log, kMsgExePath);
+         Remove(log, kMsgExecutablePath);
          Remove(log, kMsgSettingsRecord);
-         Remove(log, kMsgHandOver);
+         Remove(log, kMsgHandOverDone);
        },
        {}},
       {"mandatory message absent",

@@ -113,16 +113,16 @@ std::vector<Step> ConformingSteps(const Launch& launch) {
   for (const HandoverMessage& rule : kHandoverMessages) {
     if (rule.presence == Presence::WhenOptionValue && launch.optionValue == 0) continue;
     if (rule.presence == Presence::WhenSettingsRecord && !launch.settingsRecord) continue;
-    if (rule.number == kMsgHandOver && launch.visibleAtEnd) steps.push_back({Step::Show});
+    if (rule.number == kMsgHandOverDone && launch.visibleAtEnd) steps.push_back({Step::Show});
     Step step{rule.posted ? Step::Post : Step::Send, rule.number};
-    if (rule.number == kMsgLauncherProcess) step.wParam = launch.pid;
+    if (rule.number == kMsgLauncherProcessId) step.wParam = launch.pid;
     if (rule.number == kMsgHostValues) {
       step.wParam = static_cast<std::uint32_t>(launch.property1209);
       step.lParam = launch.languageByte;
     }
     if (rule.number == kMsgOptionValue) step.wParam = static_cast<std::uint32_t>(launch.optionValue);
     steps.push_back(step);
-    if (rule.number == kMsgLauncherProcess) steps.push_back({Step::Hide});
+    if (rule.number == kMsgLauncherProcessId) steps.push_back({Step::Hide});
   }
   return steps;
 }

@@ -1,4 +1,4 @@
-// The builder's manifest, settings record and payload resources.
+// The builder's manifest and payload resources.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,7 +8,9 @@
 
 #include "build_resources.h"
 #include "manifest.h"
+#include "payload/build_settings.h"
 #include "payload/container.h"
+#include "payload/payload_ids.h"
 #include "text/byte_reader.h"
 #include "text/message_table.h"
 
@@ -76,33 +78,6 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
   }
 }
 
-TEST(SettingsRecordTest, ReadsBackAsTheLauncherParsesIt) {
-  SettingsRecordInput input{u"Budget", u"Planner \u00E9", 0x01020300, 0x20000 | 0x4000, u"p\u00E4ss\U0001F600",
-                            '2'};
-  RecordResult written = WriteSettingsRecord(input);
-  ASSERT_TRUE(written.error.empty()) << written.error;
-  BuildSettings parsed;
-  ParseBuildSettings(written.record, parsed);
-  EXPECT_EQ(parsed.headerSize, 104);
-  EXPECT_EQ(parsed.magic, kSettingsMagic);
-  EXPECT_EQ(parsed.flags, input.flags);
-  EXPECT_EQ(parsed.appVersion, input.appVersion);
-  EXPECT_EQ(parsed.appName, input.appName);
-  EXPECT_EQ(parsed.appInfo, input.appInfo);
-  EXPECT_EQ(parsed.storedPassword, input.password);
-  EXPECT_EQ(parsed.workbookFormat, static_cast<std::uint32_t>('2'));
-}
-
-TEST(SettingsRecordTest, RefusesValuesThatCannotBeStored) {
-  SettingsRecordInput input;
-  input.appName = std::u16string(128, u'n');
-  EXPECT_NE(WriteSettingsRecord(input).error, "");
-  input.appName = std::u16string(127, u'n');
-  EXPECT_EQ(WriteSettingsRecord(input).error, "");
-  input.password = std::u16string(u"a\0b", 3);
-  EXPECT_NE(WriteSettingsRecord(input).error.find("password"), std::string::npos);
-}
-
 class BuildResourcesTest : public testing::Test {
  protected:
   BuildResourcesTest() {
@@ -143,19 +118,19 @@ class BuildResourcesTest : public testing::Test {
 
 TEST_F(BuildResourcesTest, CarriesEveryPayloadInTheLaunchersForm) {
   auto resources = Build("name = Budget\nlanguage = de.lng\n");
-  EXPECT_EQ(Unpacked(resources.at(1020)), std::string("\xEC\x02\x11\x57", 4) + "WORKBOOK");
-  EXPECT_EQ(Unpacked(resources.at(1018)), "AUX");
-  EXPECT_EQ(Unpacked(resources.at(1025)), std::string(64, 'D'));
-  EXPECT_EQ(resources.count(1027), 0u);
-  EXPECT_EQ(resources.at(1105), PayloadBuffer{'1'}) << "no licence: a one-byte placeholder";
-  EXPECT_EQ(resources.at(1060), PayloadBuffer{0x01});
+  EXPECT_EQ(Unpacked(resources.at(kMainWorkbookResource)), std::string("\xEC\x02\x11\x57", 4) + "WORKBOOK");
+  EXPECT_EQ(Unpacked(resources.at(kAuxWorkbookResource)), "AUX");
+  EXPECT_EQ(Unpacked(resources.at(kAddin32Resource)), std::string(64, 'D'));
+  EXPECT_EQ(resources.count(kAddin64Resource), 0u);
+  EXPECT_EQ(resources.at(kLicenceTextResource), PayloadBuffer{'1'}) << "no licence: a one-byte placeholder";
+  EXPECT_EQ(resources.at(kCarried1060Resource), PayloadBuffer{0x01});
 
-  PayloadBuffer record = resources.at(1100);
+  PayloadBuffer record = resources.at(kBuildSettingsResource);
   BuildSettings settings;
   ParseBuildSettings(record, settings);
   EXPECT_EQ(settings.appName, u"Budget");
 
-  const std::string table = Unpacked(resources.at(1035));
+  const std::string table = Unpacked(resources.at(kMessageTableResource));
   MessageTable loaded;
   ByteReader reader(table.data(), table.size());
   loaded.LoadFromResource(reader);

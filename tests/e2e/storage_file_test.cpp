@@ -12,16 +12,14 @@ namespace {
 
 // A current-layout record with a name and the external storage bit.
 PayloadBuffer Record(std::uint32_t magic) {
-  PayloadBuffer record(104, 0);
-  record[0] = 104;
-  record[24] = 0x00;
-  record[26] = 0x02;  // flags 0x20000
-  record[28] = 4;     // "St"
-  for (int i = 0; i < 4; ++i) record[68 + i] = static_cast<std::uint8_t>(magic >> (8 * i));
-  record[84] = '2';
-  for (char c : {'S', '\0', 't', '\0'}) record.push_back(static_cast<std::uint8_t>(c));
-  record.resize(record.size() + 12, 0);
-  return record;
+  SettingsRecordInput input;
+  input.appName = u"St";
+  input.flags = 0x20000;
+  input.workbookFormat = '2';
+  input.magic = magic;
+  const SettingsRecordResult written = WriteBuildSettingsRecord(input);
+  EXPECT_EQ(written.error, "");
+  return written.record;
 }
 
 class StorageFileTest : public ::testing::Test {

@@ -8,10 +8,10 @@
 #include <functional>
 
 #include "e2e_fixture.h"
+#include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "storage_file.h"
-#include "tools/builder/build_resources.h"
 
 namespace brisk::e2e {
 namespace {
@@ -35,7 +35,7 @@ StorageFileParts StoredParts() {
   input.flags = 0x20000;
   input.password = kStoredPassword;
   input.workbookFormat = '2';
-  const RecordResult record = WriteSettingsRecord(input);
+  const SettingsRecordResult record = WriteBuildSettingsRecord(input);
   EXPECT_EQ(record.error, "");
   StorageFileParts parts;
   parts.part1 = "state of the add-in";

@@ -31,7 +31,7 @@ TEST(PayloadBuildSettings, CurrentLayoutGivesEveryFieldAndPart) {
   CurrentRecord fixture;
   fixture.flags = kFlagExternalStorage | kFlagSingleInstance | 0x3;
   fixture.password = EncodedUtf16(u"p\u00E4ss \u20AC");
-  fixture.trailing = "list";
+  fixture.trailingList = "list";
   const BuildSettings s = Parse(fixture.Build());
 
   EXPECT_EQ(s.headerSize, 104);
@@ -85,8 +85,8 @@ TEST(PayloadBuildSettings, OddNameLengthTakesHalfTheCharactersAndTheFullBytes) {
   fixture.appName = u"Ab";
   PayloadBuffer record = fixture.Build();
   // One extra byte in part A: five bytes long, two characters.
-  PutLe(record, 28, 5, 1);
-  record.insert(record.begin() + 104 + 4, 'x');
+  PutLe(record, settings_layout::kAtAppNameBytes, 5, 1);
+  record.insert(record.begin() + kSettingsHeaderSize + 4, 'x');
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.appNameBytes, 5);
   EXPECT_EQ(s.appName, u"Ab");
@@ -100,8 +100,8 @@ TEST(PayloadBuildSettings, APartThatDoesNotFitStaysEmptyAndDoesNotMoveThePositio
   fixture.partD = fixture.partE = fixture.partF = fixture.partG = "";
   fixture.partI = "";
   PayloadBuffer record = fixture.Build();
-  PutLe(record, 30, 0xFFFF, 2);  // appInfoBytes far beyond the record
-  PutLe(record, 64, 0xFFFFFFFF, 4);
+  PutLe(record, settings_layout::kAtAppInfoBytes, 0xFFFF, 2);  // far beyond the record
+  PutLe(record, settings_layout::kAtPartF, 0xFFFFFFFF, 4);
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.appInfoBytes, 0xFFFF);
   EXPECT_TRUE(s.appInfo.empty());
@@ -113,7 +113,7 @@ TEST(PayloadBuildSettings, NegativePartGCountsAsZero) {
   CurrentRecord fixture;
   fixture.partG = "";
   PayloadBuffer record = fixture.Build();
-  PutLe(record, 72, 0xFFFC, 2);
+  PutLe(record, settings_layout::kAtPartG, 0xFFFC, 2);
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.partGBytes, -4);
   EXPECT_EQ(s.storedPassword, u"secret");
@@ -122,11 +122,11 @@ TEST(PayloadBuildSettings, NegativePartGCountsAsZero) {
 
 TEST(PayloadBuildSettings, FewerThanTwelveBytesAfterPartGMeanNoPasswordAndNoPartI) {
   CurrentRecord fixture;
-  fixture.block = std::string(11, '\x01');
+  fixture.middleBlock = std::string(11, '\x01');
   fixture.password = fixture.partI = "";
   PayloadBuffer record = fixture.Build();
-  PutLe(record, 76, 4, 4);
-  PutLe(record, 80, 4, 4);
+  PutLe(record, settings_layout::kAtPassword, 4, 4);
+  PutLe(record, settings_layout::kAtPartI, 4, 4);
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.passwordBytes, 4u);
   EXPECT_TRUE(s.storedPassword.empty());
@@ -137,9 +137,9 @@ TEST(PayloadBuildSettings, FewerThanTwelveBytesAfterPartGMeanNoPasswordAndNoPart
 
 TEST(PayloadBuildSettings, TrailingListNeedsAtLeastTwoBytes) {
   CurrentRecord fixture;
-  fixture.trailing = "x";
+  fixture.trailingList = "x";
   EXPECT_TRUE(Parse(fixture.Build()).trailingList.empty());
-  fixture.trailing = "xy";
+  fixture.trailingList = "xy";
   EXPECT_EQ(AsString(Parse(fixture.Build()).trailingList), "xy");
 }
 

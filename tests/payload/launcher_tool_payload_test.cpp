@@ -157,7 +157,7 @@ TEST_F(PayloadToolSettings, PrintsEveryStoredFieldInOrder) {
   fixture.flags = kFlagSingleInstance;
   fixture.partG.clear();
   PayloadBuffer record = fixture.Build();
-  test::PutLe(record, 72, 0xFFFE, 2);
+  test::PutLe(record, settings_layout::kAtPartG, 0xFFFE, 2);
   const CommandResult result = Run({"settings", File("record.bin", record)});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::vector<std::string> lines = Lines(result.out);

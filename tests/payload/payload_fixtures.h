@@ -1,4 +1,5 @@
-// Byte-level builders for settings records and external storage files.
+// Settings records (through the payload's writer) and byte-level external
+// storage files for the tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <string_view>
 
 #include "payload/build_settings.h"
-#include "payload/encoded_text.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk::test {
@@ -33,53 +33,30 @@ inline std::string Utf16Le(std::u16string_view text) {
 }
 
 // The encoded form of a text as the builder stores it in parts C, H and I.
-inline std::string EncodedUtf16(std::u16string_view text) { return EncodeText(Utf16Le(text)); }
+inline std::string EncodedUtf16(std::u16string_view text) { return EncodeSettingsText(text); }
 
 inline std::string AsString(const PayloadBuffer& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// A record in the current 104-byte layout with every length field matching
-// the parts given.
-struct CurrentRecord {
-  std::uint32_t appVersion = 0x01020300;
-  std::uint32_t flags = 0;
-  std::uint32_t magic = kSettingsMagic;
-  std::uint32_t workbookFormat = '4';
-  std::uint32_t builderVersion = 0x02050000;
-  std::u16string appName = u"Budget";
-  std::u16string appInfo = u"Team tool";
-  std::string partC = EncodedUtf16(u"C");
-  std::string partD = Utf16Le(u"D");
-  std::string partE = Utf16Le(u"E1");
-  std::string partF = "F8";
-  std::string partG = Utf16Le(u"G");
-  std::string block = std::string(12, '\x7F');
-  std::string password = EncodedUtf16(u"secret");
-  std::string partI = EncodedUtf16(u"I");
-  std::string trailing;
-
-  PayloadBuffer Build() const {
-    PayloadBuffer record(kSettingsHeaderSize, 0);
-    PutLe(record, 0, kSettingsHeaderSize, 2);
-    PutLe(record, 4, appVersion, 4);
-    PutLe(record, 24, flags, 4);
-    PutLe(record, 28, appName.size() * 2, 1);
-    PutLe(record, 30, appInfo.size() * 2, 2);
-    PutLe(record, 32, partC.size(), 4);
-    PutLe(record, 36, partD.size(), 4);
-    PutLe(record, 40, partE.size(), 4);
-    PutLe(record, 64, partF.size(), 4);
-    PutLe(record, 68, magic, 4);
-    PutLe(record, 72, partG.size(), 2);
-    PutLe(record, 76, password.size(), 4);
-    PutLe(record, 80, partI.size(), 4);
-    PutLe(record, 84, workbookFormat, 4);
-    PutLe(record, 92, builderVersion, 4);
-    for (std::string_view part : {Utf16Le(appName), Utf16Le(appInfo), partC, partD, partE, partF, partG, block,
-                                  password, partI, trailing}) {
-      Append(record, part);
-    }
-    return record;
+// A record in the current 104-byte layout with a value in every field and
+// part; the length fields match the parts.
+struct CurrentRecord : SettingsRecordContent {
+  CurrentRecord() {
+    appVersion = 0x01020300;
+    workbookFormat = '4';
+    builderVersion = 0x02050000;
+    appName = u"Budget";
+    appInfo = u"Team tool";
+    partC = EncodedUtf16(u"C");
+    partD = Utf16Le(u"D");
+    partE = Utf16Le(u"E1");
+    partF = "F8";
+    partG = Utf16Le(u"G");
+    middleBlock = std::string(12, '\x7F');
+    password = EncodedUtf16(u"secret");
+    partI = EncodedUtf16(u"I");
   }
+
+  PayloadBuffer Build() const { return SerializeBuildSettings(*this); }
 };
 
 // An external storage file around the given parts.

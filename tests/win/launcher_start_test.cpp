@@ -9,6 +9,7 @@
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "resource_writer_win.h"
 #include "tests/support/files.h"
 #include "tests/support/process_windows.h"
@@ -21,27 +22,20 @@ constexpr DWORD kWindowWait = 30000;
 constexpr DWORD kExitWait = 30000;
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-void PutU16(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint16_t value) {
-  std::memcpy(bytes.data() + offset, &value, sizeof value);
-}
-
 void PutU32(std::vector<std::uint8_t>& bytes, std::size_t offset, std::uint32_t value) {
   std::memcpy(bytes.data() + offset, &value, sizeof value);
 }
 
 // A current-layout settings record with an application name, packed.
 std::vector<std::uint8_t> PackedSettingsRecord(std::uint32_t magic, std::uint32_t flags) {
-  const std::u16string appName = u"Tool";
-  std::vector<std::uint8_t> record(104, 0);
-  PutU16(record, 0, 104);
-  PutU32(record, 4, 0x01020300);
-  PutU32(record, 24, flags);
-  record[28] = static_cast<std::uint8_t>(appName.size() * 2);
-  PutU32(record, 68, magic);
-  PutU32(record, 92, 0x02040000);
-  const auto* nameBytes = reinterpret_cast<const std::uint8_t*>(appName.data());
-  record.insert(record.end(), nameBytes, nameBytes + appName.size() * 2);
-  record.resize(record.size() + 12, 0);
+  SettingsRecordInput input;
+  input.appName = u"Tool";
+  input.appVersion = 0x01020300;
+  input.flags = flags;
+  input.magic = magic;
+  const SettingsRecordResult written = WriteBuildSettingsRecord(input);
+  EXPECT_EQ(written.error, "");
+  const PayloadBuffer& record = written.record;
   PayloadBuffer packed;
   EXPECT_TRUE(PackContainer(record.data(), record.size(), packed));
   return packed;
@@ -90,8 +84,8 @@ TEST(LauncherStartTest, WrongMagicShowsOneWarningWithLocalisedCaption) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
   ASSERT_TRUE(WritePayloadResources(
-      exe, {{1100, PackedSettingsRecord(0x12345678, 0)},
-            {1035, PackedMessageTable(7, "Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung")}}));
+      exe, {{kBuildSettingsResource, PackedSettingsRecord(0x12345678, 0)},
+            {kMessageTableResource, PackedMessageTable(7, "Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung")}}));
 
   const WarningBox box = AnswerSingleWarning(exe, L"");
   EXPECT_EQ(box.caption, L"Achtung \x2013 Pr\x00FC" L"fung");
@@ -110,7 +104,7 @@ TEST(LauncherStartTest, MissingSettingsRecordShowsBuiltInCaption) {
 TEST(LauncherStartTest, CleanupOptionWithoutValueLaunchesNormally) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
-  ASSERT_TRUE(WritePayloadResources(exe, {{1100, PackedSettingsRecord(0, 0)}}));
+  ASSERT_TRUE(WritePayloadResources(exe, {{kBuildSettingsResource, PackedSettingsRecord(0, 0)}}));
   const WarningBox box = AnswerSingleWarning(exe, L"-clnx");
   EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
 }
@@ -119,7 +113,7 @@ TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
   // A wrong magic: a normal launch would show a box, so none may appear.
-  ASSERT_TRUE(WritePayloadResources(exe, {{1100, PackedSettingsRecord(0, 0)}}));
+  ASSERT_TRUE(WritePayloadResources(exe, {{kBuildSettingsResource, PackedSettingsRecord(0, 0)}}));
   const std::wstring work = folder / L"kq3m8pzx";
   ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
   const std::wstring workbook = work + L"\\Tool.xlsx";

@@ -7,6 +7,7 @@
 #include "base/wide_text.h"
 #include "payload/build_settings.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "tests/support/files.h"
 #include "tests/support/process_windows.h"
 #include "tests/support/processes.h"
@@ -47,7 +48,8 @@ TEST_F(ToolBuildTest, BuildCarriesTheSettingsRecord) {
   HMODULE build = LoadLibraryExW(out.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(build, nullptr);
   const std::u16string type = GetEncodedStringW(kPayloadResourceType);
-  HRSRC found = FindResourceW(build, MAKEINTRESOURCEW(1100), reinterpret_cast<const wchar_t*>(type.c_str()));
+  HRSRC found = FindResourceW(build, MAKEINTRESOURCEW(kBuildSettingsResource),
+                              reinterpret_cast<const wchar_t*>(type.c_str()));
   ASSERT_NE(found, nullptr);
   const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(build, found)));
   PayloadBuffer record(bytes, bytes + SizeofResource(build, found));

@@ -120,7 +120,7 @@ class Checker {
       if (m.window != first.window) {
         Report(Name(m) + " went to window " + Hex(m.window) + ", the earlier ones to " + Hex(first.window));
       }
-      if (handedOver) Report(Name(m) + " arrived after message " + std::to_string(kMsgHandOver));
+      if (handedOver) Report(Name(m) + " arrived after message " + std::to_string(kMsgHandOverDone));
 
       const int index = HandoverIndex(m.number);
       if (index < 0) {
@@ -137,7 +137,7 @@ class Checker {
       }
       seen_[static_cast<std::size_t>(index)] = true;
       if (index > lastIndex) lastIndex = index;
-      if (m.number == kMsgHandOver) handedOver = true;
+      if (m.number == kMsgHandOverDone) handedOver = true;
 
       const Delivery wanted = rule.posted ? Delivery::Post : Delivery::Send;
       if (m.delivery != wanted) {
@@ -148,14 +148,14 @@ class Checker {
       CheckParam(m, true, rule.wParam);
       CheckParam(m, false, rule.lParam);
 
-      if (m.number == kMsgHandOver) {
+      if (m.number == kMsgHandOverDone) {
         if (expect_.visibleAtEnd && m.visible != *expect_.visibleAtEnd) {
           Report(Name(m) + ": the host window is " + (m.visible ? "visible" : "hidden") + " instead of " +
                  (*expect_.visibleAtEnd ? "visible" : "hidden"));
         }
-      } else if (m.number != kMsgLauncherProcess && m.visible) {
+      } else if (m.number != kMsgLauncherProcessId && m.visible) {
         Report(Name(m) + ": the host window is visible; the launcher hides it after message " +
-               std::to_string(kMsgLauncherProcess));
+               std::to_string(kMsgLauncherProcessId));
       }
     }
   }
@@ -200,9 +200,9 @@ class Checker {
   }
 
   void CheckEvents() {
-    if (!seen_[static_cast<std::size_t>(HandoverIndex(kMsgLauncherProcess))]) return;
+    if (!seen_[static_cast<std::size_t>(HandoverIndex(kMsgLauncherProcessId))]) return;
     if (log_.events.empty()) {
-      Report("the add-in recorded no event names after message " + std::to_string(kMsgLauncherProcess));
+      Report("the add-in recorded no event names after message " + std::to_string(kMsgLauncherProcessId));
       return;
     }
     const EventsRecord& e = log_.events.front();

@@ -1,6 +1,10 @@
 // The launcher's side of the hand-over to the add-in, as data: the window
 // messages in the order the launcher issues them, with their delivery, their
 // parameters and the condition under which each is issued.
+//
+// The checker's own expectation, kept apart from host/handover_messages.h on
+// purpose, so that it checks the launcher independently; the names are the
+// same.
 #pragma once
 
 #include <array>
@@ -12,12 +16,12 @@ namespace brisk::addin {
 // The first argument of DummyFunc9 when the auxiliary workbook makes first contact.
 constexpr std::int32_t kFirstContactCode = 1170;
 
-constexpr std::uint32_t kMsgLauncherProcess = 1159;  // wParam: the launcher's process id
-constexpr std::uint32_t kMsgHostValues = 1181;       // wParam: property 1209, lParam: language byte
-constexpr std::uint32_t kMsgOptionValue = 1178;      // wParam: the hexadecimal option's value
-constexpr std::uint32_t kMsgExePath = 1160;
+constexpr std::uint32_t kMsgLauncherProcessId = 1159;  // wParam: the launcher's process id
+constexpr std::uint32_t kMsgHostValues = 1181;         // wParam: property 1209, lParam: language byte
+constexpr std::uint32_t kMsgOptionValue = 1178;        // wParam: the hexadecimal option's value
+constexpr std::uint32_t kMsgExecutablePath = 1160;
 constexpr std::uint32_t kMsgSettingsRecord = 1155;
-constexpr std::uint32_t kMsgHandOver = 1171;  // the last one, posted
+constexpr std::uint32_t kMsgHandOverDone = 1171;  // the last one, posted
 
 // What the launcher puts into a parameter.
 enum class ParamRule {
@@ -46,10 +50,10 @@ struct HandoverMessage {
 };
 
 inline constexpr std::array<HandoverMessage, 14> kHandoverMessages = {{
-    {kMsgLauncherProcess, false, ParamRule::ProcessId, ParamRule::Zero, Presence::Always},
+    {kMsgLauncherProcessId, false, ParamRule::ProcessId, ParamRule::Zero, Presence::Always},
     {kMsgHostValues, false, ParamRule::IntProperty1209, ParamRule::LanguageByte, Presence::Always},
     {kMsgOptionValue, false, ParamRule::OptionValue, ParamRule::Zero, Presence::WhenOptionValue},
-    {kMsgExePath, false, ParamRule::Zero, ParamRule::Zero, Presence::WhenExePath},
+    {kMsgExecutablePath, false, ParamRule::Zero, ParamRule::Zero, Presence::WhenExePath},
     {1156, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
     {1158, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
     {1166, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
@@ -59,16 +63,11 @@ inline constexpr std::array<HandoverMessage, 14> kHandoverMessages = {{
     {1168, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
     {1163, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
     {1179, false, ParamRule::Zero, ParamRule::Zero, Presence::Always},
-    {kMsgHandOver, true, ParamRule::Zero, ParamRule::Zero, Presence::UnlessEndedEarly},
+    {kMsgHandOverDone, true, ParamRule::Zero, ParamRule::Zero, Presence::UnlessEndedEarly},
 }};
 
 // Position of a message in kHandoverMessages, or -1 for a number that is not
 // part of the hand-over.
 int HandoverIndex(std::uint32_t number);
-
-// The range of window messages that the stand-in add-in records: WM_USER up
-// to the end of the private range.
-constexpr std::uint32_t kRecordedFirst = 0x0400;
-constexpr std::uint32_t kRecordedLast = 0x7FFF;
 
 }  // namespace brisk::addin

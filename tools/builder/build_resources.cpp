@@ -1,25 +1,19 @@
 #include "build_resources.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 
+#include "payload/build_settings.h"
 #include "payload/container.h"
-#include "payload/encoded_text.h"
+#include "payload/payload_ids.h"
 #include "text/byte_reader.h"
 #include "text/message_table.h"
 
 namespace brisk {
 
 namespace {
-
-constexpr std::uint32_t kCurrentBuilderVersion = 0x02040000;
-constexpr std::size_t kSettingsBlockBytes = 12;
-
-void PutU16(PayloadBuffer& bytes, std::size_t offset, std::uint16_t value) {
-  bytes[offset] = static_cast<std::uint8_t>(value);
-  bytes[offset + 1] = static_cast<std::uint8_t>(value >> 8);
-}
 
 void PutU32(PayloadBuffer& bytes, std::size_t offset, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -35,12 +29,6 @@ void AppendUtf16(PayloadBuffer& bytes, std::u16string_view text) {
     bytes.push_back(static_cast<std::uint8_t>(unit));
     bytes.push_back(static_cast<std::uint8_t>(unit >> 8));
   }
-}
-
-std::string Utf16Bytes(std::u16string_view text) {
-  PayloadBuffer bytes;
-  AppendUtf16(bytes, text);
-  return std::string(bytes.begin(), bytes.end());
 }
 
 bool ReadWholeFile(const std::filesystem::path& path, PayloadBuffer& bytes) {
@@ -73,16 +61,16 @@ PayloadBuffer MessageTableResource(const std::filesystem::path& languageFile) {
   return resource;
 }
 
-// Resource 1200 is read by the add-in only; the launcher carries it.
+// kAddinEncipheredDataResource is read by the add-in only; the launcher carries it.
 PayloadBuffer EncipheredPlaceholder() {
   const PayloadBuffer stream = {0x5A, 0x3C, 0x96, 0x0F, 0xA5, 0xC3, 0x69, 0xF0};
-  PayloadBuffer resource(kContainerHeaderSize, 0);
+  PayloadBuffer resource(kContainerHeaderSize + stream.size(), 0);
   PutU32(resource, 0, kContainerMagic);
   PutU32(resource, 4, kContainerHeaderSize);
   PutU32(resource, 8, 0x100);
   PutU32(resource, 12, static_cast<std::uint32_t>(stream.size()));
   PutU32(resource, 16, static_cast<std::uint32_t>(stream.size()));
-  resource.insert(resource.end(), stream.begin(), stream.end());
+  std::copy(stream.begin(), stream.end(), resource.begin() + kContainerHeaderSize);
   return resource;
 }
 
@@ -95,40 +83,6 @@ PayloadBuffer TextTable(std::u16string_view headerLine) {
 }
 
 }  // namespace
-
-RecordResult WriteSettingsRecord(const SettingsRecordInput& input) {
-  const std::size_t nameBytes = input.appName.size() * 2;
-  const std::size_t infoBytes = input.appInfo.size() * 2;
-  if (nameBytes > 0xFF) return {{}, "application name is longer than 127 UTF-16 units"};
-  if (infoBytes > 0xFFFF) return {{}, "application information is longer than 32767 UTF-16 units"};
-  if (input.password.find(u'\0') != std::u16string::npos) return {{}, "password contains a zero character"};
-  const std::string encodedPassword = EncodeText(Utf16Bytes(input.password));
-
-  PayloadBuffer record(kSettingsHeaderSize, 0);
-  PutU16(record, 0, kSettingsHeaderSize);
-  PutU32(record, 4, input.appVersion);
-  PutU32(record, 24, input.flags);
-  record[28] = static_cast<std::uint8_t>(nameBytes);
-  PutU16(record, 30, static_cast<std::uint16_t>(infoBytes));
-  PutU32(record, 68, input.magic);
-  PutU32(record, 76, static_cast<std::uint32_t>(encodedPassword.size()));
-  PutU32(record, 84, input.workbookFormat);
-  PutU32(record, 92, kCurrentBuilderVersion);
-  AppendUtf16(record, input.appName);
-  AppendUtf16(record, input.appInfo);
-  record.resize(record.size() + kSettingsBlockBytes, 0);
-  record.insert(record.end(), encodedPassword.begin(), encodedPassword.end());
-
-  PayloadBuffer check = record;
-  BuildSettings parsed;
-  ParseBuildSettings(check, parsed);
-  if (parsed.storedPassword != input.password) return {{}, "password cannot be encoded"};
-  if (parsed.appName != input.appName || parsed.appInfo != input.appInfo || parsed.flags != input.flags ||
-      parsed.magic != input.magic || parsed.appVersion != input.appVersion) {
-    return {{}, "settings record does not read back unchanged"};
-  }
-  return {std::move(record), {}};
-}
 
 BuildResult MakeBuildResources(const BuildManifest& manifest) {
   BuildResult result;
@@ -144,62 +98,64 @@ BuildResult MakeBuildResources(const BuildManifest& manifest) {
   SettingsRecordInput settings{manifest.appName, manifest.appInfo, manifest.appVersion, manifest.flags,
                                manifest.password, manifest.workbookFormat,
                                manifest.magic.value_or(kSettingsMagic)};
-  RecordResult record = WriteSettingsRecord(settings);
+  SettingsRecordResult record = WriteBuildSettingsRecord(settings);
   if (!record.error.empty()) return refuse(record.error);
-  result.resources.push_back({1100, Packed(record.record)});
+  result.resources.push_back({kBuildSettingsResource, Packed(record.record)});
 
   PayloadBuffer workbook;
   if (!read(manifest.workbook, workbook)) return refuse("cannot read workbook " + manifest.workbook.string());
   PayloadBuffer marked(4);
   PutU32(marked, 0, kWorkbookMarker);
   marked.insert(marked.end(), workbook.begin(), workbook.end());
-  result.resources.push_back({1020, Packed(marked)});
+  result.resources.push_back({kMainWorkbookResource, Packed(marked)});
 
   PayloadBuffer aux;
   if (!read(manifest.auxWorkbook, aux)) return refuse("cannot read aux-workbook " + manifest.auxWorkbook.string());
-  result.resources.push_back({1018, Packed(aux)});
+  result.resources.push_back({kAuxWorkbookResource, Packed(aux)});
 
   PayloadBuffer addin;
   if (!read(manifest.addin32, addin)) return refuse("cannot read addin32 " + manifest.addin32.string());
-  result.resources.push_back({1025, Packed(addin)});
+  result.resources.push_back({kAddin32Resource, Packed(addin)});
   if (!manifest.addin64.empty()) {
     if (!read(manifest.addin64, addin)) return refuse("cannot read addin64 " + manifest.addin64.string());
-    result.resources.push_back({1027, Packed(addin)});
+    result.resources.push_back({kAddin64Resource, Packed(addin)});
   }
 
   if (manifest.language.empty()) {
-    result.resources.push_back({1035, PayloadBuffer{'1'}});
+    result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
   } else {
     std::error_code error;
     if (!std::filesystem::is_regular_file(manifest.language, error)) {
       return refuse("cannot read language " + manifest.language.string());
     }
-    result.resources.push_back({1035, Packed(MessageTableResource(manifest.language))});
+    result.resources.push_back({kMessageTableResource, Packed(MessageTableResource(manifest.language))});
   }
 
   if (manifest.licence.empty()) {
-    result.resources.push_back({1105, PayloadBuffer{'1'}});
+    result.resources.push_back({kLicenceTextResource, PayloadBuffer{'1'}});
   } else {
     PayloadBuffer licence;
     if (!read(manifest.licence, licence)) return refuse("cannot read licence " + manifest.licence.string());
-    result.resources.push_back({1105, Packed(licence)});
+    result.resources.push_back({kLicenceTextResource, Packed(licence)});
   }
 
   if (!manifest.splash.empty()) {
     PayloadBuffer splash;
     if (!read(manifest.splash, splash)) return refuse("cannot read splash " + manifest.splash.string());
-    result.resources.push_back({1050, std::move(splash)});
+    result.resources.push_back({kSplashPictureResource, std::move(splash)});
   }
 
-  result.resources.push_back({1043, TextTable(u"Value;English;German;French;Spanish;Portuguese;Dutch;Finnish;"
-                                              u"Italian;Swedish;Russian;Danish;Czech;Hungarian;Norwegian;Polish;Turkish")});
-  result.resources.push_back({1045, TextTable(u"English;Russian;German;French;Italian;Finnish;Dutch;Spanish;"
-                                              u"Swedish;Portuguese;Danish;Czech;Hungarian;Norwegian;Polish;Turkish;"
-                                              u"Greek;Romanian;Slovenian")});
-  result.resources.push_back({1060, PayloadBuffer{0x01}});
-  result.resources.push_back({1070, PayloadBuffer{0x01}});
-  result.resources.push_back({1107, PayloadBuffer{'1'}});
-  result.resources.push_back({1200, EncipheredPlaceholder()});
+  result.resources.push_back({kAddinTextTable1043Resource,
+                              TextTable(u"Value;English;German;French;Spanish;Portuguese;Dutch;Finnish;"
+                                        u"Italian;Swedish;Russian;Danish;Czech;Hungarian;Norwegian;Polish;Turkish")});
+  result.resources.push_back({kAddinTextTable1045Resource,
+                              TextTable(u"English;Russian;German;French;Italian;Finnish;Dutch;Spanish;"
+                                        u"Swedish;Portuguese;Danish;Czech;Hungarian;Norwegian;Polish;Turkish;"
+                                        u"Greek;Romanian;Slovenian")});
+  result.resources.push_back({kCarried1060Resource, PayloadBuffer{0x01}});
+  result.resources.push_back({kCarried1070Resource, PayloadBuffer{0x01}});
+  result.resources.push_back({kCarried1107Resource, PayloadBuffer{'1'}});
+  result.resources.push_back({kAddinEncipheredDataResource, EncipheredPlaceholder()});
   return result;
 }
 

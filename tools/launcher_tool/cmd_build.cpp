@@ -12,6 +12,7 @@
 #include "manifest.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "settings_json.h"
 #include "tool_files.h"
 
@@ -136,7 +137,7 @@ int RunShow(const Args& args) {
 
   std::vector<std::string> payload;
   for (int id : ids) payload.push_back(PayloadLine(id, ResourceBytes(module.get(), type, id)));
-  PayloadBuffer record = ResourceBytes(module.get(), type, 1100);
+  PayloadBuffer record = ResourceBytes(module.get(), type, kBuildSettingsResource);
   BuildSettings settings;
   ParseBuildSettings(record, settings);
   std::printf("{\n  \"payload\": [\n%s  ],\n  \"settings\": {\n%s  }\n}\n", MemberLines(payload, "    ").c_str(),

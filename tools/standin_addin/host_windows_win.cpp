@@ -4,15 +4,20 @@
 #include <set>
 #include <string>
 
+#include "host/handover_messages.h"
 #include "payload/encoded_strings.h"
 #include "session_win.h"
-#include "tools/addin_protocol/handover_contract.h"
 
 namespace brisk::addin {
 
 namespace {
 
 constexpr wchar_t kOriginalProcProperty[] = L"BriskStubOriginalProc";
+
+// The window messages the add-in records: WM_USER up to the end of the
+// private range.
+constexpr UINT kRecordedFirst = WM_USER;
+constexpr UINT kRecordedLast = 0x7FFF;
 
 // The last message each thread took from its queue, seen by a WH_GETMESSAGE
 // hook: a message that reaches the window procedure without being sent from
@@ -47,7 +52,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     const Delivery delivery = DeliveryOf(window, message, wParam, lParam);
     if (const auto session = CurrentSession()) {
       session->OnMessage(window, message, wParam, lParam, delivery);
-      if (HandoverIndex(message) >= 0) return 0;
+      if (IsHandOverMessage(message)) return 0;
     }
   }
   if (message == WM_NCDESTROY && original) {

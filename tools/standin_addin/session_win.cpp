@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "base/wide_text.h"
+#include "host/aux_workbook.h"
+#include "host/handover_messages.h"
 #include "host_windows_win.h"
 #include "payload/encoded_strings.h"
 #include "standin_addin.h"
 #include "tools/addin_protocol/command_file.h"
 #include "tools/addin_protocol/embedded_config.h"
-#include "tools/addin_protocol/handover_contract.h"
 
 namespace brisk::addin {
 
@@ -140,8 +141,8 @@ void Session::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   record.window = reinterpret_cast<std::uintptr_t>(window);
   log_->Write(record);
 
-  if (message == kMsgLauncherProcess) OpenEvents(static_cast<std::uint32_t>(wParam));
-  if (message == kMsgHandOver) SignalAfterHandOver();
+  if (message == kMsgLauncherProcessId) OpenEvents(static_cast<std::uint32_t>(wParam));
+  if (message == kMsgHandOverDone) SignalAfterHandOver();
 }
 
 void Session::OpenEvents(std::uint32_t launcherProcessId) {
@@ -160,7 +161,7 @@ void Session::SignalAfterHandOver() {
 
 void Session::Signal(const char* which, UniqueHandle& held, const std::wstring& name, const SignalPlan& plan) {
   SignalRecord record{0, which, std::string(SignalActionName(plan.action)), plan.delayMs, ""};
-  // An event that did not exist at message 1159 may exist by now.
+  // An event that did not exist at kMsgLauncherProcessId may exist by now.
   UniqueHandle event = held ? std::move(held) : OpenNamedEvent(name);
   if (plan.action == SignalAction::Never) {
     record.state = "skipped";
