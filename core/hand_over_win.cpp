@@ -4,29 +4,12 @@
 #include <thread>
 #include <utility>
 
+#include "host/handover_messages.h"
 #include "payload/encoded_strings.h"
 
 namespace brisk {
 
 namespace {
-
-// Hand-over messages to the host's main window, in the order they are sent.
-enum HandOverMessage : UINT {
-  kMsgProcessId = 1159,
-  kMsgHostProperties = 1181,
-  kMsgOptionValue = 1178,
-  kMsgExecutablePath = 1160,
-  kMsg1156 = 1156,
-  kMsg1158 = 1158,
-  kMsg1166 = 1166,
-  kMsgSettingsRecord = 1155,
-  kMsg1157 = 1157,
-  kMsg1164 = 1164,
-  kMsg1168 = 1168,
-  kMsg1163 = 1163,
-  kMsg1179 = 1179,
-  kMsgHandOverDone = 1171,
-};
 
 HANDLE CreateNamedEvent(int formatNumber) {
   wchar_t name[512] = {};
@@ -63,9 +46,9 @@ void SendHandOverMessages(const HostApplication& host, HWND hostWindow, const Ha
   const auto send = [hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     SendMessageW(hostWindow, message, wParam, lParam);
   };
-  send(kMsgProcessId, GetCurrentProcessId());
+  send(kMsgLauncherProcessId, GetCurrentProcessId());
   host.SetVisible(false);
-  send(kMsgHostProperties, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
+  send(kMsgHostValues, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
   if (inputs.optionValue != 0) send(kMsgOptionValue, static_cast<WPARAM>(inputs.optionValue));
   instanceMutex.reset();
   if (inputs.hasExecutablePath) send(kMsgExecutablePath);

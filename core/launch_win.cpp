@@ -12,6 +12,7 @@
 #include "host/host_application.h"
 #include "host/host_version.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "text/byte_reader.h"
 #include "text/macro_environment_win.h"
@@ -26,9 +27,6 @@ namespace brisk {
 
 namespace {
 
-constexpr int kSettingsResource = 1100;
-constexpr int kMessageTableResource = 1035;
-constexpr int kLicenceResource = 1105;
 constexpr std::clock_t kSplashMinimumMs = 5000;
 // The pause that lets the splash window go before a box or the end.
 constexpr DWORD kSplashClosePause = 100;
@@ -43,7 +41,7 @@ const SplashInputs kSplashInputs{};
 BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawRecord,
                                 PayloadBuffer& storedWorkbook) {
   BuildSettings settings;
-  LoadPayloadResource(kSettingsResource, rawRecord);
+  LoadPayloadResource(kBuildSettingsResource, rawRecord);
   ParseBuildSettings(rawRecord, settings);
   if (settings.flags & kFlagExternalStorage) {
     LoadExternalStorage(ExternalStoragePath(exePath), settings, rawRecord, storedWorkbook);
@@ -108,7 +106,7 @@ void AskForPassword(const BuildSettings& settings, const std::u16string& command
 // to agree, unless the hexadecimal option was given.
 void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HICON smallIcon, HICON largeIcon,
                  const UserTexts& texts, PayloadBuffer& licenceText) {
-  LoadAndUnpackPayload(kLicenceResource, licenceText);
+  LoadAndUnpackPayload(kLicenceTextResource, licenceText);
   if (licenceText.size() <= 2 || options.optionValue != 0) return;
   EulaDialogContext context;
   context.appName = settings.appName;

@@ -17,16 +17,13 @@
 #include "host/host_application.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 
 namespace brisk {
 
 namespace {
 
-constexpr int kAddin32Resource = 1025;
-constexpr int kAddin64Resource = 1027;
-constexpr int kWorkbookResource = 1020;
-constexpr int kAuxWorkbookResource = 1018;
 // An add-in payload must be longer than this.
 constexpr std::size_t kMinAddinBytes = 10;
 constexpr DWORD kAuxWorkbookOpenPause = 100;
@@ -155,7 +152,7 @@ bool WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& setting
     buffer.swap(storedWorkbook);
     UnpackInPlace(buffer);
   } else {
-    LoadAndUnpackPayload(kWorkbookResource, buffer);
+    LoadAndUnpackPayload(kMainWorkbookResource, buffer);
   }
   PayloadBuffer().swap(storedWorkbook);
 
