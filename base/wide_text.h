@@ -33,4 +33,8 @@ inline std::string Utf8FromWide(std::wstring_view wide) { return Utf16ToUtf8(ToU
 // code page cannot show becomes its default character. Empty on failure.
 std::string AnsiFromWide(std::wstring_view wide);
 
+// Whether the text survives the ANSI code page unchanged: what an 8-bit
+// program (LoadLibraryA, say) can be given of it.
+bool RoundTripsThroughAnsi(std::wstring_view wide);
+
 }  // namespace brisk

@@ -17,4 +17,13 @@ std::string AnsiFromWide(std::wstring_view wide) {
   return narrow;
 }
 
+bool RoundTripsThroughAnsi(std::wstring_view wide) {
+  if (wide.empty() || GetACP() == CP_UTF8) return true;
+  if (wide.size() > static_cast<std::size_t>(INT_MAX)) return false;
+  BOOL usedDefault = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                       nullptr, 0, nullptr, &usedDefault);
+  return size > 0 && !usedDefault;
+}
+
 }  // namespace brisk

@@ -1,19 +1,15 @@
 // The launcher's entry point: the clean-up mode, or one launch and the
 // report of its outcome.
 #include <windows.h>
-#include <comdef.h>
 
 #include <string>
 #include <vector>
 
 #include "base/com_apartment.h"
-#include "base/com_ref.h"
-#include "base/com_text.h"
 #include "base/gdiplus_session.h"
 #include "base/wide_text.h"
 #include "core/command_line.h"
 #include "core/launch.h"
-#include "core/notice4user.h"
 #include "core/temp_cleanup_win.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
@@ -47,15 +43,6 @@ std::wstring NoticeText(const std::string& text) {
   return WideFromUtf8ForDisplay(text.empty() ? "Unknown exception" : text);
 }
 
-std::wstring ComErrorText(const _com_error& error) {
-  std::wstring text = L"COM error:";
-  // ErrorInfo() hands out a new reference.
-  const ComRef<IErrorInfo> info(error.ErrorInfo());
-  UniqueBstr description;
-  if (info && SUCCEEDED(info->GetDescription(description.put()))) text += description.str();
-  return text;
-}
-
 // "-clnx FIRST" and "-clnd SECOND" remove those files instead of a launch.
 bool RunCleanupModeIfAsked(const std::vector<std::u16string>& args) {
   const CleanupRequest request = ScanCleanupOptions(args);
@@ -86,7 +73,7 @@ void LoadRichEditLibrary() {
 }
 
 // A launch ended by a notice shows it in one warning box. A launch that
-// ended quietly or failed in COM shows nothing more.
+// ended quietly shows nothing more: its user ended it or was already told.
 void ReportOutcome(const LaunchOutcome& outcome, const UserTexts& texts) {
   if (outcome.kind != LaunchOutcome::Kind::kNotice) return;
   const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
@@ -107,18 +94,13 @@ int RunLauncher(const std::vector<std::u16string>& args) {
       const LaunchOutcome outcome = launch.Run();
       ReportOutcome(outcome, launch.Texts());
       if (outcome.kind == LaunchOutcome::Kind::kHandedOver) launch.WaitForCloseSignal();
-    } catch (const notice4user& notice) {
-      // Only the report itself can get here (for instance out of memory
-      // while it builds its texts): a plain box, and no clean-up.
-      MessageBoxW(nullptr, NoticeText(notice.what()).c_str(), L"Warning", MB_ICONWARNING);
-      return 0;
-    } catch (const _com_error& error) {
-      MessageBoxW(nullptr, ComErrorText(error).c_str(), L"Error", MB_OK);
+      launch.Finish();
     } catch (...) {
+      // The launch reports its own failures; only the report or the release
+      // can get here (out of memory). The release is tried again below.
       MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
     }
   }
-  if (launch.ExternalStorageMode()) launch.RemoveTempFiles();
   return 0;
 }
 

@@ -41,11 +41,19 @@ HandOverEvents CreateHandOverEvents(bool externalStorage) {
   return events;
 }
 
-void SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
+bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
                           UniqueHandle& instanceMutex, PayloadBuffer& rawRecord) {
+  // Each message is handled before the next is sent, as SendMessageW would,
+  // but a host that does not answer in time ends the hand-over.
+  struct HostHangs {};
   const auto send = [hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    SendMessageW(hostWindow, message, wParam, lParam);
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(hostWindow, message, wParam, lParam, SMTO_NORMAL, kHandOverMessageTimeoutMs, &result) &&
+        GetLastError() == ERROR_TIMEOUT) {
+      throw HostHangs{};
+    }
   };
+  try {
   send(kMsgLauncherProcessId, GetCurrentProcessId());
   host.SetVisible(false);
   send(kMsgHostValues, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
@@ -64,6 +72,10 @@ void SendHandOverMessages(const HostApplication& host, HWND hostWindow, const Ha
   send(kMsg1168);
   send(kMsg1163);
   send(kMsg1179);
+  } catch (const HostHangs&) {
+    return false;
+  }
+  return true;
 }
 
 void PostHandOverDone(HWND hostWindow) {

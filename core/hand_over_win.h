@@ -66,7 +66,10 @@ struct HandOverMessageInputs {
 // order, with the host calls between them. The single-instance mutex is
 // released in the middle (from there on a second instance may start), and
 // the raw settings record is emptied once the add-in has been told of it.
-void SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
+// Each message waits at most kHandOverMessageTimeoutMs for the host to handle
+// it; false when one did not get through in that time (the host hangs).
+inline constexpr unsigned kHandOverMessageTimeoutMs = 30000;
+bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
                           UniqueHandle& instanceMutex, PayloadBuffer& rawRecord);
 
 // The last message: the hand-over is complete. Posted, not sent.

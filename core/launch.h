@@ -11,13 +11,19 @@
 //    UTF-8 text, which the entry point shows in one warning box;
 //  - it fails in COM: a host call throws _com_error.
 // Run() is the one place that catches them and turns them into a
-// LaunchOutcome. An exception of any other kind (out of memory, a broken
-// text) ends the launch quietly, like LaunchEnded.
+// LaunchOutcome. A COM failure becomes a notice that the host stopped
+// responding, with the error's code and text; an exception of any other kind
+// (out of memory, a broken text) becomes a notice of an unexpected error. No
+// start fails without a word unless the user ended it.
 //
-// A launch that did not hand over is "aborted": the final release (the
-// destructor) closes the host's workbooks, quits it, posts WM_QUIT to its
-// window and removes the temporary files. After a hand-over the host runs on
-// its own and the launcher holds no reference to it.
+// A launch that did not hand over is "aborted": its splash closes at once,
+// and Finish() (after the entry point has shown the notice) closes the host's
+// workbooks, quits it, posts WM_QUIT to its window, waits a bounded time for
+// the host to end and removes the temporary files. After a hand-over the
+// host runs on its own and the launcher holds no reference to it.
+//
+// Every wait of a launch is bounded or can be ended by the user; the bounds
+// are the constants of launch_win.cpp and temp_files.h.
 #pragma once
 
 #include <windows.h>
@@ -48,7 +54,6 @@ struct LaunchOutcome {
     kHandedOver,  // the add-in has the workbook; the host runs on its own
     kEnded,       // ended quietly (see above)
     kNotice,      // `notice` is to be shown to the user
-    kComFailure,  // a host call failed
   };
   Kind kind = Kind::kEnded;
   std::string notice;  // UTF-8, for kNotice
@@ -75,8 +80,7 @@ struct SplashThread {
 class Launch {
  public:
   Launch(ExecutableLocation executable, LaunchOptions options);
-  // The final release; after an aborted launch it closes the host and
-  // removes the temporary files.
+  // Finish() if it has not run yet.
   ~Launch();
   Launch(const Launch&) = delete;
   Launch& operator=(const Launch&) = delete;
@@ -89,17 +93,20 @@ class Launch {
   UserTexts Texts() { return UserTexts{&messageTable_, &macroTable_}; }
 
   // External storage mode (settings bit 0x20000): after a launch that handed
-  // over, the launcher waits for the add-in's close signal and then removes
-  // the temporary files.
+  // over, the launcher waits for the add-in's close signal, or for the host
+  // to end, whichever comes first. Without a known host it does not wait.
   bool ExternalStorageMode() const { return (settings_.flags & kFlagExternalStorage) != 0; }
   void WaitForCloseSignal() const;
-  void RemoveTempFiles() const;
+
+  // The final release, once: after an aborted launch the host is closed and
+  // the temporary files are removed; in external storage mode the files are
+  // removed after a hand-over too.
+  void Finish();
 
  private:
   void RunSteps(std::clock_t& splashStart);
   void FinishHandOver();
-  void EndOfLaunch(bool aborted, std::clock_t splashStart);
-  void Release();
+  void FindHostProcess();
 
   const ExecutableLocation executable_;
   const LaunchOptions options_;
@@ -118,10 +125,15 @@ class Launch {
   ComRef<IDispatch> host_;
   int hostMajorVersion_ = 0;
   HWND hostWindow_ = nullptr;
+  // The host's process, once its window is known: waited for, never ended.
+  UniqueHandle hostProcess_;
+  // The host stopped answering: no further call or message is sent to it.
+  bool hostUnresponsive_ = false;
   LaunchFiles files_;
   SplashThread splash_;
   HandOverEvents events_;
   bool aborted_ = false;
+  bool finished_ = false;
 };
 
 // Seeds the C runtime's random generator (working-folder and file names)

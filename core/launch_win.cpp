@@ -4,11 +4,14 @@
 #include <comdef.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 
+#include "base/com_text.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
+#include "core/working_folder.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
 #include "payload/encoded_strings.h"
@@ -30,6 +33,9 @@ namespace {
 constexpr std::clock_t kSplashMinimumMs = 5000;
 // The pause that lets the splash window go before a box or the end.
 constexpr DWORD kSplashClosePause = 100;
+// How long an aborted launch waits for the host it asked to quit to end
+// before it removes the files that the host may still hold.
+constexpr DWORD kHostExitWaitMs = 10000;
 
 // The splash thread's input record. The build carries no values for it, so
 // the banner is shown with its first text.
@@ -126,12 +132,41 @@ ComRef<IDispatch> StartHost() {
   return host;
 }
 
+// The notice for a file of the launch that could not be written.
+[[noreturn]] void ThrowFileNotice(FileWrite result) {
+  throw notice4user(GetEncodedStringA(result == FileWrite::kDamaged ? kBuildDamaged : kAddinNotWritten));
+}
+
 // The add-in of the host's bitness into a new working folder.
 void WriteAddinForHost(const HostApplication& host, int hostMajorVersion, LaunchFiles& files) {
   const bool is64 = hostMajorVersion >= 14 && host.IsHost64Bit(hostMajorVersion);
-  if (!WriteAddin(is64, files)) {
-    host.Quit();
-    throw notice4user(GetEncodedStringA(kAddinNotWritten));
+  const FileWrite result = WriteAddin(is64, files);
+  if (result == FileWrite::kWritten) return;
+  host.Quit();
+  ThrowFileNotice(result);
+}
+
+// The main workbook beside the add-in. Unlike the add-in, a workbook
+// payload without its marker is no failure: it gives an empty workbook.
+void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PayloadBuffer& storedWorkbook,
+                   LaunchFiles& files) {
+  const FileWrite result = WriteMainWorkbook(exePath, settings, storedWorkbook, files);
+  if (result != FileWrite::kWritten) ThrowFileNotice(result);
+}
+
+// The host opens the auxiliary workbook, whose open handler loads the add-in.
+void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files) {
+  switch (WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files)) {
+    case AuxWorkbookOpen::kOpened:
+      return;
+    case AuxWorkbookOpen::kDamaged:
+      throw notice4user(GetEncodedStringA(kBuildDamaged));
+    case AuxWorkbookOpen::kFailed:
+      throw notice4user(GetEncodedStringA(kAddinNotWritten));
+    case AuxWorkbookOpen::kPathUnusable:
+      throw notice4user(GetEncodedStringA(kTempPathUnusable));
+    case AuxWorkbookOpen::kHostRefused:
+      throw notice4user(GetEncodedStringA(kHostDidNotOpenAuxWorkbook));
   }
 }
 
@@ -165,9 +200,11 @@ void RefuseVeryOldHost(const BuildSettings& settings, int hostMajorVersion, cons
   throw LaunchEnded{};
 }
 
-// The host's main window, given the application's caption and icon.
+// The host's main window, given the application's caption and icon. Without
+// it the hand-over would reach nobody.
 HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON largeIcon, HICON smallIcon) {
   const HWND window = host.FindHostWindow(hostMajorVersion);
+  if (!window || !IsWindow(window)) throw notice4user(GetEncodedStringA(kHostWindowNotFound));
   host.SetCaption(GetEncodedStringWide(kApplicationTitle));
   if (HICON icon = largeIcon ? largeIcon : smallIcon) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -234,11 +271,36 @@ void CloseSplashAfterMinimumTime(const SplashThread& splash, bool testMode, std:
   Sleep(kSplashClosePause);
 }
 
-// Closes a splash that is up before a notice or a COM failure ends the launch.
+// Closes a splash that is up as soon as a launch is aborted, before any
+// notice and before the host is closed.
 void CloseSplashNow(const SplashThread& splash) {
   if (splash.id == 0) return;
   splash.Post(MSG_SPLASH_CLOSE);
   Sleep(kSplashClosePause);
+}
+
+// What the user is told when the host failed in COM: that it stopped
+// responding, then the error's code and its text when it has one.
+std::string HostFailureNotice(const _com_error& error) {
+  std::string text = GetEncodedStringA(kHostStoppedResponding);
+  char code[32];
+  std::snprintf(code, sizeof code, "\n\n(0x%08lX", static_cast<unsigned long>(error.Error()));
+  text += code;
+  std::wstring description;
+  if (const ComRef<IErrorInfo> info{error.ErrorInfo()}) {
+    UniqueBstr described;
+    if (SUCCEEDED(info->GetDescription(described.put()))) description = described.str();
+  }
+  if (description.empty() && error.ErrorMessage()) description = error.ErrorMessage();
+  while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) description.pop_back();
+  if (!description.empty()) text += ": " + Utf16ToUtf8Lossy(ToU16(description));
+  return text + ")";
+}
+
+std::string UnexpectedErrorNotice(const char* what) {
+  std::string text = GetEncodedStringA(kUnexpectedError);
+  if (what && *what) text += std::string("\n\n") + what;
+  return text;
 }
 
 void SwitchToHostWindow(HWND hostWindow) {
@@ -275,32 +337,44 @@ Launch::Launch(ExecutableLocation executable, LaunchOptions options)
 
 Launch::~Launch() {
   try {
-    Release();
+    Finish();
   } catch (...) {
   }
 }
 
 LaunchOutcome Launch::Run() {
+  {
+    WindowsCleanupFileSystem fileSystem;
+    SweepStaleWorkingFolders(fileSystem);
+  }
   LaunchOutcome outcome;
   std::clock_t splashStart = std::clock();
   try {
     RunSteps(splashStart);
     outcome.kind = LaunchOutcome::Kind::kHandedOver;
   } catch (const notice4user& notice) {
-    // The notice is shown first; the host and the files go with the final
-    // release.
-    aborted_ = true;
-    CloseSplashNow(splash_);
-    return LaunchOutcome{LaunchOutcome::Kind::kNotice, notice.what()};
+    outcome = {LaunchOutcome::Kind::kNotice, notice.what()};
   } catch (const LaunchEnded&) {
     outcome.kind = LaunchOutcome::Kind::kEnded;
-  } catch (const _com_error&) {
-    outcome.kind = LaunchOutcome::Kind::kComFailure;
-    CloseSplashNow(splash_);
+  } catch (const _com_error& error) {
+    outcome = {LaunchOutcome::Kind::kNotice, HostFailureNotice(error)};
+  } catch (const std::exception& error) {
+    outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(error.what())};
   } catch (...) {
-    outcome.kind = LaunchOutcome::Kind::kEnded;
+    outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(nullptr)};
   }
-  EndOfLaunch(outcome.kind != LaunchOutcome::Kind::kHandedOver, splashStart);
+  try {
+    if (outcome.kind == LaunchOutcome::Kind::kHandedOver) {
+      SwitchToHostWindow(hostWindow_);
+      largeIcon_.reset();
+      smallIcon_.reset();
+      CloseSplashAfterMinimumTime(splash_, options_.testMode, splashStart);
+    } else {
+      aborted_ = true;
+      CloseSplashNow(splash_);
+    }
+  } catch (...) {
+  }
   return outcome;
 }
 
@@ -326,19 +400,36 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   RefuseVeryOldHost(settings_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
-  WriteMainWorkbook(executable_.path, settings_, storedWorkbook_, files_);
-  WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files_);
+  WriteWorkbook(executable_.path, settings_, storedWorkbook_, files_);
+  OpenAuxWorkbook(host, files_);
   hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get());
+  FindHostProcess();
   events_ = CreateHandOverEvents(ExternalStorageMode());
-  SendHandOverMessages(host, hostWindow_,
-                       HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
-                       instanceMutex_, rawRecord_);
+  if (!SendHandOverMessages(host, hostWindow_,
+                            HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
+                            instanceMutex_, rawRecord_)) {
+    hostUnresponsive_ = true;
+    throw notice4user(GetEncodedStringA(kHostStoppedResponding));
+  }
   SetFinalVisibility(host, hostMajorVersion_, settings_, options_);
   FinishHandOver();
 }
 
+// The host's process, from its main window: the close wait of external
+// storage mode ends with it, an aborted launch waits for it to end, and the
+// working folder's marker names it, so that no sweep touches the folder
+// while the host lives.
+void Launch::FindHostProcess() {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(hostWindow_, &processId);
+  if (processId == 0) return;
+  hostProcess_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!hostProcess_) return;
+  WriteFolderMarker(files_.folder, FolderMarker{StampOfProcess(GetCurrentProcess()), StampOfProcess(hostProcess_.get())});
+}
+
 // From here to the release of the host any failure closes the host and ends
-// the launch.
+// the launch; a COM failure is told to the user.
 void Launch::FinishHandOver() {
   const HostApplication host(host_.get());
   try {
@@ -349,6 +440,9 @@ void Launch::FinishHandOver() {
     host_.reset();
   } catch (const LaunchEnded&) {
     throw;
+  } catch (const _com_error&) {
+    CloseAndQuitHost(host);
+    throw;
   } catch (...) {
     CloseAndQuitHost(host);
     throw LaunchEnded{};
@@ -356,42 +450,35 @@ void Launch::FinishHandOver() {
   splash_.Post(MSG_SPLASH_DONE);
 }
 
-// The end of every launch that did not end in a notice: the host window to
-// the front after a hand-over, the release, and the splash's tail.
-void Launch::EndOfLaunch(bool aborted, std::clock_t splashStart) {
-  try {
-    aborted_ = aborted;
-    if (!aborted) SwitchToHostWindow(hostWindow_);
-    Release();
-    CloseSplashAfterMinimumTime(splash_, options_.testMode, splashStart);
-  } catch (...) {
-  }
-}
-
-// Safe to run more than once. Each part runs even when an earlier one
-// fails, so that an aborted launch still removes its files when the host has
-// gone away.
-void Launch::Release() {
+void Launch::Finish() {
+  if (finished_) return;
+  finished_ = true;
   largeIcon_.reset();
   smallIcon_.reset();
-  if (aborted_ && host_) CloseAndQuitHost(HostApplication(host_.get()));
-  host_.reset();
   if (aborted_) {
+    if (host_ && !hostUnresponsive_) CloseAndQuitHost(HostApplication(host_.get()));
+    if (hostUnresponsive_) {
+      // A host that does not answer would hold the release call as well; its
+      // reference goes with this process, and COM frees the host's side.
+      host_.release();
+    }
+    host_.reset();
     if (hostWindow_) PostMessageW(hostWindow_, WM_QUIT, 0, 0);
-    CleanupTempFiles(files_.workbookPath, files_.addinPath);
+    if (hostProcess_) WaitForSingleObject(hostProcess_.get(), kHostExitWaitMs);
+    RemoveLaunchFiles(files_);
+  } else if (ExternalStorageMode()) {
+    RemoveLaunchFiles(files_);
   }
 }
 
 void Launch::WaitForCloseSignal() const {
   // No reset before this wait: the close event is reset only when it is
   // created, so a signal the add-in gave at any time since is not lost.
-  // After a launch that ended early nothing will ever signal it.
-  if (!ExternalStorageMode() || aborted_ || !events_.closeEvent || events_.closeWaiter.Seen()) return;
-  WaitForSingleObject(events_.closeEvent, INFINITE);
-}
-
-void Launch::RemoveTempFiles() const {
-  CleanupTempFiles(files_.workbookPath, files_.addinPath);
+  if (!ExternalStorageMode() || aborted_ || !events_.closeEvent || events_.closeWaiter.Seen() || !hostProcess_) {
+    return;
+  }
+  const HANDLE handles[] = {events_.closeEvent, hostProcess_.get()};
+  WaitForMultipleObjects(2, handles, FALSE, INFINITE);
 }
 
 }  // namespace brisk

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/temp_cleanup.h"
 #include "host/host_application.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
@@ -21,26 +22,55 @@ struct LaunchFiles {
   std::wstring auxWorkbookPath;
 };
 
-// Makes the working folder and writes payload 1027 (is64) or 1025 there
-// under encoded string 48. Fails for a payload of 10 bytes or less (no folder
-// is made then), a folder or file that cannot be made, or an incomplete
-// write. Sets files.folder and files.addinPath once they exist.
-bool WriteAddin(bool is64, LaunchFiles& files);
+// How often the launch tries again to delete a file that the host still
+// holds, and the pause between: at most 5 s per file, so that a launch never
+// keeps its user waiting on a file. What stays is removed by a later sweep.
+inline constexpr CleanupRetry kLaunchDeleteRetry{25, 200};
+
+enum class FileWrite {
+  kWritten,
+  kDamaged,  // the payload is missing or damaged: the build is broken
+  kFailed,   // the folder or the file could not be made or written
+};
+
+// Makes the working folder, marks it as this launcher's (see
+// working_folder.h) and writes payload 1027 (is64) or 1025 there under
+// encoded string 48. An add-in payload of 10 bytes or less, or none, makes
+// no folder and counts as not written. Sets files.folder and files.addinPath
+// once they exist.
+FileWrite WriteAddin(bool is64, LaunchFiles& files);
 
 // Writes the main workbook beside the add-in, named after the executable:
 // in external storage mode the workbook of the storage file when
 // `storedWorkbook` holds one, else payload 1020. Sets files.workbookPath.
 // `storedWorkbook` is empty afterwards, whatever happens.
-bool WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings, PayloadBuffer& storedWorkbook,
-                       LaunchFiles& files);
+FileWrite WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings,
+                            PayloadBuffer& storedWorkbook, LaunchFiles& files);
+
+enum class AuxWorkbookOpen {
+  kOpened,
+  kDamaged,         // the auxiliary workbook payload is missing or damaged
+  kFailed,          // its files could not be written
+  kPathUnusable,    // the working folder has no path the host can load the add-in from
+  kHostRefused,     // the host did not open it
+};
 
 // Writes the command-line file (`commandLine`, then the workbook path) and
 // the auxiliary workbook (payload 1018), opens the auxiliary workbook in the
-// host, waits 100 ms and deletes both files again, also when the host call
-// raises (the _com_error then goes on). A command line that is no valid
-// UTF-16 raises before any file is written. Without a working folder it does
-// nothing. Sets files.auxWorkbookPath.
-void WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
-                                        LaunchFiles& files);
+// host, waits 100 ms and deletes both files again (with kLaunchDeleteRetry),
+// also when the host call raises (the _com_error then goes on). A command
+// line that is no valid UTF-16 raises before any file is written. Sets
+// files.auxWorkbookPath.
+//
+// The host's open handler loads the add-in from the workbook's folder with
+// an 8-bit (ANSI) path: when the folder's path cannot be written in the ANSI
+// code page, the host is given its short form, which can.
+AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
+                                                   LaunchFiles& files);
+
+// Removes the launch's working folder: the workbook and the add-in with
+// kLaunchDeleteRetry, then everything else of the folder once, the marker
+// last, then the folder itself.
+void RemoveLaunchFiles(const LaunchFiles& files);
 
 }  // namespace brisk

@@ -10,9 +10,10 @@
 #include <optional>
 #include <vector>
 
-#include "core/random_names.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
+#include "core/random_names.h"
+#include "core/temp_cleanup_win.h"
 #include "core/workbook_name.h"
 #include "host/host_application.h"
 #include "payload/container.h"
@@ -116,86 +117,127 @@ WorkbookNameTexts WorkbookTexts() {
           GetEncodedStringW(kWorkbookExtFormat2), GetEncodedStringW(kWorkbookExtDefault)};
 }
 
-// Deletes its file when the scope ends, whichever way it ends.
+// Deletes its file when the scope ends, whichever way it ends, trying again
+// while the host still holds it.
 class DeleteAtExit {
  public:
-  explicit DeleteAtExit(const std::wstring& path) : path_(path) {}
+  DeleteAtExit(const std::wstring& folder, const std::u16string& name) : folder_(ToU16(folder)), name_(name) {}
   ~DeleteAtExit() {
-    if (!path_.empty() && IsFile(ToU16(path_))) _wremove(path_.c_str());
+    WindowsCleanupFileSystem fileSystem;
+    RemoveEntryWithRetries(folder_, name_, fileSystem, kLaunchDeleteRetry);
   }
   DeleteAtExit(const DeleteAtExit&) = delete;
   DeleteAtExit& operator=(const DeleteAtExit&) = delete;
 
  private:
-  const std::wstring path_;
+  const std::u16string folder_;
+  const std::u16string name_;
 };
+
+// The folder as the host can reach it with an 8-bit path: as it is when its
+// path survives the ANSI code page, else its short form when that does.
+std::optional<std::wstring> HostUsableFolder(const std::wstring& folder) {
+  if (RoundTripsThroughAnsi(folder)) return folder;
+  std::wstring shortForm(32768, L'\0');
+  const DWORD length = GetShortPathNameW(folder.c_str(), shortForm.data(), static_cast<DWORD>(shortForm.size()));
+  if (length == 0 || length >= shortForm.size()) return std::nullopt;
+  shortForm.resize(length);
+  if (!RoundTripsThroughAnsi(shortForm)) return std::nullopt;
+  return shortForm;
+}
+
+// A workbook payload, unpacked when it is a container; nothing when it is a
+// container that does not unpack.
+std::optional<PayloadBuffer> UnpackedWorkbook(PayloadBuffer packed) {
+  if (!IsContainerHeader(packed.data(), packed.size())) return packed;
+  PayloadBuffer unpacked;
+  if (!UnpackContainer(packed.data(), packed.size(), unpacked)) return std::nullopt;
+  return unpacked;
+}
 
 }  // namespace
 
-bool WriteAddin(bool is64, LaunchFiles& files) {
+FileWrite WriteAddin(bool is64, LaunchFiles& files) {
   PayloadBuffer addin;
-  LoadAndUnpackPayload(is64 ? kAddin64Resource : kAddin32Resource, addin);
-  if (addin.size() <= kMinAddinBytes) return false;
+  if (LoadPayload(is64 ? kAddin64Resource : kAddin32Resource, addin) == PayloadState::kDamaged) {
+    return FileWrite::kDamaged;
+  }
+  if (addin.size() <= kMinAddinBytes) return FileWrite::kFailed;
 
   const auto folder = CreateWorkingFolder();
-  if (!folder) return false;
+  if (!folder) return FileWrite::kFailed;
+  // The marker comes first, so that no file of this launch ever lies in a
+  // folder that a clean-up would not recognise.
+  if (!WriteFolderMarker(*folder, FolderMarker{StampOfProcess(GetCurrentProcess()), {}})) {
+    RemoveDirectoryW(folder->c_str());
+    return FileWrite::kFailed;
+  }
   files.folder = *folder;
   files.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
   UniqueFile file = OpenForWriting(files.addinPath);
-  return file && WriteAndClose(std::move(file), addin.data(), addin.size());
+  return file && WriteAndClose(std::move(file), addin.data(), addin.size()) ? FileWrite::kWritten
+                                                                             : FileWrite::kFailed;
 }
 
-bool WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings, PayloadBuffer& storedWorkbook,
-                       LaunchFiles& files) {
-  PayloadBuffer buffer;
+FileWrite WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings,
+                            PayloadBuffer& storedWorkbook, LaunchFiles& files) {
+  std::optional<PayloadBuffer> buffer;
   if ((settings.flags & kFlagExternalStorage) && !storedWorkbook.empty()) {
-    buffer.swap(storedWorkbook);
-    UnpackInPlace(buffer);
+    buffer = UnpackedWorkbook(std::move(storedWorkbook));
   } else {
-    LoadAndUnpackPayload(kMainWorkbookResource, buffer);
+    buffer.emplace();
+    if (LoadPayload(kMainWorkbookResource, *buffer) == PayloadState::kDamaged) buffer.reset();
   }
   PayloadBuffer().swap(storedWorkbook);
+  if (!buffer) return FileWrite::kDamaged;
 
-  bool written = false;
-  if (!files.folder.empty() && _waccess(files.folder.c_str(), 2) == 0) {
-    const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), settings.workbookFormat,
-                                       WorkbookTexts(), Exists);
-    if (path) {
-      files.workbookPath = ToWide(*path);
-      if (UniqueFile file = OpenForWriting(files.workbookPath)) {
-        const auto content = WorkbookFileContent(buffer);
-        written = WriteAndClose(std::move(file), content.data(), content.size());
-      }
-    }
-  }
-  return written;
+  if (files.folder.empty() || _waccess(files.folder.c_str(), 2) != 0) return FileWrite::kFailed;
+  const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), settings.workbookFormat,
+                                     WorkbookTexts(), Exists);
+  if (!path) return FileWrite::kFailed;
+  files.workbookPath = ToWide(*path);
+  UniqueFile file = OpenForWriting(files.workbookPath);
+  if (!file) return FileWrite::kFailed;
+  const auto content = WorkbookFileContent(*buffer);
+  return WriteAndClose(std::move(file), content.data(), content.size()) ? FileWrite::kWritten : FileWrite::kFailed;
 }
 
-void WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
-                                        LaunchFiles& files) {
-  // Without a working folder there is nowhere private to write to.
-  if (files.folder.empty()) return;
+AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
+                                                   LaunchFiles& files) {
+  if (files.folder.empty()) return AuxWorkbookOpen::kFailed;
   const std::string content = CommandLineFileContent(Utf8FromWide(commandLine), Utf8FromWide(files.workbookPath));
+  PayloadBuffer aux;
+  if (LoadPayload(kAuxWorkbookResource, aux) != PayloadState::kReady) return AuxWorkbookOpen::kDamaged;
+  const auto hostFolder = HostUsableFolder(files.folder);
+  if (!hostFolder) return AuxWorkbookOpen::kPathUnusable;
 
-  const std::wstring commandFile = ToWide(JoinPath(ToU16(files.folder), GetEncodedStringW(kCommandLineFileName)));
-  const DeleteAtExit deleteCommandFile(commandFile);
-  if (UniqueFile file = OpenForWriting(commandFile)) {
-    WriteAndClose(std::move(file), reinterpret_cast<const std::uint8_t*>(content.data()), content.size());
+  const std::u16string commandFileName = GetEncodedStringW(kCommandLineFileName);
+  const DeleteAtExit deleteCommandFile(files.folder, commandFileName);
+  UniqueFile commandFile = OpenForWriting(ToWide(JoinPath(ToU16(files.folder), commandFileName)));
+  if (!commandFile ||
+      !WriteAndClose(std::move(commandFile), reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
+    return AuxWorkbookOpen::kFailed;
   }
 
   const auto auxPath =
       AuxWorkbookPath(ToU16(files.folder), DrawName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
-  if (!auxPath) return;
+  if (!auxPath) return AuxWorkbookOpen::kFailed;
   files.auxWorkbookPath = ToWide(*auxPath);
-  const DeleteAtExit deleteAuxWorkbook(files.auxWorkbookPath);
-  if (UniqueFile file = OpenForWriting(files.auxWorkbookPath)) {
-    PayloadBuffer aux;
-    LoadAndUnpackPayload(kAuxWorkbookResource, aux);
-    WriteAndClose(std::move(file), aux.data(), aux.size());
-  }
+  const std::u16string auxName = FileNameOfPath(*auxPath);
+  const DeleteAtExit deleteAuxWorkbook(files.folder, auxName);
+  UniqueFile auxFile = OpenForWriting(files.auxWorkbookPath);
+  if (!auxFile || !WriteAndClose(std::move(auxFile), aux.data(), aux.size())) return AuxWorkbookOpen::kFailed;
 
-  host.OpenWorkbook(files.auxWorkbookPath);
+  const bool opened = host.OpenWorkbook(*hostFolder + L"\\" + ToWide(auxName));
   Sleep(kAuxWorkbookOpenPause);
+  return opened ? AuxWorkbookOpen::kOpened : AuxWorkbookOpen::kHostRefused;
+}
+
+void RemoveLaunchFiles(const LaunchFiles& files) {
+  WindowsCleanupFileSystem fileSystem;
+  RemoveWorkingFolder(ToU16(files.folder),
+                      {FileNameOfPath(ToU16(files.workbookPath)), FileNameOfPath(ToU16(files.addinPath))},
+                      fileSystem, kLaunchDeleteRetry);
 }
 
 }  // namespace brisk

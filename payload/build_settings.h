@@ -154,10 +154,11 @@ std::filesystem::path ExternalStoragePath(const std::filesystem::path& exePath);
 std::uint32_t StorageBindingTag(std::uint32_t settingsMagic);
 
 // Reads the external storage file. When it is valid for `settings` (see
-// external_storage.cpp), replaces `rawRecord` by its settings part, parses
-// that into `settings` and replaces `workbookBuffer` by its workbook part, and
-// returns true. Otherwise changes nothing and returns false. The caller checks
-// kFlagExternalStorage first.
+// external_storage.cpp) and its own settings record has the validity magic
+// and keeps kFlagExternalStorage, replaces `rawRecord` by that record (as
+// ParseBuildSettings leaves it), parses it into `settings` and replaces
+// `workbookBuffer` by its workbook part, and returns true. Otherwise changes
+// nothing and returns false. The caller checks kFlagExternalStorage first.
 bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& settings, PayloadBuffer& rawRecord,
                          PayloadBuffer& workbookBuffer);
 

@@ -11,7 +11,7 @@
 
 namespace brisk {
 
-constexpr int kEncodedStringCount = 62;
+constexpr int kEncodedStringCount = 69;
 
 // The numbers that the launcher uses. Numbers not named here carry no text
 // that the launcher reads.
@@ -53,6 +53,13 @@ enum EncodedString : int {
   kHostBuildTooOld12 = 58,
   kHostBuildTooOld14 = 59,
   kHostBuildTooOld15 = 60,
+  kWorkingFolderMarkerName = 62,
+  kBuildDamaged = 63,
+  kHostDidNotOpenAuxWorkbook = 64,
+  kHostWindowNotFound = 65,
+  kHostStoppedResponding = 66,
+  kTempPathUnusable = 67,
+  kUnexpectedError = 68,
 };
 
 // The stored (encoded) form of text `number`; empty for a number outside the

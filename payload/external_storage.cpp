@@ -112,8 +112,16 @@ bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& setti
   if (!in.seekg(0, std::ios::end)) return false;
   if (static_cast<std::uint64_t>(in.tellg() - partsEnd) != header.part4Bytes) return false;
 
+  // The file's settings must pass the checks the carried ones pass: a record
+  // with a wrong validity magic would make every later start refuse the
+  // build as damaged, and one without external storage mode would switch
+  // the mode off and leave the files of the next launch behind.
+  BuildSettings stored;
+  ParseBuildSettings(record, stored);
+  if (stored.magic != kSettingsMagic || !(stored.flags & kFlagExternalStorage)) return false;
+
   rawRecord.swap(record);
-  ParseBuildSettings(rawRecord, settings);
+  settings = std::move(stored);
   workbookBuffer.swap(workbook);
   return true;
 }

@@ -17,4 +17,15 @@ bool LoadPayloadResource(int id, PayloadBuffer& out);
 // without a raw copy first.
 bool LoadAndUnpackPayload(int id, PayloadBuffer& out);
 
+enum class PayloadState {
+  kMissing,  // no such resource, or an empty one
+  kReady,    // `out` holds the unpacked container, or raw data that is none
+  kDamaged,  // a container header whose stream does not unpack: a damaged build
+};
+
+// LoadAndUnpackPayload for the payloads a launch cannot do without: it tells
+// a missing and a damaged resource from one that is ready. `out` is empty
+// unless the state is kReady.
+PayloadState LoadPayload(int id, PayloadBuffer& out);
+
 }  // namespace brisk

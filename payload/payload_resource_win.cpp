@@ -49,6 +49,16 @@ bool LoadPayloadResource(int id, PayloadBuffer& out) {
   return !bytes.empty() && CopyBytes(bytes, out);
 }
 
+PayloadState LoadPayload(int id, PayloadBuffer& out) {
+  out.clear();
+  const auto bytes = FindPayloadBytes(id);
+  if (bytes.empty()) return PayloadState::kMissing;
+  if (IsContainerHeader(bytes.data(), bytes.size())) {
+    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
+  }
+  return CopyBytes(bytes, out) ? PayloadState::kReady : PayloadState::kDamaged;
+}
+
 bool LoadAndUnpackPayload(int id, PayloadBuffer& out) {
   out.clear();
   const auto bytes = FindPayloadBytes(id);

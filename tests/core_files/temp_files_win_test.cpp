@@ -14,20 +14,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "core/temp_cleanup_win.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
+#include "core/temp_cleanup_win.h"
+#include "core/working_folder.h"
 #include "host/host_application.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
+#include "tests/support/fake_dispatch.h"
+#include "tests/support/files.h"
 
 namespace brisk {
 namespace {
@@ -39,60 +40,35 @@ const std::string kAddin32 = "ADDIN-32-STAND-IN-PAYLOAD";
 const std::string kResourceWorkbook = "WORKBOOK-FROM-RESOURCE";
 const std::string kAuxWorkbook = "AUX-WORKBOOK";
 
-std::string ReadBytes(const std::wstring& path) {
-  std::ifstream in(path.c_str(), std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+std::string ReadBytes(const std::wstring& path) { return test::ReadFileBytes(path).value_or(""); }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes) {
-  std::ofstream out(path.c_str(), std::ios::binary);
-  out << bytes;
-  return static_cast<bool>(out.flush());
-}
+bool WriteBytes(const std::wstring& path, const std::string& bytes) { return test::WriteFileBytes(path, bytes); }
 
-bool Exists(const std::wstring& path) {
-  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::wstring& path) { return test::PathExists(path); }
 
-std::wstring TempRoot() {
-  wchar_t root[1024] = {};
-  GetTempPathW(1024, root);
-  return root;
-}
+std::wstring TempRoot() { return test::TempRoot() + L"\\"; }
 
+// The names in a folder (files and folders alike), sorted.
 std::vector<std::wstring> FolderContent(const std::wstring& folder) {
   std::vector<std::wstring> names;
-  WIN32_FIND_DATAW data;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  if (find == INVALID_HANDLE_VALUE) return names;
-  do {
-    const std::wstring name = data.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
-  } while (FindNextFileW(find, &data));
-  FindClose(find);
-  std::sort(names.begin(), names.end());
+  for (const std::wstring& entry : test::ListTree(folder)) {
+    if (entry.find(L'\\') == std::wstring::npos || entry.find(L'\\') == entry.size() - 1) {
+      names.push_back(entry.back() == L'\\' ? entry.substr(0, entry.size() - 1) : entry);
+    }
+  }
   return names;
 }
 
-void RemoveTree(const std::wstring& path) {
-  if (path.empty() || !Exists(path)) return;
-  std::wstring from = path + L'\0';
-  SHFILEOPSTRUCTW operation = {};
-  operation.wFunc = FO_DELETE;
-  operation.pFrom = from.c_str();
-  operation.fFlags = FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_SILENT;
-  SHFileOperationW(&operation);
+// The folder's content without the working folder's marker.
+std::vector<std::wstring> LaunchFilesIn(const std::wstring& folder) {
+  std::vector<std::wstring> names = FolderContent(folder);
+  std::erase(names, std::wstring(L"briskrun.mark"));
+  return names;
 }
 
-std::string Narrow(const std::wstring& text) {
-  return Utf8FromWide(text);
-}
+std::string Narrow(const std::wstring& text) { return Utf8FromWide(text); }
 
-PayloadBuffer Bytes(const std::string& text) {
-  return PayloadBuffer(text.begin(), text.end());
-}
+PayloadBuffer Bytes(const std::string& text) { return PayloadBuffer(text.begin(), text.end()); }
 
 PayloadBuffer WithMarker(const std::string& text) {
   PayloadBuffer buffer(4 + text.size());
@@ -101,40 +77,6 @@ PayloadBuffer WithMarker(const std::string& text) {
   std::copy(text.begin(), text.end(), buffer.begin() + 4);
   return buffer;
 }
-
-// An IDispatch whose Invoke is the test's; counts its references.
-class FakeDispatch : public IDispatch {
- public:
-  using Handler = std::function<HRESULT(DISPID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*)>;
-  explicit FakeDispatch(Handler handler) : handler_(std::move(handler)) {}
-  ULONG references() const { return references_; }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override { return --references_; }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO* exception, UINT*) override {
-    return handler_(id, lcid, flags, params, result, exception);
-  }
-
- private:
-  Handler handler_;
-  ULONG references_ = 1;
-};
 
 // What the host saw when it was asked to open a workbook.
 struct OpenCall {
@@ -150,43 +92,47 @@ struct OpenCall {
 // The host's application object with its workbooks collection.
 class FakeHost {
  public:
-  FakeHost()
-      : workbook_([](DISPID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*) { return DISP_E_MEMBERNOTFOUND; }),
-        workbooks_([this](DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*) {
-          if (id != 682 || flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
-          OpenCall call;
-          call.lcid = lcid;
-          call.argumentCount = params->cArgs;
-          for (UINT i = 0; i + 1 < params->cArgs; ++i) {
-            if (params->rgvarg[i].vt == VT_ERROR && params->rgvarg[i].scode == DISP_E_PARAMNOTFOUND) {
-              ++call.missingArguments;
-            }
-          }
-          if (params->cArgs > 0 && params->rgvarg[params->cArgs - 1].vt == VT_BSTR) {
-            call.path = params->rgvarg[params->cArgs - 1].bstrVal;
-            const std::wstring folder = call.path.substr(0, call.path.rfind(L'\\'));
-            call.folderContent = FolderContent(folder);
-            call.auxContent = ReadBytes(call.path);
-            call.commandFileContent = ReadBytes(folder + L"\\briskcmd.txt");
-          }
-          opens.push_back(call);
-          workbook_.AddRef();
-          result->vt = VT_DISPATCH;
-          result->pdispVal = &workbook_;
-          return S_OK;
-        }),
-        application_([this](DISPID id, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO* exception) {
-          if (id != 572 || !(flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
-          if (failWorkbooks) {
-            exception->wCode = 5;
-            exception->bstrDescription = SysAllocString(L"no workbooks today");
-            return DISP_E_EXCEPTION;
-          }
-          workbooks_.AddRef();
-          result->vt = VT_DISPATCH;
-          result->pdispVal = &workbooks_;
-          return S_OK;
-        }) {}
+  FakeHost() {
+    workbooks_.SetHandler(682, [this](const test::Invocation& call) -> HRESULT {
+      if (call.flags != DISPATCH_METHOD) return DISP_E_MEMBERNOTFOUND;
+      OpenCall open;
+      open.lcid = call.locale;
+      open.argumentCount = call.params->cArgs;
+      for (UINT i = 0; i + 1 < call.params->cArgs; ++i) {
+        const VARIANT& argument = call.params->rgvarg[i];
+        if (argument.vt == VT_ERROR && argument.scode == DISP_E_PARAMNOTFOUND) ++open.missingArguments;
+      }
+      if (call.params->cArgs > 0 && call.params->rgvarg[call.params->cArgs - 1].vt == VT_BSTR) {
+        open.path = call.params->rgvarg[call.params->cArgs - 1].bstrVal;
+        const std::wstring folder = open.path.substr(0, open.path.rfind(L'\\'));
+        open.folderContent = LaunchFilesIn(folder);
+        open.auxContent = ReadBytes(open.path);
+        open.commandFileContent = ReadBytes(folder + L"\\briskcmd.txt");
+        if (holdAuxWorkbookMs > 0) HoldFile(open.path, holdAuxWorkbookMs);
+      }
+      opens.push_back(open);
+      if (openReturnsNothing) return S_OK;
+      workbook_.AddRef();
+      call.result->vt = VT_DISPATCH;
+      call.result->pdispVal = &workbook_;
+      return S_OK;
+    });
+    application_.SetHandler(572, [this](const test::Invocation& call) -> HRESULT {
+      if (!(call.flags & DISPATCH_PROPERTYGET)) return DISP_E_MEMBERNOTFOUND;
+      if (failWorkbooks) {
+        call.exception->wCode = 5;
+        call.exception->bstrDescription = SysAllocString(L"no workbooks today");
+        return DISP_E_EXCEPTION;
+      }
+      workbooks_.AddRef();
+      call.result->vt = VT_DISPATCH;
+      call.result->pdispVal = &workbooks_;
+      return S_OK;
+    });
+  }
+  ~FakeHost() {
+    for (std::thread& holder : holders_) holder.join();
+  }
 
   IDispatch* application() { return &application_; }
   // Every reference handed out came back.
@@ -196,18 +142,31 @@ class FakeHost {
 
   std::vector<OpenCall> opens;
   bool failWorkbooks = false;
+  bool openReturnsNothing = false;
+  // Holds the opened workbook without delete sharing for this long, as a
+  // host that is slow to let it go.
+  DWORD holdAuxWorkbookMs = 0;
 
  private:
-  FakeDispatch workbook_;
-  FakeDispatch workbooks_;
-  FakeDispatch application_;
+  void HoldFile(const std::wstring& path, DWORD milliseconds) {
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    holders_.emplace_back([held, milliseconds] {
+      Sleep(milliseconds);
+      CloseHandle(held);
+    });
+  }
+
+  test::FakeDispatch workbook_;
+  test::FakeDispatch workbooks_;
+  test::FakeDispatch application_;
+  std::vector<std::thread> holders_;
 };
 
 class TempFilesTest : public testing::Test {
  protected:
   void SetUp() override { ResetLauncher(); }
   void TearDown() override {
-    for (const std::wstring& path : made_) RemoveTree(path);
+    for (const std::wstring& path : made_) test::RemoveTree(path);
     ResetLauncher();
   }
 
@@ -219,21 +178,23 @@ class TempFilesTest : public testing::Test {
     storedWorkbook_.clear();
   }
 
-  bool WriteMainWorkbook() { return brisk::WriteMainWorkbook(exePath_, settings_, storedWorkbook_, files_); }
-  void OpenAuxWorkbook(IDispatch* host) {
-    WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
+  bool WriteMainWorkbook() {
+    return brisk::WriteMainWorkbook(exePath_, settings_, storedWorkbook_, files_) == FileWrite::kWritten;
+  }
+  AuxWorkbookOpen OpenAuxWorkbook(IDispatch* host) {
+    return WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
   }
 
   // WriteAddin, with the folder it made removed after the test.
   void MakeWorkingFolder() {
-    ASSERT_TRUE(WriteAddin(false, files_));
+    ASSERT_EQ(WriteAddin(false, files_), FileWrite::kWritten);
     made_.push_back(files_.folder);
   }
 
   // A folder of the test's own, as the working folder.
   std::wstring UseFolder(const std::wstring& name) {
     const std::wstring folder = TempRoot() + name + std::to_wstring(GetCurrentProcessId());
-    RemoveTree(folder);
+    test::RemoveTree(folder);
     EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     made_.push_back(folder);
     files_.folder = folder;
@@ -263,7 +224,11 @@ TEST_F(TempFilesTest, AddinGoesIntoANewFolderOfRandomNameInTheTemporaryRoot) {
   }
   EXPECT_EQ(files_.addinPath, folder + L"\\briskstub.dll");
   EXPECT_EQ(ReadBytes(files_.addinPath), kAddin32);
-  EXPECT_THAT(FolderContent(folder), ElementsAre(L"briskstub.dll"));
+  EXPECT_THAT(LaunchFilesIn(folder), ElementsAre(L"briskstub.dll"));
+  const auto marker = ParseFolderMarker(ReadBytes(folder + L"\\briskrun.mark"));
+  ASSERT_TRUE(marker.has_value()) << "the folder is marked as the launcher's";
+  EXPECT_EQ(marker->launcher.id, GetCurrentProcessId());
+  EXPECT_FALSE(marker->host.Known());
 }
 
 TEST_F(TempFilesTest, EveryRunGetsAFolderOfItsOwn) {
@@ -333,7 +298,7 @@ TEST_F(TempFilesTest, WorkingFolderIsForTheCurrentUserOnly) {
 TEST_F(TempFilesTest, ShortAddinPayloadMakesNoFolder) {
   files_.folder = L"unchanged";
   const std::vector<std::wstring> before = FolderContent(TempRoot().substr(0, TempRoot().size() - 1));
-  EXPECT_FALSE(WriteAddin(true, files_));
+  EXPECT_EQ(WriteAddin(true, files_), FileWrite::kFailed);
   EXPECT_EQ(files_.folder, L"unchanged");
   EXPECT_TRUE(files_.addinPath.empty());
   EXPECT_EQ(FolderContent(TempRoot().substr(0, TempRoot().size() - 1)), before);
@@ -393,7 +358,7 @@ TEST_F(TempFilesTest, WorkbookFromTheExternalStorageFile) {
     EXPECT_TRUE(Exists(files_.workbookPath));
     EXPECT_EQ(ReadBytes(files_.workbookPath), c.expected);
     EXPECT_TRUE(storedWorkbook_.empty());
-    RemoveTree(files_.folder);
+    test::RemoveTree(files_.folder);
   }
 }
 
@@ -435,7 +400,7 @@ TEST_F(TempFilesTest, AuxiliaryWorkbookIsOpenedInTheHostThenBothFilesGo) {
   EXPECT_EQ(call.commandFileContent, Utf8FromWide(GetCommandLineW()) + "\n" + Utf8FromWide(files_.workbookPath));
   EXPECT_THAT(call.folderContent, UnorderedElementsAre(auxName, L"Tool.xlsx", L"briskcmd.txt", L"briskstub.dll"));
 
-  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"Tool.xlsx", L"briskstub.dll"));
+  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"Tool.xlsx", L"briskstub.dll"));
   EXPECT_TRUE(host.Balanced()) << "the workbook and the collection were released";
 }
 
@@ -454,11 +419,11 @@ TEST_F(TempFilesTest, FailingHostCallStillRemovesBothFiles) {
   EXPECT_THROW(OpenAuxWorkbook(host.application()), _com_error);
   EXPECT_FALSE(files_.auxWorkbookPath.empty());
   EXPECT_FALSE(Exists(files_.auxWorkbookPath));
-  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"briskstub.dll"));
+  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
 
   // No host object at all fails the same way.
   EXPECT_THROW(OpenAuxWorkbook(nullptr), _com_error);
-  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"briskstub.dll"));
+  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
 }
 
 TEST_F(TempFilesTest, CleanupRemovesWhatTheWritersMade) {
@@ -489,21 +454,87 @@ TEST_F(TempFilesTest, CleanupWaitsForALockedAddinThatIsFreedDuringTheRetries) {
   EXPECT_FALSE(Exists(folder));
 }
 
-TEST_F(TempFilesTest, CleanupLeavesAFolderThatIsNotEmpty) {
+TEST_F(TempFilesTest, CleanupTakesTheFolderFilesAlongButLeavesAFolderWithASubfolder) {
   MakeWorkingFolder();
   ASSERT_TRUE(WriteMainWorkbook());
   ASSERT_TRUE(WriteBytes(files_.folder + L"\\other.txt", "x"));
+  ASSERT_TRUE(CreateDirectoryW((files_.folder + L"\\sub").c_str(), nullptr));
   CleanupTempFiles(files_.workbookPath, files_.addinPath);
-  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"other.txt"));
+  EXPECT_THAT(FolderContent(files_.folder), ElementsAre(L"briskrun.mark", L"sub"))
+      << "what is not the launch's own keeps the folder and its marker";
 }
 
-TEST_F(TempFilesTest, CleanupNeverRemovesTheTemporaryRoot) {
+TEST_F(TempFilesTest, CleanupNeverTouchesAFileDirectlyInTheTemporaryRoot) {
   const std::wstring root = TempRoot();
   const std::wstring addin = root + L"briskstub-root-test.dll";
   ASSERT_TRUE(WriteBytes(addin, kAddin32));
   CleanupTempFiles(std::wstring(), addin);
-  EXPECT_FALSE(Exists(addin));
+  EXPECT_TRUE(Exists(addin));
   EXPECT_TRUE(Exists(root));
+  DeleteFileW(addin.c_str());
+}
+
+TEST_F(TempFilesTest, AuxiliaryWorkbookTheHostHoldsAWhileIsStillRemoved) {
+  MakeWorkingFolder();
+  FakeHost host;
+  host.holdAuxWorkbookMs = 600;
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kOpened);
+  EXPECT_FALSE(Exists(files_.auxWorkbookPath));
+  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
+}
+
+TEST_F(TempFilesTest, HostThatOpensNothingIsToldApart) {
+  MakeWorkingFolder();
+  FakeHost host;
+  host.openReturnsNothing = true;
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kHostRefused);
+  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
+}
+
+TEST_F(TempFilesTest, RemoveLaunchFilesTakesTheWholeFolder) {
+  MakeWorkingFolder();
+  ASSERT_TRUE(WriteMainWorkbook());
+  const std::wstring folder = files_.folder;
+  RemoveLaunchFiles(files_);
+  EXPECT_FALSE(Exists(folder));
+}
+
+// The temporary root in the environment for the scope, as a user whose
+// profile path the ANSI code page cannot write has it.
+class TemporaryRootOverride {
+ public:
+  explicit TemporaryRootOverride(const std::wstring& root) {
+    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+      wchar_t value[1024] = {};
+      const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+      saved_.emplace_back(name, length > 0 ? std::optional<std::wstring>(value) : std::nullopt);
+      SetEnvironmentVariableW(name, root.c_str());
+    }
+  }
+  ~TemporaryRootOverride() {
+    for (const auto& [name, value] : saved_) SetEnvironmentVariableW(name.c_str(), value ? value->c_str() : nullptr);
+  }
+
+ private:
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
+};
+
+TEST_F(TempFilesTest, HostGetsAnAnsiPathToAFolderWithOtherLetters) {
+  const std::wstring root = TempRoot() + L"brisk-\u65E5\u672C-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_TRUE(CreateDirectoryW(root.c_str(), nullptr));
+  made_.push_back(root);
+  ASSERT_FALSE(RoundTripsThroughAnsi(root)) << "the test needs a code page without these letters";
+  const TemporaryRootOverride temporaryRoot(root);
+  MakeWorkingFolder();
+  ASSERT_EQ(files_.folder.substr(0, root.size()), root);
+  FakeHost host;
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kOpened);
+  ASSERT_EQ(host.opens.size(), 1u);
+  const std::wstring given = host.opens[0].path;
+  EXPECT_TRUE(RoundTripsThroughAnsi(given)) << Narrow(given);
+  EXPECT_EQ(host.opens[0].auxContent, kAuxWorkbook) << "the short path reaches the same file";
+  const std::wstring givenFolder = given.substr(0, given.rfind(L'\\'));
+  EXPECT_EQ(ReadBytes(givenFolder + L"\\briskstub.dll"), kAddin32) << "the add-in lies beside it";
 }
 
 }  // namespace

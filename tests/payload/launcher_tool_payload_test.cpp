@@ -9,6 +9,7 @@
 #include "command_runner.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
+#include "payload/encoded_strings.h"
 #include "payload/encoded_text.h"
 #include "payload_fixtures.h"
 
@@ -125,10 +126,10 @@ TEST_F(PayloadTool, StringsPrintsEveryNumberInOrder) {
   const CommandResult result = Run({"strings"});
   ASSERT_EQ(result.exitCode, 0);
   const std::vector<std::string> lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 64u);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kEncodedStringCount) + 2);
   EXPECT_EQ(lines.front(), "{");
   EXPECT_EQ(lines.back(), "}");
-  for (int number = 0; number < 62; ++number) {
+  for (int number = 0; number < kEncodedStringCount; ++number) {
     EXPECT_EQ(lines[number + 1].rfind("  \"" + std::to_string(number) + "\": \"", 0), 0u) << lines[number + 1];
   }
   EXPECT_EQ(lines[45], "  \"44\": \"Excel.Application\",");

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "base/wide_text.h"
+#include "base/unique_process.h"
 
 namespace brisk::test {
 
@@ -103,6 +104,84 @@ void RemoveTree(const std::wstring& folder) {
     for (const std::wstring& child : children) RemoveTree(child);
   }
   std::filesystem::remove(root, error);
+}
+
+namespace {
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// The Unix path of a Windows path under Wine (UTF-8), or nothing.
+std::optional<std::string> UnixPath(const std::wstring& path) {
+  using UnixFileName = char*(CDECL*)(const wchar_t*);
+  const auto toUnix = reinterpret_cast<UnixFileName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!toUnix) return std::nullopt;
+  char* unixPath = toUnix(path.c_str());
+  if (!unixPath) return std::nullopt;
+  std::string result = unixPath;
+  HeapFree(GetProcessHeap(), 0, unixPath);
+  return result;
+}
+
+// Starts a program of the Unix side under Wine. Wine runs it outside its
+// own processes: CreateProcessW succeeds without a handle to wait on, so
+// the caller waits for the program's effect instead.
+bool StartUnixTool(const std::wstring& tool, const std::vector<std::string>& arguments) {
+  std::wstring commandLine = L"\"" + tool + L"\"";
+  for (const std::string& argument : arguments) commandLine += L" \"" + WideFromUtf8ForDisplay(argument) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started = {};
+  if (!CreateProcessW(tool.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &started)) {
+    return false;
+  }
+  const UniqueProcess owner(started);
+  return true;
+}
+
+bool Present(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return true;
+}
+
+// Waits (bounded) until the path is there, or gone.
+bool WaitForPresence(const std::wstring& path, bool present) {
+  for (int i = 0; i < 200; ++i) {
+    if (Present(path) == present) return true;
+    Sleep(25);
+  }
+  return false;
+}
+
+}  // namespace
+
+bool MakeLink(const std::wstring& link, const std::wstring& target) {
+  if (!UnderWine()) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const DWORD flags = (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+                            ? SYMBOLIC_LINK_FLAG_DIRECTORY
+                            : 0;
+    return CreateSymbolicLinkW(link.c_str(), target.c_str(), flags | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  }
+  const auto unixTarget = UnixPath(target);
+  const auto unixLink = UnixPath(link);
+  return unixTarget && unixLink && StartUnixTool(L"Z:\\bin\\ln", {"-s", *unixTarget, *unixLink}) && WaitForPresence(link, true);
+}
+
+bool RemoveLink(const std::wstring& link) {
+  if (!UnderWine()) {
+    const DWORD attributes = GetFileAttributesW(link.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(link.c_str()) : DeleteFileW(link.c_str());
+  }
+  const auto unixLink = UnixPath(link);
+  return unixLink && StartUnixTool(L"Z:\\bin\\rm", {"-f", *unixLink}) && WaitForPresence(link, false);
 }
 
 }  // namespace brisk::test

@@ -51,7 +51,17 @@ bool PathExists(const std::wstring& path);
 // sorted; folders end with a backslash.
 std::vector<std::wstring> ListTree(const std::wstring& folder);
 // Removes the folder (or file) with its content, as far as it can: what a
-// process still holds stays.
+// process still holds stays. Never give it a folder with a link inside:
+// Wine's deletes follow links (see RemoveLink).
 void RemoveTree(const std::wstring& folder);
+
+// A symbolic link at `link` to the folder or file `target`. Under Wine it is
+// a link of the Unix file system, which Wine shows as a reparse point; on
+// Windows a symbolic link. False when none could be made.
+bool MakeLink(const std::wstring& link, const std::wstring& target);
+
+// Removes the link itself and never its target: under Wine through the Unix
+// file system, since Wine's own deletes follow a link to its target.
+bool RemoveLink(const std::wstring& link);
 
 }  // namespace brisk::test

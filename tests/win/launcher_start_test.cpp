@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "base/wide_text.h"
+#include "core/temp_cleanup_win.h"
+#include "core/working_folder.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
@@ -114,8 +116,12 @@ TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
   // A wrong magic: a normal launch would show a box, so none may appear.
   ASSERT_TRUE(WritePayloadResources(exe, {{kBuildSettingsResource, PackedSettingsRecord(0, 0)}}));
-  const std::wstring work = folder / L"kq3m8pzx";
+  // A working folder of the temporary root, marked as a launch's.
+  wchar_t name[16];
+  swprintf(name, 16, L"zl%06x", static_cast<unsigned>(GetCurrentProcessId() & 0xFFFFFF));
+  const std::wstring work = TempRoot() + L"\\" + name;
   ASSERT_TRUE(CreateDirectoryW(work.c_str(), nullptr));
+  ASSERT_TRUE(WriteFolderMarker(work, FolderMarker{StampOfProcess(GetCurrentProcess()), {}}));
   const std::wstring workbook = work + L"\\Tool.xlsx";
   const std::wstring addin = work + L"\\briskstub.dll";
   ASSERT_TRUE(WriteFileBytes(workbook, {1, 2, 3}));
@@ -136,7 +142,7 @@ TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
   EXPECT_FALSE(PathExists(work));
 }
 
-TEST(LauncherStartTest, CleanupModeWithOnlyTheSecondPath) {
+TEST(LauncherStartTest, CleanupModeRefusesFilesOutsideTheWorkingFolders) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
   const std::wstring keep = folder / L"keep.xlsx";
@@ -144,11 +150,10 @@ TEST(LauncherStartTest, CleanupModeWithOnlyTheSecondPath) {
   ASSERT_TRUE(WriteFileBytes(keep, {1}));
   ASSERT_TRUE(WriteFileBytes(addin, {2}));
 
-  ChildProcess launcher(exe, L"-clnd \"" + addin + L"\"");
+  ChildProcess launcher(exe, L"-clnx \"" + keep + L"\" -clnd \"" + addin + L"\"");
   EXPECT_EQ(launcher.WaitForExit(kExitWait), std::optional<DWORD>(1));
-  EXPECT_FALSE(PathExists(addin));
+  EXPECT_TRUE(PathExists(addin));
   EXPECT_TRUE(PathExists(keep));
-  EXPECT_TRUE(PathExists(folder.path())) << "a folder that is not empty stays";
 }
 
 }  // namespace
