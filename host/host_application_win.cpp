@@ -43,19 +43,43 @@ bool IsFile(const std::wstring& path) {
 
 }  // namespace
 
+// Whether a failed start may succeed when tried again: the host is installed
+// but the server that was reached could not serve this client (it was
+// started for another client at the same moment, or was ending).
+bool MayStartOnASecondTry(HRESULT hr) {
+  switch (hr) {
+    case REGDB_E_CLASSNOTREG:
+    case CO_E_CLASSSTRING:
+    case REGDB_E_READREGDB:
+    case CO_E_APPNOTFOUND:
+    case E_ACCESSDENIED:
+    case E_OUTOFMEMORY:
+      return false;
+    default:
+      return true;
+  }
+}
+
 // An exception inside (no memory, a damaged text table) is reported as a
 // failure, so that the launch stops with its notice instead of going on with
-// no host.
+// no host. A start that fails although the host is installed is tried once
+// more: a single-use host serves one client only, and a second launch
+// started at the same moment may have reached the host of the first.
 HRESULT CreateHostApplication(IDispatch** application) {
   if (application == nullptr) return E_POINTER;
   *application = nullptr;
   try {
     const std::wstring progId = GetEncodedStringWide(kHostProgId);
     CLSID classId{};
-    const HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
+    HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
     if (FAILED(hr)) return hr;
-    return CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
+    hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
+    if (FAILED(hr) && MayStartOnASecondTry(hr)) {
+      *application = nullptr;
+      hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(application));
+    }
+    return hr;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {

@@ -113,26 +113,32 @@ int RunServer(const Options& options) {
     return 2;
   }
   if (gStandin.config.registerDelayMs > 0) Sleep(gStandin.config.registerDelayMs);
+  // Single use, as the real host registers: each client gets a host process
+  // of its own, and two clients started at once never share one.
   DWORD cookie = 0;
   const HRESULT hr = CoRegisterClassObject(kStandinHostClassId, GetClassFactory(),
-                                           CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+                                           CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
   json::Json registered = NewRecord("event");
   registered["event"] = "class_registered";
   registered["hr"] = HexCode(static_cast<std::uint32_t>(hr));
   Log(registered);
 
+  const UINT_PTR idleTimer = SetTimer(nullptr, 0, kIdleExitMs, nullptr);
   MSG message;
   int loop;
   while ((loop = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-    if (message.hwnd == nullptr && message.message == kRevokeClassObjectMessage) {
-      if (SUCCEEDED(hr) && !gStandin.classObjectRevoked) CoRevokeClassObject(cookie);
-      gStandin.classObjectRevoked = true;
+    if (message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == idleTimer) {
+      KillTimer(nullptr, idleTimer);
+      if (!gStandin.served) {
+        LogEvent("no_client");
+        PostQuitMessage(0);
+      }
       continue;
     }
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  if (SUCCEEDED(hr) && !gStandin.classObjectRevoked) CoRevokeClassObject(cookie);
+  if (SUCCEEDED(hr)) CoRevokeClassObject(cookie);
 
   json::Json exit = NewRecord("event");
   exit["event"] = "exit";

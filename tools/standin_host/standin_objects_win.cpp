@@ -465,9 +465,9 @@ class ClassFactory final : public IClassFactory {
     } else {
       gStandin.application->AddRef();
     }
+    gStandin.served = true;
     const HRESULT hr = gStandin.application->QueryInterface(riid, object);
     gStandin.application->Release();
-    PostThreadMessageW(GetCurrentThreadId(), kRevokeClassObjectMessage, 0, 0);
     return hr;
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }

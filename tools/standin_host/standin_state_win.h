@@ -50,7 +50,8 @@ struct StandinState {
   IDispatch* application = nullptr;
   // The workbooks collection, made with the application and owned here.
   IDispatch* workbooksCollection = nullptr;
-  bool classObjectRevoked = false;
+  // Whether a client has asked for the application object.
+  bool served = false;
 };
 
 extern StandinState gStandin;
@@ -63,9 +64,9 @@ void Log(const json::Json& record);
 std::string LogText(std::wstring_view text);
 std::wstring ToWide(const std::u16string& text);
 
-// Message posted to the server thread after the first object was handed
-// out: the class object is withdrawn, so that the next client starts a
-// fresh host, as the real host does.
-constexpr UINT kRevokeClassObjectMessage = WM_APP + 1;
+// A host started by COM for a client that has gone elsewhere (two clients
+// started at once, each starting a host, one host serving both) ends after
+// this long without a client, instead of running for ever.
+constexpr UINT kIdleExitMs = 30000;
 
 }  // namespace brisk::standin
