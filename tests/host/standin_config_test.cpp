@@ -42,6 +42,7 @@ TEST(StandinConfig, ReadsEveryKey) {
       "fail.392=scode 0x800A03EC\n"
       "fail.1209=hresult 80004005\n"
       "fail.302=crash\n"
+      "fail.1950=hang 45000\n"
       "fail.workbooks.682=exception 1004 Cannot open\n"
       "register_delay_ms=1500\n"
       "quit_on_quit=0\n",
@@ -72,6 +73,8 @@ TEST(StandinConfig, ReadsEveryKey) {
   EXPECT_EQ(config.applicationFailures.at(1209).kind, FailureKind::kHresult);
   EXPECT_EQ(config.applicationFailures.at(1209).code, 0x80004005u);
   EXPECT_EQ(config.applicationFailures.at(302).kind, FailureKind::kCrash);
+  EXPECT_EQ(config.applicationFailures.at(1950).kind, FailureKind::kHang);
+  EXPECT_EQ(config.applicationFailures.at(1950).code, 45000u);
   EXPECT_EQ(config.workbooksFailures.at(682).wCode, 1004);
   EXPECT_EQ(config.workbooksFailures.count(558), 0u);
   EXPECT_EQ(config.registerDelayMs, 1500u);
@@ -86,7 +89,7 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
       {"ui_language=ten"},        {"ui_language_type=i8"},    {"reply_type.x=i2"},
       {"reported_window=extra"},  {"reported_window=extra0"}, {"reported_window=window"},
       {"fail.558=exception"},     {"fail.558=exception 0"},   {"fail.558=exception 70000"},
-      {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"},
+      {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"}, {"fail.558=hang"}, {"fail.558=hang 5 s"},
       {"fail.558=explode"},       {"fail.x=crash"},           {"main_class="},
       {"register_delay_ms=-1"},   {"version=\xFF\xFE"},
   };

@@ -67,6 +67,10 @@ bool ParseFailure(std::string_view text, Failure& failure) {
     return rest.empty();
   }
   const auto [code, description] = FirstWord(rest);
+  if (kind == "hang") {
+    failure.kind = FailureKind::kHang;
+    return ParseNumber(code, failure.code) && description.empty();
+  }
   failure.description = Wide(description);
   if (kind == "exception") {
     failure.kind = FailureKind::kException;

@@ -29,6 +29,8 @@
 //              | scode <hex> [<description>]   (wCode 0)
 //              | hresult <hex>                  (returned by Invoke itself)
 //              | crash                          (the process ends at once)
+//              | hang <ms>                      (answers normally after <ms>
+//                                                without handling messages meanwhile)
 //   register_delay_ms=<n>   wait before the class object is registered
 //   quit_on_quit=0|1        whether Quit ends the host (default 1)
 // <vt> is one of empty, i2, i4, bool, bstr, r8.
@@ -44,12 +46,12 @@ namespace brisk::standin {
 
 enum class ValueType { kEmpty, kI2, kI4, kBool, kBstr, kR8 };
 
-enum class FailureKind { kNone, kException, kScode, kHresult, kCrash };
+enum class FailureKind { kNone, kException, kScode, kHresult, kCrash, kHang };
 
 struct Failure {
   FailureKind kind = FailureKind::kNone;
   std::uint16_t wCode = 0;
-  std::uint32_t code = 0;  // scode or HRESULT
+  std::uint32_t code = 0;  // scode or HRESULT; milliseconds for kHang
   std::u16string description;
 };
 

@@ -145,9 +145,13 @@ class DispatchObject : public IDispatch {
     HRESULT hr;
     if (riid != IID_NULL) {
       hr = DISP_E_UNKNOWNINTERFACE;
-    } else if (const Failure* failure = FindFailure(dispid)) {
+    } else if (const Failure* failure = FindFailure(dispid); failure && failure->kind != FailureKind::kHang) {
       hr = Fail(*failure, record, exception);
     } else {
+      if (failure) {
+        record["hang_ms"] = failure->code;
+        Sleep(failure->code);
+      }
       hr = Handle(dispid, flags, params, result, exception, argumentError);
     }
     record["result"] = SUCCEEDED(hr) && result != nullptr ? DescribeVariant(*result) : nullptr;
@@ -192,6 +196,7 @@ class DispatchObject : public IDispatch {
       case FailureKind::kHresult:
         return static_cast<HRESULT>(failure.code);
       case FailureKind::kNone:
+      case FailureKind::kHang:
         break;
     }
     return E_UNEXPECTED;
