@@ -50,7 +50,7 @@ BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawR
   LoadPayloadResource(kBuildSettingsResource, rawRecord);
   ParseBuildSettings(rawRecord, settings);
   if (settings.flags & kFlagExternalStorage) {
-    LoadExternalStorage(ExternalStoragePath(exePath), settings, rawRecord, storedWorkbook);
+    LoadExternalStorage(ExternalStoragePath(ToU16(exePath)), settings, rawRecord, storedWorkbook);
   }
   return settings;
 }

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -147,7 +146,11 @@ SettingsRecordResult WriteBuildSettingsRecord(const SettingsRecordInput& input);
 
 // The external storage file that belongs to an executable: its path with the
 // extension (from the last dot of the file name) replaced by ".qstg".
-std::filesystem::path ExternalStoragePath(const std::filesystem::path& exePath);
+std::u16string ExternalStoragePath(std::u16string_view exePath);
+
+// The largest external storage file the launcher reads: its parts are held
+// in memory, packed and unpacked, by a 32-bit process.
+inline constexpr std::uint64_t kMaxStorageFileBytes = 512ull * 1024 * 1024;
 
 // bindingTag of an external storage file that belongs to a record with this
 // magic: NOT (magic rotated right by 2 bits).
@@ -159,7 +162,7 @@ std::uint32_t StorageBindingTag(std::uint32_t settingsMagic);
 // ParseBuildSettings leaves it), parses it into `settings` and replaces
 // `workbookBuffer` by its workbook part, and returns true. Otherwise changes
 // nothing and returns false. The caller checks kFlagExternalStorage first.
-bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& settings, PayloadBuffer& rawRecord,
+bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, PayloadBuffer& rawRecord,
                          PayloadBuffer& workbookBuffer);
 
 }  // namespace brisk

@@ -11,13 +11,12 @@
 //   offset 36  part4Bytes     not used
 //   offset 40  the four parts, back to back
 #include <cstddef>
-#include <fstream>
-#include <limits>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <string_view>
-#include <system_error>
 
+#include "base/file_io.h"
 #include "payload/build_settings.h"
 #include "payload/byte_order.h"
 
@@ -50,7 +49,7 @@ StorageHeader ReadHeader(const std::uint8_t* bytes) {
           le::ReadU32(bytes + 28), le::ReadU32(bytes + 32), le::ReadU32(bytes + 36)};
 }
 
-bool HeaderAccepted(const StorageHeader& header, std::uint32_t settingsMagic, std::uintmax_t fileSize) {
+bool HeaderAccepted(const StorageHeader& header, std::uint32_t settingsMagic, std::uint64_t fileSize) {
   // Summed in 64 bits: four 32-bit lengths must not wrap around to the size.
   const std::uint64_t declared = kStorageHeaderSize + std::uint64_t{header.part1Bytes} + header.settingsBytes +
                                  header.workbookBytes + header.part4Bytes;
@@ -61,8 +60,7 @@ bool HeaderAccepted(const StorageHeader& header, std::uint32_t settingsMagic, st
 
 // Reads exactly `length` bytes into `part`; false on a short read or when the
 // memory cannot be had.
-bool ReadPart(std::ifstream& in, std::uint32_t length, PayloadBuffer& part) {
-  if (std::uint64_t{length} > static_cast<std::uint64_t>(std::numeric_limits<std::streamsize>::max())) return false;
+bool ReadPart(std::FILE* in, std::uint32_t length, PayloadBuffer& part) {
   try {
     part.resize(length);
   } catch (const std::bad_alloc&) {
@@ -70,47 +68,43 @@ bool ReadPart(std::ifstream& in, std::uint32_t length, PayloadBuffer& part) {
   } catch (const std::length_error&) {
     return false;
   }
-  if (length == 0) return true;
-  in.read(reinterpret_cast<char*>(part.data()), static_cast<std::streamsize>(length));
-  return in.gcount() == static_cast<std::streamsize>(length);
+  return length == 0 || std::fread(part.data(), length, 1, in) == 1;
 }
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
 
-std::filesystem::path ExternalStoragePath(const std::filesystem::path& exePath) {
-  auto name = exePath.filename().native();
-  if (const auto dot = name.rfind('.'); dot != name.npos) name.resize(dot);
-  for (char c : std::string_view(".qstg")) name.push_back(static_cast<std::filesystem::path::value_type>(c));
-  std::filesystem::path storage = exePath;
-  storage.replace_filename(name);
-  return storage;
+std::u16string ExternalStoragePath(std::u16string_view exePath) {
+  std::size_t nameStart = exePath.size();
+  while (nameStart > 0 && !IsSeparator(exePath[nameStart - 1]) && exePath[nameStart - 1] != u':') --nameStart;
+  const std::size_t dot = exePath.rfind(u'.');
+  std::u16string storage(exePath.substr(0, dot != std::u16string_view::npos && dot >= nameStart ? dot : exePath.size()));
+  return storage + u".qstg";
 }
 
 std::uint32_t StorageBindingTag(std::uint32_t settingsMagic) { return ~RotateRight(settingsMagic, 2); }
 
-bool LoadExternalStorage(const std::filesystem::path& file, BuildSettings& settings, PayloadBuffer& rawRecord,
+bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, PayloadBuffer& rawRecord,
                          PayloadBuffer& workbookBuffer) {
-  std::error_code error;
-  const auto status = std::filesystem::status(file, error);
-  if (error || !std::filesystem::exists(status) || std::filesystem::is_directory(status)) return false;
-  const std::uintmax_t fileSize = std::filesystem::file_size(file, error);
-  if (error || fileSize <= kStorageHeaderSize) return false;
+  const UniqueFile in = OpenFile(file, "rb");
+  if (!in) return false;
+  const auto fileSize = FileSize(in.get());
+  if (!fileSize || *fileSize <= kStorageHeaderSize || *fileSize > kMaxStorageFileBytes) return false;
 
-  std::ifstream in(file, std::ios::binary);
   std::uint8_t headerBytes[kStorageHeaderSize];
-  if (!in.read(reinterpret_cast<char*>(headerBytes), sizeof headerBytes)) return false;
+  if (std::fread(headerBytes, sizeof headerBytes, 1, in.get()) != 1) return false;
   const StorageHeader header = ReadHeader(headerBytes);
-  if (!HeaderAccepted(header, settings.magic, fileSize)) return false;
+  if (!HeaderAccepted(header, settings.magic, *fileSize)) return false;
 
-  // Parts 1 and 4 are not used: part 1 is skipped and part 4 only has to be
-  // there in full, which the size check above and the end position show.
+  // Parts 1 and 4 are not used: part 1 is skipped, and part 4 is there in
+  // full because the declared lengths add up to the file's size.
   PayloadBuffer record;
   PayloadBuffer workbook;
-  if (!in.seekg(header.part1Bytes, std::ios::cur)) return false;
-  if (!ReadPart(in, header.settingsBytes, record) || !ReadPart(in, header.workbookBytes, workbook)) return false;
-  const auto partsEnd = in.tellg();
-  if (!in.seekg(0, std::ios::end)) return false;
-  if (static_cast<std::uint64_t>(in.tellg() - partsEnd) != header.part4Bytes) return false;
+  if (std::fseek(in.get(), static_cast<long>(header.part1Bytes), SEEK_CUR) != 0) return false;
+  if (!ReadPart(in.get(), header.settingsBytes, record) || !ReadPart(in.get(), header.workbookBytes, workbook)) {
+    return false;
+  }
 
   // The file's settings must pass the checks the carried ones pass: a record
   // with a wrong validity magic would make every later start refuse the

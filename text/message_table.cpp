@@ -1,7 +1,6 @@
 #include "text/message_table.h"
 
 #include <algorithm>
-#include <fstream>
 #include <iterator>
 #include <system_error>
 
@@ -18,16 +17,6 @@ constexpr std::size_t kResourceHeaderFields = 12;
 }  // namespace
 
 MessageTable::~MessageTable() = default;
-
-void MessageTable::LoadFromFile(const std::filesystem::path& path) {
-  std::error_code error;
-  if (path.empty() || !std::filesystem::exists(path, error) || std::filesystem::is_directory(path, error)) return;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return;
-  std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  if (file.bad()) return;
-  LoadFromLanguageText(bytes);
-}
 
 void MessageTable::LoadFromLanguageText(std::string_view bytes) {
   std::vector<LanguageSection> sections = ParseLanguageText(bytes);

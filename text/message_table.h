@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <string_view>
@@ -64,9 +63,6 @@ class MessageTable {
   using TextMap = std::map<std::int32_t, std::string>;
 
   MessageTable() = default;
-  // Reads a language file in the text form; a file that is missing, is a
-  // folder or cannot be read changes nothing.
-  virtual void LoadFromFile(const std::filesystem::path& path);
   virtual ~MessageTable();
 
   // Reads the message table resource. Entries read completely are stored;

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const brisk::BuildSettings before = settings;
   const PayloadBuffer recordBefore = rawRecord;
   PayloadBuffer workbook{0xEC};
-  const bool accepted = brisk::LoadExternalStorage(StorageFile(), settings, rawRecord, workbook);
+  const bool accepted = brisk::LoadExternalStorage(StorageFile().u16string(), settings, rawRecord, workbook);
   if (!accepted && (!(settings == before) || rawRecord != recordBefore || workbook != PayloadBuffer{0xEC})) {
     std::abort();
   }

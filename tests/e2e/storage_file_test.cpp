@@ -32,7 +32,7 @@ class StorageFileTest : public ::testing::Test {
   bool Load(const PayloadBuffer& file, BuildSettings& settings, PayloadBuffer& record, PayloadBuffer& workbook) {
     std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
                                                  static_cast<std::streamsize>(file.size()));
-    return LoadExternalStorage(path_, settings, record, workbook);
+    return LoadExternalStorage(path_.u16string(), settings, record, workbook);
   }
 
   std::filesystem::path path_ = std::filesystem::temp_directory_path() / "brisk_e2e_storage.qstg";

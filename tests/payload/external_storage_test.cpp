@@ -17,11 +17,12 @@ using test::StorageFile;
 using test::TempDir;
 
 TEST(PayloadStoragePath, ReplacesTheExtensionOfTheFileName) {
-  EXPECT_EQ(ExternalStoragePath("C:\\Apps\\Tool.exe").string(), "C:\\Apps\\Tool.qstg");
-  EXPECT_EQ(ExternalStoragePath("apps/Tool.exe"), std::filesystem::path("apps/Tool.qstg"));
-  EXPECT_EQ(ExternalStoragePath("apps/my.tool.exe"), std::filesystem::path("apps/my.tool.qstg"));
-  EXPECT_EQ(ExternalStoragePath("apps.v2/Tool"), std::filesystem::path("apps.v2/Tool.qstg"));
-  EXPECT_EQ(ExternalStoragePath("Tool.EXE"), std::filesystem::path("Tool.qstg"));
+  EXPECT_EQ(ExternalStoragePath(u"C:\\Apps\\Tool.exe"), u"C:\\Apps\\Tool.qstg");
+  EXPECT_EQ(ExternalStoragePath(u"apps/Tool.exe"), u"apps/Tool.qstg");
+  EXPECT_EQ(ExternalStoragePath(u"apps/my.tool.exe"), u"apps/my.tool.qstg");
+  EXPECT_EQ(ExternalStoragePath(u"apps.v2/Tool"), u"apps.v2/Tool.qstg");
+  EXPECT_EQ(ExternalStoragePath(u"C:Tool.exe"), u"C:Tool.qstg");
+  EXPECT_EQ(ExternalStoragePath(u"Tool.EXE"), u"Tool.qstg");
 }
 
 TEST(PayloadStoragePath, BindingTagOfTheRequiredMagic) { EXPECT_EQ(StorageBindingTag(kSettingsMagic), 0x4777E89Du); }
@@ -48,7 +49,7 @@ class PayloadStorage : public ::testing::Test {
   bool Load(const PayloadBuffer& bytes) { return Load(dir_.Write("Tool.qstg", bytes)); }
 
   bool Load(const std::filesystem::path& path) {
-    return LoadExternalStorage(path, settings_, rawRecord_, workbook_);
+    return LoadExternalStorage(path.u16string(), settings_, rawRecord_, workbook_);
   }
 
   void ExpectUnchanged() {

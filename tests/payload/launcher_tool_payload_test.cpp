@@ -134,7 +134,8 @@ TEST_F(PayloadTool, StringsPrintsEveryNumberInOrder) {
   }
   EXPECT_EQ(lines[45], "  \"44\": \"Excel.Application\",");
   EXPECT_EQ(lines[55], "  \"54\": \"Local\\u005CBriskClose_%u\",");
-  EXPECT_EQ(lines[62], "  \"61\": \"\"");
+  EXPECT_EQ(lines[62], "  \"61\": \"\",");
+  EXPECT_EQ(lines[kEncodedStringCount], "  \"" + std::to_string(kEncodedStringCount - 1) + "\": \"" + GetEncodedStringA(kEncodedStringCount - 1) + "\"");
 }
 
 class PayloadToolSettings : public PayloadTool {

@@ -9,6 +9,7 @@
 
 #include "resource_builder.h"
 #include "text/language_file.h"
+#include "text/language_file_io.h"
 #include "text/message_table.h"
 
 namespace brisk {
@@ -156,22 +157,22 @@ class LanguageFile : public testing::Test {
 
 TEST_F(LanguageFile, LoadsAFile) {
   MessageTable table;
-  table.LoadFromFile(Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n"));
+  LoadLanguageFile(table, Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n"));
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, LoadsAFileWithANonAsciiPath) {
   MessageTable table;
-  table.LoadFromFile(Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n"));
+  LoadLanguageFile(table, Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n"));
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, MissingEmptyOrFolderPathChangesNothing) {
   MessageTable table;
   table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
-  table.LoadFromFile({});
-  table.LoadFromFile(folder_ / "missing.ini");
-  table.LoadFromFile(folder_);
+  LoadLanguageFile(table, {});
+  LoadLanguageFile(table, folder_ / "missing.ini");
+  LoadLanguageFile(table, folder_);
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
 }
 

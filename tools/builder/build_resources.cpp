@@ -9,6 +9,7 @@
 #include "payload/container.h"
 #include "payload/payload_ids.h"
 #include "text/byte_reader.h"
+#include "text/language_file_io.h"
 #include "text/message_table.h"
 
 namespace brisk {
@@ -48,7 +49,7 @@ PayloadBuffer Packed(const PayloadBuffer& bytes) {
 // The message table resource of a language file in the text form.
 PayloadBuffer MessageTableResource(const std::filesystem::path& languageFile) {
   MessageTable table;
-  table.LoadFromFile(languageFile);
+  LoadLanguageFile(table, languageFile);
   PayloadBuffer resource;
   AppendU32(resource, 12);
   AppendU32(resource, static_cast<std::uint32_t>(table.Texts().size()));

@@ -105,7 +105,7 @@ int RunSettings(const Args& args) {
     // As at start-up: the file is looked at only in external storage mode.
     PayloadBuffer workbook;
     const bool accepted = (settings.flags & kFlagExternalStorage) != 0 &&
-                          LoadExternalStorage(storage, settings, rawRecord, workbook);
+                          LoadExternalStorage(PathArgument(storage).u16string(), settings, rawRecord, workbook);
     members = SettingsMembers(settings);
     members.push_back(Member("storageAccepted", accepted ? "true" : "false"));
     members.push_back(Member("workbookBytes", std::to_string(workbook.size())));
