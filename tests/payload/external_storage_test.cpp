@@ -185,6 +185,42 @@ TEST_F(PayloadStorage, BindingTagMustMatchTheCurrentSettingsMagic) {
   EXPECT_EQ(settings_.appName, u"Stored");
 }
 
+TEST_F(PayloadStorage, StoredSettingsMustPassTheChecksOfTheCarriedOnes) {
+  struct Case {
+    const char* what;
+    std::uint32_t magic;
+    std::uint32_t flags;
+  };
+  const Case cases[] = {
+      {"a wrong validity magic", 0x12345678, kFlagExternalStorage},
+      {"external storage mode switched off", kSettingsMagic, kFlagHostInvisible},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CurrentRecord stored;
+    stored.appName = u"Stored";
+    stored.magic = c.magic;
+    stored.flags = c.flags;
+    StorageFile file = file_;
+    file.settings = AsString(stored.Build());
+    EXPECT_FALSE(Load(file.Build()));
+    ExpectUnchanged();
+  }
+}
+
+// A file larger than a 32-bit launcher can hold is ignored before a byte of
+// it is read (the file is sparse: it costs no disk).
+TEST_F(PayloadStorage, FileBeyondTheLauncherLimitIsIgnored) {
+  file_.part4.clear();
+  PayloadBuffer bytes = file_.Build();
+  const std::uint64_t size = kMaxStorageFileBytes + 1;
+  PutLe(bytes, 36, size - bytes.size(), 4);
+  const auto path = dir_.Write("Huge.qstg", bytes);
+  std::filesystem::resize_file(path, size);
+  EXPECT_FALSE(Load(path));
+  ExpectUnchanged();
+}
+
 TEST_F(PayloadStorage, MissingTinyOrFolderFilesAreIgnored) {
   EXPECT_FALSE(Load(dir_.Path() / "absent.qstg"));
   std::filesystem::create_directory(dir_.Path() / "folder.qstg");
