@@ -85,8 +85,9 @@ int RunLauncher(const std::vector<std::u16string>& args) {
   // launch has released its last reference.
   const ComApartment com;
   SeedRandomGenerator();
+  LaunchLog log(LaunchLogPathFromEnvironment());
   Launch launch(LocateExecutable(args.empty() ? std::wstring() : ToWide(args[0])),
-                ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix)));
+                ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix)), log);
   {
     const GdiplusSession gdiplus;
     try {

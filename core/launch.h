@@ -37,6 +37,7 @@
 #include "base/unique_handle.h"
 #include "core/command_line.h"
 #include "core/hand_over_win.h"
+#include "core/launch_log.h"
 #include "core/notice4user.h"
 #include "core/temp_files.h"
 #include "payload/build_settings.h"
@@ -79,7 +80,8 @@ struct SplashThread {
 
 class Launch {
  public:
-  Launch(ExecutableLocation executable, LaunchOptions options);
+  // `log` (off unless the environment asks for it) must outlive the launch.
+  Launch(ExecutableLocation executable, LaunchOptions options, LaunchLog& log);
   // Finish() if it has not run yet.
   ~Launch();
   Launch(const Launch&) = delete;
@@ -96,7 +98,7 @@ class Launch {
   // over, the launcher waits for the add-in's close signal, or for the host
   // to end, whichever comes first. Without a known host it does not wait.
   bool ExternalStorageMode() const { return (settings_.flags & kFlagExternalStorage) != 0; }
-  void WaitForCloseSignal() const;
+  void WaitForCloseSignal();
 
   // The final release, once: after an aborted launch the host is closed and
   // the temporary files are removed; in external storage mode the files are
@@ -108,6 +110,7 @@ class Launch {
   void FinishHandOver();
   void FindHostProcess();
 
+  LaunchLog& log_;
   const ExecutableLocation executable_;
   const LaunchOptions options_;
   BuildSettings settings_;

@@ -37,6 +37,14 @@ constexpr DWORD kSplashClosePause = 100;
 // before it removes the files that the host may still hold.
 constexpr DWORD kHostExitWaitMs = 10000;
 
+// printf-style text for the launch log.
+template <typename... Values>
+std::string Format(const char* format, Values... values) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
 // The splash thread's input record. The build carries no values for it, so
 // the banner is shown with its first text.
 const SplashInputs kSplashInputs{};
@@ -126,9 +134,12 @@ void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HI
 }
 
 // The host application as an automation server.
-ComRef<IDispatch> StartHost() {
+ComRef<IDispatch> StartHost(LaunchLog& log) {
   ComRef<IDispatch> host;
-  if (FAILED(CreateHostApplication(host.put()))) throw notice4user(GetEncodedStringA(kHostNotCreated));
+  if (const HRESULT hr = CreateHostApplication(host.put()); FAILED(hr)) {
+    log.Event("host not created", DescribeHresult(hr));
+    throw notice4user(GetEncodedStringA(kHostNotCreated));
+  }
   return host;
 }
 
@@ -138,8 +149,7 @@ ComRef<IDispatch> StartHost() {
 }
 
 // The add-in of the host's bitness into a new working folder.
-void WriteAddinForHost(const HostApplication& host, int hostMajorVersion, LaunchFiles& files) {
-  const bool is64 = hostMajorVersion >= 14 && host.IsHost64Bit(hostMajorVersion);
+void WriteAddinForHost(const HostApplication& host, bool is64, LaunchFiles& files) {
   const FileWrite result = WriteAddin(is64, files);
   if (result == FileWrite::kWritten) return;
   host.Quit();
@@ -326,8 +336,9 @@ void SplashThread::Post(UINT message) const {
   if (id != 0) PostThreadMessageW(id, message, 0, 0);
 }
 
-Launch::Launch(ExecutableLocation executable, LaunchOptions options)
-    : executable_(std::move(executable)),
+Launch::Launch(ExecutableLocation executable, LaunchOptions options, LaunchLog& log)
+    : log_(log),
+      executable_(std::move(executable)),
       options_(std::move(options)),
       macroEnvironment_(std::make_unique<WinMacroEnvironment>([this] {
         return MacroAppValues{settings_.appName, settings_.appInfo, settings_.appVersion,
@@ -343,10 +354,12 @@ Launch::~Launch() {
 }
 
 LaunchOutcome Launch::Run() {
+  log_.Event("start");
   {
     WindowsCleanupFileSystem fileSystem;
     SweepStaleWorkingFolders(fileSystem);
   }
+  log_.Event("sweep");
   LaunchOutcome outcome;
   std::clock_t splashStart = std::clock();
   try {
@@ -357,11 +370,23 @@ LaunchOutcome Launch::Run() {
   } catch (const LaunchEnded&) {
     outcome.kind = LaunchOutcome::Kind::kEnded;
   } catch (const _com_error& error) {
+    log_.Event("host call failed", DescribeHresult(error.Error()));
     outcome = {LaunchOutcome::Kind::kNotice, HostFailureNotice(error)};
   } catch (const std::exception& error) {
     outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(error.what())};
   } catch (...) {
     outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(nullptr)};
+  }
+  switch (outcome.kind) {
+    case LaunchOutcome::Kind::kHandedOver:
+      log_.Event("end", "handed over");
+      break;
+    case LaunchOutcome::Kind::kEnded:
+      log_.Event("end", "ended by the user or after a box of its own");
+      break;
+    case LaunchOutcome::Kind::kNotice:
+      log_.Event("end", "notice: " + outcome.notice);
+      break;
   }
   try {
     if (outcome.kind == LaunchOutcome::Kind::kHandedOver) {
@@ -381,38 +406,52 @@ LaunchOutcome Launch::Run() {
 // The launch from the build settings to the hand-over, in order.
 void Launch::RunSteps(std::clock_t& splashStart) {
   settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
+  log_.Event("settings", Format("flags 0x%08X, format %c", settings_.flags, static_cast<char>(settings_.workbookFormat)));
   macroTable_.Refresh();
   LoadMessageTable(messageTable_);
+  log_.Event("texts");
   CheckSingleInstance(settings_, executable_.path, Texts(), instanceMutex_);
   macroTable_.Refresh();
   ExtractExecutableIcons(executable_.path, options_.testMode, largeIcon_, smallIcon_);
   CheckSettingsMagic(settings_);
   AskForPassword(settings_, options_.commandLinePassword, Texts());
   ShowLicence(settings_, options_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
+  log_.Event("dialogs");
 
-  host_ = StartHost();
+  host_ = StartHost(log_);
   const HostApplication host(host_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
-  WriteAddinForHost(host, hostMajorVersion_, files_);
+  const bool is64 = hostMajorVersion_ >= 14 && host.IsHost64Bit(hostMajorVersion_);
+  log_.Event("host created", Format("major version %d, %d-bit", hostMajorVersion_, is64 ? 64 : 32));
+  WriteAddinForHost(host, is64, files_);
+  log_.Event("add-in written", Utf8FromWide(files_.addinPath));
   CheckHostBuild(host);
   splashStart = StartSplash(options_, settings_, splash_);
+  log_.Event("splash", splash_.id != 0 ? "shown" : "not shown");
   RefuseVeryOldHost(settings_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
   WriteWorkbook(executable_.path, settings_, storedWorkbook_, files_);
+  log_.Event("workbook written", Utf8FromWide(files_.workbookPath));
   OpenAuxWorkbook(host, files_);
+  log_.Event("auxiliary workbook opened");
   hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get());
   FindHostProcess();
+  log_.Event("host window", Format("0x%08lX, process %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hostWindow_)),
+                                   static_cast<unsigned long>(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0)));
   events_ = CreateHandOverEvents(ExternalStorageMode());
   if (!SendHandOverMessages(host, hostWindow_,
                             HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
                             instanceMutex_, rawRecord_)) {
     hostUnresponsive_ = true;
+    log_.Event("hand-over", "a message was not handled in time");
     throw notice4user(GetEncodedStringA(kHostStoppedResponding));
   }
+  log_.Event("hand-over sent");
   SetFinalVisibility(host, hostMajorVersion_, settings_, options_);
   FinishHandOver();
+  log_.Event("host released");
 }
 
 // The host's process, from its main window: the close wait of external
@@ -437,6 +476,7 @@ void Launch::FinishHandOver() {
     RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, settings_);
     PostHandOverDone(hostWindow_);
     WaitForAddinReady(events_, splash_);
+    log_.Event("ready", events_.readyWaiter.Seen() ? "signalled" : "not signalled");
     host_.reset();
   } catch (const LaunchEnded&) {
     throw;
@@ -465,20 +505,24 @@ void Launch::Finish() {
     host_.reset();
     if (hostWindow_) PostMessageW(hostWindow_, WM_QUIT, 0, 0);
     if (hostProcess_) WaitForSingleObject(hostProcess_.get(), kHostExitWaitMs);
+    log_.Event("host closed");
     RemoveLaunchFiles(files_);
+    log_.Event("files removed");
   } else if (ExternalStorageMode()) {
     RemoveLaunchFiles(files_);
+    log_.Event("files removed");
   }
 }
 
-void Launch::WaitForCloseSignal() const {
+void Launch::WaitForCloseSignal() {
   // No reset before this wait: the close event is reset only when it is
   // created, so a signal the add-in gave at any time since is not lost.
   if (!ExternalStorageMode() || aborted_ || !events_.closeEvent || events_.closeWaiter.Seen() || !hostProcess_) {
     return;
   }
   const HANDLE handles[] = {events_.closeEvent, hostProcess_.get()};
-  WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+  const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+  log_.Event("close wait", woken == WAIT_OBJECT_0 ? "close signal" : "the host ended");
 }
 
 }  // namespace brisk

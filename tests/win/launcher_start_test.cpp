@@ -1,6 +1,7 @@
 // Starts real copies of the launcher under Wine and answers them as a user would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -70,8 +71,9 @@ struct WarningBox {
   std::wstring text;
 };
 
-WarningBox AnswerSingleWarning(const std::wstring& exe, const std::wstring& arguments) {
-  ChildProcess launcher(exe, arguments);
+WarningBox AnswerSingleWarning(const std::wstring& exe, const std::wstring& arguments,
+                               const ChildOptions& options = {}) {
+  ChildProcess launcher(exe, arguments, options);
   EXPECT_TRUE(launcher.started());
   HWND box = WaitForDialog(launcher.id(), kWindowWait);
   EXPECT_NE(box, nullptr) << "no warning box appeared";
@@ -93,6 +95,45 @@ TEST(LauncherStartTest, WrongMagicShowsOneWarningWithLocalisedCaption) {
   EXPECT_EQ(box.caption, L"Achtung \x2013 Pr\x00FC" L"fung");
   EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
   EXPECT_FALSE(box.text.empty());
+}
+
+// The events of a launch log, without their times.
+std::vector<std::string> LogEvents(const std::string& log) {
+  std::vector<std::string> events;
+  std::size_t start = log.find('\n');  // after the header line
+  while (start != std::string::npos && start + 1 < log.size()) {
+    const std::size_t end = log.find('\n', start + 1);
+    const std::string line = log.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
+    const std::size_t time = line.find_first_not_of(' ');
+    const std::size_t event = line.find(' ', time);
+    if (event != std::string::npos) events.push_back(line.substr(event + 1));
+    start = end;
+  }
+  return events;
+}
+
+TEST(LauncherStartTest, LaunchLogTellsWhyTheLaunchEnded) {
+  TempFolder folder;
+  const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
+  ASSERT_TRUE(WritePayloadResources(exe, {{kBuildSettingsResource, PackedSettingsRecord(0x12345678, 0)}}));
+  const std::wstring logFile = folder / L"launch.log";
+  ChildOptions withLog;
+  withLog.environment = {{L"BRISK_LAUNCH_LOG", logFile}};
+  AnswerSingleWarning(exe, L"", withLog);
+  AnswerSingleWarning(exe, L"");
+
+  const std::string log = ReadFileBytes(logFile).value_or("");
+  EXPECT_EQ(log.rfind("launch of ", 0), 0u) << log;
+  const std::vector<std::string> events = LogEvents(log);
+  ASSERT_GE(events.size(), 4u) << log;
+  EXPECT_EQ(events[0], "start");
+  EXPECT_EQ(events[1], "sweep");
+  EXPECT_EQ(events[2].rfind("settings: flags 0x", 0), 0u);
+  EXPECT_EQ(events[events.size() - 3], "end: notice: " + GetEncodedStringA(kSettingsMagicWrong));
+  EXPECT_EQ(events[events.size() - 2], "host closed");
+  EXPECT_EQ(events.back(), "files removed");
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), static_cast<long>(events.size()) + 1)
+      << "one launch appended; the one without the variable wrote nothing";
 }
 
 TEST(LauncherStartTest, MissingSettingsRecordShowsBuiltInCaption) {
