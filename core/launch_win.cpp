@@ -149,8 +149,8 @@ ComRef<IDispatch> StartHost(LaunchLog& log) {
 }
 
 // The add-in of the host's bitness into a new working folder.
-void WriteAddinForHost(const HostApplication& host, bool is64, LaunchFiles& files) {
-  const FileWrite result = WriteAddin(is64, files);
+void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files) {
+  const FileWrite result = WriteAddin(std::move(addin), files);
   if (result == FileWrite::kWritten) return;
   host.Quit();
   ThrowFileNotice(result);
@@ -158,9 +158,9 @@ void WriteAddinForHost(const HostApplication& host, bool is64, LaunchFiles& file
 
 // The main workbook beside the add-in. Unlike the add-in, a workbook
 // payload without its marker is no failure: it gives an empty workbook.
-void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PayloadBuffer& storedWorkbook,
+void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PreparedPayload workbook,
                    LaunchFiles& files) {
-  const FileWrite result = WriteMainWorkbook(exePath, settings, storedWorkbook, files);
+  const FileWrite result = WriteMainWorkbook(exePath, settings.workbookFormat, std::move(workbook), files);
   if (result != FileWrite::kWritten) ThrowFileNotice(result);
 }
 
@@ -418,13 +418,19 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   ShowLicence(settings_, options_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
   log_.Event("dialogs");
 
+  // The host takes a second or more to start; the payloads are unpacked
+  // meanwhile.
+  PayloadPreparation preparation;
+  preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_));
   host_ = StartHost(log_);
   const HostApplication host(host_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
   const bool is64 = hostMajorVersion_ >= 14 && host.IsHost64Bit(hostMajorVersion_);
   log_.Event("host created", Format("major version %d, %d-bit", hostMajorVersion_, is64 ? 64 : 32));
-  WriteAddinForHost(host, is64, files_);
+  PreparedPayloads prepared = preparation.Take();
+  log_.Event("payloads unpacked");
+  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_);
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
   CheckHostBuild(host);
   splashStart = StartSplash(options_, settings_, splash_);
@@ -432,7 +438,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   RefuseVeryOldHost(settings_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
-  WriteWorkbook(executable_.path, settings_, storedWorkbook_, files_);
+  WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_);
   log_.Event("workbook written", Utf8FromWide(files_.workbookPath));
   OpenAuxWorkbook(host, files_);
   log_.Event("auxiliary workbook opened");

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/payload_preparation_win.h"
 #include "core/temp_cleanup.h"
 #include "host/host_application.h"
 #include "payload/build_settings.h"
@@ -34,18 +35,16 @@ enum class FileWrite {
 };
 
 // Makes the working folder, marks it as this launcher's (see
-// working_folder.h) and writes payload 1027 (is64) or 1025 there under
+// working_folder.h) and writes the add-in (PrepareAddin) there under
 // encoded string 48. An add-in payload of 10 bytes or less, or none, makes
 // no folder and counts as not written. Sets files.folder and files.addinPath
 // once they exist.
-FileWrite WriteAddin(bool is64, LaunchFiles& files);
+FileWrite WriteAddin(PreparedPayload addin, LaunchFiles& files);
 
-// Writes the main workbook beside the add-in, named after the executable:
-// in external storage mode the workbook of the storage file when
-// `storedWorkbook` holds one, else payload 1020. Sets files.workbookPath.
-// `storedWorkbook` is empty afterwards, whatever happens.
-FileWrite WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings,
-                            PayloadBuffer& storedWorkbook, LaunchFiles& files);
+// Writes the main workbook (PrepareWorkbook) beside the add-in, named after
+// the executable and `workbookFormat`. Sets files.workbookPath.
+FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat, PreparedPayload workbook,
+                            LaunchFiles& files);
 
 enum class AuxWorkbookOpen {
   kOpened,

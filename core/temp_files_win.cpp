@@ -5,8 +5,7 @@
 #include <io.h>
 #include <stdio.h>
 
-#include <cstdio>
-#include <memory>
+#include <algorithm>
 #include <optional>
 #include <vector>
 
@@ -29,20 +28,24 @@ namespace {
 constexpr std::size_t kMinAddinBytes = 10;
 constexpr DWORD kAuxWorkbookOpenPause = 100;
 
-struct FileCloser {
-  void operator()(FILE* file) const { std::fclose(file); }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
+// Large files go to the system in blocks of this size, straight from the
+// unpacked buffer: no copy, and few calls.
+constexpr std::size_t kWriteBlockBytes = 4 * 1024 * 1024;
 
-UniqueFile OpenForWriting(const std::wstring& path) {
-  return UniqueFile(_wfopen(path.c_str(), L"wb"));
-}
-
-// Writes all bytes and closes the file; a failing close counts, since it may
-// be the moment the data reaches the disk.
-bool WriteAndClose(UniqueFile file, const std::uint8_t* data, std::size_t size) {
-  const bool written = size == 0 || std::fwrite(data, size, 1, file.get()) == 1;
-  return std::fclose(file.release()) == 0 && written;
+// Creates (or replaces) the file and writes all bytes; a failing close
+// counts, since it may be the moment the data reaches the disk.
+bool WriteWholeFile(const std::wstring& path, const std::uint8_t* data, std::size_t size) {
+  UniqueFileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  while (size > 0) {
+    const DWORD block = static_cast<DWORD>(std::min(size, kWriteBlockBytes));
+    DWORD written = 0;
+    if (!WriteFile(file.get(), data, block, &written, nullptr) || written != block) return false;
+    data += block;
+    size -= block;
+  }
+  return CloseHandle(file.release()) != FALSE;
 }
 
 bool Exists(const std::u16string& path) {
@@ -146,23 +149,11 @@ std::optional<std::wstring> HostUsableFolder(const std::wstring& folder) {
   return shortForm;
 }
 
-// A workbook payload, unpacked when it is a container; nothing when it is a
-// container that does not unpack.
-std::optional<PayloadBuffer> UnpackedWorkbook(PayloadBuffer packed) {
-  if (!IsContainerHeader(packed.data(), packed.size())) return packed;
-  PayloadBuffer unpacked;
-  if (!UnpackContainer(packed.data(), packed.size(), unpacked)) return std::nullopt;
-  return unpacked;
-}
-
 }  // namespace
 
-FileWrite WriteAddin(bool is64, LaunchFiles& files) {
-  PayloadBuffer addin;
-  if (LoadPayload(is64 ? kAddin64Resource : kAddin32Resource, addin) == PayloadState::kDamaged) {
-    return FileWrite::kDamaged;
-  }
-  if (addin.size() <= kMinAddinBytes) return FileWrite::kFailed;
+FileWrite WriteAddin(PreparedPayload addin, LaunchFiles& files) {
+  if (addin.state == PayloadState::kDamaged) return FileWrite::kDamaged;
+  if (addin.bytes.size() <= kMinAddinBytes) return FileWrite::kFailed;
 
   const auto folder = CreateWorkingFolder();
   if (!folder) return FileWrite::kFailed;
@@ -174,32 +165,21 @@ FileWrite WriteAddin(bool is64, LaunchFiles& files) {
   }
   files.folder = *folder;
   files.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
-  UniqueFile file = OpenForWriting(files.addinPath);
-  return file && WriteAndClose(std::move(file), addin.data(), addin.size()) ? FileWrite::kWritten
-                                                                             : FileWrite::kFailed;
+  return WriteWholeFile(files.addinPath, addin.bytes.data(), addin.bytes.size()) ? FileWrite::kWritten
+                                                                                  : FileWrite::kFailed;
 }
 
-FileWrite WriteMainWorkbook(const std::wstring& exePath, const BuildSettings& settings,
-                            PayloadBuffer& storedWorkbook, LaunchFiles& files) {
-  std::optional<PayloadBuffer> buffer;
-  if ((settings.flags & kFlagExternalStorage) && !storedWorkbook.empty()) {
-    buffer = UnpackedWorkbook(std::move(storedWorkbook));
-  } else {
-    buffer.emplace();
-    if (LoadPayload(kMainWorkbookResource, *buffer) == PayloadState::kDamaged) buffer.reset();
-  }
-  PayloadBuffer().swap(storedWorkbook);
-  if (!buffer) return FileWrite::kDamaged;
-
+FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat, PreparedPayload workbook,
+                            LaunchFiles& files) {
+  if (workbook.state == PayloadState::kDamaged) return FileWrite::kDamaged;
   if (files.folder.empty() || _waccess(files.folder.c_str(), 2) != 0) return FileWrite::kFailed;
-  const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), settings.workbookFormat,
-                                     WorkbookTexts(), Exists);
+  const auto path =
+      MainWorkbookPath(ToU16(files.folder), ToU16(exePath), workbookFormat, WorkbookTexts(), Exists);
   if (!path) return FileWrite::kFailed;
   files.workbookPath = ToWide(*path);
-  UniqueFile file = OpenForWriting(files.workbookPath);
-  if (!file) return FileWrite::kFailed;
-  const auto content = WorkbookFileContent(*buffer);
-  return WriteAndClose(std::move(file), content.data(), content.size()) ? FileWrite::kWritten : FileWrite::kFailed;
+  const auto content = WorkbookFileContent(workbook.bytes);
+  return WriteWholeFile(files.workbookPath, content.data(), content.size()) ? FileWrite::kWritten
+                                                                            : FileWrite::kFailed;
 }
 
 AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
@@ -213,9 +193,8 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
 
   const std::u16string commandFileName = GetEncodedStringW(kCommandLineFileName);
   const DeleteAtExit deleteCommandFile(files.folder, commandFileName);
-  UniqueFile commandFile = OpenForWriting(ToWide(JoinPath(ToU16(files.folder), commandFileName)));
-  if (!commandFile ||
-      !WriteAndClose(std::move(commandFile), reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
+  if (!WriteWholeFile(ToWide(JoinPath(ToU16(files.folder), commandFileName)),
+                      reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
     return AuxWorkbookOpen::kFailed;
   }
 
@@ -225,8 +204,7 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
   files.auxWorkbookPath = ToWide(*auxPath);
   const std::u16string auxName = FileNameOfPath(*auxPath);
   const DeleteAtExit deleteAuxWorkbook(files.folder, auxName);
-  UniqueFile auxFile = OpenForWriting(files.auxWorkbookPath);
-  if (!auxFile || !WriteAndClose(std::move(auxFile), aux.data(), aux.size())) return AuxWorkbookOpen::kFailed;
+  if (!WriteWholeFile(files.auxWorkbookPath, aux.data(), aux.size())) return AuxWorkbookOpen::kFailed;
 
   const bool opened = host.OpenWorkbook(*hostFolder + L"\\" + ToWide(auxName));
   Sleep(kAuxWorkbookOpenPause);

@@ -18,6 +18,7 @@
 #include <iterator>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/unique_handle.h"
@@ -179,7 +180,10 @@ class TempFilesTest : public testing::Test {
   }
 
   bool WriteMainWorkbook() {
-    return brisk::WriteMainWorkbook(exePath_, settings_, storedWorkbook_, files_) == FileWrite::kWritten;
+    PreparedPayload workbook =
+        PrepareWorkbook((settings_.flags & kFlagExternalStorage) != 0, std::exchange(storedWorkbook_, {}));
+    return brisk::WriteMainWorkbook(exePath_, settings_.workbookFormat, std::move(workbook), files_) ==
+           FileWrite::kWritten;
   }
   AuxWorkbookOpen OpenAuxWorkbook(IDispatch* host) {
     return WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
@@ -187,7 +191,7 @@ class TempFilesTest : public testing::Test {
 
   // WriteAddin, with the folder it made removed after the test.
   void MakeWorkingFolder() {
-    ASSERT_EQ(WriteAddin(false, files_), FileWrite::kWritten);
+    ASSERT_EQ(WriteAddin(PrepareAddin(false), files_), FileWrite::kWritten);
     made_.push_back(files_.folder);
   }
 
@@ -298,7 +302,7 @@ TEST_F(TempFilesTest, WorkingFolderIsForTheCurrentUserOnly) {
 TEST_F(TempFilesTest, ShortAddinPayloadMakesNoFolder) {
   files_.folder = L"unchanged";
   const std::vector<std::wstring> before = FolderContent(TempRoot().substr(0, TempRoot().size() - 1));
-  EXPECT_EQ(WriteAddin(true, files_), FileWrite::kFailed);
+  EXPECT_EQ(WriteAddin(PrepareAddin(true), files_), FileWrite::kFailed);
   EXPECT_EQ(files_.folder, L"unchanged");
   EXPECT_TRUE(files_.addinPath.empty());
   EXPECT_EQ(FolderContent(TempRoot().substr(0, TempRoot().size() - 1)), before);
@@ -535,6 +539,44 @@ TEST_F(TempFilesTest, HostGetsAnAnsiPathToAFolderWithOtherLetters) {
   EXPECT_EQ(host.opens[0].auxContent, kAuxWorkbook) << "the short path reaches the same file";
   const std::wstring givenFolder = given.substr(0, given.rfind(L'\\'));
   EXPECT_EQ(ReadBytes(givenFolder + L"\\briskstub.dll"), kAddin32) << "the add-in lies beside it";
+}
+
+}  // namespace
+}  // namespace brisk
+
+namespace brisk {
+namespace {
+
+TEST(PayloadPreparationTest, WorkerUnpacksWhatTheWritersNeed) {
+  PayloadPreparation preparation;
+  preparation.Start(true, WithMarker("STORED-WORKBOOK"));
+  const PreparedPayloads prepared = preparation.Take();
+  EXPECT_EQ(prepared.addin32.state, PayloadState::kReady);
+  EXPECT_EQ(std::string(prepared.addin32.bytes.begin(), prepared.addin32.bytes.end()), kAddin32);
+  EXPECT_EQ(prepared.addin64.state, PayloadState::kReady);
+  EXPECT_EQ(prepared.workbook.state, PayloadState::kReady);
+  EXPECT_EQ(prepared.workbook.bytes, WithMarker("STORED-WORKBOOK"));
+
+  // Without external storage mode the resource's workbook is taken, and a
+  // preparation that was never started prepares on the spot.
+  PayloadPreparation unstarted;
+  const PreparedPayloads fromResource = unstarted.Take();
+  EXPECT_EQ(fromResource.workbook.bytes, WithMarker(kResourceWorkbook));
+}
+
+TEST(PayloadPreparationTest, StoredContainerThatDoesNotUnpackIsDamaged) {
+  PayloadBuffer packed;
+  const PayloadBuffer plain = WithMarker("PACKED");
+  ASSERT_TRUE(PackContainer(plain.data(), plain.size(), packed));
+  packed.resize(packed.size() - 4);
+  EXPECT_EQ(PrepareWorkbook(true, packed).state, PayloadState::kDamaged);
+  EXPECT_EQ(PrepareWorkbook(true, Bytes("PK-NOT-A-CONTAINER")).state, PayloadState::kReady);
+}
+
+TEST(PayloadPreparationTest, LaunchThatEndsEarlyDropsWhatWasUnpacked) {
+  PayloadPreparation preparation;
+  preparation.Start(false, {});
+  // Goes out of scope without Take: the worker is joined, nothing leaks.
 }
 
 }  // namespace
