@@ -473,8 +473,8 @@ void Launch::FindHostProcess() {
   WriteFolderMarker(files_.folder, FolderMarker{StampOfProcess(GetCurrentProcess()), StampOfProcess(hostProcess_.get())});
 }
 
-// From here to the release of the host any failure closes the host and ends
-// the launch; a COM failure is told to the user.
+// From here to the release of the host any failure closes the host at once
+// and ends the launch with its notice.
 void Launch::FinishHandOver() {
   const HostApplication host(host_.get());
   try {
@@ -486,12 +486,9 @@ void Launch::FinishHandOver() {
     host_.reset();
   } catch (const LaunchEnded&) {
     throw;
-  } catch (const _com_error&) {
-    CloseAndQuitHost(host);
-    throw;
   } catch (...) {
     CloseAndQuitHost(host);
-    throw LaunchEnded{};
+    throw;
   }
   splash_.Post(MSG_SPLASH_DONE);
 }
