@@ -127,7 +127,8 @@ TEST(CheckOptionsTest, ReadsEveryOption) {
   HandoverExpectation e;
   EXPECT_EQ(ParseExpectationOptions({"--pid", "4242", "--property1209", "-7", "--language", "0x09", "--option",
                                      "0xFFFFFFFF", "--exe-path", "no", "--settings-record", "yes", "--completed",
-                                     "yes", "--external", "no", "--visible-at-end", "yes"},
+                                     "yes", "--external", "no", "--visible-at-end", "yes", "--icon", "yes",
+                                     "--quit", "no"},
                                     e),
             std::nullopt);
   EXPECT_EQ(e.launcherProcessId, 4242u);
@@ -139,12 +140,14 @@ TEST(CheckOptionsTest, ReadsEveryOption) {
   EXPECT_EQ(e.completed, true);
   EXPECT_EQ(e.externalStorage, false);
   EXPECT_EQ(e.visibleAtEnd, true);
+  EXPECT_EQ(e.iconBeforeHandover, true);
+  EXPECT_EQ(e.quitPosted, false);
 }
 
 TEST(CheckOptionsTest, RefusesBadOptions) {
   const std::vector<std::vector<std::string>> cases = {
       {"--pid"}, {"--pid", "x"}, {"--pid", "--1"}, {"--language", "256"}, {"--option", "0x100000000"},
-      {"--completed", "true"}, {"--colour", "red"}, {"--pid", ""},
+      {"--completed", "true"}, {"--colour", "red"}, {"--pid", ""}, {"--quit", "1"},
   };
   for (const auto& args : cases) {
     HandoverExpectation e;

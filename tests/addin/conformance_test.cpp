@@ -24,15 +24,19 @@ struct Launch {
   bool completed = true;
   bool external = false;
   bool visibleAtEnd = true;
+  bool icon = true;   // WM_SETICON before message 1159
+  bool quit = false;  // WM_QUIT at the end
 };
 
 constexpr std::uint64_t kWindow = 0x10044;
+constexpr std::int64_t kIcon = 0x20057;
 
 // The log that the add-in records for a launcher that keeps the protocol.
 AddinLog ConformingLog(const Launch& launch) {
   AddinLog log;
   std::uint64_t seq = 0;
   log.attaches.push_back({++seq, kFirstContactCode, true, 0, 1, 77, 32, "C:\\t\\briskstub.dll"});
+  if (launch.icon) log.systemMessages.push_back({++seq, kMsgSetIcon, kIconBig, kIcon, Delivery::Send, kWindow});
   for (const HandoverMessage& rule : kHandoverMessages) {
     if (rule.presence == Presence::WhenOptionValue && launch.optionValue == 0) continue;
     if (rule.presence == Presence::WhenExePath && !launch.exePath) continue;
@@ -58,6 +62,7 @@ AddinLog ConformingLog(const Launch& launch) {
                             launch.external, true});
     }
   }
+  if (launch.quit) log.systemMessages.push_back({++seq, kMsgQuit, 0, 0, Delivery::Post, kWindow});
   return log;
 }
 
@@ -72,6 +77,8 @@ HandoverExpectation ExpectationOf(const Launch& launch) {
   e.completed = launch.completed;
   e.externalStorage = launch.external;
   e.visibleAtEnd = launch.visibleAtEnd;
+  e.iconBeforeHandover = launch.icon;
+  e.quitPosted = launch.quit;
   return e;
 }
 
@@ -94,13 +101,15 @@ void Remove(AddinLog& log, std::uint32_t number) {
 }
 
 TEST(ConformanceTest, ConformingLaunchesPassWithAndWithoutExpectations) {
-  std::vector<Launch> launches(6);
+  std::vector<Launch> launches(7);
   launches[1].optionValue = 0x5A;
   launches[2].exePath = false;
   launches[3].settingsRecord = false;
   launches[4].completed = false;
+  launches[4].quit = true;
   launches[5].external = true;
   launches[5].visibleAtEnd = false;
+  launches[6].icon = false;
   for (const Launch& launch : launches) {
     const AddinLog log = ConformingLog(launch);
     EXPECT_THAT(CheckHandover(log, ExpectationOf(launch)), testing::IsEmpty());
@@ -112,6 +121,7 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   Launch launch;
   launch.optionValue = 3;
   launch.external = true;
+  launch.quit = true;
   AddinLog log = ConformingLog(launch);
   log.commandFiles.push_back({50, "C:\\t\\briskcmd.txt", true, true, "\"C:\\a b\\App.exe\" -p x", "C:\\t\\App.xlsx", true});
   log.signals.push_back({51, "ready", "delay", 250, "scheduled"});
@@ -124,6 +134,7 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   for (const auto& r : log.messages) text += FormatLogLine(r);
   for (const auto& r : log.events) text += FormatLogLine(r);
   for (const auto& r : log.signals) text += FormatLogLine(r);
+  for (const auto& r : log.systemMessages) text += FormatLogLine(r);
   for (const auto& r : log.calls) text += FormatLogLine(r);
   for (const auto& r : log.notes) text += FormatLogLine(r);
 
@@ -135,6 +146,13 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
     const auto& b = back.messages[i];
     EXPECT_EQ(std::tie(a.seq, a.order, a.number, a.wParam, a.lParam, a.delivery, a.visible, a.window),
               std::tie(b.seq, b.order, b.number, b.wParam, b.lParam, b.delivery, b.visible, b.window));
+  }
+  ASSERT_EQ(back.systemMessages.size(), 2u);
+  for (std::size_t i = 0; i < log.systemMessages.size(); ++i) {
+    const auto& a = log.systemMessages[i];
+    const auto& b = back.systemMessages[i];
+    EXPECT_EQ(std::tie(a.seq, a.number, a.wParam, a.lParam, a.delivery, a.window),
+              std::tie(b.seq, b.number, b.wParam, b.lParam, b.delivery, b.window));
   }
   ASSERT_EQ(back.attaches.size(), 1u);
   EXPECT_EQ(back.attaches[0].module, "C:\\t\\briskstub.dll");
@@ -300,6 +318,39 @@ TEST(ConformanceTest, ReportsEachDeviation) {
       {"lost record",
        [](AddinLog& log, HandoverExpectation&) { log.messages[5].order = 7; },
        {"unreadable log: message 1166 (order 7) where order 6 was due"}},
+      {"icon after the hand-over began",
+       [](AddinLog& log, HandoverExpectation&) { log.systemMessages[0].seq = Find(log, 1181).seq; },
+       {"WM_SETICON arrived after message 1159"}},
+      {"icon missing",
+       [](AddinLog& log, HandoverExpectation&) { log.systemMessages.clear(); },
+       {"the host window got no icon before message 1159"}},
+      {"icon in a launch that shows none",
+       [](AddinLog&, HandoverExpectation& e) { e.iconBeforeHandover = false; },
+       {"the host window got an icon in a launch that shows none"}},
+      {"small or empty icon, posted elsewhere",
+       [](AddinLog& log, HandoverExpectation&) {
+         SystemMessageRecord& icon = log.systemMessages[0];
+         icon.wParam = 0;
+         icon.lParam = 0;
+         icon.delivery = Delivery::Post;
+         icon.window = 0x20020;
+       },
+       {"WM_SETICON: wParam 0 instead of ICON_BIG (1)", "WM_SETICON carried no icon",
+        "WM_SETICON arrived by post instead of send", "WM_SETICON went to window 0x20020, the hand-over to 0x10044"}},
+      {"quit missing",
+       [](AddinLog&, HandoverExpectation& e) { e.quitPosted = true; },
+       {"WM_QUIT was not posted to the host window"}},
+      {"quit after a completed launch, sent elsewhere",
+       [](AddinLog& log, HandoverExpectation&) {
+         log.systemMessages.push_back({99, kMsgQuit, 0, 0, Delivery::Send, 0x20020});
+       },
+       {"WM_QUIT arrived by send instead of post", "WM_QUIT went to window 0x20020, the hand-over to 0x10044",
+        "WM_QUIT reached the host window, which the launch was to leave running"}},
+      {"another window message",
+       [](AddinLog& log, HandoverExpectation&) {
+         log.systemMessages.push_back({99, 0x0005, 0, 0, Delivery::Send, kWindow});
+       },
+       {"window message 5 is not one the launcher gives the host window"}},
   };
   const Launch launch;
   for (const Deviation& c : cases) {

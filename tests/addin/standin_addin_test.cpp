@@ -363,6 +363,47 @@ TEST_F(StandinAddinTest, HandOverFromAnotherProcessIsRecordedAsTheLauncherSendsI
                           "add-in has handled it"));
 }
 
+TEST_F(StandinAddinTest, RecordsTheIconAndTheQuitThatReachTheHostWindow) {
+  // An aborted launch as the launcher runs it: the icon before the hand-over,
+  // WM_QUIT posted to the window at the end. From a thread of this process:
+  // Wine carries no WM_SETICON to another process.
+  Launch launch;
+  launch.pid = pid_;
+  UniqueWindow window = MakeHostWindow();
+  LauncherEvents events(launch.pid, false);
+  EXPECT_EQ(Attach(), 1);
+  const HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+  ASSERT_NE(icon, nullptr);
+  std::vector<Step> steps = {{Step::Send, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)}};
+  for (const Step& step : ConformingSteps(launch)) steps.push_back(step);
+  steps.push_back({Step::Post, WM_QUIT, 0, 0});
+  HandOver(window.get(), steps);
+  // The host's own end of its loop has no window and is not recorded.
+  PostQuitMessage(0);
+  MSG drained;
+  while (PeekMessageW(&drained, nullptr, 0, 0, PM_REMOVE)) {
+  }
+
+  const AddinLog log = ReadLog();
+  ASSERT_EQ(log.systemMessages.size(), 2u);
+  const SystemMessageRecord& iconRecord = log.systemMessages[0];
+  EXPECT_EQ(iconRecord.number, static_cast<std::uint32_t>(WM_SETICON));
+  EXPECT_EQ(iconRecord.wParam, static_cast<std::uint64_t>(ICON_BIG));
+  EXPECT_EQ(iconRecord.lParam, reinterpret_cast<std::intptr_t>(icon));
+  EXPECT_EQ(iconRecord.delivery, Delivery::Send);
+  EXPECT_EQ(iconRecord.window, reinterpret_cast<std::uintptr_t>(window.get()));
+  const SystemMessageRecord& quitRecord = log.systemMessages[1];
+  EXPECT_EQ(quitRecord.number, static_cast<std::uint32_t>(WM_QUIT));
+  EXPECT_EQ(quitRecord.delivery, Delivery::Post);
+  EXPECT_EQ(quitRecord.window, reinterpret_cast<std::uintptr_t>(window.get()));
+  HandoverExpectation expect = ExpectationOf(launch);
+  expect.iconBeforeHandover = true;
+  expect.quitPosted = true;
+  EXPECT_THAT(CheckHandover(log, expect), IsEmpty());
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window.get(), WM_GETICON, ICON_BIG, 0)), icon)
+      << "the icon did not go on to the host's window procedure";
+}
+
 TEST_F(StandinAddinTest, ReadsTheCommandLineFileBesideItself) {
   UniqueWindow window = MakeHostWindow();
   Attach();

@@ -1,5 +1,6 @@
 // The splash closed by the user, an add-in that never reports ready, and a
-// host that fails or dies in the middle of the hand-over.
+// host that fails or dies in the middle of the hand-over, which the user is
+// told of.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -8,13 +9,16 @@
 #include <algorithm>
 
 #include "e2e_fixture.h"
+#include "payload/encoded_strings.h"
 
 namespace brisk::e2e {
 namespace {
 
 using ::testing::ElementsAreArray;
+using ::testing::EndsWith;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
+using ::testing::StartsWith;
 
 // A launcher that is to wait shows it by still running after this pause.
 constexpr DWORD kStillWaitingMs = 1000;
@@ -85,6 +89,10 @@ struct HostFailureCase {
   std::string failure;  // a line of the stand-in host's configuration
   std::vector<std::uint32_t> messages;  // what reaches the add-in
   bool crash;
+  // The notice ends with "(CODE: description)": the error's code, and the
+  // host's own description when it raised an exception.
+  std::wstring code;
+  std::wstring description;
   std::wstring arguments = L"-xlstest";
   // Failure messages name the case instead of dumping its bytes.
   friend void PrintTo(const HostFailureCase& c, std::ostream* out) { *out << c.name; }
@@ -95,15 +103,37 @@ const std::vector<std::uint32_t> kMessagesTo1179 = {1159, 1181, 1160, 1156, 1158
 
 class HostFailureTest : public E2eTest, public ::testing::WithParamInterface<HostFailureCase> {};
 
-TEST_P(HostFailureTest, EndsTheLaunchQuietlyAndLeavesNothing) {
+// The notice of a host that failed or died: the text of encoded string 66,
+// then the error's code and, when given, its description.
+void ExpectHostFailureNotice(const std::wstring& text, const std::wstring& code, const std::wstring& description) {
+  const std::wstring notice = Wide(GetEncodedStringA(kHostStoppedResponding)) + L"\n\n(" + code;
+  if (!description.empty()) {
+    EXPECT_EQ(text, notice + L": " + description + L")");
+  } else {
+    EXPECT_THAT(text, StartsWith(notice));
+    EXPECT_THAT(text, EndsWith(L")"));
+  }
+}
+
+TEST_P(HostFailureTest, EndsTheLaunchWithANoticeAndLeavesNothing) {
   const HostFailureCase& c = GetParam();
   scenario_.SetAddin({});
   scenario_.SetHost({"16.0", {}, {c.failure}});
   ASSERT_EQ(scenario_.Build({}), "");
 
   auto run = scenario_.Start(c.arguments);
+  HWND box = run->WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "the failing host was not told of";
+  EXPECT_TRUE(run->WaitUntil([&] { return !run->SplashShown(); }, kDialogMs)) << "the splash stays over the notice";
+  const MessageBoxText notice = ReadMessageBox(box);
+  EXPECT_EQ(notice.caption, Wide(GetEncodedStringA(kWarningTitleDefault)));
+  EXPECT_EQ(notice.owner, nullptr);
+  ExpectHostFailureNotice(notice.text, c.code, c.description);
+  // The user is told first; the host is closed after.
+  EXPECT_THAT(scenario_.HostLog().Calls("application", 302), IsEmpty()) << "the host was closed before the notice";
+  PressButton(box, IDOK);
   EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
-  EXPECT_THAT(run->SeenDialogs(), IsEmpty()) << "a failing host is no matter for a message";
+  EXPECT_THAT(run->SeenDialogs(), SizeIs(1));
   const addin::AddinLog log = scenario_.AddinLog();
   EXPECT_THAT(MessageNumbers(log), ElementsAreArray(c.messages));
   EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
@@ -117,13 +147,14 @@ TEST_P(HostFailureTest, EndsTheLaunchQuietlyAndLeavesNothing) {
 INSTANTIATE_TEST_SUITE_P(
     Failures, HostFailureTest,
     ::testing::Values(HostFailureCase{"ExceptionBetweenMessages", "fail.1209=exception 5 Broken property", {1159},
-                                      false},
+                                      false, L"0x80040205", L"Broken property"},
                       HostFailureCase{"ExceptionAfterMessages", "fail.1210=exception 5 No user control",
-                                      kMessagesTo1179, false},
-                      HostFailureCase{"CrashBetweenMessages", "fail.1209=crash", {1159}, true},
-                      HostFailureCase{"CrashAfterMessages", "fail.1210=crash", kMessagesTo1179, true},
+                                      kMessagesTo1179, false, L"0x80040205", L"No user control"},
+                      HostFailureCase{"CrashBetweenMessages", "fail.1209=crash", {1159}, true, L"0x800706BE", L""},
+                      HostFailureCase{"CrashAfterMessages", "fail.1210=crash", kMessagesTo1179, true, L"0x800706BE",
+                                      L""},
                       HostFailureCase{"ExceptionAfterMessagesUnderTheSplash", "fail.1210=exception 5 No user control",
-                                      kMessagesTo1179, false, L""}),
+                                      kMessagesTo1179, false, L"0x80040205", L"No user control", L""}),
     [](const ::testing::TestParamInfo<HostFailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(E2eTest, FailingProperty2788IsIgnored) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "e2e_fixture.h"
+#include "payload/encoded_strings.h"
 
 namespace brisk::e2e {
 namespace {
@@ -38,8 +39,9 @@ TEST_F(E2eTest, Host64BitGetsThe64BitAddin) {
 
   const std::wstring folder = WorkingFolderName(scenario_, log);
   ASSERT_FALSE(folder.empty());
-  EXPECT_THAT(scenario_.TempTree(),
-              ElementsAre(folder + L"\\", folder + L"\\Sample.xlsx", folder + L"\\briskstub.dll"));
+  const std::wstring marker = Wide(GetEncodedStringA(kWorkingFolderMarkerName));
+  EXPECT_THAT(scenario_.TempTree(), ElementsAre(folder + L"\\", folder + L"\\Sample.xlsx", folder + L"\\" + marker,
+                                                folder + L"\\briskstub.dll"));
   EXPECT_EQ(ReadFileBytes(scenario_.tempFolder() + L"\\" + folder + L"\\briskstub.dll"),
             ReadFileBytes(scenario_.Path(L"briskstub64.dll")))
       << "the extracted add-in is not the 64-bit one";

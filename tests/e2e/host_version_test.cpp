@@ -165,6 +165,36 @@ INSTANTIATE_TEST_SUITE_P(Formats, NewFormatTest,
                                            FormatCase{"OtherFormat", '1', false, L"Sample.xls"}),
                          [](const ::testing::TestParamInfo<FormatCase>& info) { return std::string(info.param.name); });
 
+TEST_F(HostVersionTest, AbortedLaunchEndsTheHostWithWmQuitOnItsWindow) {
+  // A host that stays after Quit, and after its last reference goes (the
+  // user has control by then): only WM_QUIT on its window ends it.
+  scenario_.SetAddin({});
+  scenario_.SetHost({"11.0", StandinFixture("11.0.8173.0"), {"quit_on_quit=0"}});
+  BuildSetup build;
+  build.flags = {"version-checks"};
+  ASSERT_EQ(scenario_.Build(build), "");
+
+  auto run = scenario_.Start(L"-xlstest");
+  HWND box = run->WaitForMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(ReadMessageBox(box).text, EncodedText(kNewFormatNeedsHost12));
+  PressButton(box, IDOK);
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  EXPECT_THAT(run->SeenDialogs(), SizeIs(1));
+
+  const addin::AddinLog log = scenario_.AddinLog();
+  addin::HandoverExpectation expect = CompletedHandover(run->id());
+  expect.completed = false;
+  expect.quitPosted = true;
+  EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  const HostCallLog host = scenario_.HostLog();
+  EXPECT_THAT(host.Calls("application", 302), SizeIs(2)) << "the host outlived each Quit";
+  ASSERT_THAT(host.Events("exit"), SizeIs(1));
+  EXPECT_EQ(json::Member<std::int64_t>(host.Events("exit").front()->line, "quit_code"), std::optional<std::int64_t>(0));
+  EXPECT_TRUE(scenario_.WaitForHostsToExit()) << "the host is still running";
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
+}
+
 struct VisibilityCase {
   const char* name;
   std::string version;

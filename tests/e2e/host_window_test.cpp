@@ -1,5 +1,5 @@
 // Which window of the host gets the hand-over: the main window among
-// several, and none at all.
+// several, and none at all, which ends the launch with a notice.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -37,32 +37,33 @@ TEST_F(E2eTest, HandOverGoesToTheWindowWithTheHostsCaption) {
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
-TEST_F(E2eTest, HostWithoutAMainWindowStillCompletesWithoutAWord) {
-  // No window of the host's class: the hand-over messages go nowhere.
+TEST_F(E2eTest, HostWithoutAMainWindowEndsWithANotice) {
+  // No window of the host's class: the hand-over would reach nobody.
   scenario_.SetAddin({});
   scenario_.SetHost({"16.0", {}, {"main_class=OtherMain", "reported_window=none"}});
   ASSERT_EQ(scenario_.Build({}), "");
 
   auto run = scenario_.Start(L"-xlstest");
+  HWND box = run->WaitForMessageBox();
+  ASSERT_NE(box, nullptr) << "the missing main window was not told of";
+  const MessageBoxText notice = ReadMessageBox(box);
+  EXPECT_EQ(notice.text, Wide(GetEncodedStringA(kHostWindowNotFound)));
+  EXPECT_EQ(notice.caption, Wide(GetEncodedStringA(kWarningTitleDefault)));
+  EXPECT_THAT(scenario_.HostLog().Calls("application", 302), IsEmpty()) << "the host was closed before the notice";
+  PressButton(box, IDOK);
   EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
-  EXPECT_THAT(run->seen(), IsEmpty());
+  EXPECT_THAT(run->SeenDialogs(), SizeIs(1));
+
   const addin::AddinLog log = scenario_.AddinLog();
   ASSERT_THAT(log.attaches, SizeIs(1));
   EXPECT_EQ(log.attaches.front().windows, 0);
   EXPECT_THAT(log.messages, IsEmpty());
   const HostCallLog host = scenario_.HostLog();
-  EXPECT_THAT(host.IntPuts(2788), ::testing::ElementsAre(1)) << "the launch did not go on to its end";
-  EXPECT_THAT(host.Events("released"), SizeIs(1));
-  EXPECT_THAT(host.Calls("application", 302), IsEmpty()) << "the host was asked to quit";
-  const std::wstring folder = WorkingFolderName(scenario_, log);
-  ASSERT_FALSE(folder.empty());
-  EXPECT_THAT(scenario_.TempTree(), SizeIs(3)) << "a completed launch keeps its add-in and workbook";
-  for (DWORD id : scenario_.HostProcesses()) {
-    for (const WindowInfo& window : TopLevelWindows(id)) {
-      if (window.className == L"OtherMain") PostMessageW(window.handle, WM_CLOSE, 0, 0);
-    }
-  }
-  EXPECT_TRUE(scenario_.WaitForHostsToExit());
+  EXPECT_THAT(host.IntPuts(2788), IsEmpty()) << "the launch went on without a window";
+  EXPECT_THAT(host.Calls("workbooks", 277), SizeIs(1)) << "the host's workbooks were not closed";
+  EXPECT_THAT(host.Calls("application", 302), SizeIs(1)) << "the host was not asked to quit";
+  EXPECT_TRUE(scenario_.WaitForHostsToExit()) << "the host is still running";
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
 }
 
 }  // namespace

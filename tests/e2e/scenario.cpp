@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <iostream>
 
+#include "base/unique_handle.h"
 #include "host/aux_workbook.h"
 #include "payload/encoded_strings.h"
 #include "standin_registration.h"
 #include "tools/addin_protocol/embedded_config.h"
+#include "tools/addin_protocol/handover_contract.h"
 #include "tools/json/json_io.h"
 
 namespace brisk::e2e {
@@ -76,6 +78,13 @@ bool IsRandomName(std::wstring_view name) {
                      [](wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z'); });
 }
 
+BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
+  if (IS_INTRESOURCE(name)) {
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+  }
+  return TRUE;
+}
+
 }  // namespace
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
@@ -107,6 +116,8 @@ void LauncherRun::Watch() {
     }
   }
 }
+
+bool LauncherRun::Kill() { return process_.End(); }
 
 std::optional<DWORD> LauncherRun::WaitForExit(DWORD milliseconds) {
   const ULONGLONG deadline = GetTickCount64() + milliseconds;
@@ -196,6 +207,11 @@ Scenario::Scenario() : folder_(ScenarioFolderPath()) {
 
 Scenario::~Scenario() { UnregisterHost(); }
 
+void Scenario::UseTempFolder(const std::wstring& name, bool make) {
+  tempName_ = name;
+  if (make) CreateDirectoryW(tempFolder().c_str(), nullptr);
+}
+
 std::string Scenario::workbookContent() const {
   return "end-to-end workbook of " + Utf8(root().substr(root().find_last_of(L'\\') + 1)) + "\n";
 }
@@ -276,6 +292,33 @@ std::string Scenario::Build(const BuildSetup& setup) {
   if (!code) return "launcher-tool.exe did not finish";
   if (*code != 0) return "launcher-tool.exe build failed (" + std::to_string(*code) + "): " + ToolOutput(output);
   return {};
+}
+
+std::string Scenario::ReplacePayloads(const std::vector<PayloadResource>& resources) {
+  return WritePayloadResources(exe(), resources) ? std::string() : "cannot replace payload resources of " + Utf8(exe());
+}
+
+std::string Scenario::RemovePayload(int id) {
+  const std::wstring type = Wide(GetEncodedStringA(kPayloadResourceType));
+  std::vector<PayloadResource> kept;
+  {
+    const UniqueModule build(LoadLibraryExW(exe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!build) return "cannot read the resources of " + Utf8(exe());
+    std::vector<int> ids;
+    EnumResourceNamesW(build.get(), type.c_str(), CollectResourceId, reinterpret_cast<LONG_PTR>(&ids));
+    for (int payload : ids) {
+      if (payload == id) continue;
+      const HRSRC found = FindResourceW(build.get(), MAKEINTRESOURCEW(payload), type.c_str());
+      const HGLOBAL loaded = found ? LoadResource(build.get(), found) : nullptr;
+      const auto* data = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
+      if (!data) return "cannot read payload " + std::to_string(payload) + " of " + Utf8(exe());
+      kept.push_back({payload, std::vector<std::uint8_t>(data, data + SizeofResource(build.get(), found))});
+    }
+  }
+  const std::wstring tool = WinePath(BRISK_LAUNCHER_TOOL_EXE);
+  const std::wstring launcher = tool.substr(0, tool.find_last_of(L'\\')) + L"\\launcher.exe";
+  if (!CopyFileW(launcher.c_str(), exe().c_str(), FALSE)) return "cannot copy " + Utf8(launcher);
+  return ReplacePayloads(kept);
 }
 
 std::unique_ptr<LauncherRun> Scenario::Start(const std::wstring& arguments) {
@@ -380,6 +423,7 @@ addin::HandoverExpectation CompletedHandover(DWORD launcherId) {
   expect.settingsRecord = true;
   expect.completed = true;
   expect.externalStorage = false;
+  expect.quitPosted = false;
   return expect;
 }
 
@@ -390,6 +434,21 @@ std::wstring WorkingFolderName(const Scenario& scenario, const addin::AddinLog& 
   if (!StartsWithNoCase(module, prefix)) return {};
   const std::wstring rest = module.substr(prefix.size());
   return rest.substr(0, rest.find(L'\\'));
+}
+
+bool IconsReachOtherProcesses(const Scenario& scenario, HWND hostWindow) {
+  const auto smallIcons = [&scenario] {
+    std::size_t count = 0;
+    for (const addin::SystemMessageRecord& m : scenario.AddinLog().systemMessages) {
+      if (m.number == addin::kMsgSetIcon && m.wParam == ICON_SMALL) ++count;
+    }
+    return count;
+  };
+  const std::size_t before = smallIcons();
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(hostWindow, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(LoadIconW(nullptr, IDI_APPLICATION)),
+                      SMTO_ABORTIFHUNG, kDialogMs, &result);
+  return smallIcons() > before;
 }
 
 std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addin::AddinLog& log,

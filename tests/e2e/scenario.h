@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host_call_log.h"
+#include "resource_writer_win.h"
 #include "tools/addin_protocol/addin_log.h"
 #include "tools/addin_protocol/conformance.h"
 #include "win_driver.h"
@@ -91,6 +92,9 @@ class LauncherRun {
   bool Running() const { return process_.Running(); }
 
   std::optional<DWORD> WaitForExit(DWORD milliseconds = kLaunchMs);
+  // Ends the launcher as the test's own act (TerminateProcess, as a crash or
+  // the task manager would); true when it was still running.
+  bool Kill();
   // Waits until `done` holds; false after the time.
   bool WaitUntil(const std::function<bool()>& done, DWORD milliseconds);
   // A visible dialog of the launcher (class "#32770"), or null.
@@ -135,7 +139,11 @@ class Scenario {
   const std::wstring& root() const { return folder_.path(); }
   std::wstring Path(const std::wstring& name) const { return root() + L"\\" + name; }
   std::wstring appFolder() const { return Path(L"app"); }
-  std::wstring tempFolder() const { return Path(L"tmp"); }
+  // The launcher's temporary folder (its TMP and TEMP).
+  std::wstring tempFolder() const { return Path(tempName_); }
+  // From now on the launcher's temporary folder is `name` in the scenario's
+  // folder, made here unless `make` is false; "tmp" at first.
+  void UseTempFolder(const std::wstring& name, bool make = true);
   std::wstring exe() const { return appFolder() + L"\\" + exeName_; }
   // The build's file name; set before Build.
   void SetExeName(const std::wstring& name) { exeName_ = name; }
@@ -152,6 +160,13 @@ class Scenario {
   // Makes the application build with launcher-tool.exe; empty on success,
   // else what went wrong.
   std::string Build(const BuildSetup& setup);
+  // Replaces payload resources of the build made; empty on success, else
+  // what went wrong.
+  std::string ReplacePayloads(const std::vector<PayloadResource>& resources);
+  // Makes the build again without payload `id`: the launcher that ships
+  // beside launcher-tool.exe with every other payload of the build made
+  // before (Wine cannot take a resource out of an executable).
+  std::string RemovePayload(int id);
 
   // Starts the build as a user would, with the scenario's own temporary folder.
   std::unique_ptr<LauncherRun> Start(const std::wstring& arguments);
@@ -180,6 +195,7 @@ class Scenario {
  private:
   TempFolder folder_;
   std::wstring exeName_ = kExeName;
+  std::wstring tempName_ = L"tmp";
   std::vector<std::wstring> hostLogs_;
   std::vector<std::wstring> addinLogs_;
   std::vector<std::wstring> exeNames_;
@@ -201,5 +217,11 @@ std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addi
 // The working folder of the hand-over (relative to the temporary folder),
 // from the add-in's first contact; empty when there was none.
 std::wstring WorkingFolderName(const Scenario& scenario, const addin::AddinLog& log);
+
+// Whether the system carries WM_SETICON from this process to a window of
+// another (Wine 8 does not: it cannot pack the icon for another process):
+// sends one with ICON_SMALL to the host window and looks for it in the
+// add-in's log. Call it after reading what the launch left in that log.
+bool IconsReachOtherProcesses(const Scenario& scenario, HWND hostWindow);
 
 }  // namespace brisk::e2e

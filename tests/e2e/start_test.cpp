@@ -5,8 +5,11 @@
 
 #include <ostream>
 
+#include <iostream>
+
 #include "e2e_fixture.h"
 #include "payload/encoded_strings.h"
+#include "working_folders.h"
 
 namespace brisk::e2e {
 namespace {
@@ -38,15 +41,24 @@ std::vector<std::string> CompletedHostCalls(const std::vector<std::string>& fina
 class StartTest : public E2eTest {
  protected:
   // The working folder after a completed default-mode launch: the add-in
-  // and the workbook stay for a later clean-up run; the command-line file
-  // and the auxiliary workbook are gone.
-  void ExpectWorkingFolderKept(const addin::AddinLog& log, const std::wstring& workbookName) {
+  // and the workbook stay for a later clean-up run, with the marker that
+  // names the launcher and the host; the command-line file and the
+  // auxiliary workbook are gone.
+  void ExpectWorkingFolderKept(const LauncherRun& run, const addin::AddinLog& log, const std::wstring& workbookName) {
     const std::wstring folder = WorkingFolderName(scenario_, log);
     ASSERT_FALSE(folder.empty());
-    EXPECT_THAT(scenario_.TempTree(),
-                ElementsAre(folder + L"\\", folder + L"\\" + workbookName, folder + L"\\briskstub.dll"));
+    EXPECT_THAT(scenario_.TempTree(), ElementsAre(folder + L"\\", folder + L"\\" + workbookName,
+                                                  folder + L"\\" + MarkerName(), folder + L"\\briskstub.dll"));
     EXPECT_EQ(ReadFileBytes(scenario_.tempFolder() + L"\\" + folder + L"\\" + workbookName),
               scenario_.workbookContent());
+    const std::optional<FolderMarker> marker = ReadWorkingFolderMarker(scenario_, folder);
+    ASSERT_TRUE(marker.has_value()) << "the working folder carries no valid marker";
+    EXPECT_EQ(marker->launcher.id, run.id());
+    EXPECT_NE(marker->launcher.startTime, 0u);
+    const std::vector<DWORD> hosts = scenario_.HostProcesses();
+    ASSERT_EQ(hosts.size(), 1u);
+    EXPECT_EQ(marker->host.id, hosts.front()) << "the marker does not name the host";
+    EXPECT_EQ(marker->host, StampOfProcessId(hosts.front()));
   }
 
   HWND OnlyHostWindow() {
@@ -91,7 +103,15 @@ TEST_F(StartTest, NormalStartShowsTheSplashAndLeavesTheHostVisible) {
   EXPECT_TRUE(IsWindowVisible(hostWindow));
   EXPECT_EQ(Utf8(WindowText(hostWindow)), ApplicationTitle());
   EXPECT_EQ(reinterpret_cast<std::uint64_t>(hostWindow), log.messages.front().window);
-  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  ExpectWorkingFolderKept(*run, log, L"Sample.xlsx");
+  // The executable's icon reached the host window before the hand-over;
+  // seen only where the system carries icons to another process.
+  if (IconsReachOtherProcesses(scenario_, hostWindow)) {
+    expect.iconBeforeHandover = true;
+    EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
+  } else {
+    std::cerr << "note: this system carries no WM_SETICON to another process; the host's icon is not checked\n";
+  }
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
@@ -110,6 +130,7 @@ TEST_F(StartTest, TestModeShowsNothingAndKeepsTheHostInvisible) {
   const addin::AddinLog log = scenario_.AddinLog();
   addin::HandoverExpectation expect = CompletedHandover(run->id());
   expect.visibleAtEnd = false;
+  expect.iconBeforeHandover = false;  // test mode takes no icon from the executable
   EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
   EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
 
@@ -119,7 +140,7 @@ TEST_F(StartTest, TestModeShowsNothingAndKeepsTheHostInvisible) {
   ASSERT_NE(hostWindow, nullptr);
   EXPECT_FALSE(IsWindowVisible(hostWindow));
   EXPECT_EQ(Utf8(WindowText(hostWindow)), ApplicationTitle());
-  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  ExpectWorkingFolderKept(*run, log, L"Sample.xlsx");
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
@@ -147,7 +168,7 @@ TEST_F(StartTest, HexadecimalOptionSkipsLicenceAndSplashAndSilencesTheHost) {
   HWND hostWindow = OnlyHostWindow();
   ASSERT_NE(hostWindow, nullptr);
   EXPECT_FALSE(IsWindowVisible(hostWindow));
-  ExpectWorkingFolderKept(log, L"Sample.xlsx");
+  ExpectWorkingFolderKept(*run, log, L"Sample.xlsx");
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
@@ -201,7 +222,7 @@ TEST_F(StartTest, ExecutableNameAndEveryArgumentReachTheAddin) {
   const addin::AddinLog log = scenario_.AddinLog();
   EXPECT_THAT(addin::CheckHandover(log, CompletedHandover(run->id())), IsEmpty());
   EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Plan \u00DCber 2.xlsx"), IsEmpty());
-  ExpectWorkingFolderKept(log, L"Plan \u00DCber 2.xlsx");
+  ExpectWorkingFolderKept(*run, log, L"Plan \u00DCber 2.xlsx");
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
@@ -224,6 +245,61 @@ TEST_F(StartTest, CleanupRunRemovesWhatANormalStartLeft) {
   EXPECT_THAT(cleanup->seen(), IsEmpty());
   EXPECT_THAT(scenario_.TempTree(), IsEmpty());
   EXPECT_THAT(scenario_.HostProcesses(), ::testing::SizeIs(1)) << "the clean-up run started a host";
+}
+
+TEST_F(StartTest, CleanupRunActsOnlyInsideMarkedWorkingFolders) {
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build({}), "");
+  const std::wstring temp = scenario_.tempFolder();
+  const std::string marker = FormatFolderMarker({StampOfProcessId(GetCurrentProcessId()), {}});
+  ASSERT_TRUE(LayOutFolder(scenario_, L"qunmarkd", std::nullopt));
+  ASSERT_TRUE(LayOutFolder(scenario_, L"qbadmark", std::string("brisk working folder 1\n")));
+  ASSERT_TRUE(LayOutFolder(scenario_, L"Not-a-run", marker));
+  ASSERT_TRUE(LayOutFolder(scenario_, L"qmarked1", marker));
+  ASSERT_TRUE(CreateDirectoryW((temp + L"\\qmarked1\\inner").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(temp + L"\\qmarked1\\inner\\keep.txt", "kept\n"));
+  ASSERT_TRUE(WriteFileBytes(temp + L"\\loose.txt", "kept\n"));
+  ASSERT_TRUE(WriteFileBytes(scenario_.Path(L"outside.txt"), "kept\n"));
+  const std::vector<std::wstring> laidOut = scenario_.TempTree();
+
+  // Each refused without a word: the temporary root itself, a folder without
+  // a valid marker, a marked folder whose name a launch never draws, a
+  // folder inside a working folder, the marker, a file outside the root.
+  const std::wstring refused[] = {
+      temp + L"\\loose.txt",
+      temp + L"\\qunmarkd\\keep.txt",
+      temp + L"\\qbadmark\\keep.txt",
+      temp + L"\\Not-a-run\\keep.txt",
+      temp + L"\\qmarked1\\inner\\keep.txt",
+      temp + L"\\qmarked1\\" + MarkerName(),
+      scenario_.Path(L"outside.txt"),
+  };
+  for (const std::wstring& path : refused) {
+    SCOPED_TRACE(Utf8(path));
+    auto cleanup = scenario_.Start(L"-clnx \"" + path + L"\" -clnd \"" + path + L"\"");
+    EXPECT_EQ(cleanup->WaitForExit(), std::optional<DWORD>(1));
+    EXPECT_THAT(cleanup->seen(), IsEmpty());
+  }
+  EXPECT_EQ(scenario_.TempTree(), laidOut);
+  EXPECT_TRUE(PathExists(scenario_.Path(L"outside.txt")));
+
+  // Inside a marked working folder: -clnx removes its file alone; -clnd its
+  // file and everything else but a folder, and the marker stays while the
+  // folder still holds a folder.
+  auto first = scenario_.Start(L"-clnx \"" + temp + L"\\qmarked1\\keep.txt\"");
+  EXPECT_EQ(first->WaitForExit(), std::optional<DWORD>(1));
+  EXPECT_FALSE(PathExists(temp + L"\\qmarked1\\keep.txt"));
+  EXPECT_TRUE(PathExists(temp + L"\\qmarked1\\" + MarkerName()));
+  ASSERT_TRUE(WriteFileBytes(temp + L"\\qmarked1\\Sample.xlsx", "workbook\n"));
+  ASSERT_TRUE(WriteFileBytes(temp + L"\\qmarked1\\other.txt", "other\n"));
+  auto second = scenario_.Start(L"-clnd \"" + temp + L"\\qmarked1\\Sample.xlsx\"");
+  EXPECT_EQ(second->WaitForExit(), std::optional<DWORD>(1));
+  EXPECT_FALSE(PathExists(temp + L"\\qmarked1\\Sample.xlsx"));
+  EXPECT_FALSE(PathExists(temp + L"\\qmarked1\\other.txt"));
+  EXPECT_TRUE(PathExists(temp + L"\\qmarked1\\" + MarkerName())) << "the marker went before the folder could";
+  EXPECT_TRUE(PathExists(temp + L"\\qmarked1\\inner\\keep.txt"));
+  EXPECT_THAT(scenario_.HostProcesses(), IsEmpty()) << "a clean-up run started a host";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// External storage mode: the storage file next to the build, and the close
-// event that lets the launcher remove its files.
+// External storage mode: the storage file next to the build, and the end of
+// the wait, by the close event or by the end of the host, that lets the
+// launcher remove its files.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,10 +13,12 @@
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "storage_file.h"
+#include "working_folders.h"
 
 namespace brisk::e2e {
 namespace {
 
+using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 using ::testing::SizeIs;
 
@@ -25,16 +28,21 @@ constexpr char16_t kStoredPassword[] = u"kept-7";
 // After its release of the host, a launcher that is to wait shows it by
 // still running after this pause.
 constexpr DWORD kStillWaitingMs = 1000;
+// The launcher tries again for up to 5 s to delete an add-in that the host
+// still holds; it has tried for at least this long when it gives up.
+constexpr ULONGLONG kShortestDeleteRetriesMs = 3000;
 
 // A storage file whose record differs from the build's in name, password
-// and workbook format, and whose workbook is packed.
-StorageFileParts StoredParts() {
+// and workbook format, and whose workbook is packed; the record's flags and
+// validity magic as given.
+StorageFileParts StoredParts(std::uint32_t flags = kFlagExternalStorage, std::uint32_t magic = kSettingsMagic) {
   SettingsRecordInput input;
   input.appName = kStoredName;
   input.appVersion = 0x01020400;
-  input.flags = 0x20000;
+  input.flags = flags;
   input.password = kStoredPassword;
   input.workbookFormat = '2';
+  input.magic = magic;
   const SettingsRecordResult record = WriteBuildSettingsRecord(input);
   EXPECT_EQ(record.error, "");
   StorageFileParts parts;
@@ -69,19 +77,25 @@ class StorageTest : public E2eTest {
   bool Released() const { return !scenario_.HostLog().Events("released").empty(); }
 
   // After the close event the launcher removes the workbook at once; the
-  // add-in stays loaded in the host, so its file goes, with the folder, only
-  // once the user has closed the application.
-  void ExpectFilesRemovedOnceTheHostLetsGo(LauncherRun& run) {
-    ASSERT_TRUE(run.WaitUntil(
-        [&] {
-          const std::vector<std::wstring> tree = scenario_.TempTree();
-          return tree.size() == 2 && tree[1].ends_with(L"\\briskstub.dll");
-        },
-        kLaunchMs))
-        << "the workbook was not removed after the close event";
-    EXPECT_TRUE(run.Running()) << "the launcher left the locked add-in behind";
-    EXPECT_TRUE(scenario_.CloseHostsAsUser());
+  // add-in stays loaded in the living host, so after trying for a few
+  // seconds the launcher leaves it, with the marker, for a later start's
+  // sweep, and ends. `closed` is when the close event came.
+  void ExpectAddinLeftWhileTheHostHoldsIt(LauncherRun& run, const std::wstring& folder, ULONGLONG closed) {
     EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(0));
+    const ULONGLONG took = GetTickCount64() - closed;
+    EXPECT_GE(took, kShortestDeleteRetriesMs) << "the launcher gave up on the add-in at once";
+    EXPECT_LE(took, kHostExitMs) << "the launcher waited for the host instead of giving up on the add-in";
+    EXPECT_THAT(scenario_.TempTree(),
+                ElementsAre(folder + L"\\", folder + L"\\" + MarkerName(), folder + L"\\briskstub.dll"));
+    EXPECT_THAT(scenario_.HostProcesses(), SizeIs(1));
+    for (DWORD host : scenario_.HostProcesses()) EXPECT_FALSE(WaitForProcessExit(host, 0)) << "the host was to live on";
+  }
+
+  // The user closes the application: the launcher's wait ends with the
+  // host, and it removes every file of the launch.
+  void ExpectFilesRemovedOnceTheUserClosesTheHost(LauncherRun& run) {
+    EXPECT_TRUE(scenario_.CloseHostsAsUser());
+    EXPECT_EQ(run.WaitForExit(kHostExitMs), std::optional<DWORD>(0)) << "the launcher outlived the host";
     EXPECT_THAT(scenario_.TempTree(), IsEmpty());
   }
 };
@@ -113,13 +127,8 @@ TEST_F(StorageTest, ValidStorageFileSuppliesSettingsAndWorkbook) {
   ASSERT_THAT(log.commandFiles, SizeIs(1));
   EXPECT_EQ(ReadFileBytes(Wide(log.commandFiles.front().workbookPath)), std::optional<std::string>(kStoredWorkbook));
 
-  // The user closes the application, then the add-in's side gives the
-  // close signal.
-  EXPECT_TRUE(scenario_.CloseHostsAsUser());
-  EXPECT_FALSE(run->WaitForExit(kStillWaitingMs).has_value()) << "the launcher did not wait for the close event";
-  EXPECT_TRUE(SignalNamedEvent(CloseEventName(*run)));
-  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
-  EXPECT_THAT(scenario_.TempTree(), IsEmpty()) << "the files stay after the close event";
+  // The user closes the application without a close signal.
+  ExpectFilesRemovedOnceTheUserClosesTheHost(*run);
   EXPECT_TRUE(PathExists(StorageFile())) << "the launcher only reads the storage file";
 }
 
@@ -133,7 +142,9 @@ struct InvalidCase {
 class InvalidStorageTest : public StorageTest, public ::testing::WithParamInterface<InvalidCase> {};
 
 TEST_P(InvalidStorageTest, IsIgnored) {
-  scenario_.SetAddin({});
+  AddinSetup addin;
+  addin.close = "never";
+  scenario_.SetAddin(addin);
   scenario_.SetHost({});
   ASSERT_EQ(scenario_.Build(ExternalBuild()), "");
   ASSERT_TRUE(WriteFileBytes(StorageFile(), Bytes(GetParam().file())));
@@ -144,7 +155,8 @@ TEST_P(InvalidStorageTest, IsIgnored) {
   EXPECT_THAT(CheckHandoverFiles(scenario_, log, *run, L"Sample.xlsx"), IsEmpty());
   EXPECT_THAT(run->seen(), IsEmpty()) << "no password prompt: the build's own settings hold";
   EXPECT_THAT(addin::CheckHandover(log, ExternalHandover(*run)), IsEmpty());
-  ExpectFilesRemovedOnceTheHostLetsGo(*run);
+  EXPECT_FALSE(run->WaitForExit(kStillWaitingMs).has_value()) << "the build's own external storage mode was lost";
+  ExpectFilesRemovedOnceTheUserClosesTheHost(*run);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -166,7 +178,13 @@ INSTANTIATE_TEST_SUITE_P(
                                     StorageFileParts parts = StoredParts();
                                     parts.settings.clear();
                                     return MakeStorageFile(parts);
-                                  }}),
+                                  }},
+                      // Bound to the build, but settings that every later start
+                      // would refuse, or that would end external storage mode.
+                      InvalidCase{"SettingsWithAnotherValidityMagic",
+                                  [] { return MakeStorageFile(StoredParts(kFlagExternalStorage, kSettingsMagic ^ 1)); }},
+                      InvalidCase{"SettingsWithoutExternalStorage",
+                                  [] { return MakeStorageFile(StoredParts(0)); }}),
     [](const ::testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StorageTest, CloseEventDuringTheSplashTailEndsTheLaunchWithTheSplash) {
@@ -179,7 +197,11 @@ TEST_F(StorageTest, CloseEventDuringTheSplashTailEndsTheLaunchWithTheSplash) {
   ASSERT_TRUE(run->WaitUntil([&] { return scenario_.AddinLog().signals.size() == 2; }, kLaunchMs));
   EXPECT_TRUE(run->SplashShown()) << "the close event was to come during the splash tail";
   ASSERT_TRUE(run->WaitUntil([&] { return !run->SplashShown(); }, kLaunchMs)) << "the splash never closed";
-  ExpectFilesRemovedOnceTheHostLetsGo(*run);
+  const ULONGLONG splashClosed = GetTickCount64();
+  const std::wstring folder = WorkingFolderName(scenario_, scenario_.AddinLog());
+  ASSERT_FALSE(folder.empty());
+  ExpectAddinLeftWhileTheHostHoldsIt(*run, folder, splashClosed);
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
   const addin::AddinLog log = scenario_.AddinLog();
   EXPECT_EQ(log.signals[1].event, "close");
   EXPECT_EQ(log.signals[1].state, "signalled");
@@ -203,16 +225,42 @@ TEST_F(StorageTest, CloseEventAfterTheSplashTailEndsTheWait) {
   const addin::AddinLog log = scenario_.AddinLog();
   const std::wstring folder = WorkingFolderName(scenario_, log);
   ASSERT_FALSE(folder.empty());
-  EXPECT_THAT(scenario_.TempTree(), ::testing::ElementsAre(folder + L"\\", folder + L"\\Sample.xlsx",
-                                                           folder + L"\\briskstub.dll"));
+  EXPECT_THAT(scenario_.TempTree(), ElementsAre(folder + L"\\", folder + L"\\Sample.xlsx",
+                                                folder + L"\\" + MarkerName(), folder + L"\\briskstub.dll"));
 
-  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+  // The close signal while the application still runs.
   EXPECT_TRUE(SignalNamedEvent(CloseEventName(*run)));
-  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  ExpectAddinLeftWhileTheHostHoldsIt(*run, folder, GetTickCount64());
   addin::HandoverExpectation expect = ExternalHandover(*run);
   expect.visibleAtEnd = true;
   EXPECT_THAT(addin::CheckHandover(log, expect), IsEmpty());
-  EXPECT_THAT(scenario_.TempTree(), IsEmpty());
+
+  // Once the user has closed the application, the next start (one that
+  // finds no host) sweeps what was left.
+  EXPECT_TRUE(scenario_.CloseHostsAsUser());
+  scenario_.UnregisterHost();
+  auto next = scenario_.Start(L"-xlstest");
+  EXPECT_EQ(AnswerMessageBox(*next).text, Wide(GetEncodedStringA(kHostNotCreated)));
+  EXPECT_THAT(scenario_.TempTree(), IsEmpty()) << "the next start did not sweep the folder left behind";
+}
+
+TEST_F(StorageTest, AddinThatNeverSignalsEndsTheWaitWhenTheUserClosesTheHost) {
+  AddinSetup addin;
+  addin.ready = "never";
+  addin.close = "never";
+  scenario_.SetAddin(addin);
+  scenario_.SetHost({});
+  ASSERT_EQ(scenario_.Build(ExternalBuild()), "");
+
+  auto run = scenario_.Start(L"-xlstest");
+  ASSERT_TRUE(run->WaitUntil([&] { return Released(); }, kLaunchMs));
+  EXPECT_FALSE(run->WaitForExit(kStillWaitingMs).has_value()) << "the launcher did not wait for the close event";
+  const addin::AddinLog log = scenario_.AddinLog();
+  EXPECT_THAT(addin::CheckHandover(log, ExternalHandover(*run)), IsEmpty());
+  ASSERT_THAT(log.signals, SizeIs(2));
+  EXPECT_EQ(log.signals[0].state, "skipped");
+  EXPECT_EQ(log.signals[1].state, "skipped");
+  ExpectFilesRemovedOnceTheUserClosesTheHost(*run);
 }
 
 struct AbortCase {
@@ -232,8 +280,10 @@ TEST_P(AbortedStorageTest, DoesNotWaitForTheCloseEvent) {
   ASSERT_EQ(scenario_.Build(ExternalBuild()), "");
 
   auto run = scenario_.Start(L"-xlstest");
-  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0)) << "the launcher waits for a close event no one will give";
-  EXPECT_THAT(run->seen(), IsEmpty());
+  // Answered, the notice ends the launcher; no wait for a close event follows.
+  const MessageBoxText notice = AnswerMessageBox(*run);
+  EXPECT_THAT(notice.text, ::testing::StartsWith(Wide(GetEncodedStringA(kHostStoppedResponding))));
+  EXPECT_THAT(run->SeenDialogs(), SizeIs(1));
   const addin::AddinLog log = scenario_.AddinLog();
   ASSERT_FALSE(log.events.empty());
   EXPECT_TRUE(log.events.front().closeExists);

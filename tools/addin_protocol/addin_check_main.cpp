@@ -40,7 +40,7 @@ bool ReadFile(const std::string& path, std::string& out) {
 int Usage() {
   std::cerr << "usage: addin-check check LOG [--pid N] [--property1209 N] [--language N] [--option N]\n"
                "                 [--exe-path yes|no] [--settings-record yes|no] [--completed yes|no]\n"
-               "                 [--external yes|no] [--visible-at-end yes|no]\n"
+               "                 [--external yes|no] [--visible-at-end yes|no] [--icon yes|no] [--quit yes|no]\n"
                "       addin-check embed-config DLL_IN DLL_OUT CONFIG_PATH\n"
                "       addin-check show-config DLL\n";
   return kUsage;

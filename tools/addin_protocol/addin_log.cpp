@@ -110,6 +110,15 @@ std::string ReadRecord(const json::Json& json, const std::string& kind, AddinLog
     r.Read("delayMs", s.delayMs);
     r.Read("state", s.state);
     if (r.fault().empty()) log.signals.push_back(std::move(s));
+  } else if (kind == "system") {
+    SystemMessageRecord m;
+    m.seq = seq;
+    r.Read("msg", m.number);
+    r.Read("wParam", m.wParam);
+    r.Read("lParam", m.lParam);
+    r.DeliveryOf("delivery", m.delivery);
+    r.Read("window", m.window);
+    if (r.fault().empty()) log.systemMessages.push_back(m);
   } else if (kind == "call") {
     CallRecord c;
     c.seq = seq;
@@ -186,6 +195,15 @@ std::string FormatLogLine(const EventsRecord& r) {
 std::string FormatLogLine(const SignalRecord& r) {
   return Line(r.seq, "signal",
               {{"event", r.event}, {"action", r.action}, {"delayMs", r.delayMs}, {"state", r.state}});
+}
+
+std::string FormatLogLine(const SystemMessageRecord& r) {
+  return Line(r.seq, "system",
+              {{"msg", r.number},
+               {"wParam", r.wParam},
+               {"lParam", r.lParam},
+               {"delivery", DeliveryName(r.delivery)},
+               {"window", r.window}});
 }
 
 std::string FormatLogLine(const CallRecord& r) { return Line(r.seq, "call", {{"function", r.function}}); }

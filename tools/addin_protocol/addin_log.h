@@ -12,6 +12,10 @@
 //   events   after message 1159: pid, close and ready (the names built),
 //            closeExists, readyExists
 //   signal   event ("ready" or "close"), action, delayMs, state
+//   system   a window message outside the hand-over that the launcher gives a
+//            subclassed window: WM_SETICON as it reached the window
+//            procedure, WM_QUIT as it left the queue: msg, wParam, lParam,
+//            delivery, window
 //   call     an export other than DummyFunc9 was called: function
 //   note     anything else worth knowing (configuration faults): text
 #pragma once
@@ -87,6 +91,15 @@ struct SignalRecord {
   std::string state;
 };
 
+struct SystemMessageRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t number = 0;
+  std::uint64_t wParam = 0;
+  std::int64_t lParam = 0;
+  Delivery delivery = Delivery::Send;
+  std::uint64_t window = 0;
+};
+
 struct CallRecord {
   std::uint64_t seq = 0;
   std::string function;
@@ -102,6 +115,7 @@ std::string FormatLogLine(const CommandFileRecord& record);
 std::string FormatLogLine(const MessageRecord& record);
 std::string FormatLogLine(const EventsRecord& record);
 std::string FormatLogLine(const SignalRecord& record);
+std::string FormatLogLine(const SystemMessageRecord& record);
 std::string FormatLogLine(const CallRecord& record);
 std::string FormatLogLine(const NoteRecord& record);
 
@@ -111,6 +125,7 @@ struct AddinLog {
   std::vector<MessageRecord> messages;
   std::vector<EventsRecord> events;
   std::vector<SignalRecord> signals;
+  std::vector<SystemMessageRecord> systemMessages;
   std::vector<CallRecord> calls;
   std::vector<NoteRecord> notes;
   // Lines that could not be read, each with its line number.

@@ -67,6 +67,8 @@ std::optional<std::string> ParseExpectationOptions(const std::vector<std::string
     else if (name == "--completed") ok = ReadYesNo(value, expect.completed);
     else if (name == "--external") ok = ReadYesNo(value, expect.externalStorage);
     else if (name == "--visible-at-end") ok = ReadYesNo(value, expect.visibleAtEnd);
+    else if (name == "--icon") ok = ReadYesNo(value, expect.iconBeforeHandover);
+    else if (name == "--quit") ok = ReadYesNo(value, expect.quitPosted);
     else return "unknown option " + name;
     if (!ok) return "bad value \"" + value + "\" for " + name;
   }

@@ -32,6 +32,7 @@ class Checker {
     CheckMessages();
     CheckPresence();
     CheckEvents();
+    CheckSystemMessages();
     return std::move(deviations_);
   }
 
@@ -213,6 +214,53 @@ class Checker {
       } else if (!*expect_.externalStorage && e.closeExists) {
         Report("the close event " + e.closeName + " exists outside external storage mode");
       }
+    }
+  }
+
+  // WM_SETICON and WM_QUIT: how they arrived and where, the icon before the
+  // hand-over, and each only where the launch calls for it.
+  void CheckSystemMessages() {
+    const MessageRecord* first = log_.messages.empty() ? nullptr : &log_.messages.front();
+    const MessageRecord* processId = nullptr;
+    for (const MessageRecord& m : log_.messages) {
+      if (m.number == kMsgLauncherProcessId && !processId) processId = &m;
+    }
+    bool icon = false;
+    bool quit = false;
+    for (const SystemMessageRecord& m : log_.systemMessages) {
+      std::string name;
+      Delivery wanted = Delivery::Send;
+      if (m.number == kMsgSetIcon) {
+        name = "WM_SETICON";
+        icon = true;
+        if (m.wParam != kIconBig) Report(name + ": wParam " + std::to_string(m.wParam) + " instead of ICON_BIG (1)");
+        if (m.lParam == 0) Report(name + " carried no icon");
+        if (processId && m.seq > processId->seq) {
+          Report(name + " arrived after message " + std::to_string(kMsgLauncherProcessId));
+        }
+      } else if (m.number == kMsgQuit) {
+        name = "WM_QUIT";
+        wanted = Delivery::Post;
+        quit = true;
+      } else {
+        Report("window message " + std::to_string(m.number) + " is not one the launcher gives the host window");
+        continue;
+      }
+      if (m.delivery != wanted) {
+        Report(name + " arrived by " + std::string(DeliveryName(m.delivery)) + " instead of " +
+               std::string(DeliveryName(wanted)));
+      }
+      if (first && m.window != first->window) {
+        Report(name + " went to window " + Hex(m.window) + ", the hand-over to " + Hex(first->window));
+      }
+    }
+    if (expect_.iconBeforeHandover && *expect_.iconBeforeHandover != icon) {
+      Report(icon ? "the host window got an icon in a launch that shows none"
+                  : "the host window got no icon before message " + std::to_string(kMsgLauncherProcessId));
+    }
+    if (expect_.quitPosted && *expect_.quitPosted != quit) {
+      Report(quit ? "WM_QUIT reached the host window, which the launch was to leave running"
+                  : "WM_QUIT was not posted to the host window");
     }
   }
 

@@ -25,6 +25,8 @@ struct HandoverExpectation {
   std::optional<bool> completed;            // message 1171: false when the launch ended before it
   std::optional<bool> externalStorage;      // the close event exists at message 1159
   std::optional<bool> visibleAtEnd;         // the host window's visibility at message 1171
+  std::optional<bool> iconBeforeHandover;   // WM_SETICON reached the host window before message 1159
+  std::optional<bool> quitPosted;           // WM_QUIT was posted to the host window (an aborted launch)
 };
 
 // Every deviation as one readable sentence, in the order found; empty when

@@ -23,6 +23,14 @@ constexpr std::uint32_t kMsgExecutablePath = 1160;
 constexpr std::uint32_t kMsgSettingsRecord = 1155;
 constexpr std::uint32_t kMsgHandOverDone = 1171;  // the last one, posted
 
+// Window messages outside the hand-over, with the numbers Windows gives them.
+// A launch that shows its icon sends the icon to the host's main window
+// before message 1159 (WM_SETICON, wParam ICON_BIG, lParam the icon); an
+// aborted launch that knows that window posts WM_QUIT to it.
+constexpr std::uint32_t kMsgSetIcon = 0x0080;
+constexpr std::uint64_t kIconBig = 1;
+constexpr std::uint32_t kMsgQuit = 0x0012;
+
 // What the launcher puts into a parameter.
 enum class ParamRule {
   Zero,

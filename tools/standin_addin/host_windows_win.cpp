@@ -14,8 +14,8 @@ namespace {
 
 constexpr wchar_t kOriginalProcProperty[] = L"BriskStubOriginalProc";
 
-// The window messages the add-in records: WM_USER up to the end of the
-// private range.
+// The window messages the add-in records besides WM_SETICON and WM_QUIT:
+// WM_USER up to the end of the private range.
 constexpr UINT kRecordedFirst = WM_USER;
 constexpr UINT kRecordedLast = 0x7FFF;
 
@@ -25,10 +25,20 @@ constexpr UINT kRecordedLast = 0x7FFF;
 thread_local MSG tLastQueued = {};
 thread_local bool tHaveQueued = false;
 
+bool IsWatched(HWND window) { return window && GetPropW(window, kOriginalProcProperty); }
+
+// WM_QUIT never reaches a window procedure: it ends the host's message loop
+// as it leaves the queue, which is where it is recorded. Only one posted to a
+// watched window counts; the host's own PostQuitMessage has no window.
 LRESULT CALLBACK QueueHook(int code, WPARAM removal, LPARAM lParam) {
   if (code == HC_ACTION && removal == PM_REMOVE) {
     tLastQueued = *reinterpret_cast<const MSG*>(lParam);
     tHaveQueued = true;
+    if (tLastQueued.message == WM_QUIT && IsWatched(tLastQueued.hwnd)) {
+      if (const auto session = CurrentSession()) {
+        session->OnSystemMessage(tLastQueued.hwnd, WM_QUIT, tLastQueued.wParam, tLastQueued.lParam, Delivery::Post);
+      }
+    }
   }
   return CallNextHookEx(nullptr, code, removal, lParam);
 }
@@ -48,7 +58,11 @@ Delivery DeliveryOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   const auto original = reinterpret_cast<WNDPROC>(GetPropW(window, kOriginalProcProperty));
-  if (message >= kRecordedFirst && message <= kRecordedLast) {
+  if (message == WM_SETICON) {
+    if (const auto session = CurrentSession()) {
+      session->OnSystemMessage(window, message, wParam, lParam, DeliveryOf(window, message, wParam, lParam));
+    }
+  } else if (message >= kRecordedFirst && message <= kRecordedLast) {
     const Delivery delivery = DeliveryOf(window, message, wParam, lParam);
     if (const auto session = CurrentSession()) {
       session->OnMessage(window, message, wParam, lParam, delivery);

@@ -145,6 +145,16 @@ void Session::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   if (message == kMsgHandOverDone) SignalAfterHandOver();
 }
 
+void Session::OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery) {
+  SystemMessageRecord record;
+  record.number = message;
+  record.wParam = static_cast<std::uint64_t>(wParam);
+  record.lParam = static_cast<std::int64_t>(lParam);
+  record.delivery = delivery;
+  record.window = reinterpret_cast<std::uintptr_t>(window);
+  log_->Write(record);
+}
+
 void Session::OpenEvents(std::uint32_t launcherProcessId) {
   closeName_ = EventName(kCloseEventFormat, launcherProcessId);
   readyName_ = EventName(kReadyEventFormat, launcherProcessId);

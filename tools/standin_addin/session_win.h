@@ -25,6 +25,8 @@ class Session {
 
   // A message of the WM_USER range on one of the host's windows.
   void OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
+  // WM_SETICON or WM_QUIT on one of them: recorded, nothing more.
+  void OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
 
  private:
   void OpenEvents(std::uint32_t launcherProcessId);
