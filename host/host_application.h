@@ -81,7 +81,8 @@ class HostApplication {
 
   // GetWorkbooks, then opens `path` with 13 arguments (the other twelve
   // missing). Returns whether a workbook object came back; it is released at
-  // once. A failing open is not raised.
+  // once. An open the host refuses is not raised; one that fails because
+  // the host went away raises _com_error.
   bool OpenWorkbook(const std::wstring& path) const;
   // Closes every workbook through the workbooks collection.
   void CloseAll() const;
@@ -105,7 +106,8 @@ class HostApplication {
 
 // Members of the workbooks collection.
 // Opens `path` (locale LOCALE_SYSTEM_DEFAULT, 13 arguments); the workbook,
-// or null when the call failed or returned no object.
+// or null when the host refused or returned no object. Raises _com_error
+// when the host went away during the call.
 ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path);
 void CloseWorkbooks(IDispatch* workbooks);
 

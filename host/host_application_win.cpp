@@ -186,6 +186,18 @@ HostFileVersion HostApplication::GetInstalledHostFileVersion() const {
   return GetHostFileVersion(executable);
 }
 
+namespace {
+
+// A call that failed because the server went away (it died or ended), not
+// because it refused: the caller must hear of it as a COM failure.
+bool ServerIsGone(HRESULT hr) {
+  return HRESULT_FACILITY(hr) == FACILITY_RPC || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
+         hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) || hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
+         hr == CO_E_OBJNOTCONNECTED;
+}
+
+}  // namespace
+
 ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   if (workbooks == nullptr) return {};
   VARIANT arguments[kOpenArgumentCount];
@@ -205,6 +217,7 @@ ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT,
                                        DISPATCH_METHOD, &params, result.get(), exception.get(),
                                        &argumentError);
+  if (FAILED(hr) && ServerIsGone(hr)) throw _com_error(hr);
   ComRef<IDispatch> workbook;
   if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {
     workbook.reset(result->pdispVal);
