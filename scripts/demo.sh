@@ -73,8 +73,15 @@ wineserver -w
 echo "== launching SamplePlanner.exe"
 "$wine_run" "$demo/SamplePlanner.exe" &
 launcher_pid=$!
-# The splash stays up for at least 5 s; catch it in the middle.
-sleep 3
+# The splash is the launcher's first window (Wine names its X windows'
+# class after the executable) and stays up for at least 5 s: wait for it
+# (however long Wine takes to start), then catch it once it has painted.
+for n in $(seq 120); do
+  xdotool search --onlyvisible --classname '^sampleplanner\.exe$' >/dev/null 2>&1 && break
+  kill -0 "$launcher_pid" 2>/dev/null || break
+  sleep 0.5
+done
+sleep 1
 import -window root "$demo/splash.png"
 if ! timeout 60 tail --pid="$launcher_pid" -f /dev/null; then
   echo "the launcher did not finish within 60 s"
