@@ -1,16 +1,39 @@
-# The launcher executable's size and the DLLs it imports.
+# The launcher executable's size, its sections' sizes, the DLLs it imports
+# and the header fields that the shipping build sets (objdump -h and -p).
 #   cmake -DEXE=launcher.exe -DOBJDUMP=i686-w64-mingw32-objdump -P launcher_report.cmake
+function(objdump_output variable option)
+  execute_process(COMMAND ${OBJDUMP} ${option} "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${OBJDUMP} ${option} ${EXE} failed")
+  endif()
+  set(${variable} "${dump}" PARENT_SCOPE)
+endfunction()
+
 file(SIZE "${EXE}" size)
 math(EXPR kib "(${size} + 512) / 1024")
-execute_process(COMMAND ${OBJDUMP} -p "${EXE}" OUTPUT_VARIABLE dump RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "${OBJDUMP} -p ${EXE} failed")
-endif()
-string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-list(LENGTH imports count)
+objdump_output(headers -p)
+objdump_output(sections -h)
+
 set(lines "== launcher executable: ${EXE}"
-          "  size: ${size} bytes (${kib} KiB)"
-          "  DLL imports (${count}):")
+          "  size: ${size} bytes (${kib} KiB)")
+# A section line of objdump -h: index, name, size, VMA, LMA, file offset, alignment.
+string(REGEX MATCHALL "\n +[0-9]+ [^ ]+ +[0-9a-f]+" section_lines "${sections}")
+list(APPEND lines "  sections (bytes):")
+foreach(line IN LISTS section_lines)
+  string(REGEX REPLACE "\n +[0-9]+ ([^ ]+) +([0-9a-f]+)" "\\1;\\2" fields "${line}")
+  list(GET fields 0 name)
+  list(GET fields 1 hex)
+  math(EXPR bytes "0x${hex}")
+  list(APPEND lines "    ${name} ${bytes}")
+endforeach()
+foreach(field DllCharacteristics CheckSum)
+  string(REGEX MATCH "${field}[ \t]+[0-9a-f]+" value "${headers}")
+  string(REGEX REPLACE "[ \t]+" " " value "${value}")
+  list(APPEND lines "  ${value}")
+endforeach()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${headers}")
+list(LENGTH imports count)
+list(APPEND lines "  DLL imports (${count}):")
 foreach(line IN LISTS imports)
   string(REPLACE "DLL Name: " "" dll "${line}")
   list(APPEND lines "    ${dll}")

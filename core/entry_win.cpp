@@ -2,6 +2,8 @@
 // report of its outcome.
 #include <windows.h>
 
+#include <cstdlib>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -108,6 +110,16 @@ int RunLauncher(const std::vector<std::u16string>& args) {
 }  // namespace
 
 }  // namespace brisk
+
+// Replaces libstdc++'s default terminate handler, which writes the type of
+// an uncaught exception to the standard error stream (a GUI program has none)
+// and then aborts: this one aborts at once. Defining it keeps the library's
+// handler, and the symbol demangler it uses, out of the executable.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+  std::abort();
+}
+}  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   using namespace brisk;

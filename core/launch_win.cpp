@@ -4,11 +4,12 @@
 #include <comdef.h>
 #include <shellapi.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <utility>
 
 #include "base/com_text.h"
+#include "base/hex_text.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
 #include "core/working_folder.h"
@@ -293,9 +294,7 @@ void CloseSplashNow(const SplashThread& splash) {
 // responding, then the error's code and its text when it has one.
 std::string HostFailureNotice(const _com_error& error) {
   std::string text = GetEncodedStringA(kHostStoppedResponding);
-  char code[32];
-  std::snprintf(code, sizeof code, "\n\n(0x%08lX", static_cast<unsigned long>(error.Error()));
-  text += code;
+  text += "\n\n(0x" + HexText<char>(static_cast<std::uint32_t>(error.Error()), 8, HexLetters::kUpper);
   std::wstring description;
   if (const ComRef<IErrorInfo> info{error.ErrorInfo()}) {
     UniqueBstr described;

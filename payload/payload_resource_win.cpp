@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 
+#include "base/wide_text.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 
@@ -16,7 +17,8 @@ namespace {
 // The bytes of resource "#<id>" of the payload type in the module's resource
 // memory; empty when the resource is missing, cannot be loaded or is empty.
 std::span<const std::uint8_t> FindPayloadBytes(int id) {
-  const std::wstring name = L"#" + std::to_wstring(id);
+  // std::to_wstring would link the printf family into the launcher.
+  const std::wstring name = L"#" + ToWide(WidenBytes(std::to_string(id)));
   const std::wstring type = GetEncodedStringWide(kPayloadResourceType);
 
   HRSRC resource = FindResourceW(nullptr, name.c_str(), type.c_str());

@@ -2,7 +2,8 @@
 # Runs every benchmark and prints its figures (figures only, no verdicts):
 # the `bench` target of the native tree (unpack) and of the win32 tree under
 # Wine on a private virtual display (unpack, memory and time of a test-mode
-# launch, the launcher's size and DLL imports). Builds what the targets need.
+# launch, the shipping launcher's size, sections and DLL imports). Builds what
+# the targets need, the shipping launcher's tree (build/win32-release) too.
 # Ends every process it started: its Xvfb and the win32 prefix's wineserver.
 #
 #   scripts/bench.sh                      # build/native and build/win32

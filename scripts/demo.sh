@@ -2,7 +2,9 @@
 # The main job: sets up the machine, builds, makes a sample application build
 # and launches it under Wine with the stand-in host on a virtual display.
 # Prints the hand-over as the add-in saw it and saves screenshots of the
-# splash and of the host window in build/demo/. Ends every process it starts.
+# splash and of the host window in build/demo/. Then launches a variant with a
+# password and a licence, answers both dialogs itself and saves screenshots of
+# them too. Ends every process it starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -13,8 +15,11 @@ bash scripts/setup.sh
 echo "== building"
 cmake --preset native >/dev/null
 cmake --build build/native -j "$jobs" --target addin-check
+# The shipping launcher, which launcher-tool puts into every application build.
+cmake --preset win32-release >/dev/null
+cmake --build --preset win32-release -j "$jobs"
 cmake --preset win32 >/dev/null
-cmake --build build/win32 -j "$jobs" --target launcher launcher-tool standin_host standin_addin
+cmake --build build/win32 -j "$jobs" --target launcher-tool standin_host standin_addin
 cmake --preset win64 >/dev/null
 cmake --build build/win64 -j "$jobs" --target standin_addin
 
@@ -38,19 +43,23 @@ trap cleanup EXIT
 source scripts/xvfb.sh
 start_xvfb
 
-echo "== making the sample application build"
+echo "== making the sample application builds"
 # The stand-in add-in finds its configuration through a path carried in its image.
 printf '{"log": "%s"}\n' "$(winpath "$demo/addin.jsonl" | sed 's/\\/\\\\/g')" > "$demo/addin.json"
 addin_check=$root/build/native/tools/addin_protocol/addin-check
 "$addin_check" embed-config build/win32/tools/standin_addin/briskstub.dll "$demo/briskstub32.dll" "$(winpath "$demo/addin.json")"
 "$addin_check" embed-config build/win64/tools/standin_addin/briskstub.dll "$demo/briskstub64.dll" "$(winpath "$demo/addin.json")"
-printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' >> "$demo/manifest.txt"
-# Without a licence the demo needs no answer from a person.
+printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' | tee -a "$demo/manifest.txt" >> "$demo/manifest-protected.txt"
+# Without a licence the first launch needs no answer from a person.
 sed -i '/^licence/d' "$demo/manifest.txt"
-(cd "$demo" && "$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" build manifest.txt SamplePlanner.exe)
-"$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" show "$(winpath "$demo/SamplePlanner.exe")" \
-  > "$demo/show.json"
-echo "build/demo/SamplePlanner.exe: $(grep -c '"id"' "$demo/show.json") payload resources"
+build_sample() {
+  local manifest=$1 exe=$2
+  (cd "$demo" && "$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" build "$manifest" "$exe")
+  "$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" show "$(winpath "$demo/$exe")" > "$demo/show.json"
+  echo "build/demo/$exe: $(grep -c '"id"' "$demo/show.json") payload resources"
+}
+build_sample manifest.txt SamplePlanner.exe
+build_sample manifest-protected.txt SamplePlannerProtected.exe
 
 echo "== registering the stand-in host"
 cat > "$demo/host.cfg" <<EOF
@@ -64,8 +73,15 @@ wineserver -w
 echo "== launching SamplePlanner.exe"
 "$wine_run" "$demo/SamplePlanner.exe" &
 launcher_pid=$!
-# The splash stays up for at least 5 s; catch it in the middle.
-sleep 3
+# The splash is the launcher's first window (Wine names its X windows'
+# class after the executable) and stays up for at least 5 s: wait for it
+# (however long Wine takes to start), then catch it once it has painted.
+for n in $(seq 120); do
+  xdotool search --onlyvisible --classname '^sampleplanner\.exe$' >/dev/null 2>&1 && break
+  kill -0 "$launcher_pid" 2>/dev/null || break
+  sleep 0.5
+done
+sleep 1
 import -window root "$demo/splash.png"
 if ! timeout 60 tail --pid="$launcher_pid" -f /dev/null; then
   echo "the launcher did not finish within 60 s"
@@ -94,4 +110,55 @@ for line in open(sys.argv[1], encoding="utf-8"):
 EOF
 "$addin_check" check "$demo/addin.jsonl" --completed yes && echo "hand-over conforms to the protocol"
 
-echo "== screenshots: build/demo/splash.png, build/demo/host-window.png"
+echo "== launching SamplePlannerProtected.exe: password prompt and licence, answered here"
+# The id of the visible window with exactly this title, once the launcher
+# shows it; fails when the launcher ends or 60 s pass first.
+wait_for_window() {
+  local title=$1 id n
+  for n in $(seq 120); do
+    id=$(xdotool search --onlyvisible --name "^${title}\$" 2>/dev/null | head -n 1 || true)
+    if [ -n "$id" ]; then
+      echo "$id"
+      return 0
+    fi
+    kill -0 "$launcher_pid" 2>/dev/null || return 1
+    sleep 0.5
+  done
+  return 1
+}
+# Saves a screenshot of the window, then answers it as a user would: types
+# the text, if one is given, and presses Enter.
+answer_window() {
+  local title=$1 shot=$2 text=${3:-} id
+  if ! id=$(wait_for_window "$title"); then
+    echo "no window \"$title\" appeared"
+    return 1
+  fi
+  sleep 1  # let it paint
+  import -window "$id" "$demo/$shot"
+  xdotool windowfocus --sync "$id"
+  [ -n "$text" ] && xdotool type --delay 50 "$text"
+  xdotool key Return
+  echo "answered \"$title\" (screenshot build/demo/$shot)"
+}
+: > "$demo/addin.jsonl"
+"$wine_run" "$demo/SamplePlannerProtected.exe" &
+launcher_pid=$!
+answered=yes
+answer_window "Brisk Application Sample Planner" password.png planner || answered=no
+if [ "$answered" = yes ]; then
+  answer_window "Sample Planner - License Agreement" licence.png || answered=no
+fi
+if ! timeout 60 tail --pid="$launcher_pid" -f /dev/null; then
+  echo "the launcher did not finish within 60 s"
+  kill "$launcher_pid" 2>/dev/null || true
+fi
+wait "$launcher_pid" && echo "launcher exit code: 0" || echo "launcher exit code: $?"
+if [ "$answered" = yes ] && "$addin_check" check "$demo/addin.jsonl" --completed yes; then
+  echo "after the password and the licence, the hand-over conforms to the protocol"
+else
+  echo "the protected sample did not hand over"
+  exit 1
+fi
+
+echo "== screenshots: build/demo/splash.png, build/demo/host-window.png, build/demo/password.png, build/demo/licence.png"

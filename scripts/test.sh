@@ -35,6 +35,9 @@ run_preset() {
 run_preset native
 run_preset native-asan
 run_preset fuzz
+# The launcher as it ships, built in its own tree: the Windows trees embed,
+# test and measure this executable.
+run_preset win32-release
 
 # The Windows tests need a display: a private virtual one.
 source scripts/xvfb.sh

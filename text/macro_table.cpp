@@ -1,7 +1,7 @@
 #include "text/macro_table.h"
 
-#include <cstdio>
 #include <optional>
+#include <string>
 #include <utility>
 
 #include "base/utf.h"
@@ -104,10 +104,9 @@ std::string MacroTable::ExpandUtf8(std::string_view text) const {
 }
 
 std::u16string FormatAppVersion(std::uint32_t appVersion) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, "%d.%d.%d", static_cast<int>(appVersion >> 24),
-                static_cast<int>((appVersion >> 16) & 0xFF), static_cast<int>((appVersion >> 8) & 0xFF));
-  return WidenBytes(buffer);
+  // std::to_string rather than snprintf: the launcher links no printf family.
+  return WidenBytes(std::to_string(appVersion >> 24) + "." + std::to_string((appVersion >> 16) & 0xFF) + "." +
+                    std::to_string((appVersion >> 8) & 0xFF));
 }
 
 }  // namespace brisk

@@ -1,7 +1,11 @@
 #include "ui/window_class.h"
 
-#include <cwchar>
+#include <cstdint>
+#include <iterator>
+#include <string>
 #include <vector>
+
+#include "base/hex_text.h"
 
 namespace brisk {
 
@@ -83,7 +87,10 @@ ATOM RegisterWindowClass(WindowClassRecord& record, WNDPROC procedure) {
   description.hInstance = module;
   description.style &= ~CS_GLOBALCLASS;
   if (!description.lpszClassName) {
-    std::swprintf(record.generatedName, 37, L"ATL:%p", static_cast<void*>(&record));
+    // As swprintf's "ATL:%p" would write it, without linking the printf family.
+    const std::wstring name =
+        L"ATL:" + HexText<wchar_t>(reinterpret_cast<std::uintptr_t>(&record), 2 * sizeof(void*), HexLetters::kLower);
+    record.generatedName[name.copy(record.generatedName, std::size(record.generatedName) - 1)] = L'\0';
     description.lpszClassName = record.generatedName;
   }
   WNDCLASSEXW existing{};
