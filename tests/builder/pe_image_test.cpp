@@ -172,6 +172,8 @@ TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
   appended.push_back(0x42);
   PayloadBuffer cut = MakeTestImage(LauncherResources());
   cut.resize(cut.size() - 0x80);
+  PayloadBuffer symbols = MakeTestImage(LauncherResources());
+  le::WriteU32(symbols.data() + 0x44 + 8, static_cast<std::uint32_t>(symbols.size()));
   TestImageOptions amd64;
   amd64.machine = 0x8664;
   TestImageOptions dll;
@@ -190,6 +192,7 @@ TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
       {"DLL", MakeTestImage(LauncherResources(), dll), "not a Windows GUI program"},
       {"console", MakeTestImage(LauncherResources(), console), "not a Windows GUI program"},
       {"appended data", appended, "data is appended after its image"},
+      {"symbol table", symbols, "it carries a symbol table (the launcher is linked with -s)"},
       {"no resources", MakeTestImage({}), "lacks the launcher's own resources"},
       {"no dialog", without({pe::kTypeDialog, {}}, 113), "lacks the launcher's own resources"},
       {"no symbol", without({0, u"PNG"}, 144), "lacks the launcher's own resources"},

@@ -49,6 +49,7 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
     parsed = pe::ParseImage(file);
     if (!parsed.image) return NotALauncher(parsed.error);
   }
+  if (parsed.image->symbolTable != 0) return NotALauncher("it carries a symbol table (the launcher is linked with -s)");
   if (file.size() > parsed.image->imageEnd) return NotALauncher("data is appended after its image");
   std::optional<std::vector<pe::ResourceEntry>> resources = pe::ListResources(file, *parsed.image);
   if (!resources) return NotALauncher("its resource directory is damaged");

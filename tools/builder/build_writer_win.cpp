@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "base/wide_text.h"
@@ -48,47 +49,43 @@ std::optional<std::string> Environment(const wchar_t* name) {
 
 ResourceRef Ref(const pe::ResourceName& name) { return {name.id, ToWide(name.text)}; }
 
-// The changes that turn the launcher's resources into the build's: what the
-// build does not replace in place (the same type, name and language) of the
-// payload, of the version and, with an icon of its own, of the icons goes;
-// then the build's resources are written, the icons first.
-struct BuildChanges {
+// Every resource of the build, written in place of all the launcher's: the
+// launcher's own (its dialog, symbols and the rest) except its payload, its
+// version and, when the build has an icon of its own, its icons; then the
+// build's icons, version and payload. Nothing of an earlier build's payload
+// is carried over, and the launcher's icon images that the new group does
+// not use go with the old group.
+struct BuildResourceSet {
   PayloadBuffer iconGroup;
-  std::vector<ResourceChange> changes;
+  std::vector<ResourceChange> resources;
 };
 
-BuildChanges MakeChanges(const std::vector<pe::ResourceEntry>& existing, const BuildResult& build) {
-  BuildChanges result;
+BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const LauncherCheck& check,
+                                 const BuildResult& build) {
+  BuildResourceSet result;
   const std::u16string payloadType = GetEncodedStringW(kPayloadResourceType);
   const bool newIcon = !build.icon.empty();
-  const auto byId = [](const pe::ResourceEntry& entry, std::uint16_t low, std::uint16_t high) {
-    return entry.language == kLanguage && entry.name.text.empty() && entry.name.id >= low && entry.name.id <= high;
-  };
-  for (const pe::ResourceEntry& entry : existing) {
-    bool replaced = true;
-    if (entry.type.text == payloadType) {
-      replaced = entry.language == kLanguage && entry.name.text.empty() &&
-                 std::any_of(build.resources.begin(), build.resources.end(),
-                             [&](const BuiltResource& r) { return r.id == entry.name.id; });
-    } else if (entry.type == pe::ResourceName{pe::kTypeVersion, {}}) {
-      replaced = byId(entry, kVersionId, kVersionId);
-    } else if (newIcon && entry.type == pe::ResourceName{pe::kTypeGroupIcon, {}}) {
-      replaced = byId(entry, kIconGroupId, kIconGroupId);
-    } else if (newIcon && entry.type == pe::ResourceName{pe::kTypeIcon, {}}) {
-      replaced = byId(entry, kFirstIconId, static_cast<std::uint16_t>(kFirstIconId + build.icon.size() - 1));
+  for (const pe::ResourceEntry& entry : check.resources) {
+    const bool icon = entry.type == pe::ResourceName{pe::kTypeIcon, {}} ||
+                      entry.type == pe::ResourceName{pe::kTypeGroupIcon, {}};
+    if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
+      continue;
     }
-    if (!replaced) result.changes.push_back({Ref(entry.type), Ref(entry.name), entry.language, {}});
+    result.resources.push_back(
+        {Ref(entry.type), Ref(entry.name), entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
   }
   if (newIcon) {
     result.iconGroup = MakeIconGroup(build.icon, kFirstIconId);
-    result.changes.push_back({{pe::kTypeGroupIcon, {}}, {kIconGroupId, {}}, kLanguage, result.iconGroup});
+    result.resources.push_back({{pe::kTypeGroupIcon, {}}, {kIconGroupId, {}}, kLanguage, result.iconGroup});
     std::uint16_t id = kFirstIconId;
-    for (const IconImage& image : build.icon) result.changes.push_back({{pe::kTypeIcon, {}}, {id++, {}}, kLanguage, image.bytes});
+    for (const IconImage& image : build.icon) {
+      result.resources.push_back({{pe::kTypeIcon, {}}, {id++, {}}, kLanguage, image.bytes});
+    }
   }
-  result.changes.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
+  result.resources.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
   const ResourceRef type{0, ToWide(payloadType)};
   for (const BuiltResource& resource : build.resources) {
-    result.changes.push_back({type, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
+    result.resources.push_back({type, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
   }
   return result;
 }
@@ -161,6 +158,8 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   if (!manifest.signCommand.empty()) {
     prepareAddin = [&](const std::filesystem::path& addin, PayloadBuffer& bytes) -> std::string {
       const std::string what = "the add-in " + Utf8Path(addin);
+      const pe::ImageResult image = pe::ParseImage(bytes);
+      if (!image.image) return "cannot sign " + what + ": " + image.error;
       DWORD code = 0;
       std::optional<ScratchFile> copy = ScratchFile::Create(output, L"addin", addin.extension().native(), code);
       if (!copy) return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
@@ -179,13 +178,13 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   if ((code = WriteWholeFile(scratch->path(), launcher)) != ERROR_SUCCESS) {
     return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
   }
-  launcher = {};
   {
-    const BuildChanges changes = MakeChanges(check.resources, build);
-    if ((code = UpdateResources(scratch->path().native(), changes.changes)) != ERROR_SUCCESS) {
+    const BuildResourceSet set = MakeResourceSet(launcher, check, build);
+    if ((code = UpdateResources(scratch->path().native(), set.resources, true)) != ERROR_SUCCESS) {
       return "cannot write the resources of the build: " + SystemMessage(code);
     }
   }
+  launcher = {};
   build = {};
 
   std::vector<std::uint8_t> image;

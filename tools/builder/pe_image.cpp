@@ -128,6 +128,7 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
   image.machine = le::ReadU16(bytes + coff);
   const std::size_t sectionCount = le::ReadU16(bytes + coff + 2);
   image.timeStampOffset = coff + 4;
+  image.symbolTable = le::ReadU32(bytes + coff + 8);
   const std::size_t optionalBytes = le::ReadU16(bytes + coff + 16);
   image.characteristics = le::ReadU16(bytes + coff + 18);
   const std::size_t optional = coff + kCoffHeaderBytes;

@@ -47,6 +47,7 @@ struct DataDirectory {
 struct Image {
   std::uint16_t machine = 0;
   std::uint16_t characteristics = 0;  // of the COFF header
+  std::uint32_t symbolTable = 0;      // file offset of a COFF symbol table; 0 without one
   std::uint16_t optionalMagic = 0;
   std::uint16_t subsystem = 0;
   std::size_t timeStampOffset = 0;  // file offsets of header fields

@@ -16,7 +16,8 @@ constexpr WORD kResourceLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 // An open resource update of one file: discarded unless it is committed.
 class ResourceUpdate {
  public:
-  explicit ResourceUpdate(const std::wstring& exePath) : handle_(BeginUpdateResourceW(exePath.c_str(), FALSE)) {}
+  ResourceUpdate(const std::wstring& exePath, bool replaceAll)
+      : handle_(BeginUpdateResourceW(exePath.c_str(), replaceAll ? TRUE : FALSE)) {}
   ~ResourceUpdate() {
     if (handle_) EndUpdateResourceW(handle_, TRUE);
   }
@@ -46,8 +47,9 @@ bool WritePayloadResources(const std::wstring& exePath, const std::vector<Payloa
   return UpdateResources(exePath, changes) == ERROR_SUCCESS;
 }
 
-unsigned long UpdateResources(const std::wstring& exePath, const std::vector<ResourceChange>& changes) {
-  ResourceUpdate update(exePath);
+unsigned long UpdateResources(const std::wstring& exePath, const std::vector<ResourceChange>& changes,
+                              bool replaceAll) {
+  ResourceUpdate update(exePath, replaceAll);
   if (!update) return GetLastError();
   for (const ResourceChange& change : changes) {
     void* data = change.bytes.empty() ? nullptr : const_cast<std::uint8_t*>(change.bytes.data());

@@ -35,7 +35,11 @@ struct ResourceChange {
 
 // Applies the changes in their order in one update of the file; on failure
 // the file is left as it was and the Windows error code is returned (0 on
-// success).
-unsigned long UpdateResources(const std::wstring& exePath, const std::vector<ResourceChange>& changes);
+// success). With `replaceAll` the file keeps none of its resources but
+// those written here. Under Wine a change without bytes deletes only what
+// this update added: the file's own resources are merged in when the update
+// ends, so a file that must lose some of them is rewritten with replaceAll.
+unsigned long UpdateResources(const std::wstring& exePath, const std::vector<ResourceChange>& changes,
+                              bool replaceAll = false);
 
 }  // namespace brisk
