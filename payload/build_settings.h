@@ -23,6 +23,9 @@ constexpr std::uint32_t kFlagHostVersionChecks = 0x80;
 constexpr std::uint32_t kFlagSplashForced = 0x200;
 constexpr std::uint32_t kFlagSingleInstance = 0x4000;
 constexpr std::uint32_t kFlagExternalStorage = 0x20000;
+// Every bit the launcher acts on; the builder refuses the others.
+constexpr std::uint32_t kLauncherFlags =
+    kFlagHostInvisible | kFlagHostVersionChecks | kFlagSplashForced | kFlagSingleInstance | kFlagExternalStorage;
 
 // Size of the current header layout; smaller headers (and 104-byte headers of
 // older builders) are mapped onto it.
@@ -151,6 +154,15 @@ std::u16string ExternalStoragePath(std::u16string_view exePath);
 // The largest external storage file the launcher reads: its parts are held
 // in memory, packed and unpacked, by a 32-bit process.
 inline constexpr std::uint64_t kMaxStorageFileBytes = 512ull * 1024 * 1024;
+
+// The most payload file bytes (workbooks, add-ins, licence, splash, added
+// up, before packing) that an application build carries. The 32-bit
+// launcher maps its whole image, packed payload included, and unpacks the
+// main workbook into one buffer beside it; the 32-bit builder holds a file,
+// its packed form and the resource update's copy at once. 256 MiB keeps
+// both well inside the 2 GiB a 32-bit process has, with room left for a
+// fragmented address space, and below the external storage file's limit.
+inline constexpr std::uint64_t kMaxBuildPayloadBytes = 256ull * 1024 * 1024;
 
 // bindingTag of an external storage file that belongs to a record with this
 // magic: NOT (magic rotated right by 2 bits).

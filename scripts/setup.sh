@@ -10,6 +10,8 @@ packages=(
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   # Wine's own fonts: without them the title bars' buttons show letters.
   fonts-wine
+  # Signing tests: a self-signed certificate and Authenticode signatures.
+  osslsigncode openssl
   python3
 )
 

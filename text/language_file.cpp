@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <utf8.h>
+
 namespace brisk {
 
 namespace {
@@ -56,6 +58,47 @@ std::vector<LanguageSection> ParseLanguageText(std::string_view bytes) {
   std::size_t position = 0;
   while (position < bytes.size()) ReadLine(PieceToLine(NextPiece(bytes, position)), sections);
   return sections;
+}
+
+LanguageTextCheck CheckLanguageText(std::string_view bytes) {
+  if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+    return {{}, "the file is UTF-16; save it as UTF-8"};
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  const auto refuse = [](std::size_t line, const std::string& why) {
+    return LanguageTextCheck{{}, "line " + std::to_string(line) + ": " + why};
+  };
+  std::size_t lineNumber = 0;
+  for (std::size_t position = 0; position < bytes.size();) {
+    ++lineNumber;
+    const std::size_t lineFeed = bytes.find('\n', position);
+    const std::size_t end = lineFeed == std::string_view::npos ? bytes.size() : lineFeed + 1;
+    std::string_view line = bytes.substr(position, end - position);
+    position = end;
+    if (line.size() > kLanguageLinePiece) {
+      return refuse(lineNumber, "longer than " + std::to_string(kLanguageLinePiece) + " bytes");
+    }
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    if (line.find('\0') != std::string_view::npos) return refuse(lineNumber, "a zero byte (is the file UTF-16 or binary?)");
+    if (line.find('\r') != std::string_view::npos) {
+      return refuse(lineNumber, "a carriage return inside the line (are the line ends CR only?)");
+    }
+    if (!utf8::is_valid(line.begin(), line.end())) return refuse(lineNumber, "not UTF-8 text");
+    line = SkipBlanks(line);
+    if (line.empty() || line.front() == ';') continue;
+    if (line.front() == '[') {
+      if (line.find(']') == std::string_view::npos) return refuse(lineNumber, "a section header without its ']'");
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (equals == 0) return refuse(lineNumber, "an entry without a key");
+    if (equals == std::string_view::npos) {
+      return refuse(lineNumber, "neither a [section], a ; comment nor a KEY=value entry");
+    }
+  }
+  if (FindSection(ParseLanguageText(bytes), "content") == nullptr) return {{}, "no [content] section"};
+  return {bytes, {}};
 }
 
 const LanguageSection* FindSection(const std::vector<LanguageSection>& sections, std::string_view name) {

@@ -26,6 +26,18 @@ inline constexpr std::size_t kLanguageLinePiece = 4095;
 // even when a name repeats.
 std::vector<LanguageSection> ParseLanguageText(std::string_view bytes);
 
+// A language file as the builder takes it: UTF-8 text (a byte-order mark
+// is allowed), every line blank, a ';' comment, a [section] header or a
+// KEY=value entry, short enough to be read whole, with no carriage return
+// but one before its line feed, and a [content] section somewhere. `text`
+// is the file after its mark; `error` ("line N: ...") is set when it is
+// refused.
+struct LanguageTextCheck {
+  std::string_view text;
+  std::string error;
+};
+LanguageTextCheck CheckLanguageText(std::string_view bytes);
+
 // The first section called exactly `name`, or null.
 const LanguageSection* FindSection(const std::vector<LanguageSection>& sections, std::string_view name);
 

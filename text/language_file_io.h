@@ -3,13 +3,16 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "text/message_table.h"
 
 namespace brisk {
 
-// Reads a language file in the text form into `table`; a file that is
-// missing, is a folder or cannot be read changes nothing.
-void LoadLanguageFile(MessageTable& table, const std::filesystem::path& path);
+// Reads a language file in the text form into `table` after the builder's
+// check (CheckLanguageText). Returns the reason when the file is missing,
+// is a folder, cannot be read, is larger than 4 MiB or is refused ("line N: ..."), and then
+// leaves `table` as it was; empty on success.
+std::string LoadLanguageFile(MessageTable& table, const std::filesystem::path& path);
 
 }  // namespace brisk

@@ -22,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
+  // The builder's check: what it accepts is the file, or the file after its
+  // byte-order mark.
+  const brisk::LanguageTextCheck check = brisk::CheckLanguageText(bytes);
+  if (check.error.empty() && check.text != bytes && (bytes.size() < 3 || check.text != bytes.substr(3))) std::abort();
+  if (!check.error.empty() && !check.text.empty()) std::abort();
+
   brisk::MessageTable table;
   table.LoadFromLanguageText(bytes);
   for (const auto& [slot, text] : table.Texts()) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -224,6 +225,8 @@ TEST_F(PayloadToolStorage, ExternalStorageModeTakesTheFile) {
   EXPECT_EQ(Value(result.out, "flags"), std::to_string(kFlagExternalStorage | kFlagHostInvisible));
   EXPECT_EQ(Value(result.out, "storageAccepted"), "true");
   EXPECT_EQ(Value(result.out, "workbookBytes"), "333");
+  EXPECT_EQ(Value(result.out, "storageBytes"), std::to_string(storage_.Build().size()));
+  EXPECT_EQ(Value(result.out, "storageLimitBytes"), std::to_string(kMaxStorageFileBytes));
   EXPECT_EQ(Lines(result.out).back(), "}");
 }
 
@@ -240,6 +243,25 @@ TEST_F(PayloadToolStorage, WithoutExternalStorageModeTheFileIsNotUsed) {
   EXPECT_EQ(Value(result.out, "appName"), "\"Budget\"");
   EXPECT_EQ(Value(result.out, "storageAccepted"), "false");
   EXPECT_EQ(Value(result.out, "workbookBytes"), "0");
+}
+
+// A file the 64-bit tool could hold but the 32-bit launcher refuses: the
+// tool shows the launcher's view, its limit with it. The file is sparse.
+TEST_F(PayloadToolStorage, FileAboveTheLaunchersLimitIsRefusedAsTheLauncherRefusesIt) {
+  for (const std::uint64_t size : {kMaxStorageFileBytes + 1, std::uint64_t{1536} * 1024 * 1024}) {
+    PayloadBuffer header = storage_.Build();
+    const std::uint64_t workbookBytes = size - header.size() + storage_.workbook.size();
+    test::PutLe(header, 32, static_cast<std::uint32_t>(workbookBytes), 4);
+    const std::string file = File("Tool.qstg", header);
+    std::filesystem::resize_file(file, size);
+    const CommandResult result = Run({"settings", Record(kFlagExternalStorage), "--storage", file});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(Value(result.out, "appName"), "\"Budget\"");
+    EXPECT_EQ(Value(result.out, "storageAccepted"), "false");
+    EXPECT_EQ(Value(result.out, "storageBytes"), std::to_string(size));
+    EXPECT_EQ(Value(result.out, "storageLimitBytes"), "536870912");
+    EXPECT_EQ(Value(result.out, "workbookBytes"), "0");
+  }
 }
 
 TEST_F(PayloadToolStorage, InvalidOrMissingFileKeepsTheRecord) {

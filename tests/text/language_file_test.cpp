@@ -157,24 +157,74 @@ class LanguageFile : public testing::Test {
 
 TEST_F(LanguageFile, LoadsAFile) {
   MessageTable table;
-  LoadLanguageFile(table, Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n"));
+  EXPECT_EQ(LoadLanguageFile(table, Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n")), "");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, LoadsAFileWithANonAsciiPath) {
   MessageTable table;
-  LoadLanguageFile(table, Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n"));
+  EXPECT_EQ(LoadLanguageFile(table, Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n")), "");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, MissingEmptyOrFolderPathChangesNothing) {
   MessageTable table;
   table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
-  LoadLanguageFile(table, {});
-  LoadLanguageFile(table, folder_ / "missing.ini");
-  LoadLanguageFile(table, folder_);
+  EXPECT_EQ(LoadLanguageFile(table, {}), "cannot read the file");
+  EXPECT_EQ(LoadLanguageFile(table, folder_ / "missing.ini"), "cannot read the file");
+  EXPECT_EQ(LoadLanguageFile(table, folder_), "cannot read the file");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
 }
+
+TEST_F(LanguageFile, RefusedFileChangesNothing) {
+  MessageTable table;
+  table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
+  EXPECT_EQ(LoadLanguageFile(table, Write("utf16.ini", std::string("\xFF\xFE[\0c\0", 6))),
+            "the file is UTF-16; save it as UTF-8");
+  const std::filesystem::path large = Write("large.ini", "[content]\n");
+  std::filesystem::resize_file(large, 4 * 1024 * 1024 + 1);
+  EXPECT_EQ(LoadLanguageFile(table, large), "larger than 4 MiB: not a language file");
+  EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
+}
+
+struct CheckCase {
+  const char* name;
+  std::string file;
+  std::string error;  // empty: accepted
+};
+
+class LanguageCheck : public testing::TestWithParam<CheckCase> {};
+
+TEST_P(LanguageCheck, AcceptsOrNamesTheLine) {
+  const LanguageTextCheck check = CheckLanguageText(GetParam().file);
+  EXPECT_EQ(check.error, GetParam().error);
+  if (GetParam().error.empty()) {
+    MessageTable table;
+    table.LoadFromLanguageText(check.text);
+    EXPECT_EQ(table.Texts().at(kEulaTitle), "Licence");
+  }
+}
+
+const CheckCase kCheckCases[] = {
+    {"Plain", "[content]\nEULA_TITLE=Licence\n", ""},
+    {"ByteOrderMark", "\xEF\xBB\xBF[content]\r\nEULA_TITLE=Licence\r\n", ""},
+    {"CommentsBlanksOtherSections", "; note\n\n  \t\n[other]\nX=1\n[content]\n  ;x\nEULA_TITLE=Licence", ""},
+    {"LongestWholeLine", "[content]\nEULA_TITLE=Licence\n;" + std::string(kLanguageLinePiece - 2, 'x') + "\n", ""},
+    {"Utf16Le", "\xFF\xFE[\0", "the file is UTF-16; save it as UTF-8"},
+    {"Utf16Be", "\xFE\xFF\0[", "the file is UTF-16; save it as UTF-8"},
+    {"Utf16WithoutMark", std::string("[\0c\0o\0n\0", 8), "line 1: a zero byte (is the file UTF-16 or binary?)"},
+    {"RandomBytes", "[content]\nEULA_TITLE=Licence\n\x8F\xFE\x12=\x80\n", "line 3: not UTF-8 text"},
+    {"CarriageReturnsOnly", "[content]\rEULA_TITLE=Licence\r", "line 1: a carriage return inside the line (are the line ends CR only?)"},
+    {"Prose", "[content]\nEULA_TITLE=Licence\nDear reader\n", "line 3: neither a [section], a ; comment nor a KEY=value entry"},
+    {"NoKey", "[content]\n=Licence\n", "line 2: an entry without a key"},
+    {"OpenHeader", "[content\nEULA_TITLE=Licence\n", "line 1: a section header without its ']'"},
+    {"TooLong", "[content]\nEULA_TITLE=" + std::string(kLanguageLinePiece, 'x') + "\n", "line 2: longer than 4095 bytes"},
+    {"NoContentSection", "[contents]\nEULA_TITLE=Licence\n", "no [content] section"},
+    {"Empty", "", "no [content] section"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, LanguageCheck, testing::ValuesIn(kCheckCases),
+                         [](const testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace brisk

@@ -106,6 +106,18 @@ TEST_F(TextCli, MessagesReadsTheTextForm) {
   EXPECT_EQ(Tool({"messages", file, "--text-form"}).out, run.out);
 }
 
+TEST_F(TextCli, MessagesTakesTheTextFormAsTheBuilderDoes) {
+  ToolRun run = Tool({"messages", "--text-form", Write("bom.ini", "\xEF\xBB\xBF[content]\nOK_BTN_TITLE=Ja\n")});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "{\n  \"3\": \"Ja\"\n}\n");
+
+  const std::string utf16 = Write("utf16.ini", std::string("\xFF\xFE[\0c\0", 6));
+  run = Tool({"messages", "--text-form", utf16});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "launcher-tool: " + utf16 + ": the file is UTF-16; save it as UTF-8\n");
+}
+
 TEST_F(TextCli, MessagesRefusesAMissingFile) {
   for (bool textForm : {false, true}) {
     std::vector<std::string> args = {"messages", (folder_ / "missing.bin").string()};

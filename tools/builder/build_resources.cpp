@@ -1,20 +1,22 @@
 #include "build_resources.h"
 
 #include <algorithm>
-#include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
-#include "text/byte_reader.h"
 #include "text/language_file_io.h"
 #include "text/message_table.h"
+#include "version_resource.h"
 
 namespace brisk {
 
 namespace {
+
+// Icon files are small; anything far larger is no icon.
+constexpr std::uintmax_t kMaxIconFileBytes = 16 * 1024 * 1024;
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
 
 void PutU32(PayloadBuffer& bytes, std::size_t offset, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -32,25 +34,46 @@ void AppendUtf16(PayloadBuffer& bytes, std::u16string_view text) {
   }
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, PayloadBuffer& bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ifstream file(path, std::ios::binary);
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+std::string Describe(const char* role, const std::filesystem::path& path) {
+  const std::u8string name = path.u8string();
+  return std::string(role) + " " + std::string(name.begin(), name.end());
 }
 
-PayloadBuffer Packed(const PayloadBuffer& bytes) {
-  PayloadBuffer packed;
-  PackContainer(bytes.data(), bytes.size(), packed);
-  return packed;
+// The size of an input file; the reason when it is missing, a folder or
+// unreadable.
+std::string InputSize(const char* role, const std::filesystem::path& path, std::uintmax_t& size) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) return "cannot read " + Describe(role, path) + ": no such file";
+  if (std::filesystem::is_directory(status)) return "cannot read " + Describe(role, path) + ": it is a folder";
+  if (!std::filesystem::is_regular_file(status)) return "cannot read " + Describe(role, path) + ": not a regular file";
+  size = std::filesystem::file_size(path, error);
+  if (error) return "cannot read " + Describe(role, path);
+  return {};
+}
+
+// Reads `size` bytes of the file into `bytes` after `prefix` bytes kept free
+// at the front, so that a caller that needs a header there holds the file
+// once.
+std::string ReadInput(const char* role, const std::filesystem::path& path, std::uintmax_t size, PayloadBuffer& bytes,
+                      std::size_t prefix = 0) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return "cannot read " + Describe(role, path);
+  bytes.assign(prefix + static_cast<std::size_t>(size), 0);
+  file.read(reinterpret_cast<char*>(bytes.data() + prefix), static_cast<std::streamsize>(size));
+  if (static_cast<std::uintmax_t>(file.gcount()) != size) return "cannot read " + Describe(role, path) + " whole";
+  return {};
+}
+
+bool Pack(const PayloadBuffer& bytes, PayloadBuffer& packed) {
+  return PackContainer(bytes.data(), bytes.size(), packed);
 }
 
 // The message table resource of a language file in the text form.
-PayloadBuffer MessageTableResource(const std::filesystem::path& languageFile) {
+std::string MessageTableResource(const std::filesystem::path& languageFile, PayloadBuffer& resource) {
   MessageTable table;
-  LoadLanguageFile(table, languageFile);
-  PayloadBuffer resource;
+  const std::string error = LoadLanguageFile(table, languageFile);
+  if (!error.empty()) return Describe("language", languageFile) + ": " + error;
   AppendU32(resource, 12);
   AppendU32(resource, static_cast<std::uint32_t>(table.Texts().size()));
   AppendU32(resource, 0);
@@ -59,7 +82,7 @@ PayloadBuffer MessageTableResource(const std::filesystem::path& languageFile) {
     AppendU32(resource, static_cast<std::uint32_t>(text.size()));
     resource.insert(resource.end(), text.begin(), text.end());
   }
-  return resource;
+  return {};
 }
 
 // kAddinEncipheredDataResource is read by the add-in only; the launcher carries it.
@@ -80,20 +103,46 @@ PayloadBuffer TextTable(std::u16string_view headerLine) {
   PayloadBuffer bytes = {0xFF, 0xFE};
   AppendUtf16(bytes, headerLine);
   AppendUtf16(bytes, u"\r\n");
-  return Packed(bytes);
+  PayloadBuffer packed;
+  Pack(bytes, packed);
+  return packed;
 }
+
+struct PayloadInput {
+  const char* role;
+  const std::filesystem::path* path;
+  int id;
+  std::uintmax_t size = 0;
+};
+
+std::string Mebibytes(std::uint64_t bytes) { return std::to_string((bytes + kMebibyte - 1) / kMebibyte) + " MiB"; }
 
 }  // namespace
 
-BuildResult MakeBuildResources(const BuildManifest& manifest) {
+PayloadBuffer MakeBuildVersionResource(const BuildManifest& manifest, const std::u16string& outputName) {
+  VersionInfo info;
+  info.fileVersion = manifest.version;
+  info.productVersion = manifest.version;
+  const auto add = [&](const char16_t* name, const std::u16string& value) {
+    if (!value.empty()) info.strings.emplace_back(name, value);
+  };
+  add(u"CompanyName", manifest.company);
+  add(u"FileDescription", manifest.description.empty() ? manifest.appName : manifest.description);
+  add(u"FileVersion", manifest.versionText);
+  add(u"LegalCopyright", manifest.copyright);
+  add(u"OriginalFilename", outputName);
+  add(u"ProductName", manifest.appName);
+  add(u"ProductVersion", manifest.versionText);
+  return MakeVersionResource(info);
+}
+
+BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16string& outputName,
+                               const AddinPreparer& prepareAddin) {
   BuildResult result;
   const auto refuse = [&](const std::string& message) {
-    result.resources.clear();
+    result = {};
     result.error = message;
     return result;
-  };
-  const auto read = [&](const std::filesystem::path& path, PayloadBuffer& bytes) {
-    return ReadWholeFile(path, bytes);
   };
 
   SettingsRecordInput settings{manifest.appName, manifest.appInfo, manifest.appVersion, manifest.flags,
@@ -101,49 +150,64 @@ BuildResult MakeBuildResources(const BuildManifest& manifest) {
                                manifest.magic.value_or(kSettingsMagic)};
   SettingsRecordResult record = WriteBuildSettingsRecord(settings);
   if (!record.error.empty()) return refuse(record.error);
-  result.resources.push_back({kBuildSettingsResource, Packed(record.record)});
 
-  PayloadBuffer workbook;
-  if (!read(manifest.workbook, workbook)) return refuse("cannot read workbook " + manifest.workbook.string());
-  PayloadBuffer marked(4);
-  PutU32(marked, 0, kWorkbookMarker);
-  marked.insert(marked.end(), workbook.begin(), workbook.end());
-  result.resources.push_back({kMainWorkbookResource, Packed(marked)});
-
-  PayloadBuffer aux;
-  if (!read(manifest.auxWorkbook, aux)) return refuse("cannot read aux-workbook " + manifest.auxWorkbook.string());
-  result.resources.push_back({kAuxWorkbookResource, Packed(aux)});
-
-  PayloadBuffer addin;
-  if (!read(manifest.addin32, addin)) return refuse("cannot read addin32 " + manifest.addin32.string());
-  result.resources.push_back({kAddin32Resource, Packed(addin)});
-  if (!manifest.addin64.empty()) {
-    if (!read(manifest.addin64, addin)) return refuse("cannot read addin64 " + manifest.addin64.string());
-    result.resources.push_back({kAddin64Resource, Packed(addin)});
+  // Every payload file is looked at before any is read: one that is missing
+  // or too large stops the build at once.
+  std::vector<PayloadInput> inputs = {{"workbook", &manifest.workbook, kMainWorkbookResource},
+                                      {"aux-workbook", &manifest.auxWorkbook, kAuxWorkbookResource},
+                                      {"addin32", &manifest.addin32, kAddin32Resource}};
+  if (!manifest.addin64.empty()) inputs.push_back({"addin64", &manifest.addin64, kAddin64Resource});
+  if (!manifest.licence.empty()) inputs.push_back({"licence", &manifest.licence, kLicenceTextResource});
+  if (!manifest.splash.empty()) inputs.push_back({"splash", &manifest.splash, kSplashPictureResource});
+  std::uint64_t total = 0;
+  for (PayloadInput& input : inputs) {
+    const std::string error = InputSize(input.role, *input.path, input.size);
+    if (!error.empty()) return refuse(error);
+    if (input.size > kMaxBuildPayloadBytes) {
+      return refuse(Describe(input.role, *input.path) + " is " + Mebibytes(input.size) + "; a build carries at most " +
+                    Mebibytes(kMaxBuildPayloadBytes) + " of payload files, which its 32-bit launcher unpacks in memory");
+    }
+    total += input.size;
   }
+  if (total > kMaxBuildPayloadBytes) {
+    return refuse("the payload files add up to " + Mebibytes(total) + "; a build carries at most " +
+                  Mebibytes(kMaxBuildPayloadBytes) + ", which its 32-bit launcher unpacks in memory");
+  }
+
+  PayloadBuffer packed;
+  if (!Pack(record.record, packed)) return refuse("cannot pack the settings record");
+  result.resources.push_back({kBuildSettingsResource, std::move(packed)});
+
+  for (const PayloadInput& input : inputs) {
+    PayloadBuffer bytes;
+    const bool marked = input.id == kMainWorkbookResource;
+    std::string error = ReadInput(input.role, *input.path, input.size, bytes, marked ? 4 : 0);
+    if (!error.empty()) return refuse(error);
+    if (marked) PutU32(bytes, 0, kWorkbookMarker);
+    const bool addin = input.id == kAddin32Resource || input.id == kAddin64Resource;
+    if (addin && prepareAddin) {
+      error = prepareAddin(*input.path, bytes);
+      if (!error.empty()) return refuse(error);
+    }
+    if (input.id == kSplashPictureResource) {
+      result.resources.push_back({input.id, std::move(bytes)});
+      continue;
+    }
+    PayloadBuffer container;
+    if (!Pack(bytes, container)) return refuse("not enough memory to pack " + Describe(input.role, *input.path));
+    result.resources.push_back({input.id, std::move(container)});
+  }
+
+  if (manifest.licence.empty()) result.resources.push_back({kLicenceTextResource, PayloadBuffer{'1'}});
 
   if (manifest.language.empty()) {
     result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
   } else {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(manifest.language, error)) {
-      return refuse("cannot read language " + manifest.language.string());
-    }
-    result.resources.push_back({kMessageTableResource, Packed(MessageTableResource(manifest.language))});
-  }
-
-  if (manifest.licence.empty()) {
-    result.resources.push_back({kLicenceTextResource, PayloadBuffer{'1'}});
-  } else {
-    PayloadBuffer licence;
-    if (!read(manifest.licence, licence)) return refuse("cannot read licence " + manifest.licence.string());
-    result.resources.push_back({kLicenceTextResource, Packed(licence)});
-  }
-
-  if (!manifest.splash.empty()) {
-    PayloadBuffer splash;
-    if (!read(manifest.splash, splash)) return refuse("cannot read splash " + manifest.splash.string());
-    result.resources.push_back({kSplashPictureResource, std::move(splash)});
+    PayloadBuffer table;
+    const std::string error = MessageTableResource(manifest.language, table);
+    if (!error.empty()) return refuse(error);
+    if (!Pack(table, packed)) return refuse("cannot pack the message table");
+    result.resources.push_back({kMessageTableResource, std::move(packed)});
   }
 
   result.resources.push_back({kAddinTextTable1043Resource,
@@ -157,6 +221,22 @@ BuildResult MakeBuildResources(const BuildManifest& manifest) {
   result.resources.push_back({kCarried1070Resource, PayloadBuffer{0x01}});
   result.resources.push_back({kCarried1107Resource, PayloadBuffer{'1'}});
   result.resources.push_back({kAddinEncipheredDataResource, EncipheredPlaceholder()});
+  std::sort(result.resources.begin(), result.resources.end(),
+            [](const BuiltResource& a, const BuiltResource& b) { return a.id < b.id; });
+
+  if (!manifest.icon.empty()) {
+    std::uintmax_t size = 0;
+    std::string error = InputSize("icon", manifest.icon, size);
+    if (!error.empty()) return refuse(error);
+    if (size > kMaxIconFileBytes) return refuse(Describe("icon", manifest.icon) + ": larger than 16 MiB, no icon file");
+    PayloadBuffer file;
+    error = ReadInput("icon", manifest.icon, size, file);
+    if (!error.empty()) return refuse(error);
+    IconFileResult icon = ParseIconFile(file);
+    if (!icon.error.empty()) return refuse(Describe("icon", manifest.icon) + ": " + icon.error);
+    result.icon = std::move(icon.images);
+  }
+  result.version = MakeBuildVersionResource(manifest, outputName);
   return result;
 }
 

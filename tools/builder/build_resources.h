@@ -1,10 +1,14 @@
 // Everything an application build carries, made from a manifest: the payload
-// resources in the form the launcher reads them.
+// resources in the form the launcher reads them, the application's icon and
+// its version resource.
 #pragma once
 
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "icon_file.h"
 #include "manifest.h"
 #include "payload/payload_buffer.h"
 
@@ -16,11 +20,27 @@ struct BuiltResource {
 };
 
 struct BuildResult {
-  std::vector<BuiltResource> resources;
-  std::string error;  // one line, set when the build is refused
+  std::vector<BuiltResource> resources;  // in the order they are written
+  std::vector<IconImage> icon;           // empty: the launcher keeps its own
+  PayloadBuffer version;                 // the RT_VERSION resource
+  std::string error;                     // one line, set when the build is refused
 };
 
-// Reads every file the manifest names and makes the payload resources.
-BuildResult MakeBuildResources(const BuildManifest& manifest);
+// Turns an add-in library into the bytes that are embedded (the builder
+// signs a scratch copy); returns the reason on failure. Without one the
+// file is embedded as it is.
+using AddinPreparer = std::function<std::string(const std::filesystem::path& addin, PayloadBuffer& bytes)>;
+
+// Reads every file the manifest names and makes the resources. Every input
+// must be a regular file; the payload files may add up to at most
+// kMaxBuildPayloadBytes and are refused before they are read when they do
+// not. `outputName` is the build's file name (OriginalFilename).
+BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16string& outputName,
+                               const AddinPreparer& prepareAddin = {});
+
+// The version resource of a build: ProductName the name, FileDescription
+// the description or else the name, FileVersion and ProductVersion the
+// version, CompanyName, LegalCopyright, OriginalFilename the output's name.
+PayloadBuffer MakeBuildVersionResource(const BuildManifest& manifest, const std::u16string& outputName);
 
 }  // namespace brisk

@@ -1,5 +1,5 @@
-// The builder's manifest: a small text file that names what goes into one
-// application build.
+// The builder's manifest: a small UTF-8 text file that names what goes into
+// one application build.
 //
 //   # comment
 //   name = Sample Application
@@ -15,15 +15,29 @@
 //   licence = licence.txt
 //   splash = splash.jpg
 //   language = german.lng
+//   icon = application.ico
+//   company = Example Ltd
+//   copyright = (c) 2024 Example Ltd
+//   description = Quarterly planner
+//   sign = osslsigncode sign -certs c.pem -key k.pem -in {file} -out {file}.s && mv {file}.s {file}
 //
-// One "key = value" per line; blanks around key and value are dropped; keys
-// may appear once. Paths are relative to the manifest's folder. Flag names:
-// host-invisible (0x40), version-checks (0x80), splash-forced (0x200),
-// single-instance (0x4000), external-storage (0x20000); numbers may be
-// decimal or 0x-hexadecimal. "magic" overrides the settings magic (for
-// building deliberately broken test builds).
+// One "key = value" per line (line ends LF, CR LF or CR; a UTF-8 byte-order
+// mark is skipped); blanks around key and value are dropped; keys may
+// appear once. Paths are relative to the manifest's folder and may not be
+// empty. Flag names: host-invisible (0x40), version-checks (0x80),
+// splash-forced (0x200), single-instance (0x4000), external-storage
+// (0x20000); numbers may be decimal or 0x-hexadecimal, and bits the
+// launcher does not know are refused. "version" is a.b.c or a.b.c.d, each
+// 0-65535, with the first three 0-255 (the settings record keeps a byte of
+// each; the version resource keeps all four). "icon" replaces the
+// launcher's icon; "company", "copyright" and "description" go into the
+// version resource. "sign" is a command that signs the file named by
+// {file} in place; it runs on each add-in before it is embedded and on the
+// finished build (tools/builder/sign_command_win.h). "magic" overrides the
+// settings magic (for building deliberately broken test builds).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -35,11 +49,17 @@ namespace brisk {
 struct BuildManifest {
   std::u16string appName;
   std::u16string appInfo;
-  std::uint32_t appVersion = 0;
+  std::uint32_t appVersion = 0;  // the settings record's version word
+  std::array<std::uint16_t, 4> version{};
+  std::u16string versionText;  // "a.b.c[.d]" as numbers; "0.0.0" when not given
   std::uint32_t flags = 0;
   std::u16string password;
   std::uint32_t workbookFormat = 0;
   std::optional<std::uint32_t> magic;
+  std::u16string company;
+  std::u16string copyright;
+  std::u16string description;
+  std::string signCommand;  // UTF-8, holds {file}; empty when builds are not signed
   std::filesystem::path workbook;
   std::filesystem::path auxWorkbook;
   std::filesystem::path addin32;
@@ -47,6 +67,7 @@ struct BuildManifest {
   std::filesystem::path licence;
   std::filesystem::path splash;
   std::filesystem::path language;
+  std::filesystem::path icon;
   std::filesystem::path launcher;
 };
 
@@ -55,6 +76,7 @@ struct ManifestResult {
   std::string error;  // one line, set when manifest is empty
 };
 
+// `text` is the manifest file's bytes.
 ManifestResult ParseManifest(std::string_view text, const std::filesystem::path& baseFolder);
 
 }  // namespace brisk

@@ -1,27 +1,30 @@
-// build: an application build from the launcher and a manifest.
+// build: an application build from the launcher and a manifest; show: what
+// a build carries.
 #include <algorithm>
 #include <cstdio>
-#include <memory>
-#include <type_traits>
 #include <filesystem>
+#include <new>
 #include <string>
+#include <system_error>
 
 #include "build_resources.h"
 #include "commands.h"
+#include "icon_file.h"
 #include "json_writer.h"
 #include "manifest.h"
+#include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/payload_ids.h"
+#include "pe_image.h"
 #include "settings_json.h"
 #include "tool_files.h"
+#include "version_resource.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "base/unique_handle.h"
-
-#include "resource_writer_win.h"
+#include "build_writer_win.h"
 #endif
 
 namespace brisk::tool {
@@ -30,6 +33,21 @@ namespace {
 
 constexpr const char* kBuildUsage = "build MANIFEST OUT.exe [--launcher LAUNCHER.exe]";
 constexpr const char* kShowUsage = "show BUILD.exe";
+constexpr std::uintmax_t kMaxManifestBytes = 1024 * 1024;
+// A build carries at most kMaxBuildPayloadBytes, packed, beside the launcher.
+constexpr std::uintmax_t kMaxShownBytes = 1024ull * 1024 * 1024;
+
+// A file of at most `maxBytes`; the reason otherwise.
+std::string ReadLimited(const std::string& name, std::uintmax_t maxBytes, PayloadBuffer& bytes) {
+  const std::filesystem::path path = PathArgument(name);
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return "it is a folder";
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return "no such file";
+  if (size > maxBytes) return "larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
+  if (!ReadWholeFile(name, bytes)) return "it cannot be read";
+  return {};
+}
 
 #ifdef _WIN32
 // The launcher that ships beside this tool.
@@ -38,54 +56,9 @@ std::filesystem::path LauncherBesideTool() {
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   return std::filesystem::path(self).parent_path() / L"launcher.exe";
 }
-
-// Copies the launcher, writes the resources into the copy and only then puts
-// it in place, so that a refused or failed build leaves no output behind.
-int WriteBuild(const std::filesystem::path& launcher, const std::filesystem::path& out,
-               const BuildResult& build) {
-  std::filesystem::path partial = out;
-  partial += L".partial";
-  if (!CopyFileW(launcher.c_str(), partial.c_str(), FALSE)) {
-    return Refuse("cannot copy the launcher " + launcher.string());
-  }
-  std::vector<PayloadResource> resources;
-  for (const BuiltResource& resource : build.resources) resources.push_back({resource.id, resource.bytes});
-  if (!WritePayloadResources(partial.wstring(), resources) ||
-      !MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileW(partial.c_str());
-    return Refuse("cannot write the build " + out.string());
-  }
-  return kExitOk;
-}
-
-BOOL CALLBACK CollectPayloadId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
-  if (IS_INTRESOURCE(name)) {
-    reinterpret_cast<std::vector<int>*>(param)->push_back(static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-  }
-  return TRUE;
-}
-
-PayloadBuffer ResourceBytes(HMODULE module, const std::wstring& type, int id) {
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), type.c_str());
-  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
-  const auto* data = loaded ? static_cast<const std::uint8_t*>(LockResource(loaded)) : nullptr;
-  if (!data) return {};
-  return PayloadBuffer(data, data + SizeofResource(module, found));
-}
-
-std::string PayloadLine(int id, const PayloadBuffer& bytes) {
-  std::vector<std::string> members = {Member("id", std::to_string(id)), Member("bytes", std::to_string(bytes.size()))};
-  PayloadBuffer unpacked;
-  const bool packed = UnpackContainer(bytes.data(), bytes.size(), unpacked);
-  members.push_back(Member("packed", packed ? "true" : "false"));
-  if (packed) members.push_back(Member("unpackedBytes", std::to_string(unpacked.size())));
-  return InlineObject(members);
-}
 #endif
 
-}  // namespace
-
-int RunBuild(const Args& args) {
+int Build(const Args& args) {
   std::filesystem::path launcherOverride;
   Args positional;
   for (std::size_t i = 0; i < args.size(); ++i) {
@@ -99,53 +72,127 @@ int RunBuild(const Args& args) {
   if (positional.size() != 2) return Usage(kBuildUsage);
 
   PayloadBuffer manifestBytes;
-  if (!ReadWholeFile(positional[0], manifestBytes)) return Refuse("cannot read manifest " + positional[0]);
+  const std::string readError = ReadLimited(positional[0], kMaxManifestBytes, manifestBytes);
+  if (!readError.empty()) return Refuse("cannot read the manifest " + positional[0] + ": " + readError);
   const std::string text(manifestBytes.begin(), manifestBytes.end());
-  ManifestResult manifest = ParseManifest(text, PathArgument(positional[0]).parent_path());
+  const std::filesystem::path manifestPath = PathArgument(positional[0]);
+  ManifestResult manifest = ParseManifest(text, manifestPath.parent_path());
   if (!manifest.manifest) return Refuse(manifest.error);
-
-  const BuildResult build = MakeBuildResources(*manifest.manifest);
-  if (!build.error.empty()) return Refuse(build.error);
+  const std::filesystem::path output = PathArgument(positional[1]);
 
 #ifdef _WIN32
-  std::filesystem::path launcher = launcherOverride;
-  if (launcher.empty()) launcher = manifest.manifest->launcher;
-  if (launcher.empty()) launcher = LauncherBesideTool();
-  return WriteBuild(launcher, PathArgument(positional[1]), build);
+  BuildRequest request;
+  request.manifest = &*manifest.manifest;
+  request.manifestPath = manifestPath;
+  request.launcher = launcherOverride;
+  if (request.launcher.empty()) request.launcher = manifest.manifest->launcher;
+  if (request.launcher.empty()) request.launcher = LauncherBesideTool();
+  request.output = output;
+  const std::string error = WriteApplicationBuild(request);
+  if (!error.empty()) return Refuse(error);
+  return kExitOk;
 #else
+  (void)launcherOverride;
+  const BuildResult build = MakeBuildResources(*manifest.manifest, output.filename().u16string());
+  if (!build.error.empty()) return Refuse(build.error);
   return Refuse("writing a build needs the Windows launcher-tool.exe (run it under Wine)");
 #endif
 }
 
-}  // namespace brisk::tool
+bool IsSigned(std::span<const std::uint8_t> file) {
+  const pe::ImageResult image = pe::ParseImage(file);
+  return image.image && pe::HasCertificateTable(file, *image.image);
+}
 
-namespace brisk::tool {
+std::string PayloadLine(int id, std::span<const std::uint8_t> bytes) {
+  std::vector<std::string> members = {Member("id", std::to_string(id)), Member("bytes", std::to_string(bytes.size()))};
+  PayloadBuffer unpacked;
+  const bool packed = UnpackContainer(bytes.data(), bytes.size(), unpacked);
+  members.push_back(Member("packed", packed ? "true" : "false"));
+  if (packed) members.push_back(Member("unpackedBytes", std::to_string(unpacked.size())));
+  if (id == kAddin32Resource || id == kAddin64Resource) {
+    members.push_back(Member("signed", IsSigned(packed ? std::span<const std::uint8_t>(unpacked) : bytes) ? "true" : "false"));
+  }
+  return InlineObject(members);
+}
 
-// Lists the payload resources of a build and prints its settings record as
-// the settings subcommand does.
+std::string VersionNumbers(const std::array<std::uint16_t, 4>& version) {
+  return "\"" + std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]) + "." +
+         std::to_string(version[3]) + "\"";
+}
+
+}  // namespace
+
+int RunBuild(const Args& args) {
+  try {
+    return Build(args);
+  } catch (const std::bad_alloc&) {
+    return Refuse("not enough memory for this build");
+  }
+}
+
+// Prints whether the build is signed, its icon sizes, its version strings,
+// its payload resources and its settings record as the settings subcommand
+// does. Read from the file itself, so that it works on any machine.
 int RunShow(const Args& args) {
   if (args.size() != 1) return Usage(kShowUsage);
-#ifdef _WIN32
-  const std::filesystem::path build = PathArgument(args[0]);
-  const UniqueModule module(
-      LoadLibraryExW(build.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
-  if (!module) return Refuse("cannot open " + args[0] + " as an executable");
-  const std::wstring type = GetEncodedStringWide(kPayloadResourceType);
-  std::vector<int> ids;
-  EnumResourceNamesW(module.get(), type.c_str(), CollectPayloadId, reinterpret_cast<LONG_PTR>(&ids));
-  std::sort(ids.begin(), ids.end());
+  PayloadBuffer file;
+  const std::string readError = ReadLimited(args[0], kMaxShownBytes, file);
+  if (!readError.empty()) return Refuse("cannot read " + args[0] + ": " + readError);
+  const pe::ImageResult image = pe::ParseImage(file);
+  if (!image.image) return Refuse(args[0] + " is " + image.error);
+  const auto resources = pe::ListResources(file, *image.image);
+  if (!resources) return Refuse(args[0] + " has a damaged resource directory");
 
+  const std::u16string payloadType = GetEncodedStringW(kPayloadResourceType);
+  const auto find = [&](const pe::ResourceName& type, std::optional<int> id = std::nullopt) -> const pe::ResourceEntry* {
+    for (const pe::ResourceEntry& entry : *resources) {
+      if (entry.type == type && (!id || (entry.name.text.empty() && entry.name.id == *id))) return &entry;
+    }
+    return nullptr;
+  };
+  const auto bytesOf = [&](const pe::ResourceEntry* entry) {
+    return entry ? pe::ResourceBytes(file, *image.image, *entry) : std::span<const std::uint8_t>();
+  };
+
+  std::vector<std::string> icon;
+  if (const auto group = ParseIconGroup(bytesOf(find({pe::kTypeGroupIcon, {}})))) {
+    for (const IconGroupEntry& entry : *group) {
+      icon.push_back(InlineObject({Member("width", std::to_string(entry.width)),
+                                   Member("height", std::to_string(entry.height)),
+                                   Member("bitCount", std::to_string(entry.bitCount)),
+                                   Member("bytes", std::to_string(entry.bytes))}));
+    }
+  }
+
+  std::vector<std::string> version;
+  if (const auto parsed = ParseVersionResource(bytesOf(find({pe::kTypeVersion, {}})))) {
+    version.push_back(Member("fileVersion", VersionNumbers(parsed->info.fileVersion)));
+    version.push_back(Member("productVersion", VersionNumbers(parsed->info.productVersion)));
+    for (const auto& [name, value] : parsed->info.strings) {
+      version.push_back(JsonString(name) + ": " + JsonString(value));
+    }
+  }
+
+  std::vector<int> ids;
+  for (const pe::ResourceEntry& entry : *resources) {
+    if (entry.type.text == payloadType && entry.name.text.empty()) ids.push_back(entry.name.id);
+  }
+  std::sort(ids.begin(), ids.end());
   std::vector<std::string> payload;
-  for (int id : ids) payload.push_back(PayloadLine(id, ResourceBytes(module.get(), type, id)));
-  PayloadBuffer record = ResourceBytes(module.get(), type, kBuildSettingsResource);
+  for (int id : ids) payload.push_back(PayloadLine(id, bytesOf(find({0, payloadType}, id))));
+
+  const std::span<const std::uint8_t> recordBytes = bytesOf(find({0, payloadType}, kBuildSettingsResource));
+  PayloadBuffer record(recordBytes.begin(), recordBytes.end());
   BuildSettings settings;
   ParseBuildSettings(record, settings);
-  std::printf("{\n  \"payload\": [\n%s  ],\n  \"settings\": {\n%s  }\n}\n", MemberLines(payload, "    ").c_str(),
+
+  std::printf("{\n  \"signed\": %s,\n  \"icon\": [\n%s  ],\n  \"version\": {\n%s  },\n  \"payload\": [\n%s  ],\n"
+              "  \"settings\": {\n%s  }\n}\n",
+              pe::HasCertificateTable(file, *image.image) ? "true" : "false", MemberLines(icon, "    ").c_str(),
+              MemberLines(version, "    ").c_str(), MemberLines(payload, "    ").c_str(),
               MemberLines(SettingsMembers(settings), "    ").c_str());
   return kExitOk;
-#else
-  return Refuse("reading a build's resources needs the Windows launcher-tool.exe (run it under Wine)");
-#endif
 }
 
 }  // namespace brisk::tool

@@ -107,7 +107,13 @@ int RunSettings(const Args& args) {
     const bool accepted = (settings.flags & kFlagExternalStorage) != 0 &&
                           LoadExternalStorage(PathArgument(storage).u16string(), settings, rawRecord, workbook);
     members = SettingsMembers(settings);
+    // The launcher is a 32-bit process: it reads no storage file above its
+    // limit, and neither does this tool, whatever it could hold itself.
+    std::error_code error;
+    const std::uintmax_t storageBytes = std::filesystem::file_size(PathArgument(storage), error);
     members.push_back(Member("storageAccepted", accepted ? "true" : "false"));
+    members.push_back(Member("storageBytes", std::to_string(error ? 0 : storageBytes)));
+    members.push_back(Member("storageLimitBytes", std::to_string(kMaxStorageFileBytes)));
     members.push_back(Member("workbookBytes", std::to_string(workbook.size())));
   }
   PrintObject(members);

@@ -13,6 +13,7 @@
 #include "tool_files.h"
 #include "text/byte_reader.h"
 #include "text/macro_table.h"
+#include "text/language_file.h"
 #include "text/message_table.h"
 
 namespace brisk::tool {
@@ -57,7 +58,11 @@ int RunMessages(const Args& args) {
   if (!ReadWholeFile(files.front(), bytes)) return Refuse("cannot read " + files.front());
   MessageTable table;
   if (textForm) {
-    table.LoadFromLanguageText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // As the builder takes it: a file it refuses is refused here too.
+    const LanguageTextCheck check =
+        CheckLanguageText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!check.error.empty()) return Refuse(files.front() + ": " + check.error);
+    table.LoadFromLanguageText(check.text);
   } else {
     ByteReader reader(bytes.data(), bytes.size());
     table.LoadFromResource(reader);

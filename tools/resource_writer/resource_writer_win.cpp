@@ -16,7 +16,8 @@ constexpr WORD kResourceLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 // An open resource update of one file: discarded unless it is committed.
 class ResourceUpdate {
  public:
-  explicit ResourceUpdate(const std::wstring& exePath) : handle_(BeginUpdateResourceW(exePath.c_str(), FALSE)) {}
+  ResourceUpdate(const std::wstring& exePath, bool replaceAll)
+      : handle_(BeginUpdateResourceW(exePath.c_str(), replaceAll ? TRUE : FALSE)) {}
   ~ResourceUpdate() {
     if (handle_) EndUpdateResourceW(handle_, TRUE);
   }
@@ -31,20 +32,34 @@ class ResourceUpdate {
   HANDLE handle_;
 };
 
+const wchar_t* AsResourceName(const ResourceRef& ref) {
+  return ref.text.empty() ? MAKEINTRESOURCEW(ref.id) : ref.text.c_str();
+}
+
 }  // namespace
 
 bool WritePayloadResources(const std::wstring& exePath, const std::vector<PayloadResource>& resources) {
-  const std::wstring type = GetEncodedStringWide(kPayloadResourceType);
-  ResourceUpdate update(exePath);
-  if (!update) return false;
+  const ResourceRef type{0, GetEncodedStringWide(kPayloadResourceType)};
+  std::vector<ResourceChange> changes;
   for (const PayloadResource& resource : resources) {
-    void* data = resource.bytes.empty() ? nullptr : const_cast<std::uint8_t*>(resource.bytes.data());
-    if (!UpdateResourceW(update.get(), type.c_str(), MAKEINTRESOURCEW(resource.id), kResourceLanguage, data,
-                         static_cast<DWORD>(resource.bytes.size()))) {
-      return false;
+    changes.push_back({type, {static_cast<std::uint16_t>(resource.id), {}}, kResourceLanguage, resource.bytes});
+  }
+  return UpdateResources(exePath, changes) == ERROR_SUCCESS;
+}
+
+unsigned long UpdateResources(const std::wstring& exePath, const std::vector<ResourceChange>& changes,
+                              bool replaceAll) {
+  ResourceUpdate update(exePath, replaceAll);
+  if (!update) return GetLastError();
+  for (const ResourceChange& change : changes) {
+    void* data = change.bytes.empty() ? nullptr : const_cast<std::uint8_t*>(change.bytes.data());
+    if (!UpdateResourceW(update.get(), AsResourceName(change.type), AsResourceName(change.name), change.language, data,
+                         static_cast<DWORD>(change.bytes.size()))) {
+      return GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_DATA;
     }
   }
-  return update.Commit();
+  if (!update.Commit()) return GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_WRITE_FAULT;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace brisk

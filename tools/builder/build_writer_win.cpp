@@ -1,0 +1,212 @@
+#include "build_writer_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "base/wide_text.h"
+#include "build_files_win.h"
+#include "build_image.h"
+#include "build_resources.h"
+#include "payload/encoded_strings.h"
+#include "pe_image.h"
+#include "resource_writer_win.h"
+#include "sign_command.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr std::uint16_t kLanguage = 0x0409;
+// The launcher is a few hundred KiB; anything far larger is none.
+constexpr std::uint64_t kMaxLauncherBytes = 64ull * 1024 * 1024;
+// A build: the launcher, at most kMaxBuildPayloadBytes of payload packed
+// (zlib grows incompressible data by a little) and a signature.
+constexpr std::uint64_t kMaxBuildBytes = 1024ull * 1024 * 1024;
+constexpr std::uint16_t kIconGroupId = 1;
+constexpr std::uint16_t kFirstIconId = 1;
+constexpr std::uint16_t kVersionId = 1;
+
+std::filesystem::path FullPath(const std::filesystem::path& path) {
+  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::wstring full(length, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+  full.resize(written);
+  return full;
+}
+
+std::optional<std::string> Environment(const wchar_t* name) {
+  const DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
+  if (length == 0) return std::nullopt;
+  std::wstring value(length, L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), length));
+  return Utf16ToUtf8Lossy(ToU16(value));
+}
+
+ResourceRef Ref(const pe::ResourceName& name) { return {name.id, ToWide(name.text)}; }
+
+// Every resource of the build, written in place of all the launcher's: the
+// launcher's own (its dialog, symbols and the rest) except its payload, its
+// version and, when the build has an icon of its own, its icons; then the
+// build's icons, version and payload. Nothing of an earlier build's payload
+// is carried over, and the launcher's icon images that the new group does
+// not use go with the old group.
+struct BuildResourceSet {
+  PayloadBuffer iconGroup;
+  std::vector<ResourceChange> resources;
+};
+
+BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const LauncherCheck& check,
+                                 const BuildResult& build) {
+  BuildResourceSet result;
+  const std::u16string payloadType = GetEncodedStringW(kPayloadResourceType);
+  const bool newIcon = !build.icon.empty();
+  for (const pe::ResourceEntry& entry : check.resources) {
+    const bool icon = entry.type == pe::ResourceName{pe::kTypeIcon, {}} ||
+                      entry.type == pe::ResourceName{pe::kTypeGroupIcon, {}};
+    if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
+      continue;
+    }
+    result.resources.push_back(
+        {Ref(entry.type), Ref(entry.name), entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
+  }
+  if (newIcon) {
+    result.iconGroup = MakeIconGroup(build.icon, kFirstIconId);
+    result.resources.push_back({{pe::kTypeGroupIcon, {}}, {kIconGroupId, {}}, kLanguage, result.iconGroup});
+    std::uint16_t id = kFirstIconId;
+    for (const IconImage& image : build.icon) {
+      result.resources.push_back({{pe::kTypeIcon, {}}, {id++, {}}, kLanguage, image.bytes});
+    }
+  }
+  result.resources.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
+  const ResourceRef type{0, ToWide(payloadType)};
+  for (const BuiltResource& resource : build.resources) {
+    result.resources.push_back({type, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
+  }
+  return result;
+}
+
+// Runs the sign command on the file and checks that it then carries a
+// signature; `bytes` is the signed file.
+std::string SignFile(const BuildManifest& manifest, const std::filesystem::path& manifestFolder,
+                     const std::filesystem::path& file, const std::string& what, std::vector<std::uint8_t>& bytes) {
+  std::string error = RunSignCommand(manifest.signCommand, file, manifestFolder, what);
+  if (!error.empty()) return error;
+  error = ReadWholeFile(file, kMaxBuildBytes, bytes);
+  if (!error.empty()) return "cannot read " + what + " after signing: " + error;
+  const pe::ImageResult image = pe::ParseImage(bytes);
+  if (!image.image) return "the sign command left " + what + " damaged: " + image.error;
+  if (!pe::HasCertificateTable(bytes, *image.image)) return "the sign command left " + what + " without a signature";
+  return {};
+}
+
+}  // namespace
+
+std::string WriteApplicationBuild(const BuildRequest& request) {
+  const BuildManifest& manifest = *request.manifest;
+  const std::filesystem::path output = FullPath(request.output);
+  const std::filesystem::path folder = output.parent_path();
+  const std::filesystem::path manifestFolder = FullPath(request.manifestPath).parent_path();
+  const std::string outputName = Utf8Path(output);
+
+  const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
+  if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return "the output folder " + Utf8Path(folder) + " does not exist";
+    }
+    return "cannot use the output folder " + Utf8Path(folder) + ": " + SystemMessage(error);
+  }
+  if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return "the output folder " + Utf8Path(folder) + " is a file";
+  const DWORD outputAttributes = GetFileAttributesW(output.c_str());
+  if (outputAttributes != INVALID_FILE_ATTRIBUTES && (outputAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return "the output " + outputName + " is a folder";
+  }
+
+  std::optional<OutputLock> lock = OutputLock::Create(output);
+  if (!lock) return "cannot use the output folder " + Utf8Path(folder) + ": " + SystemMessage(GetLastError());
+  if (!lock->TryTake()) return "another build is writing " + outputName + "; try again when it has finished";
+
+  std::vector<std::uint8_t> launcher;
+  std::string error = ReadWholeFile(request.launcher, kMaxLauncherBytes, launcher);
+  if (!error.empty()) return "cannot read the launcher " + Utf8Path(request.launcher) + ": " + error;
+  const LauncherCheck check = CheckLauncherImage(launcher);
+  if (!check.error.empty()) return "the launcher " + Utf8Path(request.launcher) + " is " + check.error;
+
+  if (const std::optional<FileIdentity> outputFile = IdentityOf(output)) {
+    const std::pair<const char*, const std::filesystem::path*> inputs[] = {
+        {"the launcher", &request.launcher}, {"the manifest", &request.manifestPath},
+        {"the workbook", &manifest.workbook}, {"the aux-workbook", &manifest.auxWorkbook},
+        {"addin32", &manifest.addin32},     {"addin64", &manifest.addin64},
+        {"the licence", &manifest.licence}, {"the splash picture", &manifest.splash},
+        {"the language file", &manifest.language}, {"the icon", &manifest.icon}};
+    for (const auto& [role, path] : inputs) {
+      if (!path->empty() && IdentityOf(*path) == outputFile) {
+        return "the output " + outputName + " is " + role + " itself; choose another output name";
+      }
+    }
+  }
+
+  const TimeStampChoice stamp = ChooseTimeStamp(Environment(L"SOURCE_DATE_EPOCH"));
+  if (!stamp.error.empty()) return stamp.error;
+
+  AddinPreparer prepareAddin;
+  if (!manifest.signCommand.empty()) {
+    prepareAddin = [&](const std::filesystem::path& addin, PayloadBuffer& bytes) -> std::string {
+      const std::string what = "the add-in " + Utf8Path(addin);
+      const pe::ImageResult image = pe::ParseImage(bytes);
+      if (!image.image) return "cannot sign " + what + ": " + image.error;
+      DWORD code = 0;
+      std::optional<ScratchFile> copy = ScratchFile::Create(output, L"addin", addin.extension().native(), code);
+      if (!copy) return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+      if ((code = WriteWholeFile(copy->path(), bytes)) != ERROR_SUCCESS) {
+        return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+      }
+      return SignFile(manifest, manifestFolder, copy->path(), what, bytes);
+    };
+  }
+  BuildResult build = MakeBuildResources(manifest, output.filename().u16string(), prepareAddin);
+  if (!build.error.empty()) return build.error;
+
+  DWORD code = 0;
+  std::optional<ScratchFile> scratch = ScratchFile::Create(output, L"build", L".tmp", code);
+  if (!scratch) return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+  if ((code = WriteWholeFile(scratch->path(), launcher)) != ERROR_SUCCESS) {
+    return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+  }
+  {
+    const BuildResourceSet set = MakeResourceSet(launcher, check, build);
+    if ((code = UpdateResources(scratch->path().native(), set.resources, true)) != ERROR_SUCCESS) {
+      return "cannot write the resources of the build: " + SystemMessage(code);
+    }
+  }
+  launcher = {};
+  build = {};
+
+  std::vector<std::uint8_t> image;
+  error = ReadWholeFile(scratch->path(), kMaxBuildBytes, image);
+  if (!error.empty()) return "cannot read the build back: " + error;
+  if (!FinishBuildImage(image, stamp.stamp)) return "the resource update left a damaged image";
+  if ((code = WriteWholeFile(scratch->path(), image)) != ERROR_SUCCESS) {
+    return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+  }
+
+  if (!manifest.signCommand.empty()) {
+    error = SignFile(manifest, manifestFolder, scratch->path(), "the build " + outputName, image);
+    if (!error.empty()) return error;
+    if (!UpdateChecksum(image)) return "the sign command left the build damaged";
+    if ((code = WriteWholeFile(scratch->path(), image)) != ERROR_SUCCESS) {
+      return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
+    }
+  }
+  image = {};
+
+  if ((code = scratch->MoveTo(output)) != ERROR_SUCCESS) return "cannot replace " + outputName + ": " + SystemMessage(code);
+  return {};
+}
+
+}  // namespace brisk

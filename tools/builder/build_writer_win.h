@@ -1,0 +1,28 @@
+// Writes an application build on Windows (under Wine on the build machine).
+//
+// The output is made under a scratch name beside it (CREATE_NEW, unique per
+// process and attempt) and moved into place only when it is complete and,
+// when the manifest asks, signed; a refused or failed build leaves neither
+// an output nor a scratch file. Two builds of one output at a time: the
+// second stops at once with an error naming the first (OutputLock), so the
+// output is always the whole work of the one build that reported success.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "manifest.h"
+
+namespace brisk {
+
+struct BuildRequest {
+  const BuildManifest* manifest = nullptr;
+  std::filesystem::path manifestPath;
+  std::filesystem::path launcher;
+  std::filesystem::path output;
+};
+
+// Makes the build; returns the reason it was refused (one line), or nothing.
+std::string WriteApplicationBuild(const BuildRequest& request);
+
+}  // namespace brisk

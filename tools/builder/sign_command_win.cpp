@@ -1,0 +1,154 @@
+#include <windows.h>
+
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+#include "base/unique_handle.h"
+#include "base/unique_process.h"
+#include "base/wide_text.h"
+#include "build_files_win.h"
+#include "sign_command.h"
+
+namespace brisk {
+
+namespace {
+
+// Exports of Wine's ntdll and kernel32; absent on Windows.
+using UnixSpawn = LONG(WINAPI*)(char* const argv[], int wait);
+using UnixFileName = char*(__cdecl*)(const wchar_t* dosName);
+
+// The shell script that runs the command line: $1 the folder, $2 the
+// command line, $3 the log file.
+constexpr char kShellScript[] = "exec </dev/null >\"$3\" 2>&1; cd \"$1\" || exit 126; eval \"$2\"";
+
+struct WineExports {
+  UnixSpawn spawn = nullptr;
+  UnixFileName unixName = nullptr;
+  explicit operator bool() const { return spawn && unixName; }
+};
+
+WineExports FindWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+  WineExports wine;
+  if (ntdll) wine.spawn = reinterpret_cast<UnixSpawn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "__wine_unix_spawnvp")));
+  if (kernel32) {
+    wine.unixName =
+        reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(GetProcAddress(kernel32, "wine_get_unix_file_name")));
+  }
+  return wine;
+}
+
+std::optional<std::string> UnixPath(const WineExports& wine, const std::filesystem::path& path) {
+  char* name = wine.unixName(path.c_str());
+  if (!name) return std::nullopt;
+  std::string unixPath(name);
+  HeapFree(GetProcessHeap(), 0, name);
+  return unixPath;
+}
+
+ShellOutcome RunUnderWine(const WineExports& wine, const std::string& commandLine,
+                          const std::filesystem::path& folder, const std::filesystem::path& log) {
+  std::optional<std::string> folderName = UnixPath(wine, folder);
+  std::optional<std::string> logName = UnixPath(wine, log);
+  if (!folderName || !logName) return {false, 0, "no Unix path for its folder or log"};
+  std::string shell = "/bin/sh";
+  std::string dashC = "-c";
+  std::string script = kShellScript;
+  std::string name = "brisk-shell";
+  std::string command = commandLine;
+  char* const argv[] = {shell.data(), dashC.data(),   script.data(), name.data(),
+                        folderName->data(), command.data(), logName->data(), nullptr};
+  const LONG status = wine.spawn(argv, TRUE);
+  if (status < 0) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(status));
+    return {false, 0, std::string("/bin/sh could not be started (status ") + code + ")"};
+  }
+  return {true, status, {}};
+}
+
+ShellOutcome RunOnWindows(const std::string& commandLine, const std::filesystem::path& folder,
+                          const std::filesystem::path& log) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  const UniqueFileHandle output(
+      CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
+  if (!output) return {false, 0, SystemMessage(GetLastError())};
+  const UniqueFileHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                           OPEN_EXISTING, 0, nullptr));
+  if (!input) return {false, 0, SystemMessage(GetLastError())};
+  std::wstring line = L"cmd.exe /d /s /c \"" + WideFromUtf8ForDisplay(commandLine) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.get();
+  startup.hStdOutput = output.get();
+  startup.hStdError = output.get();
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
+                      &startup, &started)) {
+    return {false, 0, SystemMessage(GetLastError())};
+  }
+  const UniqueProcess process(started);
+  WaitForSingleObject(process.get(), INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.get(), &code);
+  return {true, static_cast<long>(code), {}};
+}
+
+// The last line of the command's output that holds more than blanks, cut
+// to a length that fits one message line.
+std::string LastLine(const std::filesystem::path& log) {
+  std::vector<std::uint8_t> bytes;
+  if (!ReadWholeFile(log, 16 * 1024 * 1024, bytes).empty()) return {};
+  const std::string text(bytes.begin(), bytes.end());
+  std::string last;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    if (line.find_first_not_of(" \t") != std::string::npos) last = line;
+    start = end + 1;
+  }
+  constexpr std::size_t kLongest = 200;
+  if (last.size() > kLongest) last = last.substr(0, kLongest) + "...";
+  for (char& c : last) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return last;
+}
+
+}  // namespace
+
+std::string QuotedForShell(const std::filesystem::path& file) {
+  const WineExports wine = FindWine();
+  if (!wine) return "\"" + Utf8Path(file) + "\"";
+  const std::optional<std::string> unixPath = UnixPath(wine, file);
+  return unixPath ? ShellQuoted(*unixPath) : std::string();
+}
+
+ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesystem::path& workingFolder,
+                             const std::filesystem::path& log) {
+  const WineExports wine = FindWine();
+  return wine ? RunUnderWine(wine, commandLine, workingFolder, log) : RunOnWindows(commandLine, workingFolder, log);
+}
+
+std::string RunSignCommand(const std::string& command, const std::filesystem::path& file,
+                           const std::filesystem::path& workingFolder, const std::string& what) {
+  const std::string quoted = QuotedForShell(file);
+  if (quoted.empty()) return "cannot sign " + what + ": Wine gives no Unix path for it";
+  DWORD error = 0;
+  std::optional<ScratchFile> log = ScratchFile::Create(file, L"log", L".txt", error);
+  if (!log) return "cannot sign " + what + ": no log file beside it (" + SystemMessage(error) + ")";
+  const ShellOutcome outcome = RunShellCommand(SubstituteFile(command, quoted), workingFolder, log->path());
+  if (!outcome.started) return "cannot sign " + what + ": the sign command did not start: " + outcome.startError;
+  if (outcome.status != 0) {
+    const std::string last = LastLine(log->path());
+    return "signing " + what + " failed: the sign command exited with " + std::to_string(outcome.status) +
+           (last.empty() ? std::string() : ": " + last);
+  }
+  return {};
+}
+
+}  // namespace brisk
