@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "licence_check.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
@@ -137,6 +138,7 @@ BuildResult MakeBuildResources(const BuildManifest& manifest) {
   } else {
     PayloadBuffer licence;
     if (!read(manifest.licence, licence)) return refuse("cannot read licence " + manifest.licence.string());
+    if (std::string why = LicenceRefusal(licence, manifest.licence); !why.empty()) return refuse(why);
     result.resources.push_back({kLicenceTextResource, Packed(licence)});
   }
 
