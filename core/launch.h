@@ -13,7 +13,9 @@
 // Run() is the one place that catches them and turns them into a
 // LaunchOutcome. A COM failure becomes a notice that the host stopped
 // responding, with the error's code and text; an exception of any other kind
-// (out of memory, a broken text) becomes a notice of an unexpected error. No
+// (out of memory, a broken text) becomes a notice of an unexpected error.
+// Exceptions never cross a window procedure: a dialog whose procedure caught
+// one returns a failed result, and its step raises the same notice. No
 // start fails without a word unless the user ended it.
 //
 // A launch that did not hand over is "aborted": its splash closes at once,

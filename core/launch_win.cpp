@@ -19,6 +19,7 @@
 #include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "text/byte_reader.h"
+#include "text/licence_limits.h"
 #include "text/macro_environment_win.h"
 #include "text/text_convert.h"
 #include "ui/eula_dialog.h"
@@ -98,6 +99,13 @@ void ExtractExecutableIcons(const std::wstring& exePath, bool testMode, UniqueIc
   small.reset(smallIcon);
 }
 
+// The notice of an unexpected error, with what is known of it.
+std::string UnexpectedErrorNotice(const char* what) {
+  std::string text = GetEncodedStringA(kUnexpectedError);
+  if (what && *what) text += std::string("\n\n") + what;
+  return text;
+}
+
 // A record whose validity magic is wrong belongs to a damaged build.
 void CheckSettingsMagic(const BuildSettings& settings) {
   if (settings.magic != kSettingsMagic) throw notice4user(GetEncodedStringA(kSettingsMagicWrong));
@@ -114,23 +122,35 @@ void AskForPassword(const BuildSettings& settings, const std::u16string& command
       throw LaunchEnded{};
     case PasswordResult::kWrong:
       throw notice4user(GetMessageTextA(texts, kPasswordIsIncorrect, kPasswordIncorrectDefault));
+    case PasswordResult::kFailed:
+      throw notice4user(UnexpectedErrorNotice("The password prompt failed."));
   }
 }
 
 // A build with a licence text (payload 1105, more than 2 bytes) asks the user
-// to agree, unless the hexadecimal option was given.
+// to agree, unless the hexadecimal option was given or in test mode. A text
+// beyond what the dialog can show safely (too large, or RTF nested too
+// deeply) is not shown: the builder never makes one, so the build is damaged.
 void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HICON smallIcon, HICON largeIcon,
                  const UserTexts& texts, PayloadBuffer& licenceText) {
   LoadAndUnpackPayload(kLicenceTextResource, licenceText);
   if (licenceText.size() <= 2 || options.optionValue != 0) return;
+  if (!options.testMode && CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) {
+    throw notice4user(GetEncodedStringA(kBuildDamaged));
+  }
   EulaDialogContext context;
   context.appName = settings.appName;
   context.testMode = options.testMode;
   context.hideBranding = SplashBrandingHidden(kSplashInputs);
   context.texts = texts;
   std::u16string shownText;
-  if (RunEulaDialog(licenceText, smallIcon, largeIcon, context, shownText) == LicenceResult::kDeclined) {
-    throw LaunchEnded{};
+  switch (RunEulaDialog(licenceText, smallIcon, largeIcon, context, shownText)) {
+    case LicenceResult::kAgreed:
+      return;
+    case LicenceResult::kDeclined:
+      throw LaunchEnded{};
+    case LicenceResult::kFailed:
+      throw notice4user(UnexpectedErrorNotice("The licence dialog failed."));
   }
 }
 
@@ -304,12 +324,6 @@ std::string HostFailureNotice(const _com_error& error) {
   while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r')) description.pop_back();
   if (!description.empty()) text += ": " + Utf16ToUtf8Lossy(ToU16(description));
   return text + ")";
-}
-
-std::string UnexpectedErrorNotice(const char* what) {
-  std::string text = GetEncodedStringA(kUnexpectedError);
-  if (what && *what) text += std::string("\n\n") + what;
-  return text;
 }
 
 void SwitchToHostWindow(HWND hostWindow) {

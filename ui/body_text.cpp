@@ -86,7 +86,7 @@ std::u16string LicenceWideText(ByteSpan bytes, bool looksUtf16) {
   } else {
     const std::string_view text = AsChars(bytes);
     wide = UnitsFromBytes(text);
-    if (text.size() % 2 != 0) wide.push_back(static_cast<std::uint8_t>(text.back()));
+    if (!looksUtf16 && text.size() % 2 != 0) wide.push_back(static_cast<std::uint8_t>(text.back()));
   }
   return wide.substr(0, wide.find(u'\0'));
 }

@@ -48,8 +48,9 @@ class RtfChunkReader {
 
 // The licence payload as UTF-16 units: the bytes as they stand when they look
 // like UTF-16 or start as RTF, otherwise each byte widened to one unit. An
-// odd trailing byte of the UTF-16 form is kept as a unit of its own (RTF has
-// no reason to be of even length). The text ends at its first zero unit.
+// odd trailing byte of UTF-16 text is half a unit and is dropped; that of RTF
+// is kept as a unit of its own (RTF has no reason to be of even length). The
+// text ends at its first zero unit.
 std::u16string LicenceWideText(ByteSpan bytes, bool looksUtf16);
 
 // The bytes that go into the licence dialog's body: the UTF-16 form of the

@@ -3,6 +3,8 @@
 #include <richedit.h>
 #include <shellapi.h>
 
+#include <algorithm>
+
 #include "ui/centre_window.h"
 #include "ui/notice_layout.h"
 
@@ -295,6 +297,15 @@ bool CDialogTemplate::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LP
     case WM_CTLCOLORSTATIC:
       result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
       return true;
+    case DM_GETDEFID: {
+      // The dialog manager asks this when Enter is pressed: Enter acts on the
+      // focused button, wherever the focus came from (a click on a link puts
+      // it on a button without making that the default).
+      const HWND focus = GetFocus();
+      if (std::find(buttons_.begin(), buttons_.end(), focus) == buttons_.end()) return false;
+      result = MAKELRESULT(GetDlgCtrlID(focus), DC_HASDEFID);
+      return true;
+    }
   }
   return false;
 }

@@ -15,10 +15,12 @@ constexpr int kEulaWidth = 550;
 
 LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon,
                             const EulaDialogContext& context, std::u16string& wideText) {
-  if (context.testMode) return LicenceResult::kAgreed;
+  if (context.testMode || eulaBytes.empty()) return LicenceResult::kAgreed;
   const bool looksUtf16 = IsUtf16Text(eulaBytes);
+  // A text that reads as empty (it starts with a zero, as big-endian UTF-16
+  // does) is still a licence that the build carries: the dialog asks, with
+  // an empty body, rather than agreeing for the user.
   wideText = LicenceWideText(eulaBytes, looksUtf16);
-  if (wideText.empty()) return LicenceResult::kAgreed;
 
   CDialogTemplate dialog(kEulaWidth, 1.0);
   dialog.SetTitle(ToWide(context.appName) + L" - " + ToWide(GetMessageTextW(context.texts, kEulaTitle, kEulaTitleDefault)));
@@ -31,7 +33,9 @@ LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon
   dialog.SetTopmost(true);
   dialog.SetToForeground(true);
   dialog.SetDialogIcon(largeIcon ? largeIcon : smallIcon);
-  return dialog.ShowModal(GetActiveWindow()) == IDOK ? LicenceResult::kAgreed : LicenceResult::kDeclined;
+  const INT_PTR answer = dialog.ShowModal(GetActiveWindow());
+  if (dialog.ProcedureFailed()) return LicenceResult::kFailed;
+  return answer == IDOK ? LicenceResult::kAgreed : LicenceResult::kDeclined;
 }
 
 }  // namespace brisk

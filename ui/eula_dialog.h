@@ -21,13 +21,15 @@ struct EulaDialogContext {
 };
 
 enum class LicenceResult {
-  kAgreed,    // the user agreed, or no dialog was needed (test mode, an empty text)
+  kAgreed,    // the user agreed, or no dialog was needed (test mode, no bytes)
   kDeclined,  // the user declined or closed the dialog, or it could not be shown
+  kFailed,    // the dialog failed while it was open (its map threw)
 };
 
 // Shows the licence payload with an agree and a decline button (decline
-// rightmost). `wideText` receives the licence as UTF-16 units and is the
-// caller's to keep.
+// rightmost). Payload bytes are always put to the user, even when nothing of
+// them can be shown. `wideText` receives the licence as UTF-16 units and is
+// the caller's to keep.
 LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon,
                             const EulaDialogContext& context, std::u16string& wideText);
 

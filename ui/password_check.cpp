@@ -3,25 +3,35 @@
 namespace brisk {
 
 void WipeText(std::u16string& text) {
+  // Grown to its capacity, which never reallocates, so that every unit of
+  // the storage may be written.
+  text.resize(text.capacity());
   volatile char16_t* units = text.data();
   for (std::size_t i = 0; i < text.size(); ++i) units[i] = u'\0';
   text.clear();
 }
 
+SecretText& SecretText::operator=(SecretText&& other) noexcept {
+  if (this != &other) {
+    WipeText(text_);
+    text_ = std::move(other.text_);
+    WipeText(other.text_);
+  }
+  return *this;
+}
+
 PasswordResult CheckPassword(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
                              const PasswordQuestion& ask, const std::function<void()>& pause) {
-  std::u16string candidate;
+  SecretText candidate;
   if (!commandLinePassword.empty()) {
-    candidate = commandLinePassword;
+    candidate = SecretText(commandLinePassword);
   } else {
-    std::optional<std::u16string> answer = ask();
-    if (!answer) return PasswordResult::kCancelled;
-    candidate = std::move(*answer);
-    WipeText(*answer);
+    PasswordAnswer answer = ask();
+    if (answer.kind == PasswordAnswer::Kind::kCancelled) return PasswordResult::kCancelled;
+    if (answer.kind == PasswordAnswer::Kind::kFailed) return PasswordResult::kFailed;
+    candidate = std::move(answer.typed);
   }
-  const bool equal = candidate == storedPassword;
-  WipeText(candidate);
-  if (equal) return PasswordResult::kAccepted;
+  if (candidate.view() == storedPassword) return PasswordResult::kAccepted;
   pause();
   return PasswordResult::kWrong;
 }

@@ -34,14 +34,6 @@ HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text
 CPasswordDialog::CPasswordDialog(std::u16string_view appName, const UserTexts& texts)
     : appName_(appName), texts_(texts) {}
 
-CPasswordDialog::~CPasswordDialog() { WipeText(typedPassword_); }
-
-std::u16string CPasswordDialog::TakeTypedPassword() {
-  std::u16string taken = typedPassword_;
-  WipeText(typedPassword_);
-  return taken;
-}
-
 void CPasswordDialog::OnInitDialog() {
   CreateFonts();
   RECT window{};
@@ -83,10 +75,11 @@ void CPasswordDialog::OnInitDialog() {
 }
 
 void CPasswordDialog::StoreTypedPassword() {
-  std::array<wchar_t, kPasswordBufferUnits> buffer{};
-  const int length = GetWindowTextW(passwordField_, buffer.data(), kPasswordBufferUnits);
-  WipeText(typedPassword_);
-  typedPassword_.assign(buffer.data(), buffer.data() + (length > 0 ? length : 0));
+  // Read as UTF-16 units straight away: no wide-text copy to wipe as well.
+  std::array<char16_t, kPasswordBufferUnits> buffer{};
+  static_assert(sizeof(wchar_t) == sizeof(char16_t));
+  const int length = GetWindowTextW(passwordField_, reinterpret_cast<wchar_t*>(buffer.data()), kPasswordBufferUnits);
+  typedPassword_ = SecretText(std::u16string_view(buffer.data(), static_cast<std::size_t>(length > 0 ? length : 0)));
   SecureZeroMemory(buffer.data(), sizeof(buffer));
 }
 
@@ -116,10 +109,12 @@ bool CPasswordDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wPa
 
 PasswordResult RunPasswordPrompt(std::u16string_view storedPassword, std::u16string_view commandLinePassword,
                                  std::u16string_view appName, const UserTexts& texts) {
-  const PasswordQuestion ask = [appName, &texts]() -> std::optional<std::u16string> {
+  const PasswordQuestion ask = [appName, &texts]() -> PasswordAnswer {
     CPasswordDialog dialog(appName, texts);
-    if (dialog.DoModal(GetActiveWindow(), IDD_EMPTY_DIALOG) != IDOK) return std::nullopt;
-    return dialog.TakeTypedPassword();
+    const INT_PTR answer = dialog.DoModal(GetActiveWindow(), IDD_EMPTY_DIALOG);
+    if (dialog.ProcedureFailed()) return {PasswordAnswer::Kind::kFailed, {}};
+    if (answer != IDOK) return {PasswordAnswer::Kind::kCancelled, {}};
+    return {PasswordAnswer::Kind::kTyped, dialog.TakeTypedPassword()};
   };
   return CheckPassword(storedPassword, commandLinePassword, ask, [] { Sleep(kWrongPasswordPauseMs); });
 }

@@ -134,8 +134,11 @@ bool CSplashWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, 
       return true;
     case WM_PAINT:
       // The window's own update region stays: a paint message is always
-      // pending, which paces the splash thread's loop.
-      RedrawWindow(pictureControl_.hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      // pending, which paces the splash thread's loop. A null window would
+      // make RedrawWindow repaint the whole desktop.
+      if (const HWND picture = pictureControl_.hwnd()) {
+        RedrawWindow(picture, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+      }
       if (bannerLabel_) RedrawWindow(bannerLabel_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
       result = 1;
       return true;

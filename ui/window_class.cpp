@@ -23,24 +23,26 @@ CRITICAL_SECTION& ProcessLock() {
   return holder.section;
 }
 
-// Every class registered by this process, removed at exit. The vector's
-// storage doubles as it grows, starting at one entry.
-class RegisteredClasses {
- public:
-  ~RegisteredClasses() {
-    const HINSTANCE module = GetModuleHandleW(nullptr);
-    for (ATOM atom : atoms_) UnregisterClassW(MAKEINTATOM(atom), module);
-  }
-  void Add(ATOM atom) { atoms_.push_back(atom); }
-
- private:
-  std::vector<ATOM> atoms_;
-};
-
-RegisteredClasses& Registered() {
-  static RegisteredClasses classes;
-  return classes;
+// Every class registered by this process; the vector's storage doubles as
+// it grows, starting at one entry. Guarded by the process lock and never
+// destroyed, like the lock itself: the splash thread is never joined and may
+// still register its classes while the static objects are being destroyed.
+std::vector<ATOM>& RegisteredAtoms() {
+  static auto* atoms = new std::vector<ATOM>;
+  return *atoms;
 }
+
+// Removes the registered classes when the process's static objects are
+// destroyed. A class whose window still exists (the splash window of a
+// thread that runs on) stays registered: the system refuses to remove it.
+class ClassesRemovedAtExit {
+ public:
+  ~ClassesRemovedAtExit() {
+    UiLock lock;
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    for (ATOM atom : RegisteredAtoms()) UnregisterClassW(MAKEINTATOM(atom), module);
+  }
+};
 
 }  // namespace
 
@@ -63,8 +65,7 @@ WindowClassRecord Superclass(const wchar_t* baseClassName) {
 }
 
 ATOM RegisterWindowClass(WindowClassRecord& record, WNDPROC procedure) {
-  // Constructed before the lock is taken, so that it outlives every use.
-  RegisteredClasses& registered = Registered();
+  static ClassesRemovedAtExit removedAtExit;
   UiLock lock;
   if (record.atom != 0) return record.atom;
   const HINSTANCE module = GetModuleHandleW(nullptr);
@@ -102,7 +103,7 @@ ATOM RegisterWindowClass(WindowClassRecord& record, WNDPROC procedure) {
   const ATOM atom = RegisterClassExW(&description);
   if (atom == 0) return 0;
   try {
-    registered.Add(atom);
+    RegisteredAtoms().push_back(atom);
   } catch (...) {
     UnregisterClassW(MAKEINTATOM(atom), module);
     return 0;

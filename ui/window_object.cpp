@@ -1,6 +1,7 @@
 #include "ui/window_object.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -12,11 +13,15 @@ constexpr wchar_t kBindingProperty[] = L"BriskWindowObject";
 constexpr UINT kReflectionBase = 0x2000;
 
 // Objects waiting for their window, with the identifier of the creating
-// thread; guarded by the process-wide UI lock.
+// thread; guarded by the process-wide UI lock. Never destroyed: the splash
+// thread is never joined and may still create its window while the
+// process's static objects are being destroyed.
 std::vector<std::pair<DWORD, WindowObject*>>& PendingObjects() {
-  static std::vector<std::pair<DWORD, WindowObject*>> pending;
-  return pending;
+  static auto* pending = new std::vector<std::pair<DWORD, WindowObject*>>;
+  return *pending;
 }
+
+std::atomic<DialogMessageProbe> dialogMessageProbe{nullptr};
 
 bool IsReflectable(UINT message) {
   switch (message) {
@@ -135,50 +140,85 @@ LRESULT CALLBACK WindowImpl::StartWindowProc(HWND window, UINT message, WPARAM w
   auto* self = static_cast<WindowImpl*>(BoundOrPending(window));
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   LRESULT result = 0;
-  if (!self->ProcessWindowMessage(window, message, wParam, lParam, result)) {
-    result = self->DefaultProcessing(message, wParam, lParam);
+  bool handled = false;
+  try {
+    handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
+  } catch (...) {
+    // A window that fails while it is being created is not created.
+    handled = message == WM_NCCREATE || message == WM_CREATE;
+    result = message == WM_CREATE ? -1 : FALSE;
   }
+  if (!handled) result = self->DefaultProcessing(message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     Unbind(window);
-    self->OnFinalMessage(window);
+    try {
+      self->OnFinalMessage(window);
+    } catch (...) {
+    }
   }
   return result;
 }
 
 INT_PTR DialogImpl::DoModal(HWND owner, WORD resourceId) {
+  procedureFailed_ = false;
   if (!QueueForCreation()) {
     SetLastError(ERROR_OUTOFMEMORY);
     return -1;
   }
-  const INT_PTR result = DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), owner,
-                                         GetDialogProc(), 0);
-  WithdrawFromQueue();
-  return result;
+  return FinishModal(
+      DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), owner, GetDialogProc(), 0));
 }
 
 INT_PTR DialogImpl::DoModalIndirect(HWND owner, const DLGTEMPLATE* dialogTemplate) {
+  procedureFailed_ = false;
   if (!QueueForCreation()) {
     SetLastError(ERROR_OUTOFMEMORY);
     return -1;
   }
-  const INT_PTR result =
-      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, GetDialogProc(), 0);
+  return FinishModal(
+      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, GetDialogProc(), 0));
+}
+
+INT_PTR DialogImpl::FinishModal(INT_PTR result) {
   WithdrawFromQueue();
-  return result;
+  return procedureFailed_ ? -1 : result;
+}
+
+BOOL DialogImpl::EndDialog(INT_PTR result) {
+  if (procedureFailed_) return TRUE;
+  return ::EndDialog(hwnd_, result);
 }
 
 DLGPROC DialogImpl::GetDialogProc() { return StartDialogProc; }
 
 void DialogImpl::OnFinalMessage(HWND) {}
 
+void SetDialogMessageProbeForTesting(DialogMessageProbe probe) { dialogMessageProbe = probe; }
+
 INT_PTR CALLBACK DialogImpl::StartDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* self = static_cast<DialogImpl*>(BoundOrPending(window));
   if (!self) return FALSE;
   LRESULT result = 0;
-  const bool handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
+  bool handled = false;
+  try {
+    if (const DialogMessageProbe probe = dialogMessageProbe) probe(window, message);
+    handled = self->ProcessWindowMessage(window, message, wParam, lParam, result);
+  } catch (...) {
+    // The dialog cannot be trusted to go on: it ends as failed, and this
+    // message gets the default processing (WM_INITDIALOG sets no focus).
+    if (!self->procedureFailed_) {
+      self->procedureFailed_ = true;
+      ::EndDialog(window, -1);
+    }
+    handled = message == WM_INITDIALOG;
+    result = FALSE;
+  }
   if (message == WM_NCDESTROY) {
     Unbind(window);
-    self->OnFinalMessage(window);
+    try {
+      self->OnFinalMessage(window);
+    } catch (...) {
+    }
   }
   if (!handled) return FALSE;
   if (ReturnsValueDirectly(message)) return static_cast<INT_PTR>(result);

@@ -67,20 +67,40 @@ class WindowImpl : public WindowObject {
 };
 
 // A modal dialog from a dialog resource or from an in-memory template.
+//
+// No exception leaves a procedure of ours: it would unwind through the
+// system's code. An exception from a plain window's map gives the message
+// the default processing (and fails the window's creation when it came from
+// WM_NCCREATE or WM_CREATE); one from a dialog's map ends the dialog as
+// failed.
 class DialogImpl : public WindowObject {
  public:
   // The value passed to EndDialog, or -1 when the dialog cannot be created
-  // (ERROR_OUTOFMEMORY is then the last error if the binding failed).
+  // (ERROR_OUTOFMEMORY is then the last error if the binding failed) or when
+  // its map threw (ProcedureFailed() then tells so).
   INT_PTR DoModal(HWND owner, WORD resourceId);
   INT_PTR DoModalIndirect(HWND owner, const DLGTEMPLATE* dialogTemplate);
+
+  // Whether the last modal run ended because the dialog's map threw.
+  bool ProcedureFailed() const { return procedureFailed_; }
 
   virtual DLGPROC GetDialogProc();
   virtual void OnFinalMessage(HWND window);
 
-  BOOL EndDialog(INT_PTR result) { return ::EndDialog(hwnd_, result); }
+  // Ends the dialog with `result`; a dialog that failed keeps its failure.
+  BOOL EndDialog(INT_PTR result);
 
  private:
   static INT_PTR CALLBACK StartDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR FinishModal(INT_PTR result);
+
+  bool procedureFailed_ = false;
 };
+
+// For tests only: a function that every dialog message meets before the
+// dialog's map, so that a test can make a dialog fail where no real input
+// can; what it throws is handled as if the map had thrown it. None by default.
+using DialogMessageProbe = void (*)(HWND dialog, UINT message);
+void SetDialogMessageProbeForTesting(DialogMessageProbe probe);
 
 }  // namespace brisk

@@ -94,6 +94,14 @@ TEST(LicenceText, EmptyWhenItStartsWithAZeroUnit) {
   EXPECT_TRUE(LicenceWideText(std::vector<std::uint8_t>{0, 0, 'a', 0}, true).empty());
 }
 
+TEST(LicenceText, OddTrailingByteOfUtf16IsDropped) {
+  std::vector<std::uint8_t> bytes = Utf16Bytes(u"Terms");
+  bytes.push_back('!');
+  const std::u16string wide = LicenceWideText(bytes, true);
+  EXPECT_EQ(wide, u"Terms");
+  EXPECT_EQ(LicenceBodyBytes(bytes, true, wide), std::string("T\0e\0r\0m\0s\0", 10));
+}
+
 TEST(LicenceText, OddLengthRtfKeepsItsLastByte) {
   const std::string rtf = "{\\rtf1 Terms}";  // 13 bytes
   const std::u16string wide = LicenceWideText(Bytes(rtf), false);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cwchar>
+#include <new>
+#include <stdexcept>
 
 #include "ui/centre_window.h"
 #include "ui/text_dialog.h"
@@ -122,6 +124,37 @@ TEST(WindowObject, ReflectedNotificationsGetTheDefaultAnswerOfTheirMessage) {
   DestroyWindow(window);
 }
 
+// Throws from its map on one message.
+class ThrowingWindow : public ProbeWindow {
+ public:
+  explicit ThrowingWindow(UINT failing) : failing_(failing) {}
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == failing_) throw std::runtime_error("the map failed");
+    return ProbeWindow::ProcessWindowMessage(window, message, wParam, lParam, result);
+  }
+
+ private:
+  UINT failing_;
+};
+
+TEST(WindowObject, ExceptionFromTheMapStaysInsideTheProcedure) {
+  for (UINT failing : {WM_NCCREATE, WM_CREATE}) {
+    ThrowingWindow probe(failing);
+    EXPECT_EQ(probe.Create(nullptr, {0, 0, 50, 50}, L"", WS_POPUP, 0, 0), nullptr)
+        << "a window failing at " << failing << " is not created";
+    EXPECT_EQ(probe.hwnd(), nullptr);
+  }
+  ThrowingWindow probe(WM_SETTEXT);
+  const HWND window = probe.Create(nullptr, {0, 0, 50, 50}, L"before", WS_POPUP, 0, 0);
+  ASSERT_NE(window, nullptr);
+  // The failed message gets the default processing; the window lives on.
+  EXPECT_TRUE(SendMessageW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"after")));
+  EXPECT_EQ(test::WindowText(window), L"after");
+  EXPECT_EQ(SendMessageW(window, WM_USER, 0, 0), 42);
+  DestroyWindow(window);
+  EXPECT_EQ(probe.finalMessages, 1);
+}
+
 // The empty frame from resource 113 that closes itself once it is up, and
 // lays out a few text lines first.
 class LinesDialog : public CTextDialog {
@@ -192,6 +225,49 @@ TEST(Dialog, MissingResourceFailsWithoutLeavingTheObjectPending) {
   EXPECT_EQ(next.DoModal(nullptr, IDD_EMPTY_DIALOG), IDCANCEL);
   EXPECT_TRUE(next.initDialogBound);
   EXPECT_FALSE(missing.initDialogBound);
+}
+
+// The empty frame that throws from its map on one message. Once up, it
+// posts itself WM_USER and then OK.
+class ThrowingDialog : public CTextDialog {
+ public:
+  explicit ThrowingDialog(UINT failing) : failing_(failing) {}
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == failing_) throw std::bad_alloc();
+    if (message == WM_INITDIALOG) {
+      PostMessageW(window, WM_USER, 0, 0);
+      PostMessageW(window, WM_COMMAND, IDOK, 0);
+    }
+    return CTextDialog::ProcessWindowMessage(window, message, wParam, lParam, result);
+  }
+
+ private:
+  UINT failing_;
+};
+
+TEST(Dialog, ExceptionFromTheMapEndsItAsFailed) {
+  for (UINT failing : {WM_INITDIALOG, WM_USER}) {
+    ThrowingDialog dialog(failing);
+    EXPECT_EQ(dialog.DoModal(nullptr, IDD_EMPTY_DIALOG), -1) << "failing at " << failing;
+    EXPECT_TRUE(dialog.ProcedureFailed());
+    EXPECT_EQ(dialog.hwnd(), nullptr) << "the dialog is gone";
+  }
+  ThrowingDialog sound(WM_APP);
+  EXPECT_EQ(sound.DoModal(nullptr, IDD_EMPTY_DIALOG), IDOK);
+  EXPECT_FALSE(sound.ProcedureFailed());
+}
+
+TEST(Dialog, TestProbeFailsADialogAsItsMapWould) {
+  {
+    const test::FailingDialogInit failing([] { throw std::bad_alloc(); });
+    LinesDialog dialog;
+    EXPECT_EQ(dialog.DoModal(nullptr, IDD_EMPTY_DIALOG), -1);
+    EXPECT_TRUE(dialog.ProcedureFailed());
+    EXPECT_FALSE(dialog.initDialogBound) << "the map never saw WM_INITDIALOG";
+  }
+  LinesDialog after;
+  EXPECT_EQ(after.DoModal(nullptr, IDD_EMPTY_DIALOG), IDCANCEL);
+  EXPECT_FALSE(after.ProcedureFailed());
 }
 
 TEST(Resources, EmptyDialogFrame113) {

@@ -4,7 +4,10 @@
 
 #include <richedit.h>
 
+#include <new>
 #include <optional>
+
+#include <utf8.h>
 
 #include "payload/encoded_strings.h"
 #include "text/macro_table.h"
@@ -231,15 +234,86 @@ TEST_F(EulaDialogTest, HiddenBrandingLeavesNoLabel) {
   EXPECT_TRUE(run.view.labels.empty());
 }
 
-TEST_F(EulaDialogTest, NoDialogInTestModeOrForAnEmptyText) {
+TEST_F(EulaDialogTest, NoDialogInTestModeOrWithoutBytes) {
   std::u16string wide;
   EulaDialogContext testMode = context_;
   testMode.testMode = true;
   EXPECT_EQ(RunEulaDialog(Bytes("Terms."), nullptr, nullptr, testMode, wide), LicenceResult::kAgreed);
-  EXPECT_EQ(RunEulaDialog(std::vector<std::uint8_t>{0, 0, 0, 0}, nullptr, nullptr, context_, wide),
-            LicenceResult::kAgreed);
+  EXPECT_EQ(RunEulaDialog(std::vector<std::uint8_t>{}, nullptr, nullptr, context_, wide), LicenceResult::kAgreed);
   EXPECT_TRUE(wide.empty());
   EXPECT_EQ(FindWindowW(nullptr, EulaTitle().c_str()), nullptr);
+}
+
+TEST_F(EulaDialogTest, TextThatReadsAsEmptyIsStillPutToTheUser) {
+  // Each reads as an empty text, as it starts with a zero: big-endian UTF-16
+  // (not taken for UTF-16 by the system's test), narrow text, zero units.
+  const std::vector<std::uint8_t> texts[] = {
+      {0, 'T', 0, 'e', 0, 'r', 0, 'm', 0, 's', 0, '.', 0, ' ', 0, 'A', 0, 'g', 0, 'r', 0, 'e', 0, 'e', 0, '?'},
+      Bytes(std::string("\0Terms.", 7)),
+      {0, 0, 0, 0},
+  };
+  for (const auto& text : texts) {
+    const EulaRun declined = Run(text, Decline);
+    EXPECT_TRUE(declined.wideText.empty()) << text.size() << " bytes";
+    EXPECT_EQ(declined.declined, std::optional<bool>(true)) << text.size() << " bytes: the dialog asked";
+    EXPECT_EQ(declined.view.bodyText, L"");
+  }
+  const EulaRun agreed = Run(texts[0], Agree);
+  EXPECT_EQ(agreed.declined, std::optional<bool>(false));
+}
+
+// Puts the keyboard focus on a control of another thread's dialog, as a
+// user leaves it there without the dialog manager moving the default button
+// (a click on a link, or a press on a button released beside it).
+void FocusFromThisThread(HWND control) {
+  const DWORD owner = GetWindowThreadProcessId(control, nullptr);
+  AttachThreadInput(GetCurrentThreadId(), owner, TRUE);
+  SetFocus(control);
+  AttachThreadInput(GetCurrentThreadId(), owner, FALSE);
+}
+
+HWND FocusOf(HWND dialog) {
+  GUITHREADINFO gui{};
+  gui.cbSize = sizeof(gui);
+  GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &gui);
+  return gui.hwndFocus;
+}
+
+TEST_F(EulaDialogTest, EnterActsOnTheFocusedButton) {
+  struct Case {
+    int focused;
+    bool declined;
+  };
+  for (const Case c : {Case{IDCANCEL, true}, Case{IDOK, false}}) {
+    HWND button = nullptr;
+    HWND focus = nullptr;
+    const EulaRun run = Run(Bytes("Terms."), [&](HWND dialog) {
+      button = GetDlgItem(dialog, c.focused);
+      FocusFromThisThread(button);
+      test::Settle(dialog);
+      focus = FocusOf(dialog);
+      test::PressKey(button, VK_RETURN);
+    });
+    EXPECT_EQ(focus, button) << "the focus was put on button " << c.focused;
+    EXPECT_NE(focus, nullptr);
+    EXPECT_EQ(run.declined, std::optional<bool>(c.declined)) << "Enter on button " << c.focused;
+  }
+}
+
+TEST_F(EulaDialogTest, FailureWhileItInitialisesEndsItAsFailed) {
+  void (*const throwers[])() = {
+      [] { throw std::bad_alloc(); },
+      [] { throw utf8::invalid_utf8(std::uint8_t{0xFF}); },
+  };
+  for (auto thrower : throwers) {
+    const test::FailingDialogInit failing(thrower);
+    std::u16string wide;
+    // Should the dialog stay up all the same, the driver closes it.
+    ModalDriver driver([] {});
+    EXPECT_EQ(RunEulaDialog(Bytes("Terms."), icon_, icon_, context_, wide), LicenceResult::kFailed);
+    driver.ModalReturned();
+    EXPECT_EQ(FindWindowW(nullptr, EulaTitle().c_str()), nullptr);
+  }
 }
 
 TEST_F(EulaDialogTest, ClickOnALinkOpensItAndFocusesTheRightmostButton) {

@@ -1,6 +1,7 @@
 // The password prompt shown for real and answered as a user would.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <optional>
 
 #include "base/wide_text.h"
@@ -141,6 +142,15 @@ TEST(PasswordPrompt, CancelButtonEscAndCloseBoxEndQuietly) {
 TEST(PasswordPrompt, CommandLinePasswordShowsNoDialog) {
   EXPECT_EQ(RunPasswordPrompt(u"Secret", u"Secret", kAppName, UserTexts{}), PasswordResult::kAccepted);
   EXPECT_EQ(RunPasswordPrompt(u"Secret", u"SECRET", kAppName, UserTexts{}), PasswordResult::kWrong);
+  EXPECT_EQ(FindWindowW(nullptr, PromptTitle().c_str()), nullptr);
+}
+
+TEST(PasswordPrompt, FailureWhileItInitialisesEndsItAsFailed) {
+  const test::FailingDialogInit failing([] { throw std::bad_alloc(); });
+  // Should the dialog stay up all the same, the driver closes it.
+  ModalDriver driver([] {});
+  EXPECT_EQ(RunPasswordPrompt(u"Secret", u"", kAppName, UserTexts{}), PasswordResult::kFailed);
+  driver.ModalReturned();
   EXPECT_EQ(FindWindowW(nullptr, PromptTitle().c_str()), nullptr);
 }
 

@@ -1,6 +1,9 @@
 // The password decision and the prompt's layout.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
+
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 #include "ui/password_check.h"
@@ -12,21 +15,30 @@ namespace {
 struct Outcome {
   bool endQuietly = false;
   bool wrong = false;
+  bool failed = false;
   int questions = 0;
   int pauses = 0;
 };
 
-Outcome Check(std::u16string_view stored, std::u16string_view commandLine,
-              std::optional<std::u16string> answer) {
+// `answer` is what the user typed; none when the prompt was cancelled.
+Outcome Check(std::u16string_view stored, std::u16string_view commandLine, std::optional<std::u16string> answer,
+              PasswordAnswer::Kind kind = PasswordAnswer::Kind::kTyped) {
   Outcome outcome;
   const PasswordQuestion ask = [&] {
     ++outcome.questions;
-    return answer;
+    if (!answer) return PasswordAnswer{PasswordAnswer::Kind::kCancelled, {}};
+    return PasswordAnswer{kind, SecretText(*answer)};
   };
   const PasswordResult result = CheckPassword(stored, commandLine, ask, [&] { ++outcome.pauses; });
   outcome.endQuietly = result == PasswordResult::kCancelled;
   outcome.wrong = result == PasswordResult::kWrong;
+  outcome.failed = result == PasswordResult::kFailed;
   return outcome;
+}
+
+// Every unit of the text's storage, its capacity included.
+std::u16string Storage(std::u16string& text) {
+  return std::u16string(text.data(), text.data() + text.capacity());
 }
 
 TEST(PasswordCheck, CommandLinePasswordIsUsedInsteadOfAsking) {
@@ -65,6 +77,30 @@ TEST(PasswordCheck, CancelledPromptEndsQuietlyWithoutPause) {
   EXPECT_TRUE(outcome.endQuietly);
   EXPECT_FALSE(outcome.wrong);
   EXPECT_EQ(outcome.pauses, 0);
+}
+
+TEST(PasswordCheck, FailedPromptIsToldApartWithoutPause) {
+  const Outcome outcome = Check(u"Secret", u"", u"Secret", PasswordAnswer::Kind::kFailed);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_FALSE(outcome.endQuietly);
+  EXPECT_FALSE(outcome.wrong);
+  EXPECT_EQ(outcome.pauses, 0);
+}
+
+TEST(PasswordCheck, WipeOverwritesTheWholeStorage) {
+  // A short text lives in the string's inline buffer, and a move copies it
+  // from there, leaving the characters behind; a long one lives on the heap.
+  for (const std::u16string& secret : {std::u16string(u"Pw"), std::u16string(300, u'k')}) {
+    std::u16string text = secret;
+    std::u16string movedTo = std::move(text);
+    WipeText(text);
+    EXPECT_TRUE(text.empty());
+    EXPECT_EQ(Storage(text), std::u16string(text.capacity(), u'\0'));
+    const std::size_t capacity = movedTo.capacity();
+    WipeText(movedTo);
+    EXPECT_EQ(movedTo.capacity(), capacity) << "wiped in place";
+    EXPECT_EQ(Storage(movedTo), std::u16string(capacity, u'\0'));
+  }
 }
 
 TEST(PasswordCheck, WipeLeavesAnEmptyText) {

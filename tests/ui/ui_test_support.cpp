@@ -3,6 +3,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include "ui/window_object.h"
+
 
 namespace brisk::test {
 
@@ -58,7 +60,23 @@ void SendMouse(POINT screen, DWORD flags) {
   SendInput(1, &input, sizeof(input));
 }
 
+void (*dialogInitThrower)() = nullptr;
+
+void ThrowAtDialogInit(HWND, UINT message) {
+  if (message == WM_INITDIALOG && dialogInitThrower) dialogInitThrower();
+}
+
 }  // namespace
+
+FailingDialogInit::FailingDialogInit(void (*thrower)()) {
+  dialogInitThrower = thrower;
+  SetDialogMessageProbeForTesting(ThrowAtDialogInit);
+}
+
+FailingDialogInit::~FailingDialogInit() {
+  SetDialogMessageProbeForTesting(nullptr);
+  dialogInitThrower = nullptr;
+}
 
 HWND WaitForTitle(const std::wstring& title, DWORD timeoutMs) {
   return Poll(timeoutMs, [&]() -> HWND {

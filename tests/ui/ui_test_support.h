@@ -77,6 +77,17 @@ class ModalDriver {
   std::thread thread_;
 };
 
+// While it lives, every dialog that opens meets the exception that `thrower`
+// throws while it initialises (WM_INITDIALOG), as a dialog would that runs
+// out of memory or meets a broken text there.
+class FailingDialogInit {
+ public:
+  explicit FailingDialogInit(void (*thrower)());
+  ~FailingDialogInit();
+  FailingDialogInit(const FailingDialogInit&) = delete;
+  FailingDialogInit& operator=(const FailingDialogInit&) = delete;
+};
+
 // A 24-bit bottom-up BMP file of the given size: a diagonal gradient with a
 // dark frame, so that its edges and shape show on screen.
 PayloadBuffer MakeBmp(int width, int height);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "licence_check.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
@@ -184,6 +185,9 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
     std::string error = ReadInput(input.role, *input.path, input.size, bytes, marked ? 4 : 0);
     if (!error.empty()) return refuse(error);
     if (marked) PutU32(bytes, 0, kWorkbookMarker);
+    if (input.id == kLicenceTextResource) {
+      if (std::string why = LicenceRefusal(bytes, *input.path); !why.empty()) return refuse(why);
+    }
     const bool addin = input.id == kAddin32Resource || input.id == kAddin64Resource;
     if (addin && prepareAddin) {
       error = prepareAddin(*input.path, bytes);

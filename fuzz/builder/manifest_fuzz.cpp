@@ -1,0 +1,31 @@
+// The builder's manifest reader: a maker's input, which must be refused with
+// a one-line reason or read whole, never crash the build.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "manifest.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const brisk::ManifestResult result = brisk::ParseManifest(text, "base");
+  if (!result.manifest) {
+    if (result.error.empty() || result.error.find('\n') != std::string::npos) std::abort();
+    if (!result.error.starts_with("manifest")) std::abort();
+    return 0;
+  }
+  if (!result.error.empty()) std::abort();
+  const brisk::BuildManifest& manifest = *result.manifest;
+  if (manifest.workbook.empty() || manifest.auxWorkbook.empty() || manifest.addin32.empty()) std::abort();
+  // The version word keeps its lowest byte clear.
+  if ((manifest.appVersion & 0xFF) != 0) std::abort();
+  // Comments and blank lines change nothing.
+  const std::string commented = "# comment\n\n" + std::string(text) + "\n# end\n";
+  const brisk::ManifestResult again = brisk::ParseManifest(commented, "base");
+  if (!again.manifest || again.manifest->appName != manifest.appName || again.manifest->flags != manifest.flags ||
+      again.manifest->password != manifest.password || again.manifest->workbook != manifest.workbook) {
+    std::abort();
+  }
+  return 0;
+}
