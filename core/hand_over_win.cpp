@@ -1,9 +1,9 @@
 #include "core/hand_over_win.h"
 
 #include <cwchar>
-#include <thread>
 #include <utility>
 
+#include "base/thread_win.h"
 #include "host/handover_messages.h"
 #include "payload/encoded_strings.h"
 
@@ -20,11 +20,12 @@ HANDLE CreateNamedEvent(int formatNumber) {
 }  // namespace
 
 EventWaiter::EventWaiter(HANDLE event) : state_(std::make_shared<State>(event)) {
-  std::thread([state = state_] {
+  // Detached: its handle is closed at once.
+  StartThread([state = state_] {
     if (!state->event) return;
     WaitForSingleObject(state->event, INFINITE);
     state->seen.exchange(true);
-  }).detach();
+  });
 }
 
 HandOverEvents CreateHandOverEvents(bool externalStorage) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/number_text.h"
 #include "base/wide_text.h"
 
 namespace brisk {
@@ -52,19 +53,29 @@ LaunchLog::LaunchLog(std::wstring_view path) {
   GetModuleFileNameW(nullptr, module, MAX_PATH);
   SYSTEMTIME local;
   GetLocalTime(&local);
-  std::fprintf(file_.get(), "launch of %s, process %lu, %04u-%02u-%02u %02u:%02u:%02u\n",
-               Utf16ToUtf8Lossy(ToU16(module)).c_str(), static_cast<unsigned long>(GetCurrentProcessId()),
-               local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond);
+  const auto twoDigits = [](unsigned value) { return DecimalText(value / 10) + DecimalText(value % 10); };
+  Write("launch of " + Utf16ToUtf8Lossy(ToU16(module)) + ", process " + DecimalText(GetCurrentProcessId()) + ", " +
+        DecimalText(local.wYear) + "-" + twoDigits(local.wMonth) + "-" + twoDigits(local.wDay) + " " +
+        twoDigits(local.wHour) + ":" + twoDigits(local.wMinute) + ":" + twoDigits(local.wSecond) + "\n");
+}
+
+// Flushed at once: a launch that hangs or is killed keeps what it logged.
+void LaunchLog::Write(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), file_.get());
   std::fflush(file_.get());
 }
 
 void LaunchLog::Event(std::string_view event, std::string_view detail) {
   if (!file_) return;
   const double milliseconds = startOffsetMs_ + static_cast<double>(Counter() - counterStart_) / counterPerMs_;
-  std::fprintf(file_.get(), "%9.1f %.*s%s%.*s\n", milliseconds, static_cast<int>(event.size()), event.data(),
-               detail.empty() ? "" : ": ", static_cast<int>(detail.size()), detail.data());
-  // Flushed at once: a launch that hangs or is killed keeps what it logged.
-  std::fflush(file_.get());
+  const auto tenths = static_cast<std::uint64_t>(milliseconds * 10.0 + 0.5);
+  std::string line = DecimalText(tenths / 10, 7) + "." + DecimalText(tenths % 10) + " ";
+  line.append(event);
+  if (!detail.empty()) {
+    line += ": ";
+    line.append(detail);
+  }
+  Write(line + "\n");
 }
 
 std::wstring LaunchLogPathFromEnvironment() {
@@ -76,9 +87,7 @@ std::wstring LaunchLogPathFromEnvironment() {
 }
 
 std::string DescribeHresult(HRESULT hr) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-  std::string text = code;
+  std::string text = "0x" + HexText<char>(static_cast<std::uint32_t>(hr), 8, HexLetters::kUpper);
   wchar_t* buffer = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,

@@ -31,6 +31,8 @@ class LaunchLog {
   void Event(std::string_view event, std::string_view detail = {});
 
  private:
+  void Write(const std::string& text);
+
   UniqueFile file_;
   double startOffsetMs_ = 0.0;
   long long counterStart_ = 0;

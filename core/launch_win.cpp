@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "base/com_text.h"
-#include "base/hex_text.h"
+#include "base/number_text.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
 #include "core/working_folder.h"
@@ -38,14 +38,6 @@ constexpr DWORD kSplashClosePause = 100;
 // How long an aborted launch waits for the host it asked to quit to end
 // before it removes the files that the host may still hold.
 constexpr DWORD kHostExitWaitMs = 10000;
-
-// printf-style text for the launch log.
-template <typename... Values>
-std::string Format(const char* format, Values... values) {
-  char text[256];
-  std::snprintf(text, sizeof text, format, values...);
-  return text;
-}
 
 // The splash thread's input record. The build carries no values for it, so
 // the banner is shown with its first text.
@@ -419,7 +411,8 @@ LaunchOutcome Launch::Run() {
 // The launch from the build settings to the hand-over, in order.
 void Launch::RunSteps(std::clock_t& splashStart) {
   settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
-  log_.Event("settings", Format("flags 0x%08X, format %c", settings_.flags, static_cast<char>(settings_.workbookFormat)));
+  log_.Event("settings", "flags 0x" + HexText<char>(settings_.flags, 8, HexLetters::kUpper) + ", format " +
+                             std::string(1, static_cast<char>(settings_.workbookFormat)));
   macroTable_.Refresh();
   LoadMessageTable(messageTable_);
   log_.Event("texts");
@@ -440,7 +433,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
   const bool is64 = hostMajorVersion_ >= 14 && host.IsHost64Bit(hostMajorVersion_);
-  log_.Event("host created", Format("major version %d, %d-bit", hostMajorVersion_, is64 ? 64 : 32));
+  log_.Event("host created", "major version " + DecimalText(static_cast<std::uint32_t>(std::max(hostMajorVersion_, 0))) + (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
   log_.Event("payloads unpacked");
   WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_);
@@ -457,8 +450,8 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   log_.Event("auxiliary workbook opened");
   hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get());
   FindHostProcess();
-  log_.Event("host window", Format("0x%08lX, process %lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(hostWindow_)),
-                                   static_cast<unsigned long>(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0)));
+  log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
+                                ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
   events_ = CreateHandOverEvents(ExternalStorageMode());
   if (!SendHandOverMessages(host, hostWindow_,
                             HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "base/thread_win.h"
+
 #include "payload/container.h"
 #include "payload/payload_ids.h"
 
@@ -31,26 +33,24 @@ PreparedPayload PrepareWorkbook(bool externalStorage, PayloadBuffer storedWorkbo
 }
 
 PayloadPreparation::~PayloadPreparation() {
-  if (worker_.joinable()) worker_.join();
+  if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
 }
 
 void PayloadPreparation::Start(bool externalStorage, PayloadBuffer storedWorkbook) {
   externalStorage_ = externalStorage;
   storedWorkbook_ = std::move(storedWorkbook);
-  try {
-    worker_ = std::thread([this] {
-      results_.addin32 = PrepareAddin(false);
-      results_.addin64 = PrepareAddin(true);
-      results_.workbook = PrepareWorkbook(externalStorage_, std::move(storedWorkbook_));
-    });
-  } catch (const std::system_error&) {
-    // No thread: Take prepares on the launch's own thread.
-  }
+  // Without a thread, Take prepares on the launch's own thread.
+  worker_ = StartThread([this] {
+    results_.addin32 = PrepareAddin(false);
+    results_.addin64 = PrepareAddin(true);
+    results_.workbook = PrepareWorkbook(externalStorage_, std::move(storedWorkbook_));
+  });
 }
 
 PreparedPayloads PayloadPreparation::Take() {
-  if (worker_.joinable()) {
-    worker_.join();
+  if (worker_) {
+    WaitForSingleObject(worker_.get(), INFINITE);
+    worker_.reset();
   } else {
     results_.addin32 = PrepareAddin(false);
     results_.addin64 = PrepareAddin(true);

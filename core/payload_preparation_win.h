@@ -5,7 +5,7 @@
 // writes the file.
 #pragma once
 
-#include <thread>
+#include "base/unique_handle.h"
 
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
@@ -48,7 +48,7 @@ class PayloadPreparation {
   PreparedPayloads Take();
 
  private:
-  std::thread worker_;
+  UniqueHandle worker_;
   PreparedPayloads results_;
   bool externalStorage_ = false;
   PayloadBuffer storedWorkbook_;

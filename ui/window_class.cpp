@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/hex_text.h"
+#include "base/number_text.h"
 
 namespace brisk {
 

@@ -40,7 +40,7 @@ class LicenceCheckTest : public testing::Test {
     const ManifestResult manifest =
         ParseManifest("workbook = w.bin\naux-workbook = a.bin\naddin32 = s.dll\nlicence = licence.txt\n", folder_);
     EXPECT_TRUE(manifest.manifest) << manifest.error;
-    return MakeBuildResources(*manifest.manifest);
+    return MakeBuildResources(*manifest.manifest, u"Budget.exe");
   }
 
   std::filesystem::path folder_;

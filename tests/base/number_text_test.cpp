@@ -1,4 +1,4 @@
-#include "base/hex_text.h"
+#include "base/number_text.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +36,14 @@ TEST(HexTextTest, WritesWhatPrintfWrites) {
 TEST(HexTextTest, WideTextHasTheSameDigits) {
   EXPECT_EQ(HexText<wchar_t>(0x00AB12CD, 8, HexLetters::kLower), L"00ab12cd");
   EXPECT_EQ(HexText<char16_t>(0x800706BE, 8, HexLetters::kUpper), u"800706BE");
+}
+
+TEST(DecimalTextTest, DigitsPaddedWithBlanks) {
+  EXPECT_EQ(DecimalText(0), "0");
+  EXPECT_EQ(DecimalText(4294967295u), "4294967295");
+  EXPECT_EQ(DecimalText(18446744073709551615ull), "18446744073709551615");
+  EXPECT_EQ(DecimalText(42, 6), "    42");
+  EXPECT_EQ(DecimalText(1234567, 3), "1234567");
 }
 
 }  // namespace
