@@ -19,9 +19,7 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
   return out;
 }
 
-std::u16string Utf8ToUtf16Lossy(std::string_view utf8) {
-  return Utf8ToUtf16(utf8::replace_invalid(utf8));
-}
+std::u16string Utf8ToUtf16Lossy(std::string_view utf8) { return Utf8ToUtf16(utf8::replace_invalid(utf8)); }
 
 std::u16string Utf8PrefixToUtf16(std::string_view utf8) {
   std::u16string out;

@@ -69,12 +69,10 @@ struct Options {
 
 Options ParseOptions(int argc, wchar_t** argv) {
   Options options;
-  std::map<std::wstring, std::wstring*> paths = {{L"--tool", &options.tool},
-                                                 {L"--aligned-launcher", &options.alignedLauncher},
-                                                 {L"--host", &options.host},
-                                                 {L"--addin", &options.addin},
-                                                 {L"--install", &options.install},
-                                                 {L"--work", &options.work}};
+  std::map<std::wstring, std::wstring*> paths = {
+      {L"--tool", &options.tool},       {L"--aligned-launcher", &options.alignedLauncher},
+      {L"--host", &options.host},       {L"--addin", &options.addin},
+      {L"--install", &options.install}, {L"--work", &options.work}};
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::wstring key = argv[i];
     if (auto path = paths.find(key); path != paths.end()) {
@@ -99,9 +97,7 @@ std::wstring Encoded(int number) {
   return std::wstring(text.begin(), text.end());
 }
 
-std::wstring Quoted(const std::wstring& text) {
-  return L"\"" + text + L"\"";
-}
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 void WriteText(const std::wstring& path, const std::string& text) {
   if (!WriteBytes(path, std::vector<std::uint8_t>(text.begin(), text.end()))) {
@@ -124,7 +120,8 @@ std::wstring WriteBuildInputs(const Options& options, const std::wstring& folder
   const std::wstring manifest = folder + L"\\app.manifest";
   WriteText(manifest,
             "name = Launch Benchmark\nversion = 1.0.0\nformat = 4\nworkbook = workbook.bin\n"
-            "aux-workbook = auxiliary.bin\naddin32 = " + Utf8Path(options.addin) + "\n");
+            "aux-workbook = auxiliary.bin\naddin32 = " +
+                Utf8Path(options.addin) + "\n");
   return manifest;
 }
 
@@ -155,7 +152,9 @@ Build MakeBuild(const Options& options, const std::wstring& manifest, const std:
   std::printf("  (build %s: %.0f ms, %.1f MiB, resource section at file offset 0x%lx, %s)\n", label.c_str(),
               watch.Milliseconds(), std::filesystem::file_size(std::filesystem::path(out)) / kMiB,
               static_cast<unsigned long>(offset.value_or(0)),
-              !offset ? "not found" : *offset % 4096 ? "not page-aligned" : "page-aligned");
+              !offset          ? "not found"
+              : *offset % 4096 ? "not page-aligned"
+                               : "page-aligned");
   std::fflush(stdout);
   return {label, out};
 }
@@ -201,8 +200,8 @@ double TimeHostStart(const HostProcesses& hosts) {
   IDispatch* application = nullptr;
   HRESULT result = CLSIDFromProgID(Encoded(kHostProgId).c_str(), &classId);
   if (SUCCEEDED(result)) {
-    result = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                              reinterpret_cast<void**>(&application));
+    result =
+        CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(&application));
   }
   const double elapsed = watch.Milliseconds();
   if (application) application->Release();
@@ -223,8 +222,7 @@ struct MemoryPeak {
       return;
     }
     ++samples;
-    privateBytes = std::max({privateBytes, counters.PrivateUsage, counters.PagefileUsage,
-                             counters.PeakPagefileUsage});
+    privateBytes = std::max({privateBytes, counters.PrivateUsage, counters.PagefileUsage, counters.PeakPagefileUsage});
     workingSet = std::max(workingSet, counters.PeakWorkingSetSize);
   }
 };

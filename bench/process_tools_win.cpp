@@ -54,9 +54,7 @@ bool Process::Start(const std::wstring& exe, const std::wstring& commandLine, bo
   return true;
 }
 
-void Process::Resume() {
-  ResumeThread(process_.thread());
-}
+void Process::Resume() { ResumeThread(process_.thread()); }
 
 std::optional<DWORD> Process::Wait(DWORD milliseconds) {
   if (WaitForSingleObject(process_.get(), milliseconds) != WAIT_OBJECT_0) return std::nullopt;
@@ -128,8 +126,6 @@ std::wstring FileNameOf(const std::wstring& path) {
   return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-std::wstring Widen(const std::string& ascii) {
-  return std::wstring(ascii.begin(), ascii.end());
-}
+std::wstring Widen(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 }  // namespace brisk::bench

@@ -62,8 +62,8 @@ int RunResourceBench(const UnpackPayload& payload, int runs) {
   std::fflush(stdout);
 
   std::wstring commandLine = L"\"" + copy.path + L"\" " +
-                            std::wstring(kResourceChildOption.begin(), kResourceChildOption.end()) + L" --runs " +
-                            std::to_wstring(runs);
+                             std::wstring(kResourceChildOption.begin(), kResourceChildOption.end()) + L" --runs " +
+                             std::to_wstring(runs);
   Process child;
   if (!child.Start(copy.path, commandLine)) throw std::runtime_error("cannot start the copy");
   const auto code = child.Wait(kChildTimeoutMs);
@@ -75,7 +75,8 @@ int RunResourceChild(int runs) {
   const ResourceBytes resource = OwnWorkbookResource();
   const Stream stream = ContainerStream(resource.data, resource.size);
   PayloadBuffer reference;
-  if (!UnpackContainer(resource.data, resource.size, reference)) throw std::runtime_error("resource 1020 does not unpack");
+  if (!UnpackContainer(resource.data, resource.size, reference))
+    throw std::runtime_error("resource 1020 does not unpack");
   std::printf("== unpack from resource 1020 (win32): %.1f MiB container -> %.1f MiB, %d runs, medians\n",
               resource.size / kMiB, reference.size() / kMiB, runs);
 

@@ -6,13 +6,9 @@ namespace brisk {
 
 namespace {
 
-char16_t FoldAscii(char16_t c) {
-  return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
+char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
-bool IsBlank(char16_t c) {
-  return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
+bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
 int HexDigitValue(char16_t c) {
   if (c >= u'0' && c <= u'9') return c - u'0';
@@ -90,8 +86,7 @@ std::int32_t ParseHexOptionValue(std::u16string_view text) {
   return static_cast<std::int32_t>(magnitude);
 }
 
-LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args,
-                                std::u16string_view hexOptionPrefix) {
+LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args, std::u16string_view hexOptionPrefix) {
   LaunchOptions options;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::u16string& arg = args[i];
@@ -101,8 +96,7 @@ LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args,
     } else if (StartsWithIgnoringCase(arg, u"-xlstest")) {
       options.testMode = true;
     } else if (!hexOptionPrefix.empty() && StartsWithIgnoringCase(arg, hexOptionPrefix)) {
-      options.optionValue =
-          ParseHexOptionValue(std::u16string_view(arg).substr(hexOptionPrefix.size()));
+      options.optionValue = ParseHexOptionValue(std::u16string_view(arg).substr(hexOptionPrefix.size()));
     }
   }
   return options;

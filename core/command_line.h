@@ -25,8 +25,7 @@ struct LaunchOptions {
 
 // Scans every argument, the executable's own path included. hexOptionPrefix
 // is the six-character prefix of the hexadecimal option.
-LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args,
-                                std::u16string_view hexOptionPrefix);
+LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args, std::u16string_view hexOptionPrefix);
 
 // Base-16 number as the C library's wcstol reads it with a 32-bit long:
 // leading blanks, a sign and "0x" accepted, stops at the first non-digit,

@@ -116,9 +116,7 @@ int RunLauncher(const std::vector<std::u16string>& args) {
 // and then aborts: this one aborts at once. Defining it keeps the library's
 // handler, and the symbol demangler it uses, out of the executable.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() {
-  std::abort();
-}
+void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {

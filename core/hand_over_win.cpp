@@ -55,32 +55,30 @@ bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const Ha
     }
   };
   try {
-  send(kMsgLauncherProcessId, GetCurrentProcessId());
-  host.SetVisible(false);
-  send(kMsgHostValues, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
-  if (inputs.optionValue != 0) send(kMsgOptionValue, static_cast<WPARAM>(inputs.optionValue));
-  instanceMutex.reset();
-  if (inputs.hasExecutablePath) send(kMsgExecutablePath);
-  send(kMsg1156);
-  send(kMsg1158);
-  send(kMsg1166);
-  if (!rawRecord.empty()) {
-    send(kMsgSettingsRecord);
-    PayloadBuffer().swap(rawRecord);
-  }
-  send(kMsg1157);
-  send(kMsg1164);
-  send(kMsg1168);
-  send(kMsg1163);
-  send(kMsg1179);
+    send(kMsgLauncherProcessId, GetCurrentProcessId());
+    host.SetVisible(false);
+    send(kMsgHostValues, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
+    if (inputs.optionValue != 0) send(kMsgOptionValue, static_cast<WPARAM>(inputs.optionValue));
+    instanceMutex.reset();
+    if (inputs.hasExecutablePath) send(kMsgExecutablePath);
+    send(kMsg1156);
+    send(kMsg1158);
+    send(kMsg1166);
+    if (!rawRecord.empty()) {
+      send(kMsgSettingsRecord);
+      PayloadBuffer().swap(rawRecord);
+    }
+    send(kMsg1157);
+    send(kMsg1164);
+    send(kMsg1168);
+    send(kMsg1163);
+    send(kMsg1179);
   } catch (const HostHangs&) {
     return false;
   }
   return true;
 }
 
-void PostHandOverDone(HWND hostWindow) {
-  PostMessageW(hostWindow, kMsgHandOverDone, 0, 0);
-}
+void PostHandOverDone(HWND hostWindow) { PostMessageW(hostWindow, kMsgHandOverDone, 0, 0); }
 
 }  // namespace brisk

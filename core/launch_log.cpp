@@ -89,9 +89,9 @@ std::wstring LaunchLogPathFromEnvironment() {
 std::string DescribeHresult(HRESULT hr) {
   std::string text = "0x" + HexText<char>(static_cast<std::uint32_t>(hr), 8, HexLetters::kUpper);
   wchar_t* buffer = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-      static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const DWORD length =
+      FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
   const std::unique_ptr<wchar_t, LocalFreeDeleter> message(buffer);
   if (length > 0 && message) {
     std::wstring described(message.get(), length);

@@ -46,8 +46,7 @@ const SplashInputs kSplashInputs{};
 // The build settings record (payload 1100) into `rawRecord`, parsed. In
 // external storage mode the file next to the executable may replace the
 // record and bring the main workbook into `storedWorkbook`.
-BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawRecord,
-                                PayloadBuffer& storedWorkbook) {
+BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawRecord, PayloadBuffer& storedWorkbook) {
   BuildSettings settings;
   LoadPayloadResource(kBuildSettingsResource, rawRecord);
   ParseBuildSettings(rawRecord, settings);
@@ -104,8 +103,7 @@ void CheckSettingsMagic(const BuildSettings& settings) {
 }
 
 // A build with a password asks for it (or takes it from the command line).
-void AskForPassword(const BuildSettings& settings, const std::u16string& commandLinePassword,
-                    const UserTexts& texts) {
+void AskForPassword(const BuildSettings& settings, const std::u16string& commandLinePassword, const UserTexts& texts) {
   if (settings.storedPassword.empty()) return;
   switch (RunPasswordPrompt(settings.storedPassword, commandLinePassword, settings.appName, texts)) {
     case PasswordResult::kAccepted:
@@ -321,8 +319,8 @@ std::string HostFailureNotice(const _com_error& error) {
 void SwitchToHostWindow(HWND hostWindow) {
   using SwitchToThisWindowFn = void(WINAPI*)(HWND, BOOL);
   HMODULE user32 = GetModuleHandleW(L"User32");
-  auto switchTo = reinterpret_cast<SwitchToThisWindowFn>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "SwitchToThisWindow")));
+  auto switchTo =
+      reinterpret_cast<SwitchToThisWindowFn>(reinterpret_cast<void*>(GetProcAddress(user32, "SwitchToThisWindow")));
   if (switchTo) switchTo(hostWindow, TRUE);
 }
 
@@ -346,8 +344,7 @@ Launch::Launch(ExecutableLocation executable, LaunchOptions options, LaunchLog& 
       executable_(std::move(executable)),
       options_(std::move(options)),
       macroEnvironment_(std::make_unique<WinMacroEnvironment>([this] {
-        return MacroAppValues{settings_.appName, settings_.appInfo, settings_.appVersion,
-                              ToU16(executable_.folder)};
+        return MacroAppValues{settings_.appName, settings_.appInfo, settings_.appVersion, ToU16(executable_.folder)};
       })),
       macroTable_(macroEnvironment_.get()) {}
 
@@ -433,7 +430,9 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
   const bool is64 = hostMajorVersion_ >= 14 && host.IsHost64Bit(hostMajorVersion_);
-  log_.Event("host created", "major version " + DecimalText(static_cast<std::uint32_t>(std::max(hostMajorVersion_, 0))) + (is64 ? ", 64-bit" : ", 32-bit"));
+  log_.Event("host created", "major version " +
+                                 DecimalText(static_cast<std::uint32_t>(std::max(hostMajorVersion_, 0))) +
+                                 (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
   log_.Event("payloads unpacked");
   WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_);
@@ -476,7 +475,8 @@ void Launch::FindHostProcess() {
   if (processId == 0) return;
   hostProcess_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   if (!hostProcess_) return;
-  WriteFolderMarker(files_.folder, FolderMarker{StampOfProcess(GetCurrentProcess()), StampOfProcess(hostProcess_.get())});
+  WriteFolderMarker(files_.folder,
+                    FolderMarker{StampOfProcess(GetCurrentProcess()), StampOfProcess(hostProcess_.get())});
 }
 
 // From here to the release of the host any failure closes the host at once

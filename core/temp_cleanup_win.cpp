@@ -247,8 +247,8 @@ ProcessStamp StampOfProcess(HANDLE process) {
 
 bool WriteFolderMarker(const std::wstring& folder, const FolderMarker& marker) {
   const std::wstring path = folder + L"\\" + GetEncodedStringWide(kWorkingFolderMarkerName);
-  const UniqueFileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   const std::string content = FormatFolderMarker(marker);
   DWORD written = 0;

@@ -48,10 +48,10 @@ FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookF
 
 enum class AuxWorkbookOpen {
   kOpened,
-  kDamaged,         // the auxiliary workbook payload is missing or damaged
-  kFailed,          // its files could not be written
-  kPathUnusable,    // the working folder has no path the host can load the add-in from
-  kHostRefused,     // the host did not open it
+  kDamaged,       // the auxiliary workbook payload is missing or damaged
+  kFailed,        // its files could not be written
+  kPathUnusable,  // the working folder has no path the host can load the add-in from
+  kHostRefused,   // the host did not open it
 };
 
 // Writes the command-line file (`commandLine`, then the workbook path) and

@@ -48,18 +48,14 @@ bool WriteWholeFile(const std::wstring& path, const std::uint8_t* data, std::siz
   return CloseHandle(file.release()) != FALSE;
 }
 
-bool Exists(const std::u16string& path) {
-  return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool Exists(const std::u16string& path) { return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool IsFile(const std::u16string& path) {
   const DWORD attributes = GetFileAttributesW(ToWide(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::string DrawName() {
-  return RandomName(kRandomNameLength);
-}
+std::string DrawName() { return RandomName(kRandomNameLength); }
 
 // Security attributes that give the current user, and nobody else, full
 // access to a new folder and everything created in it (nothing inherited
@@ -116,8 +112,8 @@ std::optional<std::wstring> CreateWorkingFolder() {
 }
 
 WorkbookNameTexts WorkbookTexts() {
-  return {GetEncodedStringW(kExeSuffix), GetEncodedStringW(kWorkbookExtFormat4),
-          GetEncodedStringW(kWorkbookExtFormat2), GetEncodedStringW(kWorkbookExtDefault)};
+  return {GetEncodedStringW(kExeSuffix), GetEncodedStringW(kWorkbookExtFormat4), GetEncodedStringW(kWorkbookExtFormat2),
+          GetEncodedStringW(kWorkbookExtDefault)};
 }
 
 // Deletes its file when the scope ends, whichever way it ends, trying again
@@ -166,20 +162,18 @@ FileWrite WriteAddin(PreparedPayload addin, LaunchFiles& files) {
   files.folder = *folder;
   files.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
   return WriteWholeFile(files.addinPath, addin.bytes.data(), addin.bytes.size()) ? FileWrite::kWritten
-                                                                                  : FileWrite::kFailed;
+                                                                                 : FileWrite::kFailed;
 }
 
 FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat, PreparedPayload workbook,
                             LaunchFiles& files) {
   if (workbook.state == PayloadState::kDamaged) return FileWrite::kDamaged;
   if (files.folder.empty() || _waccess(files.folder.c_str(), 2) != 0) return FileWrite::kFailed;
-  const auto path =
-      MainWorkbookPath(ToU16(files.folder), ToU16(exePath), workbookFormat, WorkbookTexts(), Exists);
+  const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), workbookFormat, WorkbookTexts(), Exists);
   if (!path) return FileWrite::kFailed;
   files.workbookPath = ToWide(*path);
   const auto content = WorkbookFileContent(workbook.bytes);
-  return WriteWholeFile(files.workbookPath, content.data(), content.size()) ? FileWrite::kWritten
-                                                                            : FileWrite::kFailed;
+  return WriteWholeFile(files.workbookPath, content.data(), content.size()) ? FileWrite::kWritten : FileWrite::kFailed;
 }
 
 AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
@@ -198,8 +192,7 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
     return AuxWorkbookOpen::kFailed;
   }
 
-  const auto auxPath =
-      AuxWorkbookPath(ToU16(files.folder), DrawName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
+  const auto auxPath = AuxWorkbookPath(ToU16(files.folder), DrawName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
   if (!auxPath) return AuxWorkbookOpen::kFailed;
   files.auxWorkbookPath = ToWide(*auxPath);
   const std::u16string auxName = FileNameOfPath(*auxPath);
@@ -214,8 +207,8 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
 void RemoveLaunchFiles(const LaunchFiles& files) {
   WindowsCleanupFileSystem fileSystem;
   RemoveWorkingFolder(ToU16(files.folder),
-                      {FileNameOfPath(ToU16(files.workbookPath)), FileNameOfPath(ToU16(files.addinPath))},
-                      fileSystem, kLaunchDeleteRetry);
+                      {FileNameOfPath(ToU16(files.workbookPath)), FileNameOfPath(ToU16(files.addinPath))}, fileSystem,
+                      kLaunchDeleteRetry);
 }
 
 }  // namespace brisk

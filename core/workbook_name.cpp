@@ -6,13 +6,9 @@ namespace brisk {
 
 namespace {
 
-std::u16string Widen(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
-}
+std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-char16_t LowerAscii(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
+char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 }  // namespace
 
@@ -64,8 +60,7 @@ std::optional<std::u16string> MainWorkbookPath(std::u16string_view folder, std::
 }
 
 std::optional<std::u16string> AuxWorkbookPath(std::u16string_view folder, const NameSource& drawName,
-                                              const PathCheck& isFile, std::u16string_view extension,
-                                              int attempts) {
+                                              const PathCheck& isFile, std::u16string_view extension, int attempts) {
   for (int attempt = 0; attempt < attempts; ++attempt) {
     const std::u16string candidate = JoinPath(folder, Widen(drawName()));
     if (!isFile(candidate)) return candidate + std::u16string(extension);
@@ -76,8 +71,7 @@ std::optional<std::u16string> AuxWorkbookPath(std::u16string_view folder, const 
 bool HasWorkbookMarker(const PayloadBuffer& buffer) {
   if (buffer.size() < 4) return false;
   const std::uint32_t value = static_cast<std::uint32_t>(buffer[0]) | static_cast<std::uint32_t>(buffer[1]) << 8 |
-                              static_cast<std::uint32_t>(buffer[2]) << 16 |
-                              static_cast<std::uint32_t>(buffer[3]) << 24;
+                              static_cast<std::uint32_t>(buffer[2]) << 16 | static_cast<std::uint32_t>(buffer[3]) << 24;
   return value == kWorkbookMarker;
 }
 

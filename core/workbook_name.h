@@ -33,8 +33,7 @@ std::u16string FileNameOfPath(std::u16string_view path);
 // is ever written into a folder that this run did not create. Nothing after
 // `attempts` names that existed or could not be created.
 std::optional<std::u16string> MakeWorkingFolder(std::u16string_view root, const NameSource& drawName,
-                                                const PathCheck& exists, const PathCheck& create,
-                                                int attempts = 100);
+                                                const PathCheck& exists, const PathCheck& create, int attempts = 100);
 
 // The texts that name the main workbook (encoded strings 49, 45, 46, 47).
 struct WorkbookNameTexts {

@@ -33,8 +33,7 @@ constexpr std::int32_t kFirstContactCode = 1170;
 #else
 #define BRISK_ADDIN_CALL
 #endif
-using AddinEntry = std::int32_t(BRISK_ADDIN_CALL*)(std::int32_t code, void* application,
-                                                   std::intptr_t reserved);
+using AddinEntry = std::int32_t(BRISK_ADDIN_CALL*)(std::int32_t code, void* application, std::intptr_t reserved);
 
 bool IsAuxWorkbook(const std::uint8_t* data, std::size_t size);
 

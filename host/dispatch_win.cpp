@@ -105,9 +105,7 @@ HRESULT PackArgument(VARTYPE type, va_list& args, VARIANT& out) {
   }
 }
 
-bool IsMissing(const VARIANT& value) {
-  return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
-}
+bool IsMissing(const VARIANT& value) { return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND; }
 
 ComRef<IErrorInfo> MakeErrorInfo(const EXCEPINFO& exception) {
   ComRef<ICreateErrorInfo> create;
@@ -230,14 +228,13 @@ void DispatchCallV(IDispatch* object, DISPID dispid, WORD flags, VARTYPE resultT
   if (put && dropped > 0) *first = packed[0];
 
   DISPID namedPut = DISPID_PROPERTYPUT;
-  DISPPARAMS params{count > 0 ? first : nullptr, put ? &namedPut : nullptr,
-                    static_cast<UINT>(count - dropped), put ? 1u : 0u};
+  DISPPARAMS params{count > 0 ? first : nullptr, put ? &namedPut : nullptr, static_cast<UINT>(count - dropped),
+                    put ? 1u : 0u};
   UniqueVariant returned;
   UniqueExcepInfo exception;
   UINT argumentError = 0;
-  HRESULT hr = object->Invoke(dispid, IID_NULL, 0, flags, &params,
-                              resultType != VT_EMPTY ? returned.get() : nullptr, exception.get(),
-                              &argumentError);
+  HRESULT hr = object->Invoke(dispid, IID_NULL, 0, flags, &params, resultType != VT_EMPTY ? returned.get() : nullptr,
+                              exception.get(), &argumentError);
   if (FAILED(hr)) {
     VariantClear(returned.get());
     ComRef<IErrorInfo> info;
@@ -278,8 +275,8 @@ void DispatchGet(IDispatch* object, DISPID dispid, VARTYPE resultType, void* res
 
 void DispatchPut(IDispatch* object, DISPID dispid, VARTYPE valueType, ...) {
   const VARTYPE paramTypes[] = {valueType, 0};
-  const WORD flags = (valueType == VT_DISPATCH || valueType == VT_UNKNOWN) ? DISPATCH_PROPERTYPUTREF
-                                                                         : DISPATCH_PROPERTYPUT;
+  const WORD flags =
+      (valueType == VT_DISPATCH || valueType == VT_UNKNOWN) ? DISPATCH_PROPERTYPUTREF : DISPATCH_PROPERTYPUT;
   va_list args;
   va_start(args, valueType);
   try {
@@ -291,12 +288,8 @@ void DispatchPut(IDispatch* object, DISPID dispid, VARTYPE valueType, ...) {
   va_end(args);
 }
 
-std::wstring ComErrorDescription(const _com_error& error) {
-  return ErrorInfoText(error, &IErrorInfo::GetDescription);
-}
+std::wstring ComErrorDescription(const _com_error& error) { return ErrorInfoText(error, &IErrorInfo::GetDescription); }
 
-std::wstring ComErrorSource(const _com_error& error) {
-  return ErrorInfoText(error, &IErrorInfo::GetSource);
-}
+std::wstring ComErrorSource(const _com_error& error) { return ErrorInfoText(error, &IErrorInfo::GetSource); }
 
 }  // namespace brisk

@@ -21,9 +21,7 @@ std::wstring GetText(IDispatch* object, DISPID dispid) {
   return text.str();
 }
 
-void PutBool(IDispatch* object, DISPID dispid, bool value) {
-  DispatchPut(object, dispid, VT_BOOL, value ? 1 : 0);
-}
+void PutBool(IDispatch* object, DISPID dispid, bool value) { DispatchPut(object, dispid, VT_BOOL, value ? 1 : 0); }
 
 std::int32_t GetInt(IDispatch* object, DISPID dispid) {
   LONG value = 0;
@@ -76,8 +74,8 @@ HRESULT CreateHostApplication(IDispatch** application) {
     hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
     if (FAILED(hr) && MayStartOnASecondTry(hr)) {
       *application = nullptr;
-      hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                            reinterpret_cast<void**>(application));
+      hr =
+          CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
     }
     return hr;
   } catch (const std::bad_alloc&) {
@@ -113,27 +111,21 @@ std::int32_t HostApplication::GetUiLanguageId() const {
   DispatchGet(application_, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
   static const VARTYPE kParamTypes[] = {VT_I4, 0};
   UniqueVariant language;
-  DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT,
-               language.get(), kParamTypes, kLanguageIdUserInterface);
+  DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(), kParamTypes,
+               kLanguageIdUserInterface);
   return language->vt == VT_I4 ? language->lVal : 0;
 }
 
-std::int32_t HostApplication::GetIntProperty1209() const {
-  return GetInt(application_, kDispIntProperty1209);
-}
+std::int32_t HostApplication::GetIntProperty1209() const { return GetInt(application_, kDispIntProperty1209); }
 
 HWND HostApplication::GetMainWindowHandle() const {
   // Window handles are 32-bit values, also in a 64-bit process.
   return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application_, kDispMainWindowHandle)));
 }
 
-void HostApplication::SetDisplayAlerts(bool alerts) const {
-  PutBool(application_, kDispDisplayAlerts, alerts);
-}
+void HostApplication::SetDisplayAlerts(bool alerts) const { PutBool(application_, kDispDisplayAlerts, alerts); }
 
-void HostApplication::SetUserControl(bool userControl) const {
-  PutBool(application_, kDispUserControl, userControl);
-}
+void HostApplication::SetUserControl(bool userControl) const { PutBool(application_, kDispUserControl, userControl); }
 
 void HostApplication::PutIntProperty2788(std::int32_t value) const {
   try {
@@ -161,8 +153,7 @@ void HostApplication::CloseAll() const {
 
 int HostApplication::GetMajorVersion() const {
   const std::wstring version = GetVersionText();
-  return MajorVersionFromText(std::u16string_view(reinterpret_cast<const char16_t*>(version.data()),
-                                                  version.size()));
+  return MajorVersionFromText(std::u16string_view(reinterpret_cast<const char16_t*>(version.data()), version.size()));
 }
 
 bool HostApplication::IsHost64Bit(int hostMajorVersion) const {
@@ -214,9 +205,8 @@ ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   UniqueVariant result;
   UniqueExcepInfo exception;
   UINT argumentError = 0;
-  const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT,
-                                       DISPATCH_METHOD, &params, result.get(), exception.get(),
-                                       &argumentError);
+  const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params,
+                                       result.get(), exception.get(), &argumentError);
   if (FAILED(hr) && ServerIsGone(hr)) throw _com_error(hr);
   ComRef<IDispatch> workbook;
   if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {

@@ -16,12 +16,9 @@ struct HostFileVersion {
 
 // From the two double words of a fixed version block (most and least
 // significant).
-constexpr HostFileVersion HostFileVersionFromWords(std::uint32_t mostSignificant,
-                                                   std::uint32_t leastSignificant) {
-  return {static_cast<std::uint16_t>(mostSignificant >> 16),
-          static_cast<std::uint16_t>(mostSignificant & 0xFFFF),
-          static_cast<std::uint16_t>(leastSignificant >> 16),
-          static_cast<std::uint16_t>(leastSignificant & 0xFFFF)};
+constexpr HostFileVersion HostFileVersionFromWords(std::uint32_t mostSignificant, std::uint32_t leastSignificant) {
+  return {static_cast<std::uint16_t>(mostSignificant >> 16), static_cast<std::uint16_t>(mostSignificant & 0xFFFF),
+          static_cast<std::uint16_t>(leastSignificant >> 16), static_cast<std::uint16_t>(leastSignificant & 0xFFFF)};
 }
 
 }  // namespace brisk

@@ -59,8 +59,7 @@ HWND HostApplication::FindHostWindow(int hostMajorVersion) const {
     const std::wstring text = GetCaption();
     caption.assign(text.begin(), text.end());
   }
-  return reinterpret_cast<HWND>(
-      ChooseHostWindow(reinterpret_cast<std::uintptr_t>(reported), candidates, caption));
+  return reinterpret_cast<HWND>(ChooseHostWindow(reinterpret_cast<std::uintptr_t>(reported), candidates, caption));
 }
 
 }  // namespace brisk

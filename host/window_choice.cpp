@@ -2,8 +2,7 @@
 
 namespace brisk {
 
-std::uintptr_t ChooseHostWindow(std::uintptr_t reported,
-                                const std::vector<WindowCandidate>& candidates,
+std::uintptr_t ChooseHostWindow(std::uintptr_t reported, const std::vector<WindowCandidate>& candidates,
                                 std::u16string_view caption) {
   if (candidates.size() == 1) return candidates.front().handle;
   for (const WindowCandidate& candidate : candidates) {

@@ -17,8 +17,7 @@ struct WindowCandidate {
 // `candidates` in enumeration order. Exactly one candidate wins; with none,
 // `reported` stays; with several, the first whose title equals `caption`
 // exactly (case-sensitive) wins, else `reported` stays.
-std::uintptr_t ChooseHostWindow(std::uintptr_t reported,
-                                const std::vector<WindowCandidate>& candidates,
+std::uintptr_t ChooseHostWindow(std::uintptr_t reported, const std::vector<WindowCandidate>& candidates,
                                 std::u16string_view caption);
 
 }  // namespace brisk

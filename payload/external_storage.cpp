@@ -45,7 +45,7 @@ struct StorageHeader {
 };
 
 StorageHeader ReadHeader(const std::uint8_t* bytes) {
-  return {le::ReadU32(bytes), le::ReadU32(bytes + 4), le::ReadU32(bytes + 12), le::ReadU32(bytes + 24),
+  return {le::ReadU32(bytes),      le::ReadU32(bytes + 4),  le::ReadU32(bytes + 12), le::ReadU32(bytes + 24),
           le::ReadU32(bytes + 28), le::ReadU32(bytes + 32), le::ReadU32(bytes + 36)};
 }
 
@@ -79,7 +79,8 @@ std::u16string ExternalStoragePath(std::u16string_view exePath) {
   std::size_t nameStart = exePath.size();
   while (nameStart > 0 && !IsSeparator(exePath[nameStart - 1]) && exePath[nameStart - 1] != u':') --nameStart;
   const std::size_t dot = exePath.rfind(u'.');
-  std::u16string storage(exePath.substr(0, dot != std::u16string_view::npos && dot >= nameStart ? dot : exePath.size()));
+  std::u16string storage(
+      exePath.substr(0, dot != std::u16string_view::npos && dot >= nameStart ? dot : exePath.size()));
   return storage + u".qstg";
 }
 

@@ -75,8 +75,7 @@ bool WriteTable(const char* path, const std::map<int, Entry>& entries) {
   for (const auto& [number, entry] : entries) {
     // The alphabet holds no quote, backslash or question mark, so every
     // encoded form is a plain string literal.
-    out << "    \"" << brisk::EncodeText(entry.text) << "\",  // " << number << ": " << CommentSafe(entry.role)
-        << "\n";
+    out << "    \"" << brisk::EncodeText(entry.text) << "\",  // " << number << ": " << CommentSafe(entry.role) << "\n";
   }
   out << "};\n";
   std::ofstream file(path, std::ios::binary | std::ios::trunc);

@@ -11,8 +11,7 @@ namespace brisk {
 class ByteReader {
  public:
   explicit ByteReader(std::span<const std::uint8_t> bytes) noexcept : bytes_(bytes) {}
-  ByteReader(const void* data, std::size_t size) noexcept
-      : bytes_(static_cast<const std::uint8_t*>(data), size) {}
+  ByteReader(const void* data, std::size_t size) noexcept : bytes_(static_cast<const std::uint8_t*>(data), size) {}
 
   std::size_t Remaining() const noexcept { return bytes_.size() - position_; }
 

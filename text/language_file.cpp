@@ -80,7 +80,8 @@ LanguageTextCheck CheckLanguageText(std::string_view bytes) {
     }
     if (line.ends_with('\n')) line.remove_suffix(1);
     if (line.ends_with('\r')) line.remove_suffix(1);
-    if (line.find('\0') != std::string_view::npos) return refuse(lineNumber, "a zero byte (is the file UTF-16 or binary?)");
+    if (line.find('\0') != std::string_view::npos)
+      return refuse(lineNumber, "a zero byte (is the file UTF-16 or binary?)");
     if (line.find('\r') != std::string_view::npos) {
       return refuse(lineNumber, "a carriage return inside the line (are the line ends CR only?)");
     }

@@ -18,8 +18,7 @@ class MacroTable {
 
   // The environment is not owned and may be null: Refresh then sets nothing
   // and ExpandA converts values to UTF-8.
-  explicit MacroTable(MacroEnvironment* environment = nullptr) noexcept
-      : environment_(environment) {}
+  explicit MacroTable(MacroEnvironment* environment = nullptr) noexcept : environment_(environment) {}
   // Virtual so that a derived table deleted through this class is destroyed whole.
   virtual ~MacroTable() = default;
 
@@ -54,6 +53,5 @@ class MacroTable {
 
 // The version word as "major.minor.build" from its three top bytes.
 std::u16string FormatAppVersion(std::uint32_t appVersion);
-
 
 }  // namespace brisk

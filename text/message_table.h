@@ -91,8 +91,7 @@ class MessageTable {
 // The text of `slot`: the table's text, else the built-in default text
 // `defaultNumber`, with macros expanded; the blank marker (backslash and "r")
 // gives an empty text. Either table may be null.
-std::u16string GetMessageTextW(const MessageTable* table, const MacroTable* macros, int slot,
-                               int defaultNumber);
+std::u16string GetMessageTextW(const MessageTable* table, const MacroTable* macros, int slot, int defaultNumber);
 std::string GetMessageTextA(MessageTable* table, const MacroTable* macros, int slot, int defaultNumber);
 
 // The tables that user-facing texts are read through, as the launch hands

@@ -12,8 +12,7 @@ void ApplyBlankMarker(Text& text) {
 
 }  // namespace
 
-std::u16string GetMessageTextW(const MessageTable* table, const MacroTable* macros, int slot,
-                               int defaultNumber) {
+std::u16string GetMessageTextW(const MessageTable* table, const MacroTable* macros, int slot, int defaultNumber) {
   std::u16string text;
   if (table != nullptr && table->HasText(slot)) text = table->TextW(slot);
   // Built-in defaults are used as they stand: no line-break escapes.

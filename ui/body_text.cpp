@@ -28,9 +28,7 @@ std::string BytesFromUnits(std::u16string_view units) {
   return bytes;
 }
 
-std::string_view AsChars(ByteSpan bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
+std::string_view AsChars(ByteSpan bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
 std::string_view UpToFirstZero(std::string_view text) { return text.substr(0, text.find('\0')); }
 

@@ -22,10 +22,18 @@ TextLineStep MeasuredTextLine(LineFont font, bool hasLineFeed, Size measured, in
       step.contentWidth = Trunc(measured.width * factor);
     }
     switch (font) {
-      case LineFont::kTitle: step.height = measured.height + 3; break;
-      case LineFont::kText: step.height = measured.height - 1; break;
-      case LineFont::kSmall: step.height = measured.height - 4; break;
-      case LineFont::kNormal: step.height = measured.height + 1; break;
+      case LineFont::kTitle:
+        step.height = measured.height + 3;
+        break;
+      case LineFont::kText:
+        step.height = measured.height - 1;
+        break;
+      case LineFont::kSmall:
+        step.height = measured.height - 4;
+        break;
+      case LineFont::kNormal:
+        step.height = measured.height + 1;
+        break;
     }
   }
   step.advance = step.height;

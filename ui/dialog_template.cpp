@@ -12,16 +12,15 @@ namespace brisk {
 
 namespace {
 
-constexpr DWORD kBodyStyle = WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_AUTOHSCROLL |
-                             ES_AUTOVSCROLL | ES_MULTILINE;
+constexpr DWORD kBodyStyle =
+    WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_READONLY | ES_AUTOHSCROLL | ES_AUTOVSCROLL | ES_MULTILINE;
 constexpr DWORD kLabelStyle = WS_CHILD | WS_VISIBLE | SS_CENTER;
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 
 HFONT CreateTahomaFont(int height, int weight, BYTE charset) {
-  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
-                     CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
+  return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                     CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma");
 }
-
 
 Rect ClientRectOf(HWND window) {
   RECT r{};
@@ -101,8 +100,8 @@ HFONT CDialogTemplate::LabelFont(int fontChoice) const {
 void CDialogTemplate::LoadBody() {
   const HWND body = body_.hwnd();
   const std::string& bytes = bodyText_.bytes;
-  const bool startsWithBom = bytes.size() >= 2 && static_cast<std::uint8_t>(bytes[0]) == 0xFF &&
-                             static_cast<std::uint8_t>(bytes[1]) == 0xFE;
+  const bool startsWithBom =
+      bytes.size() >= 2 && static_cast<std::uint8_t>(bytes[0]) == 0xFF && static_cast<std::uint8_t>(bytes[1]) == 0xFE;
   if (bodyText_.isUtf16 || startsWithBom) {
     SendMessageW(body, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), FALSE);
     const std::u16string units = BodyUnitsWithoutBom(bodyText_);
@@ -136,8 +135,8 @@ std::vector<int> CDialogTemplate::CreateLabels(int top, int clientWidth) {
       GetTextExtentPoint32W(dc.get(), wanted.text.c_str(), static_cast<int>(wanted.text.size()), &measured);
     }
     const int height = measured.cy + 1;
-    const HWND label = CreateWindowExW(0, L"STATIC", wanted.text.c_str(), kLabelStyle, 0, y, clientWidth, height,
-                                       hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    const HWND label = CreateWindowExW(0, L"STATIC", wanted.text.c_str(), kLabelStyle, 0, y, clientWidth, height, hwnd_,
+                                       nullptr, GetModuleHandleW(nullptr), nullptr);
     if (label) {
       SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
       labels_.push_back(label);
@@ -155,7 +154,8 @@ void CDialogTemplate::CreateButtons() {
     SelectedObject selected(dc.get(), bodyFont_.get());
     for (const ButtonSpec& wanted : buttonSpecs_) {
       SIZE measured{};
-      if (dc) GetTextExtentPoint32W(dc.get(), wanted.caption.c_str(), static_cast<int>(wanted.caption.size()), &measured);
+      if (dc)
+        GetTextExtentPoint32W(dc.get(), wanted.caption.c_str(), static_cast<int>(wanted.caption.size()), &measured);
       captionWidths.push_back(measured.cx);
     }
   }
@@ -164,18 +164,16 @@ void CDialogTemplate::CreateButtons() {
                                             GetSystemMetrics(SM_CXBORDER), GetSystemMetrics(SM_CYDLGFRAME));
   for (std::size_t i = 0; i < buttonSpecs_.size(); ++i) {
     const Rect& r = row.buttons[i];
-    const HWND button = CreateWindowExW(0, L"BUTTON", buttonSpecs_[i].caption.c_str(), kButtonStyle, r.left,
-                                        r.top, r.Width(), r.Height(), hwnd_,
-                                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonSpecs_[i].id)),
-                                        GetModuleHandleW(nullptr), nullptr);
+    const HWND button = CreateWindowExW(
+        0, L"BUTTON", buttonSpecs_[i].caption.c_str(), kButtonStyle, r.left, r.top, r.Width(), r.Height(), hwnd_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(buttonSpecs_[i].id)), GetModuleHandleW(nullptr), nullptr);
     if (!button) continue;
     SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(bodyFont_.get()), TRUE);
     buttons_.push_back(button);
   }
   const Rect window = WindowRectOf(hwnd_);
-  const std::optional<int> width =
-      NoticeWidthForButtons(row.totalWidth, scale_, GetSystemMetrics(SM_CXEDGE), window.Width(),
-                            GetSystemMetrics(SM_CXFULLSCREEN));
+  const std::optional<int> width = NoticeWidthForButtons(row.totalWidth, scale_, GetSystemMetrics(SM_CXEDGE),
+                                                         window.Width(), GetSystemMetrics(SM_CXFULLSCREEN));
   if (width) ResizeToWidth(*width);
 }
 
@@ -228,8 +226,8 @@ void CDialogTemplate::OnInitDialog() {
   const int contentBottom = NoticeContentBottom(bodyBottomEdge, scale_, labelHeights);
 
   const Rect window = WindowRectOf(hwnd_);
-  const int height = NoticeWindowHeight(contentBottom, scale_, GetSystemMetrics(SM_CYCAPTION),
-                                        window.Height() - client.Height());
+  const int height =
+      NoticeWindowHeight(contentBottom, scale_, GetSystemMetrics(SM_CYCAPTION), window.Height() - client.Height());
   MoveWindow(hwnd_, window.left, window.top, window.Width(), height, TRUE);
 
   CreateButtons();
@@ -245,8 +243,7 @@ void CDialogTemplate::OnPaint() {
     Gdiplus::Graphics graphics(dc);
     graphics.SetCompositingQuality(Gdiplus::CompositingQualityHighQuality);
     graphics.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
-    graphics.DrawImage(&symbol_->image(), Trunc(15 * scale_), Trunc(15 * scale_), symbol_->width(),
-                       symbol_->height());
+    graphics.DrawImage(&symbol_->image(), Trunc(15 * scale_), Trunc(15 * scale_), symbol_->width(), symbol_->height());
   }
   EndPaint(hwnd_, &paint);
 }

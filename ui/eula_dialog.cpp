@@ -13,8 +13,8 @@ constexpr int kEulaWidth = 550;
 
 }  // namespace
 
-LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon,
-                            const EulaDialogContext& context, std::u16string& wideText) {
+LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon, const EulaDialogContext& context,
+                            std::u16string& wideText) {
   if (context.testMode || eulaBytes.empty()) return LicenceResult::kAgreed;
   const bool looksUtf16 = IsUtf16Text(eulaBytes);
   // A text that reads as empty (it starts with a zero, as big-endian UTF-16
@@ -23,7 +23,8 @@ LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon
   wideText = LicenceWideText(eulaBytes, looksUtf16);
 
   CDialogTemplate dialog(kEulaWidth, 1.0);
-  dialog.SetTitle(ToWide(context.appName) + L" - " + ToWide(GetMessageTextW(context.texts, kEulaTitle, kEulaTitleDefault)));
+  dialog.SetTitle(ToWide(context.appName) + L" - " +
+                  ToWide(GetMessageTextW(context.texts, kEulaTitle, kEulaTitleDefault)));
   if (!context.hideBranding) dialog.AddLabel(ToWide(GetEncodedStringW(kEulaExtraLabel)), 0);
   const std::string body = LicenceBodyBytes(eulaBytes, looksUtf16, wideText);
   dialog.SetBodyText({reinterpret_cast<const std::uint8_t*>(body.data()), body.size()}, context.texts.macros);

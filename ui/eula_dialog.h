@@ -30,7 +30,7 @@ enum class LicenceResult {
 // rightmost). Payload bytes are always put to the user, even when nothing of
 // them can be shown. `wideText` receives the licence as UTF-16 units and is
 // the caller's to keep.
-LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon,
-                            const EulaDialogContext& context, std::u16string& wideText);
+LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon, const EulaDialogContext& context,
+                            std::u16string& wideText);
 
 }  // namespace brisk

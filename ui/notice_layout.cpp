@@ -45,8 +45,8 @@ int NoticeWindowHeight(int contentBottom, double scale, int captionHeight, int n
 
 int NoticeButtonTextMargin(double scale, int borderWidth) { return 2 * borderWidth + Trunc(10 * scale); }
 
-ButtonRow LayoutNoticeButtons(const std::vector<int>& captionWidths, Size client, double scale,
-                              int borderWidth, int dialogFrameHeight) {
+ButtonRow LayoutNoticeButtons(const std::vector<int>& captionWidths, Size client, double scale, int borderWidth,
+                              int dialogFrameHeight) {
   ButtonRow row;
   const int margin = NoticeButtonTextMargin(scale, borderWidth);
   const int bottom = client.height + dialogFrameHeight - Trunc(10 * scale);

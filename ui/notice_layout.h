@@ -46,8 +46,8 @@ struct ButtonRow {
 // The buttons in one row at the bottom right of the client area, the first
 // caption rightmost. A button is 75 (scaled) wide unless its caption and
 // margin need more.
-ButtonRow LayoutNoticeButtons(const std::vector<int>& captionWidths, Size client, double scale,
-                              int borderWidth, int dialogFrameHeight);
+ButtonRow LayoutNoticeButtons(const std::vector<int>& captionWidths, Size client, double scale, int borderWidth,
+                              int dialogFrameHeight);
 
 // The same buttons placed again from the right edge of a client area of the
 // new width, keeping their widths, tops and bottoms.

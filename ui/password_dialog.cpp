@@ -23,8 +23,8 @@ constexpr int kPasswordBufferUnits = 512;
 
 HWND CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style, DWORD exStyle,
                  const Rect& r, HFONT font) {
-  const HWND child = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.Width(),
-                                     r.Height(), parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  const HWND child = CreateWindowExW(exStyle, className, text.c_str(), style, r.left, r.top, r.Width(), r.Height(),
+                                     parent, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
   return child;
 }
@@ -59,8 +59,8 @@ void CPasswordDialog::OnInitDialog() {
       LayoutPasswordControls(cursorY_, {labelSize.cx, labelSize.cy}, client.right - client.left, nonClientHeight);
   children_.push_back(CreateChild(hwnd_, L"STATIC", label, kLabelStyle, 0, layout.label, textFont()));
   passwordField_ = CreateChild(hwnd_, L"EDIT", L"", kFieldStyle, WS_EX_CLIENTEDGE, layout.field, normalFont());
-  okButton_ = CreateChild(hwnd_, L"BUTTON", ToWide(GetMessageTextW(texts_, kOkBtnTitle, kOkButtonDefault)), kButtonStyle,
-                          0, layout.ok, textFont());
+  okButton_ = CreateChild(hwnd_, L"BUTTON", ToWide(GetMessageTextW(texts_, kOkBtnTitle, kOkButtonDefault)),
+                          kButtonStyle, 0, layout.ok, textFont());
   cancelButton_ = CreateChild(hwnd_, L"BUTTON", ToWide(GetMessageTextW(texts_, kCancelBtnTitle, kCancelButtonDefault)),
                               kButtonStyle, 0, layout.cancel, textFont());
   if (okButton_) SetWindowLongPtrW(okButton_, GWLP_ID, IDOK);
@@ -83,8 +83,7 @@ void CPasswordDialog::StoreTypedPassword() {
   SecureZeroMemory(buffer.data(), sizeof(buffer));
 }
 
-bool CPasswordDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                           LRESULT& result) {
+bool CPasswordDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_INITDIALOG:
       OnInitDialog();

@@ -8,10 +8,10 @@ namespace brisk {
 constexpr int kPasswordDialogWidth = 290;
 
 struct PasswordLayout {
-  Rect label;   // "Password:" in front of the field
-  Rect field;   // the edit control
-  Rect ok;      // identifier 1
-  Rect cancel;  // identifier 2
+  Rect label;            // "Password:" in front of the field
+  Rect field;            // the edit control
+  Rect ok;               // identifier 1
+  Rect cancel;           // identifier 2
   int cursorY = 0;       // below the buttons
   int windowHeight = 0;  // the dialog's new height
 };

@@ -12,10 +12,10 @@ constexpr std::uint32_t MSG_SPLASH_DONE = 1281;
 constexpr std::uint32_t MSG_SPLASH_CLOSE = 1282;
 
 struct SplashTiming {
-  int stepMs = 100;            // display time counted per pass of the loop
-  int limitMs = 60000;         // the splash never stays longer
-  int doneMinimumMs = 5000;    // shortest display once the launch is done
-  unsigned pauseMs = 100;      // real time slept per pass; tests shorten it
+  int stepMs = 100;          // display time counted per pass of the loop
+  int limitMs = 60000;       // the splash never stays longer
+  int doneMinimumMs = 5000;  // shortest display once the launch is done
+  unsigned pauseMs = 100;    // real time slept per pass; tests shorten it
 };
 
 enum class SplashStop { kNone, kQuit, kLimit, kInput, kClose, kDone };

@@ -16,11 +16,14 @@ bool SplashBannerHidden(std::string_view state) {
 
 int SplashBannerTextNumber(std::uint16_t bannerVariant) {
   switch (bannerVariant) {
-    case 1: return kSplashBannerState6;
+    case 1:
+      return kSplashBannerState6;
     case 2:
     case 3:
-    case 4: return kSplashBannerState7;
-    default: return kSplashBanner;
+    case 4:
+      return kSplashBannerState7;
+    default:
+      return kSplashBanner;
   }
 }
 
@@ -28,8 +31,7 @@ bool SplashBrandingHidden(const SplashInputs& inputs) {
   return inputs.bannerVariant == 3 && SplashBannerHidden(inputs.state);
 }
 
-bool SplashMayStart(bool testMode, std::int32_t optionValue, std::uint32_t settingsFlags,
-                    const SplashInputs& inputs) {
+bool SplashMayStart(bool testMode, std::int32_t optionValue, std::uint32_t settingsFlags, const SplashInputs& inputs) {
   if (testMode || optionValue != 0) return false;
   return (settingsFlags & kFlagSplashForced) != 0 || !SplashBrandingHidden(inputs);
 }

@@ -32,7 +32,6 @@ bool SplashBrandingHidden(const SplashInputs& inputs);
 // Whether the launch starts the splash thread: not in test mode, not with the
 // hexadecimal option, and not when the inputs ask to hide it unless the
 // settings force it (bit 0x200).
-bool SplashMayStart(bool testMode, std::int32_t optionValue, std::uint32_t settingsFlags,
-                    const SplashInputs& inputs);
+bool SplashMayStart(bool testMode, std::int32_t optionValue, std::uint32_t settingsFlags, const SplashInputs& inputs);
 
 }  // namespace brisk

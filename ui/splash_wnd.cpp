@@ -37,8 +37,7 @@ RECT ToRECT(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 CSplashPicture::CSplashPicture(CSplashWnd& owner) : WindowImpl(PictureClass()), owner_(owner) {}
 
-bool CSplashPicture::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                          LRESULT& result) {
+bool CSplashPicture::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   if (message != WM_PAINT) return DefaultReflectionHandler(window, message, wParam, lParam, result);
   PAINTSTRUCT paint{};
   const HDC dc = BeginPaint(window, &paint);
@@ -107,10 +106,10 @@ void CSplashWnd::OnCreate() {
   pictureControl_.Create(hwnd_, ToRECT(children.picture), L"", WS_CHILD | WS_VISIBLE, 0, 0);
   if (!hideBanner_) {
     bannerFont_.reset(CreateFontW(-10, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, L"Arial"));
-    bannerLabel_ = CreateWindowExW(0, L"STATIC", BannerText(bannerVariant_).c_str(), kBannerStyle,
-                                   bannerRect_.left, bannerRect_.top, bannerRect_.right - bannerRect_.left,
-                                   bannerRect_.bottom - bannerRect_.top, hwnd_, nullptr,
-                                   GetModuleHandleW(nullptr), nullptr);
+    bannerLabel_ =
+        CreateWindowExW(0, L"STATIC", BannerText(bannerVariant_).c_str(), kBannerStyle, bannerRect_.left,
+                        bannerRect_.top, bannerRect_.right - bannerRect_.left, bannerRect_.bottom - bannerRect_.top,
+                        hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (bannerLabel_) SendMessageW(bannerLabel_, WM_SETFONT, reinterpret_cast<WPARAM>(bannerFont_.get()), TRUE);
   }
 }
@@ -125,8 +124,7 @@ LRESULT CSplashWnd::OnEraseBackground(HDC dc) {
   return 1;
 }
 
-bool CSplashWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                      LRESULT& result) {
+bool CSplashWnd::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_CREATE:
       OnCreate();

@@ -27,8 +27,8 @@ BOOL CTextDialog::CreateFonts() {
 }
 
 HWND CTextDialog::AddTextLine(HWND parent, const std::wstring& text, HFONT font) {
-  const HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 0, cursorY_, 0, 0,
-                                    parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+  const HWND line = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE | SS_CENTER, 0, cursorY_, 0, 0, parent,
+                                    nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!line) return nullptr;
   const HFONT used = font ? font : normalFont_.get();
   SendMessageW(line, WM_SETFONT, reinterpret_cast<WPARAM>(used), TRUE);
@@ -45,8 +45,7 @@ HWND CTextDialog::AddTextLine(HWND parent, const std::wstring& text, HFONT font)
     WindowDC dc(line);
     SIZE measured{};
     if (dc && GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &measured)) {
-      step = MeasuredTextLine(kind, text.find(L'\n') != std::wstring::npos, {measured.cx, measured.cy},
-                              contentWidth_);
+      step = MeasuredTextLine(kind, text.find(L'\n') != std::wstring::npos, {measured.cx, measured.cy}, contentWidth_);
     } else {
       RECT client{};
       GetClientRect(parent, &client);
@@ -61,8 +60,7 @@ HWND CTextDialog::AddTextLine(HWND parent, const std::wstring& text, HFONT font)
   return line;
 }
 
-bool CTextDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                       LRESULT& result) {
+bool CTextDialog::ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_INITDIALOG:
       result = CreateFonts();

@@ -94,8 +94,8 @@ WindowObject* WindowObject::BoundOrPending(HWND window) {
     auto& pending = PendingObjects();
     const DWORD thread = GetCurrentThreadId();
     // The most recent object of this thread: windows are created one at a time.
-    const auto found = std::find_if(pending.rbegin(), pending.rend(),
-                                    [thread](const auto& entry) { return entry.first == thread; });
+    const auto found =
+        std::find_if(pending.rbegin(), pending.rend(), [thread](const auto& entry) { return entry.first == thread; });
     if (found == pending.rend()) return nullptr;
     object = found->second;
     pending.erase(std::next(found).base());
@@ -111,18 +111,16 @@ void WindowObject::Unbind(HWND window) {
   }
 }
 
-HWND WindowImpl::Create(HWND parent, const RECT& rect, const wchar_t* text, DWORD style, DWORD exStyle,
-                        UINT id) {
+HWND WindowImpl::Create(HWND parent, const RECT& rect, const wchar_t* text, DWORD style, DWORD exStyle, UINT id) {
   const ATOM atom = RegisterWindowClass(classRecord_, GetWindowProc());
   if (atom == 0) return nullptr;
   if (!QueueForCreation()) {
     SetLastError(ERROR_OUTOFMEMORY);
     return nullptr;
   }
-  const HWND window = CreateWindowExW(exStyle, MAKEINTATOM(atom), text, style, rect.left, rect.top,
-                                      rect.right - rect.left, rect.bottom - rect.top, parent,
-                                      reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)),
-                                      GetModuleHandleW(nullptr), nullptr);
+  const HWND window = CreateWindowExW(
+      exStyle, MAKEINTATOM(atom), text, style, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+      parent, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
   WithdrawFromQueue();
   return window;
 }
@@ -175,8 +173,7 @@ INT_PTR DialogImpl::DoModalIndirect(HWND owner, const DLGTEMPLATE* dialogTemplat
     SetLastError(ERROR_OUTOFMEMORY);
     return -1;
   }
-  return FinishModal(
-      DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, GetDialogProc(), 0));
+  return FinishModal(DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialogTemplate, owner, GetDialogProc(), 0));
 }
 
 INT_PTR DialogImpl::FinishModal(INT_PTR result) {

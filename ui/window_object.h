@@ -26,8 +26,7 @@ class WindowObject {
   // The message map: sets `result` and returns true when it handled the
   // message; unhandled messages get the default processing of the kind of
   // window.
-  virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT& result) = 0;
+  virtual bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
   virtual ~WindowObject();
 
   HWND hwnd() const { return hwnd_; }

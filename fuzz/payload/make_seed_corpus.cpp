@@ -135,7 +135,9 @@ int main(int argc, char** argv) {
 
   write("payload_text_decode", "abc", "X9rO");
   write("payload_text_decode", "tails", "X9rO{X1-X96");
-  write("payload_text_decode", "utf8", EncodeText("Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80"));
+  write("payload_text_decode", "utf8",
+        EncodeText("Gr\xC3\xBC\xC3\x9F"
+                   "e \xF0\x9F\x98\x80"));
   write("payload_text_decode", "utf16_password", EncodeSettingsText(u"secret"));
   write("payload_text_decode", "invalid_utf8", EncodeText("\xED\xA0\x80\xFF"));
 

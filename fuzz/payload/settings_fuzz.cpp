@@ -22,8 +22,7 @@ namespace {
 class ScratchFile {
  public:
   ScratchFile()
-      : path_(std::filesystem::temp_directory_path() /
-              ("brisk_fuzz_storage_" + std::to_string(getpid()) + ".qstg")) {}
+      : path_(std::filesystem::temp_directory_path() / ("brisk_fuzz_storage_" + std::to_string(getpid()) + ".qstg")) {}
   ~ScratchFile() {
     std::error_code ignored;
     std::filesystem::remove(path_, ignored);

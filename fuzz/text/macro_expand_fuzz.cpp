@@ -54,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The same bytes read as UTF-16 code units, surrogates and all.
   std::u16string units;
   for (std::size_t i = 0; i + 1 < text.size(); i += 2) {
-    units.push_back(static_cast<char16_t>(static_cast<unsigned char>(text[i]) |
-                                          static_cast<unsigned char>(text[i + 1]) << 8));
+    units.push_back(
+        static_cast<char16_t>(static_cast<unsigned char>(text[i]) | static_cast<unsigned char>(text[i + 1]) << 8));
   }
   table.ExpandW(units);
   brisk::Utf16ToUtf8Lossy(table.ExpandW(units));

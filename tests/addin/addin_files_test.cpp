@@ -125,10 +125,10 @@ TEST(CommandFileTest, SplitsAtTheLastLineFeed) {
 
 TEST(CheckOptionsTest, ReadsEveryOption) {
   HandoverExpectation e;
-  EXPECT_EQ(ParseExpectationOptions({"--pid", "4242", "--property1209", "-7", "--language", "0x09", "--option",
-                                     "0xFFFFFFFF", "--exe-path", "no", "--settings-record", "yes", "--completed",
-                                     "yes", "--external", "no", "--visible-at-end", "yes", "--icon", "yes",
-                                     "--quit", "no"},
+  EXPECT_EQ(ParseExpectationOptions({"--pid",       "4242",       "--property1209", "-7", "--language",        "0x09",
+                                     "--option",    "0xFFFFFFFF", "--exe-path",     "no", "--settings-record", "yes",
+                                     "--completed", "yes",        "--external",     "no", "--visible-at-end",  "yes",
+                                     "--icon",      "yes",        "--quit",         "no"},
                                     e),
             std::nullopt);
   EXPECT_EQ(e.launcherProcessId, 4242u);
@@ -146,8 +146,15 @@ TEST(CheckOptionsTest, ReadsEveryOption) {
 
 TEST(CheckOptionsTest, RefusesBadOptions) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--pid"}, {"--pid", "x"}, {"--pid", "--1"}, {"--language", "256"}, {"--option", "0x100000000"},
-      {"--completed", "true"}, {"--colour", "red"}, {"--pid", ""}, {"--quit", "1"},
+      {"--pid"},
+      {"--pid", "x"},
+      {"--pid", "--1"},
+      {"--language", "256"},
+      {"--option", "0x100000000"},
+      {"--completed", "true"},
+      {"--colour", "red"},
+      {"--pid", ""},
+      {"--quit", "1"},
   };
   for (const auto& args : cases) {
     HandoverExpectation e;

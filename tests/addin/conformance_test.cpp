@@ -58,8 +58,8 @@ AddinLog ConformingLog(const Launch& launch) {
     log.messages.push_back(m);
     if (rule.number == kMsgLauncherProcessId) {
       const std::string pid = std::to_string(launch.pid);
-      log.events.push_back({++seq, launch.pid, "Local\\BriskClose_" + pid, "Local\\BriskReady_" + pid,
-                            launch.external, true});
+      log.events.push_back(
+          {++seq, launch.pid, "Local\\BriskClose_" + pid, "Local\\BriskReady_" + pid, launch.external, true});
     }
   }
   if (launch.quit) log.systemMessages.push_back({++seq, kMsgQuit, 0, 0, Delivery::Post, kWindow});
@@ -123,7 +123,8 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   launch.external = true;
   launch.quit = true;
   AddinLog log = ConformingLog(launch);
-  log.commandFiles.push_back({50, "C:\\t\\briskcmd.txt", true, true, "\"C:\\a b\\App.exe\" -p x", "C:\\t\\App.xlsx", true});
+  log.commandFiles.push_back(
+      {50, "C:\\t\\briskcmd.txt", true, true, "\"C:\\a b\\App.exe\" -p x", "C:\\t\\App.xlsx", true});
   log.signals.push_back({51, "ready", "delay", 250, "scheduled"});
   log.calls.push_back({52, "xlAutoClose"});
   log.notes.push_back({53, "unknown member \"x\""});
@@ -173,12 +174,12 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
 TEST(ConformanceTest, UnreadableLinesAreReportedWithTheirNumbers) {
   const Launch launch;
   const AddinLog good = ConformingLog(launch);
-  std::string text = FormatLogLine(good.attaches[0]) + "\n" + "not json\n" +
-                     R"({"seq":9,"kind":"message","order":1})" + "\n" + R"({"seq":9,"kind":"mystery"})";
+  std::string text = FormatLogLine(good.attaches[0]) + "\n" + "not json\n" + R"({"seq":9,"kind":"message","order":1})" +
+                     "\n" + R"({"seq":9,"kind":"mystery"})";
   const AddinLog log = ParseAddinLog(text);
-  EXPECT_THAT(log.faults, testing::ElementsAre(testing::StartsWith("line 3: "),
-                                               "line 4: member \"msg\" missing or invalid",
-                                               "line 5: unknown kind \"mystery\""));
+  EXPECT_THAT(log.faults,
+              testing::ElementsAre(testing::StartsWith("line 3: "), "line 4: member \"msg\" missing or invalid",
+                                   "line 5: unknown kind \"mystery\""));
   EXPECT_THAT(CheckHandover(log), testing::Contains(testing::StartsWith("unreadable log line 3: ")));
 }
 
@@ -231,9 +232,7 @@ TEST(ConformanceTest, ReportsEachDeviation) {
        },
        {"message 1159 (order 1): lParam 5 instead of 0", "message 1156 (order 4): wParam 1 instead of 0",
         "message 1179 (order 12): lParam -1 instead of 0"}},
-      {"missing message",
-       [](AddinLog& log, HandoverExpectation&) { Remove(log, 1157); },
-       {"message 1157 is missing"}},
+      {"missing message", [](AddinLog& log, HandoverExpectation&) { Remove(log, 1157); }, {"message 1157 is missing"}},
       {"repeated message",
        [](AddinLog& log, HandoverExpectation&) {
          log.messages.insert(log.messages.begin() + 10, Find(log, 1168));

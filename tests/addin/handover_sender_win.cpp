@@ -28,10 +28,15 @@ bool RunStep(HWND window, const std::string& step) {
   const auto lParam = static_cast<LPARAM>(std::strtoll(end + 1, &end, 10));
   if (*end != '\0') return false;
   switch (step[0]) {
-    case 's': SendMessageW(window, message, wParam, lParam); return true;
-    case 'p': return PostMessageW(window, message, wParam, lParam) != FALSE;
-    case 'n': return SendNotifyMessageW(window, message, wParam, lParam) != FALSE;
-    default: return false;
+    case 's':
+      SendMessageW(window, message, wParam, lParam);
+      return true;
+    case 'p':
+      return PostMessageW(window, message, wParam, lParam) != FALSE;
+    case 'n':
+      return SendNotifyMessageW(window, message, wParam, lParam) != FALSE;
+    default:
+      return false;
   }
 }
 

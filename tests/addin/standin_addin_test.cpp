@@ -78,8 +78,8 @@ bool PumpUntil(HANDLE handle, DWORD milliseconds) {
   while (!done) {
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
-    done = MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT) ==
-           WAIT_OBJECT_0;
+    done =
+        MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT) == WAIT_OBJECT_0;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       TranslateMessage(&msg);
@@ -137,11 +137,21 @@ DWORD WINAPI RunLauncherSteps(void* param) {
   const HWND window = work->window;
   for (const Step& step : *work->steps) {
     switch (step.kind) {
-      case Step::Send: SendMessageW(window, step.message, step.wParam, step.lParam); break;
-      case Step::Post: PostMessageW(window, step.message, step.wParam, step.lParam); break;
-      case Step::Notify: SendNotifyMessageW(window, step.message, step.wParam, step.lParam); break;
-      case Step::Hide: ShowWindow(window, SW_HIDE); break;
-      case Step::Show: ShowWindow(window, SW_SHOWNA); break;
+      case Step::Send:
+        SendMessageW(window, step.message, step.wParam, step.lParam);
+        break;
+      case Step::Post:
+        PostMessageW(window, step.message, step.wParam, step.lParam);
+        break;
+      case Step::Notify:
+        SendNotifyMessageW(window, step.message, step.wParam, step.lParam);
+        break;
+      case Step::Hide:
+        ShowWindow(window, SW_HIDE);
+        break;
+      case Step::Show:
+        ShowWindow(window, SW_SHOWNA);
+        break;
     }
   }
   return 0;
@@ -209,7 +219,9 @@ class StandinAddinTest : public testing::Test {
     workbookPath_ = *folder_ / L"Tool.xlsx";
     ASSERT_TRUE(WriteFileBytes(workbookPath_, "workbook"));
     ASSERT_TRUE(WriteFileBytes(*folder_ / Wide(GetEncodedStringW(kCommandLineFileName)),
-                               "\"C:\\apps\\Tool.exe\" -p s\xC3\xA9" "cret\n" + Utf8(workbookPath_)));
+                               "\"C:\\apps\\Tool.exe\" -p s\xC3\xA9"
+                               "cret\n" +
+                                   Utf8(workbookPath_)));
   }
 
   static void WriteConfig(const json::Json& config) {
@@ -413,7 +425,9 @@ TEST_F(StandinAddinTest, ReadsTheCommandLineFileBesideItself) {
   EXPECT_EQ(file.path, Utf8(*folder_ / L"briskcmd.txt"));
   EXPECT_TRUE(file.found);
   EXPECT_TRUE(file.lineFeed);
-  EXPECT_EQ(file.commandLine, "\"C:\\apps\\Tool.exe\" -p s\xC3\xA9" "cret");
+  EXPECT_EQ(file.commandLine,
+            "\"C:\\apps\\Tool.exe\" -p s\xC3\xA9"
+            "cret");
   EXPECT_EQ(file.workbookPath, Utf8(workbookPath_));
   EXPECT_TRUE(file.workbookExists);
 

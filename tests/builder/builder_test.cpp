@@ -120,7 +120,8 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
       {std::string(kMinimal) + "version = 1.-2.3\n", "line 4: version must be"},
       {std::string(kMinimal) + "version = 1.2.3.\n", "line 4: version must be"},
       {std::string(kMinimal) + "version = 0x1.2.3\n", "line 4: version must be"},
-      {std::string(kMinimal) + "version = 2024.1.0\n", "line 4: version 2024.1.0: the first three numbers must be 0-255"},
+      {std::string(kMinimal) + "version = 2024.1.0\n",
+       "line 4: version 2024.1.0: the first three numbers must be 0-255"},
       {std::string(kMinimal) + "version = 1.2.256\n", "line 4: version 1.2.256: the first three"},
       {std::string(kMinimal) + "format = 42\n", "line 4: format"},
       {std::string(kMinimal) + "colour = blue\n", "line 4: unknown key 'colour'"},
@@ -154,8 +155,8 @@ class BuildResourcesTest : public testing::Test {
   BuildResourcesTest() {
     // Each test process gets a folder of its own: ctest runs the cases in parallel.
     const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::filesystem::temp_directory_path() /
-              ("brisk-builder-" + std::to_string(::getpid()) + "-" + test->name());
+    folder_ =
+        std::filesystem::temp_directory_path() / ("brisk-builder-" + std::to_string(::getpid()) + "-" + test->name());
     std::filesystem::create_directories(folder_);
     Write("w.bin", "WORKBOOK");
     Write("a.bin", "AUX");
@@ -286,23 +287,25 @@ TEST_F(BuildResourcesTest, VersionResourceComesFromTheManifest) {
     EXPECT_TRUE(manifest.manifest) << manifest.error;
     return ParseVersionResource(MakeBuildResources(*manifest.manifest, u"Budget \u00C4.exe").version);
   };
-  auto full = version("name = Budget\nversion = 2.1.0.7\ncompany = Example Ltd\ncopyright = (c) 2024\n"
-                      "description = Quarterly planner\n");
+  auto full = version(
+      "name = Budget\nversion = 2.1.0.7\ncompany = Example Ltd\ncopyright = (c) 2024\n"
+      "description = Quarterly planner\n");
   ASSERT_TRUE(full);
   EXPECT_EQ(full->info.fileVersion, (std::array<std::uint16_t, 4>{2, 1, 0, 7}));
   EXPECT_EQ(full->info.productVersion, full->info.fileVersion);
   const std::vector<std::pair<std::u16string, std::u16string>> strings = {
-      {u"CompanyName", u"Example Ltd"},     {u"FileDescription", u"Quarterly planner"},
-      {u"FileVersion", u"2.1.0.7"},         {u"LegalCopyright", u"(c) 2024"},
-      {u"OriginalFilename", u"Budget \u00C4.exe"}, {u"ProductName", u"Budget"},
+      {u"CompanyName", u"Example Ltd"}, {u"FileDescription", u"Quarterly planner"},  {u"FileVersion", u"2.1.0.7"},
+      {u"LegalCopyright", u"(c) 2024"}, {u"OriginalFilename", u"Budget \u00C4.exe"}, {u"ProductName", u"Budget"},
       {u"ProductVersion", u"2.1.0.7"}};
   EXPECT_EQ(full->info.strings, strings);
 
   auto plain = version("name = Budget\n");
   ASSERT_TRUE(plain);
-  const std::vector<std::pair<std::u16string, std::u16string>> fewer = {
-      {u"FileDescription", u"Budget"}, {u"FileVersion", u"0.0.0"}, {u"OriginalFilename", u"Budget \u00C4.exe"},
-      {u"ProductName", u"Budget"}, {u"ProductVersion", u"0.0.0"}};
+  const std::vector<std::pair<std::u16string, std::u16string>> fewer = {{u"FileDescription", u"Budget"},
+                                                                        {u"FileVersion", u"0.0.0"},
+                                                                        {u"OriginalFilename", u"Budget \u00C4.exe"},
+                                                                        {u"ProductName", u"Budget"},
+                                                                        {u"ProductVersion", u"0.0.0"}};
   EXPECT_EQ(plain->info.strings, fewer);
 }
 

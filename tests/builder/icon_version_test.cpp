@@ -128,7 +128,8 @@ TEST(VersionResourceTest, LaysOutTheBlocksAsWindowsReadsThem) {
 TEST(VersionResourceTest, EveryBlockStartsAtAFourByteBoundary) {
   // Odd key and value lengths in every combination.
   VersionInfo info;
-  info.strings = {{u"A", u""}, {u"AB", u"x"}, {u"ABC", u"xy"}, {u"ABCD", u"xyz"}, {u"CompanyName", u"Caf\u00E9 \u4E2D"}};
+  info.strings = {
+      {u"A", u""}, {u"AB", u"x"}, {u"ABC", u"xy"}, {u"ABCD", u"xyz"}, {u"CompanyName", u"Caf\u00E9 \u4E2D"}};
   const PayloadBuffer bytes = MakeVersionResource(info);
   EXPECT_EQ(bytes.size() % 2, 0u);
   const auto parsed = ParseVersionResource(bytes);
@@ -146,8 +147,8 @@ TEST(VersionResourceTest, RefusesMalformedBlocks) {
   wrongKey[6] = 'X';
   PayloadBuffer noSignature = good;
   noSignature[40] = 0;
-  for (const PayloadBuffer& bad : {PayloadBuffer{}, PayloadBuffer(good.begin(), good.begin() + 30), longer, wrongKey,
-                                   noSignature}) {
+  for (const PayloadBuffer& bad :
+       {PayloadBuffer{}, PayloadBuffer(good.begin(), good.begin() + 30), longer, wrongKey, noSignature}) {
     EXPECT_FALSE(ParseVersionResource(bad));
   }
 }

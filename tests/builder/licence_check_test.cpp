@@ -73,9 +73,8 @@ TEST_F(LicenceCheckTest, OversizedOrDeeplyNestedTextsAreRefusedWithTheReason) {
   const Case cases[] = {
       {std::string(kMaxLicenceBytes + 1, 'a'),
        "has " + std::to_string(kMaxLicenceBytes + 1) + " bytes; at most " + std::to_string(kMaxLicenceBytes)},
-      {NestedRtf(kMaxLicenceRtfGroupDepth + 1),
-       "nests RTF groups " + std::to_string(kMaxLicenceRtfGroupDepth + 1) + " deep; at most " +
-           std::to_string(kMaxLicenceRtfGroupDepth)},
+      {NestedRtf(kMaxLicenceRtfGroupDepth + 1), "nests RTF groups " + std::to_string(kMaxLicenceRtfGroupDepth + 1) +
+                                                    " deep; at most " + std::to_string(kMaxLicenceRtfGroupDepth)},
   };
   for (const Case& c : cases) {
     const BuildResult build = BuildWithLicence(c.licence);

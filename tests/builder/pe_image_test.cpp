@@ -89,8 +89,8 @@ TEST(PeImageTest, DamagedResourceTreeIsNoList) {
 }
 
 TEST(PeImageTest, SetsEveryTimeStamp) {
-  PayloadBuffer file = MakeTestImage({{{pe::kTypeVersion, {}}, {1, {}}, 0x409, {1}},
-                                      {{0, u"EXTRSC"}, {1020, {}}, 0x409, {2}}});
+  PayloadBuffer file =
+      MakeTestImage({{{pe::kTypeVersion, {}}, {1, {}}, 0x409, {1}}, {{0, u"EXTRSC"}, {1020, {}}, 0x409, {2}}});
   const pe::Image image = *pe::ParseImage(file).image;
   ASSERT_TRUE(pe::SetTimeStamps(file, image, 0xCAFEF00D));
   EXPECT_EQ(StampAt(file, image.timeStampOffset), 0xCAFEF00Du);

@@ -202,7 +202,8 @@ inline std::vector<TestResource> LauncherResources() {
       {{pe::kTypeGroupIcon, {}}, {1, {}}, 0x409, PayloadBuffer(34, 4)},
       {{pe::kTypeVersion, {}}, {1, {}}, 0x409, PayloadBuffer(92, 5)},
   };
-  for (std::uint16_t id = 141; id <= 146; ++id) resources.push_back({{0, u"PNG"}, {id, {}}, 0x409, PayloadBuffer(8, 6)});
+  for (std::uint16_t id = 141; id <= 146; ++id)
+    resources.push_back({{0, u"PNG"}, {id, {}}, 0x409, PayloadBuffer(8, 6)});
   return resources;
 }
 

@@ -67,7 +67,8 @@ class FakeFileSystem : public CleanupFileSystem {
   }
   RemoveResult RemoveEntry(const std::u16string& folder, const std::u16string& name) override {
     const auto it = entries.find(folder + u"\\" + name);
-    if (it == entries.end()) return folders.count(folder + u"\\" + name) ? RemoveResult::kRefused : RemoveResult::kAbsent;
+    if (it == entries.end())
+      return folders.count(folder + u"\\" + name) ? RemoveResult::kRefused : RemoveResult::kAbsent;
     if (it->second.link) return RemoveResult::kRefused;
     if (it->second.busyAttempts > 0) {
       --it->second.busyAttempts;
@@ -210,19 +211,20 @@ TEST(SweepTest, RemovesOnlyFoldersWhoseLauncherAndHostHaveEnded) {
     bool removed;
   };
   const Folder folders[] = {
-      {"aaaaaaa1", FolderMarker{{11, 1}, {}}, true},         // launcher ended before the host was known
-      {"aaaaaaa2", FolderMarker{{12, 1}, {21, 2}}, true},    // both ended
-      {"aaaaaaa3", FolderMarker{{13, 1}, {22, 2}}, false},   // the host still runs
-      {"aaaaaaa4", FolderMarker{{14, 1}, {}}, false},        // the launcher still runs
-      {"aaaaaaa5", std::nullopt, false},                      // no marker
-      {"Aaaaaaa6", FolderMarker{{15, 1}, {}}, false},        // not a working folder's name
+      {"aaaaaaa1", FolderMarker{{11, 1}, {}}, true},        // launcher ended before the host was known
+      {"aaaaaaa2", FolderMarker{{12, 1}, {21, 2}}, true},   // both ended
+      {"aaaaaaa3", FolderMarker{{13, 1}, {22, 2}}, false},  // the host still runs
+      {"aaaaaaa4", FolderMarker{{14, 1}, {}}, false},       // the launcher still runs
+      {"aaaaaaa5", std::nullopt, false},                    // no marker
+      {"Aaaaaaa6", FolderMarker{{15, 1}, {}}, false},       // not a working folder's name
   };
   FakeFileSystem fs;
   fs.runningProcesses = {22, 14};
   for (const Folder& folder : folders) {
     const std::u16string name(folder.name, folder.name + 8);
     fs.folders.insert(kRoot + u"\\" + name);
-    if (folder.marker) fs.entries[kRoot + u"\\" + name + u"\\" + kMarkerName].content = FormatFolderMarker(*folder.marker);
+    if (folder.marker)
+      fs.entries[kRoot + u"\\" + name + u"\\" + kMarkerName].content = FormatFolderMarker(*folder.marker);
     fs.entries[kRoot + u"\\" + name + u"\\Tool.xlsx"];
   }
   SweepStaleWorkingFolders(fs);

@@ -20,10 +20,10 @@ TEST(FolderMarkerTest, WhatIsWrittenIsReadBack) {
 TEST(FolderMarkerTest, AnythingElseIsNoMarker) {
   const char* const texts[] = {
       "",
-      "brisk working folder 1\nlauncher 12 34\nhost 56 78",          // cut short
-      "brisk working folder 1\nlauncher 12 34\n",                     // no host line
-      "brisk working folder 2\nlauncher 12 34\nhost 56 78\n",        // another version
-      "brisk working folder 1\nlauncher 0 34\nhost 0 0\n",           // no launcher
+      "brisk working folder 1\nlauncher 12 34\nhost 56 78",    // cut short
+      "brisk working folder 1\nlauncher 12 34\n",              // no host line
+      "brisk working folder 2\nlauncher 12 34\nhost 56 78\n",  // another version
+      "brisk working folder 1\nlauncher 0 34\nhost 0 0\n",     // no launcher
       "brisk working folder 1\nlauncher -12 34\nhost 0 0\n",
       "brisk working folder 1\nlauncher 12 34 5\nhost 0 0\n",
       "brisk working folder 1\nlauncher 4294967296 34\nhost 0 0\n",  // beyond 32 bits
@@ -36,7 +36,8 @@ TEST(FolderMarkerTest, AnythingElseIsNoMarker) {
 
 TEST(WorkingFolderNameTest, OnlyWhatALaunchDraws) {
   EXPECT_TRUE(IsWorkingFolderName(u"kq3m8pzx"));
-  for (const char16_t* name : {u"", u"kq3m8pz", u"kq3m8pzxy", u"1q3m8pzx", u"Kq3m8pzx", u"kq3m-pzx", u"kq3m8pz\u00E9"}) {
+  for (const char16_t* name :
+       {u"", u"kq3m8pz", u"kq3m8pzxy", u"1q3m8pzx", u"Kq3m8pzx", u"kq3m-pzx", u"kq3m8pz\u00E9"}) {
     EXPECT_FALSE(IsWorkingFolderName(name)) << std::u16string(name).size();
   }
 }

@@ -259,8 +259,8 @@ std::vector<std::uint8_t> CurrentUser() {
 ::testing::AssertionResult OnlyForCurrentUser(const std::wstring& folder) {
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                            nullptr, &descriptor) != ERROR_SUCCESS) {
+  if (GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                            &descriptor) != ERROR_SUCCESS) {
     return ::testing::AssertionFailure() << "no security information";
   }
   const std::unique_ptr<void, decltype(&LocalFree)> owner(descriptor, &LocalFree);
@@ -444,8 +444,8 @@ TEST_F(TempFilesTest, CleanupWaitsForALockedAddinThatIsFreedDuringTheRetries) {
   ASSERT_TRUE(WriteMainWorkbook());
   const std::wstring folder = files_.folder;
   // Held as a host holds a loaded library: no delete sharing.
-  HANDLE lock = CreateFileW(files_.addinPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                            nullptr);
+  HANDLE lock =
+      CreateFileW(files_.addinPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   std::thread unlock([lock] {
     Sleep(300);

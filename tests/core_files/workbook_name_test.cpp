@@ -15,9 +15,7 @@ using testing::ElementsAre;
 const WorkbookNameTexts kTexts{u".exe", u".xlsx", u".xlsb", u".xls"};
 const std::u16string kFolder = u"C:\\Users\\u\\AppData\\Local\\Temp\\kq3m8pzx";
 
-std::string Narrow(const std::u16string& text) {
-  return std::string(text.begin(), text.end());
-}
+std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 // A file system of names only, that remembers what was asked.
 struct Names {
@@ -93,8 +91,8 @@ TEST(WorkbookNameTest, TakenNamesAreNumbered) {
   Names names;
   names.taken = {f + u"Tool.xlsx"};
   MainWorkbookPath(kFolder, u"C:\\Apps\\Tool.exe", '4', kTexts, names.Check());
-  EXPECT_THAT(names.asked, ElementsAre(Narrow(f) + "Tool.xlsx", Narrow(f) + "Tool(1).xlsx",
-                                       Narrow(f) + "Tool(1).xlsx.xls"));
+  EXPECT_THAT(names.asked,
+              ElementsAre(Narrow(f) + "Tool.xlsx", Narrow(f) + "Tool(1).xlsx", Narrow(f) + "Tool(1).xlsx.xls"));
 }
 
 TEST(WorkbookNameTest, NameWithoutSuffixIsNeitherTestedNorNumbered) {
@@ -118,11 +116,11 @@ TEST(WorkingFolderTest, RandomNameInTheRoot) {
   for (const std::u16string root : {u"C:\\Temp", u"C:\\Temp\\"}) {
     Names exists;
     std::vector<std::string> created;
-    const auto folder = MakeWorkingFolder(root, Sequence({"kq3m8pzx"}), exists.Check(),
-                                          [&created](const std::u16string& path) {
-                                            created.push_back(Narrow(path));
-                                            return true;
-                                          });
+    const auto folder =
+        MakeWorkingFolder(root, Sequence({"kq3m8pzx"}), exists.Check(), [&created](const std::u16string& path) {
+          created.push_back(Narrow(path));
+          return true;
+        });
     EXPECT_EQ(folder, u"C:\\Temp\\kq3m8pzx");
     EXPECT_THAT(created, ElementsAre("C:\\Temp\\kq3m8pzx"));
   }
@@ -157,12 +155,13 @@ TEST(WorkingFolderTest, NameTakenBeforeTheCreationIsDrawnAgain) {
 TEST(WorkingFolderTest, GivesUpAfterTheAttempts) {
   Names exists;
   int creations = 0;
-  const auto folder = MakeWorkingFolder(u"Q:\\Missing", Sequence({"aaaaaaaa", "bbbbbbbb"}), exists.Check(),
-                                        [&creations](const std::u16string&) {
-                                          ++creations;
-                                          return false;
-                                        },
-                                        7);
+  const auto folder = MakeWorkingFolder(
+      u"Q:\\Missing", Sequence({"aaaaaaaa", "bbbbbbbb"}), exists.Check(),
+      [&creations](const std::u16string&) {
+        ++creations;
+        return false;
+      },
+      7);
   EXPECT_EQ(folder, std::nullopt);
   EXPECT_EQ(creations, 7);
 }
@@ -202,8 +201,11 @@ TEST(WorkbookContentTest, MarkerIsDroppedAndWithoutItNothingIsWritten) {
 }
 
 TEST(CommandLineFileTest, CommandLineLineFeedAndWorkbookPath) {
-  EXPECT_EQ(CommandLineFileContent("\"C:\\Apps\\Tool.exe\" -p s\xC3\xA9" "cret", "C:\\T\\k\\Tool.xlsx"),
-            "\"C:\\Apps\\Tool.exe\" -p s\xC3\xA9" "cret\nC:\\T\\k\\Tool.xlsx");
+  EXPECT_EQ(CommandLineFileContent("\"C:\\Apps\\Tool.exe\" -p s\xC3\xA9"
+                                   "cret",
+                                   "C:\\T\\k\\Tool.xlsx"),
+            "\"C:\\Apps\\Tool.exe\" -p s\xC3\xA9"
+            "cret\nC:\\T\\k\\Tool.xlsx");
   EXPECT_EQ(CommandLineFileContent("Tool.exe", ""), "Tool.exe\n");
   EXPECT_EQ(CommandLineFileContent("", ""), "\n");
 }

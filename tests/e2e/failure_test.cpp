@@ -86,7 +86,7 @@ TEST_F(SplashTest, AddinNeverReadyHoldsTheLauncherUntilTheSplashIsClosed) {
 
 struct HostFailureCase {
   const char* name;
-  std::string failure;  // a line of the stand-in host's configuration
+  std::string failure;                  // a line of the stand-in host's configuration
   std::vector<std::uint32_t> messages;  // what reaches the add-in
   bool crash;
   // The notice ends with "(CODE: description)": the error's code, and the
@@ -100,8 +100,8 @@ struct HostFailureCase {
   friend void PrintTo(const HostFailureCase& c, std::ostream* out) { *out << c.name; }
 };
 
-const std::vector<std::uint32_t> kMessagesTo1179 = {1159, 1181, 1160, 1156, 1158, 1166, 1155,
-                                                    1157, 1164, 1168, 1163, 1179};
+const std::vector<std::uint32_t> kMessagesTo1179 = {1159, 1181, 1160, 1156, 1158, 1166,
+                                                    1155, 1157, 1164, 1168, 1163, 1179};
 
 class HostFailureTest : public E2eTest, public ::testing::WithParamInterface<HostFailureCase> {};
 
@@ -152,13 +152,23 @@ TEST_P(HostFailureTest, EndsTheLaunchWithANoticeAndLeavesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, HostFailureTest,
-    ::testing::Values(HostFailureCase{"ExceptionBetweenMessages", "fail.1209=exception 5 Broken property", {1159},
-                                      false, L"0x80040205", L"Broken property"},
+    ::testing::Values(HostFailureCase{"ExceptionBetweenMessages",
+                                      "fail.1209=exception 5 Broken property",
+                                      {1159},
+                                      false,
+                                      L"0x80040205",
+                                      L"Broken property"},
                       HostFailureCase{"ExceptionAfterMessages", "fail.1210=exception 5 No user control",
                                       kMessagesTo1179, false, L"0x80040205", L"No user control"},
                       HostFailureCase{"CrashBetweenMessages", "fail.1209=crash", {1159}, true, L"0x800706BE", L""},
-                      HostFailureCase{"CrashWhileOpeningTheStartupWorkbook", "fail.workbooks.682=crash", {}, true,
-                                      L"0x800706BE", L"", L"-xlstest", false},
+                      HostFailureCase{"CrashWhileOpeningTheStartupWorkbook",
+                                      "fail.workbooks.682=crash",
+                                      {},
+                                      true,
+                                      L"0x800706BE",
+                                      L"",
+                                      L"-xlstest",
+                                      false},
                       HostFailureCase{"CrashAfterMessages", "fail.1210=crash", kMessagesTo1179, true, L"0x800706BE",
                                       L""},
                       HostFailureCase{"ExceptionAfterMessagesUnderTheSplash", "fail.1210=exception 5 No user control",

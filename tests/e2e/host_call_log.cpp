@@ -83,8 +83,8 @@ std::optional<HostRecord> ReadRecord(std::string_view line) {
 }
 
 bool IsApplicationPut(const HostRecord& record, std::int64_t dispid) {
-  return record.type == "call" && record.object == "application" && record.dispid == dispid &&
-         record.kind == "put" && !record.args.empty();
+  return record.type == "call" && record.object == "application" && record.dispid == dispid && record.kind == "put" &&
+         !record.args.empty();
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ TEST(HostCallLogTest, SummaryNamesEveryCallWithThePutValue) {
 TEST(HostCallLogTest, UnreadableLinesAreListedAndSkipped) {
   const HostCallLog log = HostCallLog::Parse(
       "{\"seq\":1,\"type\":\"event\",\"event\":\"start\",\"pid\":1}\n"
-      "{\"seq\":2,\"type\":\"call\",\"object\":\"application\"\n"   // cut off
+      "{\"seq\":2,\"type\":\"call\",\"object\":\"application\"\n"                                 // cut off
       "{\"seq\":3,\"type\":\"call\",\"object\":\"application\",\"dispid\":1,\"kind\":\"get\"}\n"  // no args
       "{\"seq\":4,\"type\":\"other\"}\n"
       "not json\n"
@@ -84,14 +84,16 @@ TEST(HostCallLogTest, UnpairedSurrogateBecomesReplacementCharacter) {
       "\n"
       R"({"seq":2,"type":"call","object":"application","dispid":139,"kind":"put","lcid":0,"args":[{"vt":"bstr","value":"\udc00\\ud800\ud83d\ude00\ud83d"}]})");
   EXPECT_THAT(log.faults(), IsEmpty());
-  EXPECT_THAT(log.TextPuts(139), ElementsAre("a\xEF\xBF\xBD" "b", "\xEF\xBF\xBD\\ud800\xF0\x9F\x98\x80\xEF\xBF\xBD"));
+  EXPECT_THAT(log.TextPuts(139), ElementsAre("a\xEF\xBF\xBD"
+                                             "b",
+                                             "\xEF\xBF\xBD\\ud800\xF0\x9F\x98\x80\xEF\xBF\xBD"));
 }
 
 TEST(HostCallLogTest, RepeatedMembersAndDeepNestingMakeALineUnreadable) {
-  const HostCallLog log = HostCallLog::Parse(
-      R"({"seq":1,"type":"event","event":"start","event":"exit"})"
-      "\n"
-      R"({"seq":2,"type":"event","event":"start","deep":)" + std::string(100000, '[') + std::string(100000, ']') + "}");
+  const HostCallLog log = HostCallLog::Parse(R"({"seq":1,"type":"event","event":"start","event":"exit"})"
+                                             "\n"
+                                             R"({"seq":2,"type":"event","event":"start","deep":)" +
+                                             std::string(100000, '[') + std::string(100000, ']') + "}");
   EXPECT_THAT(log.records(), IsEmpty());
   EXPECT_THAT(log.faults(), SizeIs(2));
 }

@@ -226,7 +226,8 @@ TEST_F(RefusalTest, TranslatedTextsReachThePromptAndTheWarning) {
   build.password = kPassword;
   build.language =
       "[content]\n"
-      "WARNING_TITLE=Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung\n"
+      "WARNING_TITLE=Achtung \xE2\x80\x93 Pr\xC3\xBC"
+      "fung\n"
       "PASSWORD_IS_INCORRECT=Das Kennwort f\xC3\xBCr <?APPNAME?> ist falsch.\n"
       "OK_BTN_TITLE=Weiter\n"
       "CANCEL_BTN_TITLE=Abbrechen\n";
@@ -242,7 +243,9 @@ TEST_F(RefusalTest, TranslatedTextsReachThePromptAndTheWarning) {
   TypeInto(field, L"wrong");
   PressButton(prompt, IDOK);
   const MessageBoxText box = AnswerMessageBox(*run);
-  EXPECT_EQ(box.caption, L"Achtung \u2013 Pr\u00FC" L"fung");
+  EXPECT_EQ(box.caption,
+            L"Achtung \u2013 Pr\u00FC"
+            L"fung");
   EXPECT_EQ(box.text, L"Das Kennwort f\u00FCr " + Wide(kAppName) + L" ist falsch.");
   ExpectNothingStarted();
 }

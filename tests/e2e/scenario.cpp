@@ -88,13 +88,12 @@ BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
 }  // namespace
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
-    : scenario_(scenario),
-      process_(exe, arguments, WithTempFolder(scenario.tempFolder())) {}
+    : scenario_(scenario), process_(exe, arguments, WithTempFolder(scenario.tempFolder())) {}
 
 LauncherRun::~LauncherRun() {
   if (process_.End()) {
-    scenario_.NoteLeftover("launcher " + Utf8(process_.commandLine()) + " (process " +
-                           std::to_string(process_.id()) + ") was still running at the end");
+    scenario_.NoteLeftover("launcher " + Utf8(process_.commandLine()) + " (process " + std::to_string(process_.id()) +
+                           ") was still running at the end");
   }
 }
 
@@ -102,8 +101,8 @@ void LauncherRun::Watch() {
   const ULONGLONG now = GetTickCount64();
   for (const WindowInfo& window : TopLevelWindows(process_.id())) {
     if (!window.visible) continue;
-    auto known = std::find_if(seen_.begin(), seen_.end(),
-                              [&](const SeenWindow& s) { return s.handle == window.handle; });
+    auto known =
+        std::find_if(seen_.begin(), seen_.end(), [&](const SeenWindow& s) { return s.handle == window.handle; });
     if (known == seen_.end()) {
       seen_.push_back({window.handle, window.className, {}, {}, now, now});
       known = seen_.end() - 1;
@@ -461,8 +460,8 @@ std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addi
   const std::wstring folderName = WorkingFolderName(scenario, log);
   const std::wstring folder = scenario.tempFolder() + L"\\" + folderName;
   if (!IsRandomName(folderName)) {
-    faults.push_back("the add-in ran from " + log.attaches.front().module +
-                     ", not from a fresh working folder in " + Utf8(scenario.tempFolder()));
+    faults.push_back("the add-in ran from " + log.attaches.front().module + ", not from a fresh working folder in " +
+                     Utf8(scenario.tempFolder()));
   }
   if (!EqualNoCase(Wide(log.attaches.front().module), folder + L"\\briskstub.dll")) {
     faults.push_back("the add-in's file is " + log.attaches.front().module);
@@ -477,8 +476,7 @@ std::vector<std::string> CheckHandoverFiles(const Scenario& scenario, const addi
     }
     if (!file.lineFeed) faults.push_back("the command-line file has no line feed");
     if (Wide(file.commandLine) != run.commandLine()) {
-      faults.push_back("the command-line file holds " + file.commandLine + " instead of " +
-                       Utf8(run.commandLine()));
+      faults.push_back("the command-line file holds " + file.commandLine + " instead of " + Utf8(run.commandLine()));
     }
     if (!EqualNoCase(Wide(file.workbookPath), folder + L"\\" + workbookName)) {
       faults.push_back("the workbook path is " + file.workbookPath + " instead of " +

@@ -26,12 +26,12 @@ std::string ApplicationTitle() { return GetEncodedStringA(kApplicationTitle); }
 // The host calls of a completed launch with host version 16, up to the
 // release of control, with the last visibility given.
 std::vector<std::string> CompletedHostCalls(const std::vector<std::string>& finalVisibility) {
-  std::vector<std::string> calls = {
-      "application.558 put false",  "application.392 get",          "application.1798 get",
-      "application.291 get",        "application.1801 get",         "language_settings.1 get",
-      "application.572 get",        "workbooks.682 method",         "application.1950 get",
-      "application.139 put " + ApplicationTitle(),                  "application.558 put false",
-      "application.1209 get"};
+  std::vector<std::string> calls = {"application.558 put false", "application.392 get",
+                                    "application.1798 get",      "application.291 get",
+                                    "application.1801 get",      "language_settings.1 get",
+                                    "application.572 get",       "workbooks.682 method",
+                                    "application.1950 get",      "application.139 put " + ApplicationTitle(),
+                                    "application.558 put false", "application.1209 get"};
   calls.insert(calls.end(), finalVisibility.begin(), finalVisibility.end());
   calls.push_back("application.1210 put true");
   calls.push_back("application.2788 put 1");
@@ -199,14 +199,14 @@ TEST_P(HexadecimalOptionTest, ReachesTheAddinAsWritten) {
   EXPECT_TRUE(scenario_.CloseHostsAsUser());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, HexadecimalOptionTest,
-    ::testing::Values(OptionCase{"UpperCasePrefixAnd0x", L"-xlstest -BOPT=0x1f", 0x1F},
-                      OptionCase{"Negative", L"-xlstest -bopt=-10", -0x10},
-                      OptionCase{"SaturatesAtTheSigned32BitLimit", L"-xlstest -bopt=80000000", 0x7FFFFFFF},
-                      OptionCase{"NoDigitsCountsAsAbsent", L"-xlstest -bopt=xyz", 0},
-                      OptionCase{"ZeroCountsAsAbsent", L"-xlstest -bopt=0", 0}),
-    [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Values, HexadecimalOptionTest,
+                         ::testing::Values(OptionCase{"UpperCasePrefixAnd0x", L"-xlstest -BOPT=0x1f", 0x1F},
+                                           OptionCase{"Negative", L"-xlstest -bopt=-10", -0x10},
+                                           OptionCase{"SaturatesAtTheSigned32BitLimit", L"-xlstest -bopt=80000000",
+                                                      0x7FFFFFFF},
+                                           OptionCase{"NoDigitsCountsAsAbsent", L"-xlstest -bopt=xyz", 0},
+                                           OptionCase{"ZeroCountsAsAbsent", L"-xlstest -bopt=0", 0}),
+                         [](const ::testing::TestParamInfo<OptionCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StartTest, ExecutableNameAndEveryArgumentReachTheAddin) {
   // The workbook takes the executable's stem, in its own case, even when the
@@ -267,12 +267,8 @@ TEST_F(StartTest, CleanupRunActsOnlyInsideMarkedWorkingFolders) {
   // a valid marker, a marked folder whose name a launch never draws, a
   // folder inside a working folder, the marker, a file outside the root.
   const std::wstring refused[] = {
-      temp + L"\\loose.txt",
-      temp + L"\\qunmarkd\\keep.txt",
-      temp + L"\\qbadmark\\keep.txt",
-      temp + L"\\Not-a-run\\keep.txt",
-      temp + L"\\qmarked1\\inner\\keep.txt",
-      temp + L"\\qmarked1\\" + MarkerName(),
+      temp + L"\\loose.txt",           temp + L"\\qunmarkd\\keep.txt",        temp + L"\\qbadmark\\keep.txt",
+      temp + L"\\Not-a-run\\keep.txt", temp + L"\\qmarked1\\inner\\keep.txt", temp + L"\\qmarked1\\" + MarkerName(),
       scenario_.Path(L"outside.txt"),
   };
   for (const std::wstring& path : refused) {

@@ -11,9 +11,9 @@
 namespace brisk::e2e {
 
 struct StorageFileParts {
-  std::string part1;        // 8-bit text; written with its terminating zero
-  PayloadBuffer settings;   // a whole build settings record
-  PayloadBuffer workbook;   // the main workbook with its 4-byte marker, raw or packed
+  std::string part1;       // 8-bit text; written with its terminating zero
+  PayloadBuffer settings;  // a whole build settings record
+  PayloadBuffer workbook;  // the main workbook with its 4-byte marker, raw or packed
   PayloadBuffer part4;
   std::uint32_t settingsMagic = kSettingsMagic;  // the record the file is bound to
 };

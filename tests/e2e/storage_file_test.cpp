@@ -30,8 +30,8 @@ class StorageFileTest : public ::testing::Test {
   }
 
   bool Load(const PayloadBuffer& file, BuildSettings& settings, PayloadBuffer& record, PayloadBuffer& workbook) {
-    std::ofstream(path_, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                 static_cast<std::streamsize>(file.size()));
+    std::ofstream(path_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     return LoadExternalStorage(path_.u16string(), settings, record, workbook);
   }
 

@@ -181,10 +181,10 @@ INSTANTIATE_TEST_SUITE_P(
                                   }},
                       // Bound to the build, but settings that every later start
                       // would refuse, or that would end external storage mode.
-                      InvalidCase{"SettingsWithAnotherValidityMagic",
-                                  [] { return MakeStorageFile(StoredParts(kFlagExternalStorage, kSettingsMagic ^ 1)); }},
-                      InvalidCase{"SettingsWithoutExternalStorage",
-                                  [] { return MakeStorageFile(StoredParts(0)); }}),
+                      InvalidCase{
+                          "SettingsWithAnotherValidityMagic",
+                          [] { return MakeStorageFile(StoredParts(kFlagExternalStorage, kSettingsMagic ^ 1)); }},
+                      InvalidCase{"SettingsWithoutExternalStorage", [] { return MakeStorageFile(StoredParts(0)); }}),
     [](const ::testing::TestParamInfo<InvalidCase>& info) { return std::string(info.param.name); });
 
 TEST_F(StorageTest, CloseEventDuringTheSplashTailEndsTheLaunchWithTheSplash) {
@@ -291,11 +291,11 @@ TEST_P(AbortedStorageTest, DoesNotWaitForTheCloseEvent) {
   EXPECT_THAT(scenario_.TempTree(), IsEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, AbortedStorageTest,
-    ::testing::Values(AbortCase{"HostFailsAfterTheMessages", "fail.1210=exception 5 No user control"},
-                      AbortCase{"HostDiesBetweenTheMessages", "fail.1209=crash"}),
-    [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Failures, AbortedStorageTest,
+                         ::testing::Values(AbortCase{"HostFailsAfterTheMessages",
+                                                     "fail.1210=exception 5 No user control"},
+                                           AbortCase{"HostDiesBetweenTheMessages", "fail.1209=crash"}),
+                         [](const ::testing::TestParamInfo<AbortCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace brisk::e2e

@@ -138,8 +138,8 @@ TEST_F(WorkingFolderTest, LinksToFilesOutsideTheTemporaryRootAreNeverFollowed) {
   ASSERT_TRUE(PathExists(work + L"\\documents\\letter.txt"));
 
   // The clean-up mode, through the folder link and on the file link.
-  auto through = scenario_.Start(L"-clnx \"" + work + L"\\documents\\letter.txt\" -clnd \"" + work +
-                                 L"\\documents\\notes.txt\"");
+  auto through =
+      scenario_.Start(L"-clnx \"" + work + L"\\documents\\letter.txt\" -clnd \"" + work + L"\\documents\\notes.txt\"");
   EXPECT_EQ(through->WaitForExit(), std::optional<DWORD>(1));
   auto onLink = scenario_.Start(L"-clnx \"" + work + L"\\Notes.xlsx\"");
   EXPECT_EQ(onLink->WaitForExit(), std::optional<DWORD>(1));

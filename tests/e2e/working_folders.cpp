@@ -20,7 +20,8 @@ ProcessStamp StampOfProcessId(DWORD processId) {
   return process ? StampOfProcess(process.get()) : ProcessStamp{};
 }
 
-bool LayOutFolder(const Scenario& scenario, const std::wstring& folderName, const std::optional<std::string>& markerText) {
+bool LayOutFolder(const Scenario& scenario, const std::wstring& folderName,
+                  const std::optional<std::string>& markerText) {
   const std::wstring folder = scenario.tempFolder() + L"\\" + folderName;
   if (!CreateDirectoryW(folder.c_str(), nullptr)) return false;
   if (markerText && !WriteFileBytes(folder + L"\\" + MarkerName(), *markerText)) return false;

@@ -27,6 +27,7 @@ ProcessStamp StampOfProcessId(DWORD processId);
 // Makes `folderName` in the scenario's temporary folder with one file,
 // "keep.txt", and, when given, `markerText` as its marker file; false when
 // something could not be made.
-bool LayOutFolder(const Scenario& scenario, const std::wstring& folderName, const std::optional<std::string>& markerText);
+bool LayOutFolder(const Scenario& scenario, const std::wstring& folderName,
+                  const std::optional<std::string>& markerText);
 
 }  // namespace brisk::e2e

@@ -146,14 +146,11 @@ TEST(DispatchCall, RejectsWhatCannotBeCalledWithoutCallingTheObject) {
   FakeDispatch object;
   const VARTYPE unsupported[] = {VT_RECORD, 0};
   EXPECT_EQ(CaughtHresult([] { DispatchGet(nullptr, kId, VT_I4, nullptr); }), E_POINTER);
-  EXPECT_EQ(CaughtHresult([&] {
-              DispatchCall(&object, kId, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, nullptr);
-            }),
+  EXPECT_EQ(CaughtHresult([&] { DispatchCall(&object, kId, DISPATCH_PROPERTYPUT, VT_EMPTY, nullptr, nullptr); }),
             E_INVALIDARG);
-  EXPECT_EQ(CaughtHresult([&] {
-              DispatchCall(&object, kId, DISPATCH_METHOD, VT_EMPTY, nullptr, unsupported, nullptr);
-            }),
-            E_INVALIDARG);
+  EXPECT_EQ(
+      CaughtHresult([&] { DispatchCall(&object, kId, DISPATCH_METHOD, VT_EMPTY, nullptr, unsupported, nullptr); }),
+      E_INVALIDARG);
   EXPECT_TRUE(object.calls().empty());
 }
 
@@ -304,8 +301,7 @@ TEST(DispatchCall, OtherFailuresKeepTheirHresultWithoutErrorInformation) {
   }
   EXPECT_EQ(CaughtHresult([&] { DispatchGet(&object, 999, VT_I4, nullptr); }), E_INVALIDARG);
   LONG number = 0;
-  EXPECT_EQ(CaughtHresult([&] { DispatchGet(&object, 999, VT_I4, &number); }),
-            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchGet(&object, 999, VT_I4, &number); }), DISP_E_MEMBERNOTFOUND);
 }
 
 }  // namespace

@@ -22,14 +22,14 @@ TEST(HostFileVersion, FixtureExecutablesReportTheirVersions) {
   } cases[] = {
       {L"11.0.8172.0", {11, 0, 8172, 0}, 57}, {L"11.0.8173.0", {11, 0, 8173, 0}, 0},
       {L"12.0.6606.0", {12, 0, 6606, 0}, 58}, {L"12.0.6607.0", {12, 0, 6607, 0}, 0},
-      {L"13.0.1.0", {13, 0, 1, 0}, 0},         {L"14.0.7015.0", {14, 0, 7015, 0}, 0},
+      {L"13.0.1.0", {13, 0, 1, 0}, 0},        {L"14.0.7015.0", {14, 0, 7015, 0}, 0},
       {L"15.0.4568.0", {15, 0, 4568, 0}, 60}, {L"15.0.4569.0", {15, 0, 4569, 0}, 0},
       {L"16.0.1.0", {16, 0, 1, 0}, 0},
   };
   for (const auto& c : cases) {
     const HostFileVersion read = GetHostFileVersion(FixtureFolder(c.folder) + L"\\EXCEL.EXE");
-    EXPECT_EQ(read, c.version) << static_cast<const void*>(c.folder) << ": " << read.major << "."
-                               << read.minor << "." << read.build << "." << read.revision;
+    EXPECT_EQ(read, c.version) << static_cast<const void*>(c.folder) << ": " << read.major << "." << read.minor << "."
+                               << read.build << "." << read.revision;
     EXPECT_EQ(HostBuildGateNotice(read), c.notice) << read.major << "." << read.build;
   }
 }

@@ -29,8 +29,7 @@ std::wstring VersionThrough(void* application) {
   DISPPARAMS none{};
   VARIANT result;
   VariantInit(&result);
-  const HRESULT hr = dispatch->Invoke(392, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result,
-                                      nullptr, nullptr);
+  const HRESULT hr = dispatch->Invoke(392, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr);
   std::wstring version = SUCCEEDED(hr) && result.vt == VT_BSTR ? result.bstrVal : L"(failed)";
   VariantClear(&result);
   return version;
@@ -38,15 +37,14 @@ std::wstring VersionThrough(void* application) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) std::int32_t BRISK_ADDIN_CALL DummyFunc9(std::int32_t code,
-                                                                          void* application,
-                                                                          std::intptr_t reserved) {
+extern "C" __declspec(dllexport) std::int32_t BRISK_ADDIN_CALL
+    DummyFunc9(std::int32_t code, void* application, std::intptr_t reserved) {
   const std::wstring version = VersionThrough(application);
   const std::wstring file = OwnFolder() + L"\\first_contact.txt";
   FILE* out = _wfopen(file.c_str(), L"wb");
   if (out == nullptr) return 0;
-  std::fprintf(out, "code=%ld\nreserved=%lld\nversion=%ls\n", static_cast<long>(code),
-               static_cast<long long>(reserved), version.c_str());
+  std::fprintf(out, "code=%ld\nreserved=%lld\nversion=%ls\n", static_cast<long>(code), static_cast<long long>(reserved),
+               version.c_str());
   std::fclose(out);
   return 1;
 }

@@ -161,8 +161,7 @@ TEST(HostApplicationFake, CaptionOfNoTextIsEmpty) {
 
 TEST(HostApplicationFake, PutsUseTheirIdsAndTypes) {
   FakeDispatch application;
-  for (DISPID id : {kDispVisible, kDispCaption, kDispDisplayAlerts, kDispUserControl,
-                    kDispIntProperty2788}) {
+  for (DISPID id : {kDispVisible, kDispCaption, kDispDisplayAlerts, kDispUserControl, kDispIntProperty2788}) {
     application.SetFailure(id, Failing(S_OK));
   }
   const HostApplication host(&application);
@@ -176,8 +175,11 @@ TEST(HostApplicationFake, PutsUseTheirIdsAndTypes) {
   const struct {
     DISPID id;
     VARTYPE type;
-  } expected[] = {{kDispVisible, VT_BOOL}, {kDispCaption, VT_BSTR}, {kDispDisplayAlerts, VT_BOOL},
-                  {kDispUserControl, VT_BOOL}, {kDispIntProperty2788, VT_I4}};
+  } expected[] = {{kDispVisible, VT_BOOL},
+                  {kDispCaption, VT_BSTR},
+                  {kDispDisplayAlerts, VT_BOOL},
+                  {kDispUserControl, VT_BOOL},
+                  {kDispIntProperty2788, VT_I4}};
   for (std::size_t i = 0; i < calls.size(); ++i) {
     EXPECT_EQ(calls[i].dispid, expected[i].id);
     EXPECT_EQ(calls[i].flags, DISPATCH_PROPERTYPUT);

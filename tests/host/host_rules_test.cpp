@@ -16,14 +16,24 @@ TEST(MajorVersionFromText, ReadsLeadingDigitsAsWtoiDoes) {
     std::u16string_view text;
     int major;
   } cases[] = {
-      {u"15.0", 15},   {u"", 0},           {u"16", 16},        {u"9.0", 9},
-      {u"  12.0", 12}, {u"\t14.0", 14},    {u"+11.0", 11},     {u"-3.0", -3},
-      {u"x15", 0},     {u".5", 0},         {u"015.0", 15},     {u"14abc", 14},
-      {u"1 5", 1},     {u"99999999999", 2147483647}, {u"-99999999999", -2147483647 - 1},
+      {u"15.0", 15},
+      {u"", 0},
+      {u"16", 16},
+      {u"9.0", 9},
+      {u"  12.0", 12},
+      {u"\t14.0", 14},
+      {u"+11.0", 11},
+      {u"-3.0", -3},
+      {u"x15", 0},
+      {u".5", 0},
+      {u"015.0", 15},
+      {u"14abc", 14},
+      {u"1 5", 1},
+      {u"99999999999", 2147483647},
+      {u"-99999999999", -2147483647 - 1},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(MajorVersionFromText(c.text), c.major)
-        << std::string(c.text.begin(), c.text.end());
+    EXPECT_EQ(MajorVersionFromText(c.text), c.major) << std::string(c.text.begin(), c.text.end());
   }
 }
 

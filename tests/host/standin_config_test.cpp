@@ -85,12 +85,11 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
   const struct {
     const char* line;
   } cases[] = {
-      {"no equals sign"},         {"unknown_key=1"},          {"visible=yes"},
-      {"ui_language=ten"},        {"ui_language_type=i8"},    {"reply_type.x=i2"},
-      {"reported_window=extra"},  {"reported_window=extra0"}, {"reported_window=window"},
-      {"fail.558=exception"},     {"fail.558=exception 0"},   {"fail.558=exception 70000"},
-      {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"}, {"fail.558=hang"}, {"fail.558=hang 5 s"},
-      {"fail.558=explode"},       {"fail.x=crash"},           {"main_class="},
+      {"no equals sign"},         {"unknown_key=1"},           {"visible=yes"},           {"ui_language=ten"},
+      {"ui_language_type=i8"},    {"reply_type.x=i2"},         {"reported_window=extra"}, {"reported_window=extra0"},
+      {"reported_window=window"}, {"fail.558=exception"},      {"fail.558=exception 0"},  {"fail.558=exception 70000"},
+      {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"},    {"fail.558=hang"},
+      {"fail.558=hang 5 s"},      {"fail.558=explode"},        {"fail.x=crash"},          {"main_class="},
       {"register_delay_ms=-1"},   {"version=\xFF\xFE"},
   };
   for (const auto& c : cases) {

@@ -25,9 +25,7 @@ using test::WindowInfo;
 
 constexpr DWORD kExitWait = 10000;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 // A text as a JSON string, as the stand-in host writes it into its log.
 std::string Quoted(const std::wstring& text) { return json::OneLine(json::Json(Utf8FromWide(text))); }
@@ -139,12 +137,9 @@ TEST_F(StandinHostTest, UnknownMembersAndWrongKindsAreNotFound) {
   StandinSession session;
   ASSERT_EQ(session.Create(), S_OK);
   LONG number = 0;
-  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), 4711, VT_I4, &number); }),
-            DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(CaughtHresult([&] { DispatchPut(session.app(), kDispVersion, VT_I4, 16L); }),
-            DISP_E_MEMBERNOTFOUND);
-  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), kDispQuit, VT_I4, &number); }),
-            DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), 4711, VT_I4, &number); }), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchPut(session.app(), kDispVersion, VT_I4, 16L); }), DISP_E_MEMBERNOTFOUND);
+  EXPECT_EQ(CaughtHresult([&] { DispatchGet(session.app(), kDispQuit, VT_I4, &number); }), DISP_E_MEMBERNOTFOUND);
 }
 
 TEST_F(StandinHostTest, VersionTextGivesTheMajorVersion) {
@@ -171,8 +166,7 @@ TEST_F(StandinHostTest, ProductCodeChoosesTheAddinBitness) {
       {13, "{3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}", false, 0},
   };
   for (const auto& c : cases) {
-    StandinSession session("version=" + std::to_string(c.major) + ".0\nproduct_code=" +
-                           c.productCode + "\n");
+    StandinSession session("version=" + std::to_string(c.major) + ".0\nproduct_code=" + c.productCode + "\n");
     ASSERT_EQ(session.Create(), S_OK);
     const HostApplication host = session.host();
     EXPECT_EQ(host.IsHost64Bit(host.GetMajorVersion()), c.is64) << c.productCode;
@@ -216,7 +210,10 @@ TEST_F(StandinHostTest, LogWritesTextsAsUtf8WithUnpairedSurrogatesReplaced) {
   session.host().SetCaption(std::wstring(L"\u00E4 ") + wchar_t(0xD800) + L"x");
   const std::vector<std::string> calls = session.Calls("application", kDispCaption);
   ASSERT_EQ(calls.size(), 1u);
-  EXPECT_TRUE(Contains(calls[0], "\"args\":[{\"vt\":\"bstr\",\"value\":\"\xC3\xA4 \xEF\xBF\xBD" "x\"}]")) << calls[0];
+  EXPECT_TRUE(Contains(calls[0],
+                       "\"args\":[{\"vt\":\"bstr\",\"value\":\"\xC3\xA4 \xEF\xBF\xBD"
+                       "x\"}]"))
+      << calls[0];
 }
 
 // Which window FindHostWindow takes in the host process, by the titles of
@@ -229,21 +226,17 @@ TEST_F(StandinHostTest, FindsTheMainWindowFromVersion14) {
     bool captionRead;
   } cases[] = {
       {"reported window is the only candidate", "caption=Main\n", L"Main", false},
-      {"one candidate besides the reported window", "caption=Main\nreported_window=other\n",
-       L"Main", false},
-      {"two candidates, one titled as the caption",
-       "caption=Main\nreported_window=other\nextra_window=Side\n", L"Main", true},
+      {"one candidate besides the reported window", "caption=Main\nreported_window=other\n", L"Main", false},
+      {"two candidates, one titled as the caption", "caption=Main\nreported_window=other\nextra_window=Side\n", L"Main",
+       true},
       {"two candidates, the extra titled as the caption",
-       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Main\n", L"Main",
-       true},
+       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Main\n", L"Main", true},
       {"two candidates, none titled as the caption",
-       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Side\n",
-       L"Stand-in helper", true},
+       "caption=Main\nmain_title=Untitled\nreported_window=other\nextra_window=Side\n", L"Stand-in helper", true},
       {"two candidates, none titled as the caption, reported is one",
-       "caption=Main\nmain_title=Untitled\nreported_window=extra1\nextra_window=Side\n", L"Side",
-       true},
-      {"class differs in case only", "caption=Main\nmain_class=xlmain\nreported_window=other\n",
-       L"Stand-in helper", false},
+       "caption=Main\nmain_title=Untitled\nreported_window=extra1\nextra_window=Side\n", L"Side", true},
+      {"class differs in case only", "caption=Main\nmain_class=xlmain\nreported_window=other\n", L"Stand-in helper",
+       false},
   };
   for (const auto& c : cases) {
     StandinSession session(c.config);
@@ -280,26 +273,23 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
   StandinSession session("version=14.0\n");
   ASSERT_EQ(session.Create(), S_OK);
   const std::wstring folder = session.folder().path();
-  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_RECORDER_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(),
-                        FALSE));
+  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_RECORDER_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(), FALSE));
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = folder + L"\\k3v9x2qa.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
   EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
 
-  EXPECT_EQ(test::ReadFileBytes(folder + L"\\first_contact.txt"),
-            "code=1170\nreserved=0\nversion=14.0\n");
+  EXPECT_EQ(test::ReadFileBytes(folder + L"\\first_contact.txt"), "code=1170\nreserved=0\nversion=14.0\n");
   const std::string contact = session.Event("first_contact");
-  EXPECT_TRUE(Contains(contact, "\"addin\":" + Quoted(folder + L"\\briskstub.dll") +
-                                    ",\"loaded\":true,\"entry\":true,\"returned\":1"))
+  EXPECT_TRUE(Contains(
+      contact, "\"addin\":" + Quoted(folder + L"\\briskstub.dll") + ",\"loaded\":true,\"entry\":true,\"returned\":1"))
       << contact;
   const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
   ASSERT_EQ(opens.size(), 1u);
   std::string arguments = "\"args\":[{\"vt\":\"bstr\",\"value\":" + Quoted(auxPath) + "}";
   for (int i = 0; i < 12; ++i) arguments += ",{\"vt\":\"error\",\"value\":\"0x80020004\"}";
-  EXPECT_TRUE(Contains(opens[0], "\"kind\":\"method\",\"lcid\":2048," + arguments + "],\"named\":[]"))
-      << opens[0];
+  EXPECT_TRUE(Contains(opens[0], "\"kind\":\"method\",\"lcid\":2048," + arguments + "],\"named\":[]")) << opens[0];
   // The workbook closed itself: the file is free to be deleted at once.
   EXPECT_TRUE(DeleteFileW(auxPath.c_str()));
 }
@@ -310,10 +300,9 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
   StandinSession session;
   ASSERT_EQ(session.Create(), S_OK);
   const std::wstring folder = session.folder().path();
-  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(),
-                        (folder + L"\\briskstub.dll").c_str(), FALSE));
-  ASSERT_TRUE(test::WriteFileBytes(folder + L"\\briskstub.json",
-                                   "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
+  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(), FALSE));
+  ASSERT_TRUE(
+      test::WriteFileBytes(folder + L"\\briskstub.json", "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + "}"));
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
@@ -418,8 +407,7 @@ TEST_F(StandinHostTest, ExecutableRegistersAndUnregistersItself) {
   };
   ASSERT_EQ(run(L"/regserver -config \"" + config + L"\""), 0u);
   HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT,
-                          L"CLSID\\{0510058B-0FB8-43EF-B72F-FDBA84552B06}\\LocalServer32", 0,
+  ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"CLSID\\{0510058B-0FB8-43EF-B72F-FDBA84552B06}\\LocalServer32", 0,
                           KEY_READ, &key),
             ERROR_SUCCESS);
   wchar_t command[1024] = {};

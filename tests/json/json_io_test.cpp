@@ -65,8 +65,8 @@ TEST(JsonParseTest, RefusesMalformedFlatObjects) {
 }
 
 TEST(JsonParseTest, RefusesWhatIsNoSingleValue) {
-  for (const char* text : {"", "{", "{\"a\":1,}", "{\"a\":1}x", "{\"a\":1,\"a\":2}", "[1,]", "\"\\x\"",
-                           "\"\\u12\"", "{a:1}", "\"open", "[{\"a\":1,\"b\":{\"a\":2,\"a\":3}}]"}) {
+  for (const char* text : {"", "{", "{\"a\":1,}", "{\"a\":1}x", "{\"a\":1,\"a\":2}", "[1,]", "\"\\x\"", "\"\\u12\"",
+                           "{a:1}", "\"open", "[{\"a\":1,\"b\":{\"a\":2,\"a\":3}}]"}) {
     EXPECT_FALSE(Parse(text).has_value()) << text;
   }
 }
@@ -151,10 +151,13 @@ TEST(JsonOneLineTest, OutputParsesBackToTheSameValues) {
 }
 
 TEST(JsonOneLineTest, InvalidUtf8IsReplacedSoTheLineStillParses) {
-  const std::string line = OneLine(Json{{"s", std::string("a\xFF" "b")}});
+  const std::string line = OneLine(Json{{"s", std::string("a\xFF"
+                                                          "b")}});
   const auto json = ParseObject(line);
   ASSERT_TRUE(json);
-  EXPECT_EQ(Member<std::string>(*json, "s"), "a\xEF\xBF\xBD" "b");
+  EXPECT_EQ(Member<std::string>(*json, "s"),
+            "a\xEF\xBF\xBD"
+            "b");
 }
 
 }  // namespace

@@ -176,8 +176,12 @@ class PayloadBuildSettingsBuilder : public ::testing::TestWithParam<BuilderCase>
 
 TEST_P(PayloadBuildSettingsBuilder, SelectsTheHeaderLayout) {
   const BuilderCase& c = GetParam();
-  PayloadBuffer record = OldRecord(104, {{24, 2, 0x4080}, {26, 1, 4}, {28, 2, 2}, {64, 4, 0x00010003},
-                                         {68, 4, kSettingsMagic}, {92, 4, c.builderVersion}});
+  PayloadBuffer record = OldRecord(104, {{24, 2, 0x4080},
+                                         {26, 1, 4},
+                                         {28, 2, 2},
+                                         {64, 4, 0x00010003},
+                                         {68, 4, kSettingsMagic},
+                                         {92, 4, c.builderVersion}});
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.builderVersion, c.builderVersion);
   EXPECT_EQ(s.flags, c.flags);
@@ -187,22 +191,26 @@ TEST_P(PayloadBuildSettingsBuilder, SelectsTheHeaderLayout) {
   EXPECT_EQ(s.magic, kSettingsMagic);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Versions, PayloadBuildSettingsBuilder,
-    ::testing::Values(BuilderCase{"Early", 0x00000001, 0x4080, 4, 2, 3},
-                      BuilderCase{"JustBelowLongPartF", 0x02010408, 0x4080, 4, 2, 3},
-                      BuilderCase{"LongPartF", 0x02010409, 0x4080, 4, 2, 0x00010003},
-                      BuilderCase{"JustBelowCurrent", 0x0203FFFF, 0x4080, 4, 2, 0x00010003},
-                      BuilderCase{"Current", 0x02040000, 0x00044080, 2, 0, 0x00010003},
-                      BuilderCase{"Unversioned", 0, 0x00044080, 2, 0, 0x00010003}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Versions, PayloadBuildSettingsBuilder,
+                         ::testing::Values(BuilderCase{"Early", 0x00000001, 0x4080, 4, 2, 3},
+                                           BuilderCase{"JustBelowLongPartF", 0x02010408, 0x4080, 4, 2, 3},
+                                           BuilderCase{"LongPartF", 0x02010409, 0x4080, 4, 2, 0x00010003},
+                                           BuilderCase{"JustBelowCurrent", 0x0203FFFF, 0x4080, 4, 2, 0x00010003},
+                                           BuilderCase{"Current", 0x02040000, 0x00044080, 2, 0, 0x00010003},
+                                           BuilderCase{"Unversioned", 0, 0x00044080, 2, 0, 0x00010003}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The parts are read with the mapped lengths, starting at the record's own
 // headerSize, so an old record gives its texts back.
 TEST(PayloadBuildSettings, OldBuilderRecordReadsItsPartsWithShortFields) {
-  PayloadBuffer record = OldRecord(104, {{24, 2, kFlagExternalStorage >> 4}, {26, 1, 4}, {28, 2, 2},
-                                         {64, 4, 0xABCD0003}, {68, 4, kSettingsMagic}, {72, 2, 0},
-                                         {76, 4, EncodedUtf16(u"pw").size()}, {92, 4, 0x02010300}});
+  PayloadBuffer record = OldRecord(104, {{24, 2, kFlagExternalStorage >> 4},
+                                         {26, 1, 4},
+                                         {28, 2, 2},
+                                         {64, 4, 0xABCD0003},
+                                         {68, 4, kSettingsMagic},
+                                         {72, 2, 0},
+                                         {76, 4, EncodedUtf16(u"pw").size()},
+                                         {92, 4, 0x02010300}});
   Append(record, Utf16Le(u"Ab") + Utf16Le(u"i") + "fff" + std::string(12, '\0') + EncodedUtf16(u"pw"));
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.partFBytes, 3u);
@@ -251,58 +259,85 @@ TEST_P(PayloadBuildSettingsLayout, MapsOntoTheCurrentLayoutAndStoresOnlyHeaderSi
 // Every old field holds a value that shows where it went; widths larger than
 // the mapping reads show the zero extension.
 const std::vector<std::vector<std::uint64_t>> k96Fields = {
-    {4, 4, 0x01020304}, {24, 2, 0x4080},   {26, 1, 0x11},        {28, 2, 0x2233},      {32, 4, 0x32},
-    {36, 4, 0x36},      {40, 4, 0x40},     {64, 4, 0xAAAA0064},  {68, 4, kSettingsMagic}, {72, 4, 0xBBBBFFF0},
-    {76, 4, 0x76},      {80, 4, 0x80},     {84, 4, '2'},         {92, 4, 0x02010409}};
+    {4, 4, 0x01020304}, {24, 2, 0x4080}, {26, 1, 0x11},       {28, 2, 0x2233},         {32, 4, 0x32},
+    {36, 4, 0x36},      {40, 4, 0x40},   {64, 4, 0xAAAA0064}, {68, 4, kSettingsMagic}, {72, 4, 0xBBBBFFF0},
+    {76, 4, 0x76},      {80, 4, 0x80},   {84, 4, '2'},        {92, 4, 0x02010409}};
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, PayloadBuildSettingsLayout,
     ::testing::Values(
-        LayoutCase{"Header96", 96, k96Fields,
+        LayoutCase{"Header96",
+                   96,
+                   k96Fields,
                    {0x01020304, 0x4080, 0x11, 0x2233, 0x32, 0x36, 0x40, 0x64, kSettingsMagic, -16, 0x76, 0x80, '2', 0}},
-        LayoutCase{"Header88", 88, {k96Fields.begin(), k96Fields.end() - 1},
+        LayoutCase{"Header88",
+                   88,
+                   {k96Fields.begin(), k96Fields.end() - 1},
                    {0x01020304, 0x4080, 0x11, 0x2233, 0x32, 0x36, 0x40, 0x64, kSettingsMagic, -16, 0x76, 0x80, '2', 0}},
         LayoutCase{"Header80",
                    80,
-                   {{4, 4, 0x01020304}, {24, 2, 0x4080}, {26, 1, 0x11}, {28, 2, 0x2233}, {32, 4, 0x32}, {36, 4, 0x36},
-                    {40, 4, 0x40}, {56, 2, 0x56}, {60, 4, kSettingsMagic}, {64, 2, 0xFFF0}, {68, 4, 0x68},
-                    {72, 4, 0x72}, {76, 4, '4'}},
+                   {{4, 4, 0x01020304},
+                    {24, 2, 0x4080},
+                    {26, 1, 0x11},
+                    {28, 2, 0x2233},
+                    {32, 4, 0x32},
+                    {36, 4, 0x36},
+                    {40, 4, 0x40},
+                    {56, 2, 0x56},
+                    {60, 4, kSettingsMagic},
+                    {64, 2, 0xFFF0},
+                    {68, 4, 0x68},
+                    {72, 4, 0x72},
+                    {76, 4, '4'}},
                    // partIBytes (mapped to 80) and workbookFormat (84) lie beyond the 80 stored bytes.
                    {0x01020304, 0x4080, 0x11, 0x2233, 0x32, 0x36, 0x40, 0x56, kSettingsMagic, -16, 0x68, 0, 0, 0}},
         LayoutCase{"Header72",
                    72,
-                   {{4, 4, 0x01020304}, {24, 2, 0x4080}, {26, 1, 0x11}, {28, 2, 0x2233}, {32, 4, 0x32}, {36, 4, 0x36},
-                    {40, 4, 0x40}, {56, 2, 0x56}, {60, 4, kSettingsMagic}, {64, 2, 0xFFF0}, {68, 4, 0x68}},
+                   {{4, 4, 0x01020304},
+                    {24, 2, 0x4080},
+                    {26, 1, 0x11},
+                    {28, 2, 0x2233},
+                    {32, 4, 0x32},
+                    {36, 4, 0x36},
+                    {40, 4, 0x40},
+                    {56, 2, 0x56},
+                    {60, 4, kSettingsMagic},
+                    {64, 2, 0xFFF0},
+                    {68, 4, 0x68}},
                    // partGBytes (72) and passwordBytes (76) are used but not stored.
                    {0x01020304, 0x4080, 0x11, 0x2233, 0x32, 0x36, 0x40, 0x56, kSettingsMagic, 0, 0, 0, 0, 0}},
         LayoutCase{"Header44",
                    44,
-                   {{4, 4, 0x01020304}, {24, 2, 0x4080}, {26, 1, 0x11}, {28, 2, 0x2233}, {32, 4, 0x32}, {36, 4, 0x36},
+                   {{4, 4, 0x01020304},
+                    {24, 2, 0x4080},
+                    {26, 1, 0x11},
+                    {28, 2, 0x2233},
+                    {32, 4, 0x32},
+                    {36, 4, 0x36},
                     {40, 4, 0x40}},
                    {0x01020304, 0x4080, 0x11, 0x2233, 0x32, 0x36, 0x40}},
         // The mapped name and info lengths (28, 30) lie beyond the 28 stored bytes.
-        LayoutCase{"Header28", 28, {{4, 4, 0x01020304}, {20, 2, 0x4080}, {22, 1, 0x11}, {24, 4, 0x99992233}},
+        LayoutCase{"Header28",
+                   28,
+                   {{4, 4, 0x01020304}, {20, 2, 0x4080}, {22, 1, 0x11}, {24, 4, 0x99992233}},
                    {0x01020304, 0x4080}},
         // Even the mapped flags (24) lie beyond the 24 stored bytes.
-        LayoutCase{"Header24", 24, {{4, 4, 0x01020304}, {16, 2, 0x4080}, {18, 1, 0x11}, {20, 4, 0x99992233}},
-                   {0x01020304}},
+        LayoutCase{
+            "Header24", 24, {{4, 4, 0x01020304}, {16, 2, 0x4080}, {18, 1, 0x11}, {20, 4, 0x99992233}}, {0x01020304}},
         // An unknown smaller size is taken as it stands, but only its own bytes.
         LayoutCase{"Header60",
                    60,
                    {{4, 4, 0x01020304}, {24, 4, 0x12344080}, {28, 1, 0x11}, {30, 2, 0x2233}, {32, 4, 0x32}},
                    {0x01020304, 0x12344080, 0x11, 0x2233, 0x32}},
         // A larger size than the current one is from an unknown builder: nothing is taken.
-        LayoutCase{"Header120",
-                   120,
-                   {{4, 4, 0x01020304}, {24, 4, 0x4080}, {68, 4, kSettingsMagic}, {92, 4, 0x02050000}},
-                   {}}),
+        LayoutCase{
+            "Header120", 120, {{4, 4, 0x01020304}, {24, 4, 0x4080}, {68, 4, kSettingsMagic}, {92, 4, 0x02050000}}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PayloadBuildSettings, Header72HasNoWorkbookFormatAndNoPartIWhateverFollows) {
-  PayloadBuffer record = OldRecord(72, {{26, 1, 4}, {60, 4, kSettingsMagic}, {64, 2, 2},
-                                        {68, 4, EncodedUtf16(u"pw").size()}});
-  Append(record, Utf16Le(u"Nm") + "gg" + std::string(12, '\0') + EncodedUtf16(u"pw") + EncodedUtf16(u"more") +
-                     "'4'");
+  PayloadBuffer record =
+      OldRecord(72, {{26, 1, 4}, {60, 4, kSettingsMagic}, {64, 2, 2}, {68, 4, EncodedUtf16(u"pw").size()}});
+  Append(record, Utf16Le(u"Nm") + "gg" + std::string(12, '\0') + EncodedUtf16(u"pw") + EncodedUtf16(u"more") + "'4'");
   const BuildSettings s = Parse(record);
   EXPECT_EQ(s.appName, u"Nm");
   EXPECT_EQ(s.storedPassword, u"pw");

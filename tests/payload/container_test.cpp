@@ -48,12 +48,12 @@ TEST_P(PayloadContainerRoundTrip, UnpackGivesThePackedBytesBack) {
   EXPECT_EQ(inPlace, input);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Inputs, PayloadContainerRoundTrip,
-    ::testing::Values(RoundTripCase{"OneByte", {0x31}}, RoundTripCase{"Text", Bytes("abc abc abc abc")},
-                      RoundTripCase{"Random100k", RandomBytes(100 * 1024, 7)},
-                      RoundTripCase{"Zeros1M", PayloadBuffer(1 << 20, 0)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Inputs, PayloadContainerRoundTrip,
+                         ::testing::Values(RoundTripCase{"OneByte", {0x31}},
+                                           RoundTripCase{"Text", Bytes("abc abc abc abc")},
+                                           RoundTripCase{"Random100k", RandomBytes(100 * 1024, 7)},
+                                           RoundTripCase{"Zeros1M", PayloadBuffer(1 << 20, 0)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PayloadContainer, PackWritesTheHeaderAndADefaultLevelZlibStream) {
   const PayloadBuffer input = Bytes("hello, hello, hello");
@@ -116,17 +116,14 @@ TEST_P(PayloadContainerHeader, OnlyMagicHeaderSizeAndNonZeroSizesAreChecked) {
   EXPECT_EQ(out, GetParam().unpacks ? input : PayloadBuffer{9});
 }
 
-INSTANTIATE_TEST_SUITE_P(Fields, PayloadContainerHeader,
-                         ::testing::Values(HeaderPatch{"Version", 8, 0x200, true},
-                                           HeaderPatch{"VersionZero", 8, 0, true},
-                                           HeaderPatch{"Reserved", 20, 0xDEADBEEF, true},
-                                           HeaderPatch{"PackedSizeWrong", 12, 3, true},
-                                           HeaderPatch{"PackedSizeHuge", 12, 0xFFFFFFFF, true},
-                                           HeaderPatch{"PackedSizeZero", 12, 0, false},
-                                           HeaderPatch{"UnpackedSizeZero", 16, 0, false},
-                                           HeaderPatch{"Magic", 0, 0x00485A52, false},
-                                           HeaderPatch{"HeaderSize", 4, 28, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Fields, PayloadContainerHeader,
+    ::testing::Values(HeaderPatch{"Version", 8, 0x200, true}, HeaderPatch{"VersionZero", 8, 0, true},
+                      HeaderPatch{"Reserved", 20, 0xDEADBEEF, true}, HeaderPatch{"PackedSizeWrong", 12, 3, true},
+                      HeaderPatch{"PackedSizeHuge", 12, 0xFFFFFFFF, true}, HeaderPatch{"PackedSizeZero", 12, 0, false},
+                      HeaderPatch{"UnpackedSizeZero", 16, 0, false}, HeaderPatch{"Magic", 0, 0x00485A52, false},
+                      HeaderPatch{"HeaderSize", 4, 28, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(PayloadContainer, FewerThanTwentyFourBytesAreNoContainer) {
   PayloadBuffer container = Pack(Bytes("x"));

@@ -100,7 +100,9 @@ TEST(PayloadEncodedStrings, LookupStopsAtTheFirstZeroByte) {
 }
 
 TEST(PayloadEncodedStrings, WideLookupConvertsUtf8IncludingSurrogatePairs) {
-  EXPECT_EQ(DecodeStringW(EncodeText("Gr\xC3\xBC\xC3\x9F" "e \xF0\x9F\x98\x80")), u"Gr\u00FC\u00DFe \U0001F600");
+  EXPECT_EQ(DecodeStringW(EncodeText("Gr\xC3\xBC\xC3\x9F"
+                                     "e \xF0\x9F\x98\x80")),
+            u"Gr\u00FC\u00DFe \U0001F600");
 }
 
 TEST(PayloadEncodedStrings, WideLookupOfInvalidUtf8Throws) {

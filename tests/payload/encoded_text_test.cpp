@@ -22,8 +22,7 @@ TEST_P(PayloadEncodedTextPair, EncodesAndDecodes) {
 
 INSTANTIATE_TEST_SUITE_P(Examples, PayloadEncodedTextPair,
                          ::testing::Values(Pair{"abc", "X9rO"}, Pair{"a", "X1"}, Pair{"ab", "X96"}, Pair{"", ""},
-                                           Pair{std::string("\0\0\0", 3), "0000"},
-                                           Pair{"\xFF\xFF\xFF", "{{{{"}));
+                                           Pair{std::string("\0\0\0", 3), "0000"}, Pair{"\xFF\xFF\xFF", "{{{{"}));
 
 TEST(PayloadEncodedText, IncompleteLastGroupsYieldFewerBytes) {
   EXPECT_EQ(DecodeText("X9").size(), 1u);
@@ -60,9 +59,7 @@ TEST(PayloadEncodedText, ForeignCharactersCountAsZeroAndDoNotStopDecoding) {
   EXPECT_EQ(DecodeText("X9rO-X1").size(), 5u);
 }
 
-TEST(PayloadEncodedText, DecodingStopsAtAZeroCharacter) {
-  EXPECT_EQ(DecodeText(std::string("X9rO\0X1", 7)), "abc");
-}
+TEST(PayloadEncodedText, DecodingStopsAtAZeroCharacter) { EXPECT_EQ(DecodeText(std::string("X9rO\0X1", 7)), "abc"); }
 
 TEST(PayloadEncodedText, EveryByteStringSurvivesARoundTrip) {
   std::mt19937 random(42);

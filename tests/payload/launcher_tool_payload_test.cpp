@@ -136,7 +136,8 @@ TEST_F(PayloadTool, StringsPrintsEveryNumberInOrder) {
   EXPECT_EQ(lines[45], "  \"44\": \"Excel.Application\",");
   EXPECT_EQ(lines[55], "  \"54\": \"Local\\u005CBriskClose_%u\",");
   EXPECT_EQ(lines[62], "  \"61\": \"\",");
-  EXPECT_EQ(lines[kEncodedStringCount], "  \"" + std::to_string(kEncodedStringCount - 1) + "\": \"" + GetEncodedStringA(kEncodedStringCount - 1) + "\"");
+  EXPECT_EQ(lines[kEncodedStringCount], "  \"" + std::to_string(kEncodedStringCount - 1) + "\": \"" +
+                                            GetEncodedStringA(kEncodedStringCount - 1) + "\"");
 }
 
 class PayloadToolSettings : public PayloadTool {
@@ -164,10 +165,10 @@ TEST_F(PayloadToolSettings, PrintsEveryStoredFieldInOrder) {
   const CommandResult result = Run({"settings", File("record.bin", record)});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::vector<std::string> lines = Lines(result.out);
-  const std::vector<std::string> keys = {"headerSize",    "appVersion", "flags",      "appNameBytes",   "appInfoBytes",
-                                         "partCBytes",    "partDBytes", "partEBytes", "partFBytes",     "magic",
-                                         "partGBytes",    "passwordBytes", "partIBytes", "workbookFormat",
-                                         "builderVersion", "appName",    "appInfo",    "storedPassword"};
+  const std::vector<std::string> keys = {
+      "headerSize", "appVersion",     "flags",          "appNameBytes", "appInfoBytes", "partCBytes",
+      "partDBytes", "partEBytes",     "partFBytes",     "magic",        "partGBytes",   "passwordBytes",
+      "partIBytes", "workbookFormat", "builderVersion", "appName",      "appInfo",      "storedPassword"};
   ASSERT_EQ(lines.size(), keys.size() + 2);
   for (std::size_t i = 0; i < keys.size(); ++i) {
     EXPECT_EQ(lines[i + 1].rfind("  \"" + keys[i] + "\": ", 0), 0u) << lines[i + 1];
@@ -218,8 +219,8 @@ class PayloadToolStorage : public PayloadToolSettings {
 };
 
 TEST_F(PayloadToolStorage, ExternalStorageModeTakesTheFile) {
-  const CommandResult result = Run({"settings", Record(kFlagExternalStorage), "--storage",
-                                    File("Tool.qstg", storage_.Build())});
+  const CommandResult result =
+      Run({"settings", Record(kFlagExternalStorage), "--storage", File("Tool.qstg", storage_.Build())});
   ASSERT_EQ(result.exitCode, 0) << result.err;
   EXPECT_EQ(Value(result.out, "appName"), "\"From file\"");
   EXPECT_EQ(Value(result.out, "flags"), std::to_string(kFlagExternalStorage | kFlagHostInvisible));
@@ -231,14 +232,14 @@ TEST_F(PayloadToolStorage, ExternalStorageModeTakesTheFile) {
 }
 
 TEST_F(PayloadToolStorage, OptionMayComeFirst) {
-  const CommandResult result = Run({"settings", "--storage", File("Tool.qstg", storage_.Build()),
-                                    Record(kFlagExternalStorage)});
+  const CommandResult result =
+      Run({"settings", "--storage", File("Tool.qstg", storage_.Build()), Record(kFlagExternalStorage)});
   EXPECT_EQ(Value(result.out, "storageAccepted"), "true");
 }
 
 TEST_F(PayloadToolStorage, WithoutExternalStorageModeTheFileIsNotUsed) {
-  const CommandResult result = Run({"settings", Record(kFlagSingleInstance), "--storage",
-                                    File("Tool.qstg", storage_.Build())});
+  const CommandResult result =
+      Run({"settings", Record(kFlagSingleInstance), "--storage", File("Tool.qstg", storage_.Build())});
   ASSERT_EQ(result.exitCode, 0);
   EXPECT_EQ(Value(result.out, "appName"), "\"Budget\"");
   EXPECT_EQ(Value(result.out, "storageAccepted"), "false");

@@ -128,8 +128,7 @@ TEST(PayloadSettingsWriter, PutsEveryHeaderFieldAtItsOffset) {
 }
 
 TEST(SettingsRecordTest, ReadsBackAsTheLauncherParsesIt) {
-  SettingsRecordInput input{u"Budget", u"Planner \u00E9", 0x01020300, 0x20000 | 0x4000, u"p\u00E4ss\U0001F600",
-                            '2'};
+  SettingsRecordInput input{u"Budget", u"Planner \u00E9", 0x01020300, 0x20000 | 0x4000, u"p\u00E4ss\U0001F600", '2'};
   SettingsRecordResult written = WriteBuildSettingsRecord(input);
   ASSERT_TRUE(written.error.empty()) << written.error;
   BuildSettings parsed;

@@ -132,8 +132,8 @@ HRESULT FakeDispatch::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 
 HRESULT FakeDispatch::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
-HRESULT FakeDispatch::Invoke(DISPID dispid, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
-                             VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+HRESULT FakeDispatch::Invoke(DISPID dispid, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                             EXCEPINFO* exception, UINT* argumentError) {
   RecordedCall call;
   call.dispid = dispid;
   call.flags = flags;

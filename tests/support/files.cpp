@@ -21,9 +21,8 @@ std::wstring WinePath(std::string_view unixPath) {
 }
 
 bool EqualNoCase(std::wstring_view a, std::wstring_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
-           return std::towlower(x) == std::towlower(y);
-         });
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [](wchar_t x, wchar_t y) { return std::towlower(x) == std::towlower(y); });
 }
 
 std::wstring TempRoot() {
@@ -38,8 +37,8 @@ TempFolder::TempFolder() {
   static std::atomic<unsigned> counter = 0;
   const std::wstring root = TempRoot();
   for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
-    const std::wstring candidate = root + L"\\brisk-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                                   std::to_wstring(++counter);
+    const std::wstring candidate =
+        root + L"\\brisk-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
     if (CreateDirectoryW(candidate.c_str(), nullptr)) path_ = candidate;
   }
 }
@@ -47,8 +46,8 @@ TempFolder::TempFolder() {
 TempFolder::TempFolder(std::wstring path) {
   RemoveTree(path);
   // What could not be removed stays; the folder is still the test's.
-  const DWORD attributes = CreateDirectoryW(path.c_str(), nullptr) ? FILE_ATTRIBUTE_DIRECTORY
-                                                                     : GetFileAttributesW(path.c_str());
+  const DWORD attributes =
+      CreateDirectoryW(path.c_str(), nullptr) ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) path_ = std::move(path);
 }
 
@@ -108,9 +107,7 @@ void RemoveTree(const std::wstring& folder) {
 
 namespace {
 
-bool UnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
+bool UnderWine() { return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
 
 // The Unix path of a Windows path under Wine (UTF-8), or nothing.
 std::optional<std::string> UnixPath(const std::wstring& path) {
@@ -171,7 +168,8 @@ bool MakeLink(const std::wstring& link, const std::wstring& target) {
   }
   const auto unixTarget = UnixPath(target);
   const auto unixLink = UnixPath(link);
-  return unixTarget && unixLink && StartUnixTool(L"Z:\\bin\\ln", {"-s", *unixTarget, *unixLink}) && WaitForPresence(link, true);
+  return unixTarget && unixLink && StartUnixTool(L"Z:\\bin\\ln", {"-s", *unixTarget, *unixLink}) &&
+         WaitForPresence(link, true);
 }
 
 bool RemoveLink(const std::wstring& link) {

@@ -58,8 +58,8 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& argument
   std::wstring block = ownEnvironment ? EnvironmentBlock(options.environment) : std::wstring();
   PROCESS_INFORMATION info = {};
   if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, output ? TRUE : FALSE,
-                     ownEnvironment ? CREATE_UNICODE_ENVIRONMENT : 0, ownEnvironment ? block.data() : nullptr,
-                     nullptr, &startup, &info)) {
+                     ownEnvironment ? CREATE_UNICODE_ENVIRONMENT : 0, ownEnvironment ? block.data() : nullptr, nullptr,
+                     &startup, &info)) {
     process_ = UniqueProcess(info);
     process_.CloseThread();
   }

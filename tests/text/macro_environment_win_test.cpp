@@ -19,7 +19,8 @@ TEST(WinMacroEnvironment, RefreshTakesTheValuesAtEachCall) {
   table.Refresh();
   table.Refresh();
   EXPECT_EQ(calls, 2);
-  EXPECT_EQ(table.ExpandW(u"<?APPNAME?> <?APPVER?> <?APPINFO?> <?EXEPATH?>"), u"Budget 1.2.3 Planner C:\\Apps\\Budget 2");
+  EXPECT_EQ(table.ExpandW(u"<?APPNAME?> <?APPVER?> <?APPINFO?> <?EXEPATH?>"),
+            u"Budget 1.2.3 Planner C:\\Apps\\Budget 2");
 }
 
 TEST(WinMacroEnvironment, FindsTheDocumentsAndDesktopFolders) {

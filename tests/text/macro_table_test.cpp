@@ -46,7 +46,11 @@ const ExpandCase kExpandCases[] = {
     {"NameWithBlank", u"<?A B?>", u"spaced"},
     {"Unknown", u"x <?UNKNOWN?> y", u"x <?UNKNOWN?> y"},
     {"UnknownThenKnown", u"<?UNKNOWN?><?APPNAME?>", u"<?UNKNOWN?>Budget"},
-    {"EmptyName", u"a<?" u"?>b", u"a<?" u"?>b"},
+    {"EmptyName",
+     u"a<?"
+     u"?>b",
+     u"a<?"
+     u"?>b"},
     {"CaseSensitive", u"<?appname?> <?AppName?>", u"<?appname?> <?AppName?>"},
     {"ValueNotExpandedAgain", u"<?NESTED?>", u"<?APPNAME?>"},
     {"UnclosedAtEnd", u"Hello <?APPNAME", u"Hello <?APPNAME"},

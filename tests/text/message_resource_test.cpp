@@ -20,9 +20,7 @@ Texts Load(const ResourceBuilder& resource) {
   return table.Texts();
 }
 
-TEST(MessageResource, OneByteResourceLoadsNothing) {
-  EXPECT_TRUE(Load(ResourceBuilder().Bytes("1")).empty());
-}
+TEST(MessageResource, OneByteResourceLoadsNothing) { EXPECT_TRUE(Load(ResourceBuilder().Bytes("1")).empty()); }
 
 TEST(MessageResource, ElevenBytesAreNoHeader) {
   ResourceBuilder resource;

@@ -55,13 +55,15 @@ TEST(MessageTable, TextWStopsAtTheFirstMalformedSequence) {
     std::u16string wide;
   };
   const Case cases[] = {
-      {"ab\xFF" "cd", u"ab"},           // invalid lead byte
-      {"ab\xC3", u"ab"},                // cut-off sequence at the end
-      {"ab\xC3(cd", u"ab"},             // missing continuation byte
-      {"ab\xC0\xAF", u"ab"},            // overlong form
-      {"ab\xED\xA0\x80", u"ab"},        // encoded surrogate
-      {"\xF4\x90\x80\x80", u""},        // beyond U+10FFFF
-      {"\x80", u""},                    // lone continuation byte
+      {"ab\xFF"
+       "cd",
+       u"ab"},                    // invalid lead byte
+      {"ab\xC3", u"ab"},          // cut-off sequence at the end
+      {"ab\xC3(cd", u"ab"},       // missing continuation byte
+      {"ab\xC0\xAF", u"ab"},      // overlong form
+      {"ab\xED\xA0\x80", u"ab"},  // encoded surrogate
+      {"\xF4\x90\x80\x80", u""},  // beyond U+10FFFF
+      {"\x80", u""},              // lone continuation byte
   };
   for (const Case& c : cases) {
     MessageTable table = TableWith(11, c.stored);

@@ -74,8 +74,7 @@ TEST_F(MessageText, OneByteResourceGivesTheDefaults) {
 TEST_F(MessageText, TableTextReplacesTheDefault) {
   LoadOne(kEulaTitle, "Lizenzvertrag f\xC3\xBCr <?APPNAME?>");
   EXPECT_EQ(GetMessageTextW(&table_, &macros_, kEulaTitle, kEulaTitleDefault), u"Lizenzvertrag f\u00FCr Budget");
-  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kEulaTitle, kEulaTitleDefault),
-            "Lizenzvertrag f\xC3\xBCr Budget");
+  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kEulaTitle, kEulaTitleDefault), "Lizenzvertrag f\xC3\xBCr Budget");
 }
 
 TEST_F(MessageText, LengthZeroEntryGivesTheDefault) {
@@ -93,10 +92,8 @@ TEST_F(MessageText, LaterEntryWins) {
 
 TEST_F(MessageText, BackslashNInTheTableGivesTwoLines) {
   LoadOne(kPasswordIsIncorrect, "Wrong\\npassword");
-  EXPECT_EQ(GetMessageTextW(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault),
-            u"Wrong\npassword");
-  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault),
-            "Wrong\npassword");
+  EXPECT_EQ(GetMessageTextW(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault), u"Wrong\npassword");
+  EXPECT_EQ(GetMessageTextA(&table_, &macros_, kPasswordIsIncorrect, kPasswordIncorrectDefault), "Wrong\npassword");
 }
 
 TEST_F(MessageText, BackslashNInADefaultStays) {

@@ -78,10 +78,12 @@ TEST_F(TextCli, MessagesPrintsTheResourceSlotsInOrder) {
   resource.Header(4)
       .Entry(41, "Already \"running\"\\n")
       .Entry(3, "OK")
-      .Entry(0xFFFFFFFF, "Gr\xC3\xBC\xC3\x9F" "e\t")
+      .Entry(0xFFFFFFFF,
+             "Gr\xC3\xBC\xC3\x9F"
+             "e\t")
       .Entry(11, "");
-  std::string file = Write("table.bin", std::string_view(reinterpret_cast<const char*>(resource.Data().data()),
-                                                         resource.Data().size()));
+  std::string file = Write(
+      "table.bin", std::string_view(reinterpret_cast<const char*>(resource.Data().data()), resource.Data().size()));
   ToolRun run = Tool({"messages", file});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
@@ -142,10 +144,13 @@ TEST_F(TextCli, MessagesUsageErrors) {
 }
 
 TEST_F(TextCli, ExpandSetsMacrosAndExpandsOnce) {
-  ToolRun run = Tool({"expand", "--macro", "APPNAME=Caf\xC3\xA9", "--macro", "APPVER=<?APPNAME?>", "--macro",
-                  "EQ=a=b", "<?APPNAME?> <?APPVER?> <?EQ?> <?appname?> <?" "?> <?> <?APPNAME"});
+  ToolRun run = Tool({"expand", "--macro", "APPNAME=Caf\xC3\xA9", "--macro", "APPVER=<?APPNAME?>", "--macro", "EQ=a=b",
+                      "<?APPNAME?> <?APPVER?> <?EQ?> <?appname?> <?"
+                      "?> <?> <?APPNAME"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "Caf\xC3\xA9 <?APPNAME?> a=b <?appname?> <?" "?> <?> <?APPNAME\n");
+  EXPECT_EQ(run.out,
+            "Caf\xC3\xA9 <?APPNAME?> a=b <?appname?> <?"
+            "?> <?> <?APPNAME\n");
 }
 
 TEST_F(TextCli, ExpandLaterMacroWinsAndEmptyValueCounts) {

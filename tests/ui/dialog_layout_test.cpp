@@ -17,8 +17,7 @@ TEST(TemplateGrowth, GrowsByTheAppendRoundedDownToKilobytesPlusOne) {
       {0, 0, 0, 1024},         // even an empty first append allocates
       {1024, 22, 100, 1024},   // fits
       {1024, 1000, 24, 1024},  // fits exactly
-      {1024, 1000, 100, 2048},
-      {1024, 1000, 3000, 4096},
+      {1024, 1000, 100, 2048}, {1024, 1000, 3000, 4096},
   };
   for (const GrowthCase& c : cases) {
     const std::size_t capacity = TemplateCapacityForAppend(c.capacity, c.used, c.appended);
@@ -76,10 +75,10 @@ TEST(Centre, CentresOnTheReferenceAndStaysInsideTheArea) {
   const Rect screen{0, 0, 1280, 994};
   const CentreCase cases[] = {
       {{290, 120}, screen, screen, {495, 437}},
-      {{290, 120}, {100, 100, 501, 301}, screen, {155, 140}},      // over an owner
-      {{290, 120}, {1100, 900, 1280, 994}, screen, {990, 874}},    // pushed off the right and bottom edges
-      {{290, 120}, {-200, -100, 0, 0}, screen, {0, 0}},            // pushed onto the left and top edges
-      {{1500, 1200}, screen, screen, {0, 0}},                      // larger than the area: left and top win
+      {{290, 120}, {100, 100, 501, 301}, screen, {155, 140}},                 // over an owner
+      {{290, 120}, {1100, 900, 1280, 994}, screen, {990, 874}},               // pushed off the right and bottom edges
+      {{290, 120}, {-200, -100, 0, 0}, screen, {0, 0}},                       // pushed onto the left and top edges
+      {{1500, 1200}, screen, screen, {0, 0}},                                 // larger than the area: left and top win
       {{290, 120}, {1300, 0, 1500, 200}, {1280, 0, 2560, 1024}, {1280, 40}},  // a second monitor
   };
   for (const CentreCase& c : cases) {

@@ -112,10 +112,10 @@ TEST(WindowObject, ReflectedNotificationsGetTheDefaultAnswerOfTheirMessage) {
   const HWND window = probe.Create(nullptr, {0, 0, 50, 50}, L"", WS_POPUP, 0, 0);
   ASSERT_NE(window, nullptr);
   const HDC dc = GetDC(window);
-  const LRESULT reflected = SendMessageW(window, 0x2000 + WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                         reinterpret_cast<LPARAM>(window));
-  EXPECT_EQ(reflected, DefWindowProcW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
-                                      reinterpret_cast<LPARAM>(window)));
+  const LRESULT reflected =
+      SendMessageW(window, 0x2000 + WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window));
+  EXPECT_EQ(reflected,
+            DefWindowProcW(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(window)));
   EXPECT_NE(reflected, 0);
   ReleaseDC(window, dc);
   probe.messages.clear();
@@ -190,8 +190,8 @@ class LinesDialog : public CTextDialog {
     const HDC dc = GetDC(line);
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &measured);
     ReleaseDC(line, dc);
-    lines.push_back({test::ChildRect(line), measured,
-                     reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)), contentWidth_});
+    lines.push_back({test::ChildRect(line), measured, reinterpret_cast<HFONT>(SendMessageW(line, WM_GETFONT, 0, 0)),
+                     contentWidth_});
   }
 };
 
@@ -297,8 +297,8 @@ TEST(Resources, EmptyDialogFrame113) {
 TEST(CentreWindow, OverAVisibleOwnerOrOnTheWorkArea) {
   const HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 100, 100, 400, 300, nullptr, nullptr,
                                      GetModuleHandleW(nullptr), nullptr);
-  const HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, owner, nullptr,
-                                      GetModuleHandleW(nullptr), nullptr);
+  const HWND window =
+      CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 200, 100, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   ASSERT_TRUE(owner && window);
   MONITORINFO monitor{};
   monitor.cbSize = sizeof(monitor);
@@ -323,8 +323,8 @@ TEST(CentreWindow, OverAVisibleOwnerOrOnTheWorkArea) {
   EXPECT_EQ(r.right, work.right) << "kept inside the work area";
   EXPECT_EQ(r.bottom, work.bottom);
 
-  const HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 40, 20, owner, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
+  const HWND child =
+      CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 40, 20, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
   CentreWindow(child);
   r = test::ChildRect(child);
   EXPECT_EQ(r.left, 200 - 20);

@@ -111,8 +111,8 @@ class EulaDialogTest : public testing::Test {
 };
 
 TEST_F(EulaDialogTest, ThreeLinesOfPlainTextLayOutByTheRules) {
-  const EulaRun run = Run(Bytes("Welcome to <?APPNAME?>.\r\nRead these terms.\r\nThen decide."), Agree,
-                          "eula_plain_text");
+  const EulaRun run =
+      Run(Bytes("Welcome to <?APPNAME?>.\r\nRead these terms.\r\nThen decide."), Agree, "eula_plain_text");
   ASSERT_EQ(run.declined, std::optional<bool>(false));
   const NoticeView& view = run.view;
   const int clientWidth = view.client.right;
@@ -201,7 +201,8 @@ TEST_F(EulaDialogTest, EncodingsOfTheText) {
     std::wstring expected;
   };
   const Case cases[] = {
-      {Utf16Bytes(u"\xFEFFTerms of <?APPNAME?>: \u00E9t\u00E9 \u4E2D\u6587"), L"Terms of Budget Planner: \u00E9t\u00E9 \u4E2D\u6587"},
+      {Utf16Bytes(u"\xFEFFTerms of <?APPNAME?>: \u00E9t\u00E9 \u4E2D\u6587"),
+       L"Terms of Budget Planner: \u00E9t\u00E9 \u4E2D\u6587"},
       {Bytes("\xEF\xBB\xBFTerms of <?APPNAME?>: caf\xC3\xA9"), L"Terms of Budget Planner: caf\u00E9"},
       {Bytes("Terms of <?APPNAME?>: caf\xC3\xA9"), L"Terms of Budget Planner: caf\u00E9"},
   };
@@ -386,9 +387,8 @@ TEST(NoticeDialog, LongCaptionsWidenTheDialogUpToTwoThirdsOfTheScreen) {
     for (const std::wstring& caption : c.captions) dialog.AddButton(caption, id++);
     dialog.SetSymbol(kSymbolWarning);
     INT_PTR result = 0;
-    const NoticeView view = ShowNotice(dialog, L"Wide buttons", result, [&](HWND window) {
-      test::SaveScreenshot(window, c.screenshot);
-    });
+    const NoticeView view =
+        ShowNotice(dialog, L"Wide buttons", result, [&](HWND window) { test::SaveScreenshot(window, c.screenshot); });
     const int width = view.window.right - view.window.left;
     int buttonsWidth = 0;
     for (const auto& [id, r] : view.buttons) buttonsWidth += r.right - r.left;

@@ -35,14 +35,13 @@ struct BottomCase {
 TEST(NoticeBody, BottomFromTheLineCount) {
   const Rect body = NoticeBodyRect(1.0, kSymbol, kClientWidth, 0);  // 477 wide
   const BottomCase cases[] = {
-      {1.0, 32, 3, false, 64},    // 16 x 4, more than 15 + 32 + 5
-      {1.0, 32, 1, false, 52},    // 16 x 2 is less than the symbol needs
-      {1.0, 0, 1, false, 32},     // without a symbol: 20 at least
-      {1.0, 0, 0, false, 20},
-      {1.0, 32, 10, false, 176},  // ten lines still grow with the text
-      {1.0, 32, 11, false, 216},  // more than ten: 477 / 2.2, and it scrolls
-      {1.0, 32, 1, true, 216},    // RTF: the same fixed height
-      {1.046875, 0, 1, false, 34},  // 33.5 rounds half away from zero
+      {1.0, 32, 3, false, 64},                                 // 16 x 4, more than 15 + 32 + 5
+      {1.0, 32, 1, false, 52},                                 // 16 x 2 is less than the symbol needs
+      {1.0, 0, 1, false, 32},                                  // without a symbol: 20 at least
+      {1.0, 0, 0, false, 20},      {1.0, 32, 10, false, 176},  // ten lines still grow with the text
+      {1.0, 32, 11, false, 216},                               // more than ten: 477 / 2.2, and it scrolls
+      {1.0, 32, 1, true, 216},                                 // RTF: the same fixed height
+      {1.046875, 0, 1, false, 34},                             // 33.5 rounds half away from zero
   };
   for (const BottomCase& c : cases) {
     EXPECT_EQ(NoticeBodyBottom(c.scale, c.symbolHeight, body, c.lines, c.rtf), c.expected)
@@ -106,12 +105,11 @@ struct WidthCase {
 
 TEST(NoticeWidth, ButtonsWidenTheDialogUpToTwoThirdsOfTheScreen) {
   const WidthCase cases[] = {
-      {159, 556, 1280, std::nullopt},  // fits
-      {600, 556, 1280, 618},           // 600 + 7 + 7 + 2 x 2
-      {1000, 556, 1280, 853},          // capped at two thirds
-      {159, 900, 1280, 853},           // a window wider than two thirds is narrowed
-      {540, 556, 1280, 558},
-      {538, 556, 1280, std::nullopt},  // exactly fits
+      {159, 556, 1280, std::nullopt},                                  // fits
+      {600, 556, 1280, 618},                                           // 600 + 7 + 7 + 2 x 2
+      {1000, 556, 1280, 853},                                          // capped at two thirds
+      {159, 900, 1280, 853},                                           // a window wider than two thirds is narrowed
+      {540, 556, 1280, 558},          {538, 556, 1280, std::nullopt},  // exactly fits
   };
   for (const WidthCase& c : cases) {
     EXPECT_EQ(NoticeWidthForButtons(c.totalButtons, 1.0, 2, c.windowWidth, c.fullScreen), c.expected)

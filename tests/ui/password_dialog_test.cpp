@@ -17,7 +17,6 @@ using test::ModalDriver;
 
 constexpr char16_t kAppName[] = u"Budget Planner";
 
-
 std::wstring PromptTitle() { return ToWide(GetEncodedStringW(kApplicationTitle)) + L" " + ToWide(kAppName); }
 
 struct PromptOutcome {
@@ -115,7 +114,8 @@ TEST(PasswordPrompt, WrongPasswordConfirmedWithTheOkButtonGivesTheNotice) {
 }
 
 TEST(PasswordPrompt, EmptyAnswerIsRejected) {
-  const PromptOutcome outcome = RunPrompt(u"Secret", u"", [](HWND dialog) { test::PressKey(Field(dialog), VK_RETURN); });
+  const PromptOutcome outcome =
+      RunPrompt(u"Secret", u"", [](HWND dialog) { test::PressKey(Field(dialog), VK_RETURN); });
   EXPECT_FALSE(outcome.endQuietly.has_value());
 }
 

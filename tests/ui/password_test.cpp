@@ -37,9 +37,7 @@ Outcome Check(std::u16string_view stored, std::u16string_view commandLine, std::
 }
 
 // Every unit of the text's storage, its capacity included.
-std::u16string Storage(std::u16string& text) {
-  return std::u16string(text.data(), text.data() + text.capacity());
-}
+std::u16string Storage(std::u16string& text) { return std::u16string(text.data(), text.data() + text.capacity()); }
 
 TEST(PasswordCheck, CommandLinePasswordIsUsedInsteadOfAsking) {
   const Outcome right = Check(u"Secret", u"Secret", u"ignored");

@@ -13,8 +13,8 @@ namespace {
 
 TEST(SplashInputs, BannerHiddenByBitZeroOfTheLeadingDigits) {
   const std::pair<const char*, bool> cases[] = {
-      {"", false},     {"0", false},      {"1", true},   {"2", false},  {"13abc", true},
-      {"12 1", false}, {"abc1", false},   {"-1", false}, {" 1", false}, {"99999999999999999999999", true},
+      {"", false},     {"0", false},    {"1", true},   {"2", false},  {"13abc", true},
+      {"12 1", false}, {"abc1", false}, {"-1", false}, {" 1", false}, {"99999999999999999999999", true},
   };
   for (const auto& [state, hidden] : cases) EXPECT_EQ(SplashBannerHidden(state), hidden) << state;
 }
@@ -38,8 +38,8 @@ TEST(SplashInputs, StartCondition) {
   const SplashInputs plain{};
   const SplashInputs hidden{"1", 3};
   EXPECT_TRUE(SplashMayStart(false, 0, 0, plain));
-  EXPECT_FALSE(SplashMayStart(true, 0, 0, plain));          // test mode
-  EXPECT_FALSE(SplashMayStart(false, 0x1178, 0, plain));    // hexadecimal option
+  EXPECT_FALSE(SplashMayStart(true, 0, 0, plain));        // test mode
+  EXPECT_FALSE(SplashMayStart(false, 0x1178, 0, plain));  // hexadecimal option
   EXPECT_FALSE(SplashMayStart(false, 0, 0, hidden));
   EXPECT_TRUE(SplashMayStart(false, 0, kFlagSplashForced, hidden));
   EXPECT_FALSE(SplashMayStart(true, 0, kFlagSplashForced, hidden));

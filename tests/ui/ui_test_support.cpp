@@ -5,7 +5,6 @@
 
 #include "ui/window_object.h"
 
-
 namespace brisk::test {
 
 namespace {
@@ -258,8 +257,8 @@ PayloadBuffer MakeBmp(int width, int height) {
     for (int x = 0; x < width; ++x) {
       const std::size_t at = 54 + static_cast<std::size_t>(y) * stride + static_cast<std::size_t>(x) * 3;
       const bool frame = x < 4 || y < 4 || x >= width - 4 || y >= height - 4;
-      bmp[at + 0] = frame ? 40 : static_cast<std::uint8_t>(120 + 120 * x / width);       // blue
-      bmp[at + 1] = frame ? 40 : static_cast<std::uint8_t>(60 + 120 * y / height);       // green
+      bmp[at + 0] = frame ? 40 : static_cast<std::uint8_t>(120 + 120 * x / width);                 // blue
+      bmp[at + 1] = frame ? 40 : static_cast<std::uint8_t>(60 + 120 * y / height);                 // green
       bmp[at + 2] = frame ? 40 : static_cast<std::uint8_t>(30 + 60 * (x + y) / (width + height));  // red
     }
   }

@@ -87,12 +87,15 @@ WarningBox AnswerSingleWarning(const std::wstring& exe, const std::wstring& argu
 TEST(LauncherStartTest, WrongMagicShowsOneWarningWithLocalisedCaption) {
   TempFolder folder;
   const std::wstring exe = MakeLauncherCopy(folder, L"Tool.exe");
-  ASSERT_TRUE(WritePayloadResources(
-      exe, {{kBuildSettingsResource, PackedSettingsRecord(0x12345678, 0)},
-            {kMessageTableResource, PackedMessageTable(7, "Achtung \xE2\x80\x93 Pr\xC3\xBC" "fung")}}));
+  ASSERT_TRUE(WritePayloadResources(exe, {{kBuildSettingsResource, PackedSettingsRecord(0x12345678, 0)},
+                                          {kMessageTableResource, PackedMessageTable(7,
+                                                                                     "Achtung \xE2\x80\x93 Pr\xC3\xBC"
+                                                                                     "fung")}}));
 
   const WarningBox box = AnswerSingleWarning(exe, L"");
-  EXPECT_EQ(box.caption, L"Achtung \x2013 Pr\x00FC" L"fung");
+  EXPECT_EQ(box.caption,
+            L"Achtung \x2013 Pr\x00FC"
+            L"fung");
   EXPECT_EQ(box.text, WideFromUtf8(GetEncodedStringA(kSettingsMagicWrong)));
   EXPECT_FALSE(box.text.empty());
 }

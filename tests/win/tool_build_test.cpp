@@ -32,9 +32,7 @@ namespace {
 
 constexpr DWORD kWait = 30000;
 
-void WriteText(const std::wstring& path, const std::string& text) {
-  WriteFileBytes(path, text);
-}
+void WriteText(const std::wstring& path, const std::string& text) { WriteFileBytes(path, text); }
 
 std::vector<std::uint8_t> Bytes(const std::wstring& path) {
   const std::optional<std::string> text = ReadFileBytes(path);
@@ -69,8 +67,8 @@ class ToolBuildTest : public testing::Test {
 
   // launcher-tool with the arguments, its output kept apart from the
   // test's folder.
-  ToolRun Tool(const std::wstring& arguments, const std::vector<std::pair<std::wstring, std::wstring>>& environment = {},
-               DWORD wait = kWait) {
+  ToolRun Tool(const std::wstring& arguments,
+               const std::vector<std::pair<std::wstring, std::wstring>>& environment = {}, DWORD wait = kWait) {
     ChildOptions options;
     options.environment = environment;
     options.outputFile = logs_ / (L"tool" + std::to_wstring(++runs_) + L".log");
@@ -86,8 +84,10 @@ class ToolBuildTest : public testing::Test {
   }
 
   std::wstring Manifest(const std::string& extra, const std::wstring& name = L"app.manifest") {
-    WriteText(folder_ / name, "name = Budget\nversion = 2.1.0\nworkbook = book.bin\naux-workbook = auxbook.bin\n"
-                              "addin32 = stub.dll\n" + extra);
+    WriteText(folder_ / name,
+              "name = Budget\nversion = 2.1.0\nworkbook = book.bin\naux-workbook = auxbook.bin\n"
+              "addin32 = stub.dll\n" +
+                  extra);
     return folder_ / name;
   }
 
@@ -105,8 +105,8 @@ TEST_F(ToolBuildTest, BuildCarriesTheSettingsRecord) {
   HMODULE build = LoadLibraryExW(out.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(build, nullptr);
   const std::u16string type = GetEncodedStringW(kPayloadResourceType);
-  HRSRC found = FindResourceW(build, MAKEINTRESOURCEW(kBuildSettingsResource),
-                              reinterpret_cast<const wchar_t*>(type.c_str()));
+  HRSRC found =
+      FindResourceW(build, MAKEINTRESOURCEW(kBuildSettingsResource), reinterpret_cast<const wchar_t*>(type.c_str()));
   ASSERT_NE(found, nullptr);
   const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(build, found)));
   PayloadBuffer record(bytes, bytes + SizeofResource(build, found));
@@ -226,9 +226,10 @@ TEST_F(ToolBuildTest, VersionResourceAndIconAreReadBackByWindows) {
   const PayloadBuffer icon = MakeIconFile({{32, 0x00C000}});
   WriteFileBytes(folder_ / L"app.ico", icon);
   const std::wstring manifest = folder_ / L"full.manifest";
-  WriteText(manifest, "name = Budget\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub.dll\n"
-                      "icon = app.ico\ncompany = Example Ltd\ncopyright = (c) 2024 Example\n"
-                      "description = Quarterly planner \xE2\x80\x93 figures\nversion = 3.4.5.6\n");
+  WriteText(manifest,
+            "name = Budget\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub.dll\n"
+            "icon = app.ico\ncompany = Example Ltd\ncopyright = (c) 2024 Example\n"
+            "description = Quarterly planner \xE2\x80\x93 figures\nversion = 3.4.5.6\n");
   const std::wstring out = folder_ / L"Planner.exe";
   const ToolRun run = Build(manifest, out);
   ASSERT_EQ(run.code, 0u) << run.output;
@@ -247,8 +248,8 @@ TEST_F(ToolBuildTest, VersionResourceAndIconAreReadBackByWindows) {
   EXPECT_EQ(fixed->dwProductVersionMS, 0x00030004u);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
   DWORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                             &length));
+  ASSERT_TRUE(
+      VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
   EXPECT_EQ(*translation, 0x04B00409u);
   EXPECT_EQ(VersionString(block, L"ProductName"), L"Budget");
   EXPECT_EQ(VersionString(block, L"FileDescription"), L"Quarterly planner \x2013 figures");
@@ -281,8 +282,9 @@ TEST_F(ToolBuildTest, ShowPrintsIconVersionAndSignatureState) {
   const ToolRun show = Tool(L"show \"" + out + L"\"");
   ASSERT_EQ(show.code, 0u) << show.output;
   for (const std::string& line :
-       {std::string("  \"signed\": false,"), std::string("    {\"width\": 16, \"height\": 16, \"bitCount\": 32, \"bytes\": " +
-                                                         std::to_string(BitmapIconImage(16, 0).size()) + "},"),
+       {std::string("  \"signed\": false,"),
+        std::string("    {\"width\": 16, \"height\": 16, \"bitCount\": 32, \"bytes\": " +
+                    std::to_string(BitmapIconImage(16, 0).size()) + "},"),
         std::string("    {\"width\": 48, \"height\": 48, \"bitCount\": 32, \"bytes\": " +
                     std::to_string(BitmapIconImage(48, 0).size()) + "}"),
         std::string("    \"fileVersion\": \"2.1.0.0\","), std::string("    \"CompanyName\": \"Example Ltd\","),
@@ -299,9 +301,9 @@ TEST_F(ToolBuildTest, EarlierBuildAsLauncherKeepsNoneOfItsPayload) {
   WriteText(folder_ / L"stub64.dll", std::string(64, 'E'));
   WriteText(folder_ / L"splash.jpg", "JPEG");
   const std::wstring first = folder_ / L"First.exe";
-  ASSERT_EQ(Build(Manifest("language = de.lng\naddin64 = stub64.dll\nsplash = splash.jpg\nlicence = de.lng\n"), first)
-                .code,
-            0u);
+  ASSERT_EQ(
+      Build(Manifest("language = de.lng\naddin64 = stub64.dll\nsplash = splash.jpg\nlicence = de.lng\n"), first).code,
+      0u);
   const std::wstring second = folder_ / L"Second.exe";
   const ToolRun run = Build(Manifest("", L"plain.manifest"), second, L" --launcher \"" + first + L"\"");
   ASSERT_EQ(run.code, 0u) << run.output;
@@ -325,11 +327,11 @@ bool HasScratchFiles(const std::wstring& folder) {
 
 struct BadInput {
   const char* name;
-  std::string manifest;               // the manifest's lines after the base ones; or its whole text
+  std::string manifest;  // the manifest's lines after the base ones; or its whole text
   bool wholeManifest = false;
-  std::wstring output = L"Out.exe";   // relative to the folder, or a whole path
-  std::wstring more;                  // further arguments
-  std::string error;                  // a part of the one line on stderr
+  std::wstring output = L"Out.exe";  // relative to the folder, or a whole path
+  std::wstring more;                 // further arguments
+  std::string error;                 // a part of the one line on stderr
 };
 
 TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
@@ -423,7 +425,8 @@ TEST_F(ToolBuildTest, FilesBesideTheOutputStayAsTheyWere) {
 // Signing with a certificate made for the test: osslsigncode signs in place
 // through a scratch file of its own.
 constexpr char kSignCommand[] =
-    "osslsigncode sign -certs cert.pem -key key.pem -in {file} -out {file}.signed >/dev/null && mv {file}.signed {file}";
+    "osslsigncode sign -certs cert.pem -key key.pem -in {file} -out {file}.signed >/dev/null && mv {file}.signed "
+    "{file}";
 
 class ToolSigningTest : public ToolBuildTest {
  protected:
@@ -499,7 +502,7 @@ TEST_F(ToolSigningTest, SignedBuildVerifiesAndLaunches) {
   const ToolRun show = Tool(L"show \"" + out + L"\"");
   EXPECT_NE(show.output.find("  \"signed\": true,"), std::string::npos) << show.output;
   EXPECT_NE(show.output.find("\"signed\": true}"), std::string::npos) << "the embedded add-in is signed\n"
-                                                                       << show.output;
+                                                                      << show.output;
   EXPECT_FALSE(HasScratchFiles(folder_.path()));
   EXPECT_EQ(Bytes(folder_ / L"stub.dll"), addin) << "the maker's add-in is left unsigned";
   DWORD headerSum = 0;

@@ -43,9 +43,12 @@ void ReadPlan(const json::Json& object, std::string_view actionKey, std::string_
 
 std::string_view SignalActionName(SignalAction action) {
   switch (action) {
-    case SignalAction::Signal: return "signal";
-    case SignalAction::Delay: return "delay";
-    case SignalAction::Never: return "never";
+    case SignalAction::Signal:
+      return "signal";
+    case SignalAction::Delay:
+      return "delay";
+    case SignalAction::Never:
+      return "never";
   }
   return "signal";
 }

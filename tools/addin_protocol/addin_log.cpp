@@ -193,8 +193,7 @@ std::string FormatLogLine(const EventsRecord& r) {
 }
 
 std::string FormatLogLine(const SignalRecord& r) {
-  return Line(r.seq, "signal",
-              {{"event", r.event}, {"action", r.action}, {"delayMs", r.delayMs}, {"state", r.state}});
+  return Line(r.seq, "signal", {{"event", r.event}, {"action", r.action}, {"delayMs", r.delayMs}, {"state", r.state}});
 }
 
 std::string FormatLogLine(const SystemMessageRecord& r) {

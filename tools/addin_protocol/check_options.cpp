@@ -43,33 +43,47 @@ bool ReadInteger(std::string_view text, std::optional<T>& out) {
 }
 
 bool ReadYesNo(std::string_view text, std::optional<bool>& out) {
-  if (text == "yes") out = true;
-  else if (text == "no") out = false;
-  else return false;
+  if (text == "yes")
+    out = true;
+  else if (text == "no")
+    out = false;
+  else
+    return false;
   return true;
 }
 
 }  // namespace
 
-std::optional<std::string> ParseExpectationOptions(const std::vector<std::string>& args,
-                                                   HandoverExpectation& expect) {
+std::optional<std::string> ParseExpectationOptions(const std::vector<std::string>& args, HandoverExpectation& expect) {
   for (std::size_t i = 0; i < args.size(); i += 2) {
     const std::string& name = args[i];
     if (i + 1 >= args.size()) return "option " + name + " needs a value";
     const std::string& value = args[i + 1];
     bool ok = false;
-    if (name == "--pid") ok = ReadInteger(value, expect.launcherProcessId);
-    else if (name == "--property1209") ok = ReadInteger(value, expect.intProperty1209);
-    else if (name == "--language") ok = ReadInteger(value, expect.languageByte);
-    else if (name == "--option") ok = ReadInteger(value, expect.optionValue);
-    else if (name == "--exe-path") ok = ReadYesNo(value, expect.exePathKnown);
-    else if (name == "--settings-record") ok = ReadYesNo(value, expect.settingsRecord);
-    else if (name == "--completed") ok = ReadYesNo(value, expect.completed);
-    else if (name == "--external") ok = ReadYesNo(value, expect.externalStorage);
-    else if (name == "--visible-at-end") ok = ReadYesNo(value, expect.visibleAtEnd);
-    else if (name == "--icon") ok = ReadYesNo(value, expect.iconBeforeHandover);
-    else if (name == "--quit") ok = ReadYesNo(value, expect.quitPosted);
-    else return "unknown option " + name;
+    if (name == "--pid")
+      ok = ReadInteger(value, expect.launcherProcessId);
+    else if (name == "--property1209")
+      ok = ReadInteger(value, expect.intProperty1209);
+    else if (name == "--language")
+      ok = ReadInteger(value, expect.languageByte);
+    else if (name == "--option")
+      ok = ReadInteger(value, expect.optionValue);
+    else if (name == "--exe-path")
+      ok = ReadYesNo(value, expect.exePathKnown);
+    else if (name == "--settings-record")
+      ok = ReadYesNo(value, expect.settingsRecord);
+    else if (name == "--completed")
+      ok = ReadYesNo(value, expect.completed);
+    else if (name == "--external")
+      ok = ReadYesNo(value, expect.externalStorage);
+    else if (name == "--visible-at-end")
+      ok = ReadYesNo(value, expect.visibleAtEnd);
+    else if (name == "--icon")
+      ok = ReadYesNo(value, expect.iconBeforeHandover);
+    else if (name == "--quit")
+      ok = ReadYesNo(value, expect.quitPosted);
+    else
+      return "unknown option " + name;
     if (!ok) return "bad value \"" + value + "\" for " + name;
   }
   return std::nullopt;

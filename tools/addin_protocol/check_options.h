@@ -14,7 +14,6 @@ namespace brisk::addin {
 //   --exe-path  --settings-record  --completed  --external  --visible-at-end
 //   --icon  --quit   (yes or no)
 // Returns the fault, or nothing when every option was understood.
-std::optional<std::string> ParseExpectationOptions(const std::vector<std::string>& args,
-                                                   HandoverExpectation& expect);
+std::optional<std::string> ParseExpectationOptions(const std::vector<std::string>& args, HandoverExpectation& expect);
 
 }  // namespace brisk::addin

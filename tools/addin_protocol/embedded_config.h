@@ -16,7 +16,7 @@ namespace brisk::addin {
 // Marks the slot; appears exactly once in a built add-in.
 inline constexpr char kConfigSlotMarker[] = "BRISK-STANDIN-ADDIN-CONFIG-SLOT";
 constexpr std::size_t kConfigSlotMarkerBytes = sizeof kConfigSlotMarker;  // with its zero
-constexpr std::size_t kConfigSlotPathUnits = 260;                        // with the terminating zero
+constexpr std::size_t kConfigSlotPathUnits = 260;                         // with the terminating zero
 
 struct ConfigSlot {
   char marker[kConfigSlotMarkerBytes];

@@ -15,7 +15,9 @@ constexpr std::uint16_t kLauncherDialog = 113;
 constexpr std::uint16_t kFirstSymbol = 141;
 constexpr std::uint16_t kLastSymbol = 146;
 
-LauncherCheck NotALauncher(const std::string& why) { return {std::nullopt, {}, "not a launcher of this project: " + why}; }
+LauncherCheck NotALauncher(const std::string& why) {
+  return {std::nullopt, {}, "not a launcher of this project: " + why};
+}
 
 bool Has(const std::vector<pe::ResourceEntry>& resources, const pe::ResourceName& type,
          std::optional<std::uint16_t> id = std::nullopt) {

@@ -146,8 +146,12 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
     return result;
   };
 
-  SettingsRecordInput settings{manifest.appName, manifest.appInfo, manifest.appVersion, manifest.flags,
-                               manifest.password, manifest.workbookFormat,
+  SettingsRecordInput settings{manifest.appName,
+                               manifest.appInfo,
+                               manifest.appVersion,
+                               manifest.flags,
+                               manifest.password,
+                               manifest.workbookFormat,
                                manifest.magic.value_or(kSettingsMagic)};
   SettingsRecordResult record = WriteBuildSettingsRecord(settings);
   if (!record.error.empty()) return refuse(record.error);
@@ -166,7 +170,8 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
     if (!error.empty()) return refuse(error);
     if (input.size > kMaxBuildPayloadBytes) {
       return refuse(Describe(input.role, *input.path) + " is " + Mebibytes(input.size) + "; a build carries at most " +
-                    Mebibytes(kMaxBuildPayloadBytes) + " of payload files, which its 32-bit launcher unpacks in memory");
+                    Mebibytes(kMaxBuildPayloadBytes) +
+                    " of payload files, which its 32-bit launcher unpacks in memory");
     }
     total += input.size;
   }
@@ -217,10 +222,10 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
   result.resources.push_back({kAddinTextTable1043Resource,
                               TextTable(u"Value;English;German;French;Spanish;Portuguese;Dutch;Finnish;"
                                         u"Italian;Swedish;Russian;Danish;Czech;Hungarian;Norwegian;Polish;Turkish")});
-  result.resources.push_back({kAddinTextTable1045Resource,
-                              TextTable(u"English;Russian;German;French;Italian;Finnish;Dutch;Spanish;"
-                                        u"Swedish;Portuguese;Danish;Czech;Hungarian;Norwegian;Polish;Turkish;"
-                                        u"Greek;Romanian;Slovenian")});
+  result.resources.push_back(
+      {kAddinTextTable1045Resource, TextTable(u"English;Russian;German;French;Italian;Finnish;Dutch;Spanish;"
+                                              u"Swedish;Portuguese;Danish;Czech;Hungarian;Norwegian;Polish;Turkish;"
+                                              u"Greek;Romanian;Slovenian")});
   result.resources.push_back({kCarried1060Resource, PayloadBuffer{0x01}});
   result.resources.push_back({kCarried1070Resource, PayloadBuffer{0x01}});
   result.resources.push_back({kCarried1107Resource, PayloadBuffer{'1'}});

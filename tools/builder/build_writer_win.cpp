@@ -66,8 +66,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
   const std::u16string payloadType = GetEncodedStringW(kPayloadResourceType);
   const bool newIcon = !build.icon.empty();
   for (const pe::ResourceEntry& entry : check.resources) {
-    const bool icon = entry.type == pe::ResourceName{pe::kTypeIcon, {}} ||
-                      entry.type == pe::ResourceName{pe::kTypeGroupIcon, {}};
+    const bool icon =
+        entry.type == pe::ResourceName{pe::kTypeIcon, {}} || entry.type == pe::ResourceName{pe::kTypeGroupIcon, {}};
     if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
       continue;
     }
@@ -138,12 +138,16 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   if (!check.error.empty()) return "the launcher " + Utf8Path(request.launcher) + " is " + check.error;
 
   if (const std::optional<FileIdentity> outputFile = IdentityOf(output)) {
-    const std::pair<const char*, const std::filesystem::path*> inputs[] = {
-        {"the launcher", &request.launcher}, {"the manifest", &request.manifestPath},
-        {"the workbook", &manifest.workbook}, {"the aux-workbook", &manifest.auxWorkbook},
-        {"addin32", &manifest.addin32},     {"addin64", &manifest.addin64},
-        {"the licence", &manifest.licence}, {"the splash picture", &manifest.splash},
-        {"the language file", &manifest.language}, {"the icon", &manifest.icon}};
+    const std::pair<const char*, const std::filesystem::path*> inputs[] = {{"the launcher", &request.launcher},
+                                                                           {"the manifest", &request.manifestPath},
+                                                                           {"the workbook", &manifest.workbook},
+                                                                           {"the aux-workbook", &manifest.auxWorkbook},
+                                                                           {"addin32", &manifest.addin32},
+                                                                           {"addin64", &manifest.addin64},
+                                                                           {"the licence", &manifest.licence},
+                                                                           {"the splash picture", &manifest.splash},
+                                                                           {"the language file", &manifest.language},
+                                                                           {"the icon", &manifest.icon}};
     for (const auto& [role, path] : inputs) {
       if (!path->empty() && IdentityOf(*path) == outputFile) {
         return "the output " + outputName + " is " + role + " itself; choose another output name";
@@ -205,7 +209,8 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   }
   image = {};
 
-  if ((code = scratch->MoveTo(output)) != ERROR_SUCCESS) return "cannot replace " + outputName + ": " + SystemMessage(code);
+  if ((code = scratch->MoveTo(output)) != ERROR_SUCCESS)
+    return "cannot replace " + outputName + ": " + SystemMessage(code);
   return {};
 }
 

@@ -57,7 +57,8 @@ IconFileResult ParseIconFile(std::span<const std::uint8_t> file) {
     const std::string which = "icon image " + std::to_string(i + 1);
     const std::uint32_t size = le::ReadU32(entry + 8);
     const std::uint32_t offset = le::ReadU32(entry + 12);
-    if (size == 0 || offset > file.size() || size > file.size() - offset) return Refused(which + " lies outside the file");
+    if (size == 0 || offset > file.size() || size > file.size() - offset)
+      return Refused(which + " lies outside the file");
     const std::span<const std::uint8_t> bytes = file.subspan(offset, size);
     IconImage image;
     image.width = entry[0] == 0 ? 256 : entry[0];

@@ -47,8 +47,8 @@ std::optional<std::uint32_t> ParseFlags(std::string_view text) {
     std::uint32_t bit;
   };
   static constexpr Named kNames[] = {
-      {"host-invisible", kFlagHostInvisible},       {"version-checks", kFlagHostVersionChecks},
-      {"splash-forced", kFlagSplashForced},         {"single-instance", kFlagSingleInstance},
+      {"host-invisible", kFlagHostInvisible},     {"version-checks", kFlagHostVersionChecks},
+      {"splash-forced", kFlagSplashForced},       {"single-instance", kFlagSingleInstance},
       {"external-storage", kFlagExternalStorage},
   };
   std::uint32_t flags = 0;
@@ -138,8 +138,9 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
     } else if (key == "password") {
       manifest.password = utf8::utf8to16(value);
     } else if (key == "company" || key == "copyright" || key == "description") {
-      std::u16string& field =
-          key == "company" ? manifest.company : key == "copyright" ? manifest.copyright : manifest.description;
+      std::u16string& field = key == "company"     ? manifest.company
+                              : key == "copyright" ? manifest.copyright
+                                                   : manifest.description;
       field = utf8::utf8to16(value);
       if (field.size() > kMaxVersionText) {
         return Error(lineNumber, "'" + key + "' is longer than " + std::to_string(kMaxVersionText) + " characters");
@@ -148,8 +149,9 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
       const auto parts = ParseVersion(value);
       if (!parts) return Error(lineNumber, "version must be a.b.c or a.b.c.d, each number 0-65535");
       if ((*parts)[0] > 255 || (*parts)[1] > 255 || (*parts)[2] > 255) {
-        return Error(lineNumber, "version " + std::string(value) +
-                                     ": the first three numbers must be 0-255 (the settings record keeps a byte of each)");
+        return Error(lineNumber,
+                     "version " + std::string(value) +
+                         ": the first three numbers must be 0-255 (the settings record keeps a byte of each)");
       }
       for (std::size_t i = 0; i < parts->size(); ++i) manifest.version[i] = (*parts)[i];
       manifest.appVersion = (std::uint32_t{(*parts)[0]} << 24) | ((*parts)[1] << 16) | ((*parts)[2] << 8);

@@ -47,7 +47,8 @@ struct ResourceTree {
     if (at + 2 > limit) return false;
     const std::size_t length = le::ReadU16(file.data() + at);
     if (length == 0 || at + 2 + 2 * length > limit) return false;
-    for (std::size_t i = 0; i < length; ++i) name.text.push_back(static_cast<char16_t>(le::ReadU16(file.data() + at + 2 + 2 * i)));
+    for (std::size_t i = 0; i < length; ++i)
+      name.text.push_back(static_cast<char16_t>(le::ReadU16(file.data() + at + 2 + 2 * i)));
     return true;
   }
 
@@ -117,7 +118,8 @@ std::optional<std::size_t> Image::FileOffset(std::uint32_t rva, std::uint32_t le
 
 ImageResult ParseImage(std::span<const std::uint8_t> file) {
   const std::uint8_t* bytes = file.data();
-  if (file.size() < kDosHeaderBytes || bytes[0] != 'M' || bytes[1] != 'Z') return Refused("not an executable (no MZ header)");
+  if (file.size() < kDosHeaderBytes || bytes[0] != 'M' || bytes[1] != 'Z')
+    return Refused("not an executable (no MZ header)");
   const std::size_t peAt = le::ReadU32(bytes + kAtNewHeader);
   if (!Fits(file.size(), peAt, 4 + kCoffHeaderBytes) || bytes[peAt] != 'P' || bytes[peAt + 1] != 'E' ||
       bytes[peAt + 2] != 0 || bytes[peAt + 3] != 0) {
@@ -156,7 +158,8 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
     image.directories.push_back({le::ReadU32(entry), le::ReadU32(entry + 4)});
   }
   const std::size_t table = optional + optionalBytes;
-  if (sectionCount == 0 || sectionCount > kMaxSections || !Fits(file.size(), table, sectionCount * kSectionHeaderBytes)) {
+  if (sectionCount == 0 || sectionCount > kMaxSections ||
+      !Fits(file.size(), table, sectionCount * kSectionHeaderBytes)) {
     return Refused("damaged section table");
   }
   image.imageEnd = std::max<std::uint64_t>(headerBytes, table + sectionCount * kSectionHeaderBytes);

@@ -32,7 +32,8 @@ WineExports FindWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
   WineExports wine;
-  if (ntdll) wine.spawn = reinterpret_cast<UnixSpawn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "__wine_unix_spawnvp")));
+  if (ntdll)
+    wine.spawn = reinterpret_cast<UnixSpawn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "__wine_unix_spawnvp")));
   if (kernel32) {
     wine.unixName =
         reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(GetProcAddress(kernel32, "wine_get_unix_file_name")));
@@ -48,8 +49,8 @@ std::optional<std::string> UnixPath(const WineExports& wine, const std::filesyst
   return unixPath;
 }
 
-ShellOutcome RunUnderWine(const WineExports& wine, const std::string& commandLine,
-                          const std::filesystem::path& folder, const std::filesystem::path& log) {
+ShellOutcome RunUnderWine(const WineExports& wine, const std::string& commandLine, const std::filesystem::path& folder,
+                          const std::filesystem::path& log) {
   std::optional<std::string> folderName = UnixPath(wine, folder);
   std::optional<std::string> logName = UnixPath(wine, log);
   if (!folderName || !logName) return {false, 0, "no Unix path for its folder or log"};
@@ -58,7 +59,7 @@ ShellOutcome RunUnderWine(const WineExports& wine, const std::string& commandLin
   std::string script = kShellScript;
   std::string name = "brisk-shell";
   std::string command = commandLine;
-  char* const argv[] = {shell.data(), dashC.data(),   script.data(), name.data(),
+  char* const argv[] = {shell.data(),       dashC.data(),   script.data(),   name.data(),
                         folderName->data(), command.data(), logName->data(), nullptr};
   const LONG status = wine.spawn(argv, TRUE);
   if (status < 0) {
@@ -75,8 +76,8 @@ ShellOutcome RunOnWindows(const std::string& commandLine, const std::filesystem:
   const UniqueFileHandle output(
       CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr));
   if (!output) return {false, 0, SystemMessage(GetLastError())};
-  const UniqueFileHandle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                                           OPEN_EXISTING, 0, nullptr));
+  const UniqueFileHandle input(
+      CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr));
   if (!input) return {false, 0, SystemMessage(GetLastError())};
   std::wstring line = L"cmd.exe /d /s /c \"" + WideFromUtf8ForDisplay(commandLine) + L"\"";
   STARTUPINFOW startup{};
@@ -86,8 +87,8 @@ ShellOutcome RunOnWindows(const std::string& commandLine, const std::filesystem:
   startup.hStdOutput = output.get();
   startup.hStdError = output.get();
   PROCESS_INFORMATION started{};
-  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(),
-                      &startup, &started)) {
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup,
+                      &started)) {
     return {false, 0, SystemMessage(GetLastError())};
   }
   const UniqueProcess process(started);

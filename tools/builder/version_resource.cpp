@@ -126,10 +126,10 @@ std::u16string ValueText(std::span<const std::uint8_t> value) {
 
 PayloadBuffer MakeVersionResource(const VersionInfo& info) {
   Node root{u"VS_VERSION_INFO", kBinaryValue, kFixedInfoBytes, {}, {}};
-  for (std::uint32_t field : {kFixedInfoSignature, kFixedInfoVersion, HighWord(info.fileVersion),
-                              LowWord(info.fileVersion), HighWord(info.productVersion), LowWord(info.productVersion),
-                              kFileFlagsMask, std::uint32_t{0}, kOsNtWindows32, kFileTypeApp, std::uint32_t{0},
-                              std::uint32_t{0}, std::uint32_t{0}}) {
+  for (std::uint32_t field :
+       {kFixedInfoSignature, kFixedInfoVersion, HighWord(info.fileVersion), LowWord(info.fileVersion),
+        HighWord(info.productVersion), LowWord(info.productVersion), kFileFlagsMask, std::uint32_t{0}, kOsNtWindows32,
+        kFileTypeApp, std::uint32_t{0}, std::uint32_t{0}, std::uint32_t{0}}) {
     AppendU32(root.value, field);
   }
 

@@ -31,7 +31,7 @@ PayloadBuffer MakeVersionResource(const VersionInfo& info);
 // What a version resource holds, as read back.
 struct ParsedVersion {
   VersionInfo info;
-  std::u16string stringTable;                // the key of the first string table, such as u"040904B0"
+  std::u16string stringTable;               // the key of the first string table, such as u"040904B0"
   std::vector<std::uint32_t> translations;  // language in the low word, code page in the high
 };
 

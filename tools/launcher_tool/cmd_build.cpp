@@ -111,7 +111,8 @@ std::string PayloadLine(int id, std::span<const std::uint8_t> bytes) {
   members.push_back(Member("packed", packed ? "true" : "false"));
   if (packed) members.push_back(Member("unpackedBytes", std::to_string(unpacked.size())));
   if (id == kAddin32Resource || id == kAddin64Resource) {
-    members.push_back(Member("signed", IsSigned(packed ? std::span<const std::uint8_t>(unpacked) : bytes) ? "true" : "false"));
+    members.push_back(
+        Member("signed", IsSigned(packed ? std::span<const std::uint8_t>(unpacked) : bytes) ? "true" : "false"));
   }
   return InlineObject(members);
 }
@@ -145,7 +146,8 @@ int RunShow(const Args& args) {
   if (!resources) return Refuse(args[0] + " has a damaged resource directory");
 
   const std::u16string payloadType = GetEncodedStringW(kPayloadResourceType);
-  const auto find = [&](const pe::ResourceName& type, std::optional<int> id = std::nullopt) -> const pe::ResourceEntry* {
+  const auto find = [&](const pe::ResourceName& type,
+                        std::optional<int> id = std::nullopt) -> const pe::ResourceEntry* {
     for (const pe::ResourceEntry& entry : *resources) {
       if (entry.type == type && (!id || (entry.name.text.empty() && entry.name.id == *id))) return &entry;
     }
@@ -158,10 +160,9 @@ int RunShow(const Args& args) {
   std::vector<std::string> icon;
   if (const auto group = ParseIconGroup(bytesOf(find({pe::kTypeGroupIcon, {}})))) {
     for (const IconGroupEntry& entry : *group) {
-      icon.push_back(InlineObject({Member("width", std::to_string(entry.width)),
-                                   Member("height", std::to_string(entry.height)),
-                                   Member("bitCount", std::to_string(entry.bitCount)),
-                                   Member("bytes", std::to_string(entry.bytes))}));
+      icon.push_back(InlineObject(
+          {Member("width", std::to_string(entry.width)), Member("height", std::to_string(entry.height)),
+           Member("bitCount", std::to_string(entry.bitCount)), Member("bytes", std::to_string(entry.bytes))}));
     }
   }
 
@@ -187,11 +188,12 @@ int RunShow(const Args& args) {
   BuildSettings settings;
   ParseBuildSettings(record, settings);
 
-  std::printf("{\n  \"signed\": %s,\n  \"icon\": [\n%s  ],\n  \"version\": {\n%s  },\n  \"payload\": [\n%s  ],\n"
-              "  \"settings\": {\n%s  }\n}\n",
-              pe::HasCertificateTable(file, *image.image) ? "true" : "false", MemberLines(icon, "    ").c_str(),
-              MemberLines(version, "    ").c_str(), MemberLines(payload, "    ").c_str(),
-              MemberLines(SettingsMembers(settings), "    ").c_str());
+  std::printf(
+      "{\n  \"signed\": %s,\n  \"icon\": [\n%s  ],\n  \"version\": {\n%s  },\n  \"payload\": [\n%s  ],\n"
+      "  \"settings\": {\n%s  }\n}\n",
+      pe::HasCertificateTable(file, *image.image) ? "true" : "false", MemberLines(icon, "    ").c_str(),
+      MemberLines(version, "    ").c_str(), MemberLines(payload, "    ").c_str(),
+      MemberLines(SettingsMembers(settings), "    ").c_str());
   return kExitOk;
 }
 

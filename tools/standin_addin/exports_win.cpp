@@ -5,10 +5,10 @@
 
 #include "session_win.h"
 
-#define BRISK_UNUSED_EXPORT(n)                               \
-  LONG WINAPI DummyFunc##n(LONG, LONG_PTR, LONG_PTR) {       \
-    brisk::addin::RecordCall("DummyFunc" #n);                \
-    return 0;                                                \
+#define BRISK_UNUSED_EXPORT(n)                         \
+  LONG WINAPI DummyFunc##n(LONG, LONG_PTR, LONG_PTR) { \
+    brisk::addin::RecordCall("DummyFunc" #n);          \
+    return 0;                                          \
   }
 
 extern "C" {
@@ -43,13 +43,9 @@ BRISK_UNUSED_EXPORT(18)
 BRISK_UNUSED_EXPORT(19)
 BRISK_UNUSED_EXPORT(20)
 
-void WINAPI xlAutoFree12(void*) {
-  brisk::addin::RecordCall("xlAutoFree12");
-}
+void WINAPI xlAutoFree12(void*) { brisk::addin::RecordCall("xlAutoFree12"); }
 
-void WINAPI xlAutoFree(void*) {
-  brisk::addin::RecordCall("xlAutoFree");
-}
+void WINAPI xlAutoFree(void*) { brisk::addin::RecordCall("xlAutoFree"); }
 
 int WINAPI xlAutoClose() {
   brisk::addin::RecordCall("xlAutoClose");

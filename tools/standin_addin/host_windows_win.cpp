@@ -48,8 +48,8 @@ Delivery DeliveryOf(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (sent & ISMEX_NOTIFY) return Delivery::Notify;
   if (sent & ISMEX_CALLBACK) return Delivery::Callback;
   if (sent & ISMEX_SEND) return Delivery::Send;
-  if (tHaveQueued && tLastQueued.hwnd == window && tLastQueued.message == message &&
-      tLastQueued.wParam == wParam && tLastQueued.lParam == lParam) {
+  if (tHaveQueued && tLastQueued.hwnd == window && tLastQueued.message == message && tLastQueued.wParam == wParam &&
+      tLastQueued.lParam == lParam) {
     tHaveQueued = false;
     return Delivery::Post;
   }

@@ -34,9 +34,7 @@ std::shared_ptr<Session> gSession;
 
 // UTF-8 for the log: an unpaired surrogate becomes U+FFFD instead of losing
 // the whole text.
-std::string LogText(std::wstring_view text) {
-  return Utf16ToUtf8Lossy(ToU16(text), U'\uFFFD');
-}
+std::string LogText(std::wstring_view text) { return Utf16ToUtf8Lossy(ToU16(text), U'\uFFFD'); }
 
 // Pins this module in the process: the subclassed windows, the queue hooks
 // and the delayed signals all run its code for as long as the host lives.
@@ -81,8 +79,9 @@ std::wstring EmbeddedConfigFile() {
 std::wstring ConfigFile(const std::wstring& modulePath) {
   const std::size_t dot = modulePath.find_last_of(L'.');
   const std::size_t slash = modulePath.find_last_of(L"\\/");
-  const std::wstring stem =
-      dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash) ? modulePath.substr(0, dot) : modulePath;
+  const std::wstring stem = dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)
+                                ? modulePath.substr(0, dot)
+                                : modulePath;
   const std::wstring beside = stem + kConfigExtension;
   if (GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) return beside;
   return EmbeddedConfigFile();

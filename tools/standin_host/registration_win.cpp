@@ -7,8 +7,7 @@
 namespace brisk::standin {
 
 // {0510058B-0FB8-43EF-B72F-FDBA84552B06}
-const CLSID kStandinHostClassId = {
-    0x0510058B, 0x0FB8, 0x43EF, {0xB7, 0x2F, 0xFD, 0xBA, 0x84, 0x55, 0x2B, 0x06}};
+const CLSID kStandinHostClassId = {0x0510058B, 0x0FB8, 0x43EF, {0xB7, 0x2F, 0xFD, 0xBA, 0x84, 0x55, 0x2B, 0x06}};
 
 namespace {
 
@@ -39,8 +38,8 @@ std::wstring ClassIdText() {
 
 LSTATUS SetDefaultValue(RegistryView view, const std::wstring& keyPath, const std::wstring& value) {
   HKEY key = nullptr;
-  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0,
-                                   KEY_WRITE | ViewFlag(view), nullptr, &key, nullptr);
+  LSTATUS status = RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | ViewFlag(view),
+                                   nullptr, &key, nullptr);
   if (status != ERROR_SUCCESS) return status;
   status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
@@ -50,8 +49,7 @@ LSTATUS SetDefaultValue(RegistryView view, const std::wstring& keyPath, const st
 
 LSTATUS DeleteTree(RegistryView view, const std::wstring& keyPath) {
   HKEY key = nullptr;
-  LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0,
-                                 KEY_ALL_ACCESS | ViewFlag(view), &key);
+  LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, keyPath.c_str(), 0, KEY_ALL_ACCESS | ViewFlag(view), &key);
   if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
   if (status != ERROR_SUCCESS) return status;
   status = RegDeleteTreeW(key, nullptr);
@@ -69,8 +67,7 @@ std::wstring StandinServerCommand(const std::wstring& exePath, const std::wstrin
   return command;
 }
 
-LSTATUS RegisterStandinHost(const std::wstring& exePath, const std::wstring& configPath,
-                            RegistryView view) {
+LSTATUS RegisterStandinHost(const std::wstring& exePath, const std::wstring& configPath, RegistryView view) {
   const std::wstring progId = ProgId();
   const std::wstring classKey = L"CLSID\\" + ClassIdText();
   const std::pair<std::wstring, std::wstring> values[] = {

@@ -43,8 +43,8 @@ bool ParseFlag(std::string_view text, bool& value) {
 }
 
 bool ParseValueType(std::string_view text, ValueType& type) {
-  for (ValueType candidate : {ValueType::kEmpty, ValueType::kI2, ValueType::kI4, ValueType::kBool,
-                              ValueType::kBstr, ValueType::kR8}) {
+  for (ValueType candidate :
+       {ValueType::kEmpty, ValueType::kI2, ValueType::kI4, ValueType::kBool, ValueType::kBstr, ValueType::kR8}) {
     if (text == ValueTypeName(candidate)) {
       type = candidate;
       return true;

@@ -62,8 +62,8 @@ std::wstring ModulePath() {
 }
 
 bool ReadFileText(const std::wstring& path, std::string& text) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   char chunk[4096];
   DWORD read = 0;
@@ -116,8 +116,8 @@ int RunServer(const Options& options) {
   // Single use, as the real host registers: each client gets a host process
   // of its own, and two clients started at once never share one.
   DWORD cookie = 0;
-  const HRESULT hr = CoRegisterClassObject(kStandinHostClassId, GetClassFactory(),
-                                           CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
+  const HRESULT hr =
+      CoRegisterClassObject(kStandinHostClassId, GetClassFactory(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
   json::Json registered = NewRecord("event");
   registered["event"] = "class_registered";
   registered["hr"] = HexCode(static_cast<std::uint32_t>(hr));

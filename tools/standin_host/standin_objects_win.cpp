@@ -19,25 +19,29 @@ constexpr UINT kCrashExitCode = 0xC0000005;
 
 VARTYPE ToVarType(ValueType type) {
   switch (type) {
-    case ValueType::kEmpty: return VT_EMPTY;
-    case ValueType::kI2: return VT_I2;
-    case ValueType::kI4: return VT_I4;
-    case ValueType::kBool: return VT_BOOL;
-    case ValueType::kBstr: return VT_BSTR;
-    case ValueType::kR8: return VT_R8;
+    case ValueType::kEmpty:
+      return VT_EMPTY;
+    case ValueType::kI2:
+      return VT_I2;
+    case ValueType::kI4:
+      return VT_I4;
+    case ValueType::kBool:
+      return VT_BOOL;
+    case ValueType::kBstr:
+      return VT_BSTR;
+    case ValueType::kR8:
+      return VT_R8;
   }
   return VT_EMPTY;
 }
 
-HRESULT FillException(EXCEPINFO* exception, WORD wCode, HRESULT scode,
-                      const std::wstring& description) {
+HRESULT FillException(EXCEPINFO* exception, WORD wCode, HRESULT scode, const std::wstring& description) {
   if (exception != nullptr) {
     *exception = EXCEPINFO{};
     exception->wCode = wCode;
     exception->scode = wCode != 0 ? 0 : scode;
     exception->bstrSource = SysAllocString(kExceptionSource);
-    exception->bstrDescription =
-        SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
+    exception->bstrDescription = SysAllocStringLen(description.data(), static_cast<UINT>(description.size()));
   }
   return DISP_E_EXCEPTION;
 }
@@ -87,8 +91,7 @@ HRESULT TakePutValue(const DISPPARAMS* params, VARTYPE type, VARIANT& value) {
     return DISP_E_PARAMNOTFOUND;
   }
   VariantInit(&value);
-  return FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, type)) ? DISP_E_TYPEMISMATCH
-                                                                         : S_OK;
+  return FAILED(VariantChangeType(&value, &params->rgvarg[0], 0, type)) ? DISP_E_TYPEMISMATCH : S_OK;
 }
 
 // An IDispatch that logs every call and applies the configured failures.
@@ -128,12 +131,9 @@ class DispatchObject : public IDispatch {
     return E_NOTIMPL;
   }
   // The launcher never asks for names.
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID locale, WORD flags,
-                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override {
     json::Json record = NewRecord("call");
     record["object"] = logName_;
     record["dispid"] = dispid;
@@ -167,8 +167,8 @@ class DispatchObject : public IDispatch {
   }
 
  protected:
-  virtual HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                         EXCEPINFO* exception, UINT* argumentError) = 0;
+  virtual HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                         UINT* argumentError) = 0;
   virtual const std::map<std::int32_t, Failure>* Failures() const { return nullptr; }
   virtual void OnFinalRelease() {}
 
@@ -211,9 +211,7 @@ class Workbook final : public DispatchObject {
   Workbook() : DispatchObject("workbook") {}
 
  protected:
-  HRESULT Handle(DISPID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return DISP_E_MEMBERNOTFOUND;
-  }
+  HRESULT Handle(DISPID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return DISP_E_MEMBERNOTFOUND; }
 };
 
 class LanguageSettings final : public DispatchObject {
@@ -245,12 +243,10 @@ class Workbooks final : public DispatchObject {
   Workbooks() : DispatchObject("workbooks") {}
 
  protected:
-  const std::map<std::int32_t, Failure>* Failures() const override {
-    return &gStandin.config.workbooksFailures;
-  }
+  const std::map<std::int32_t, Failure>* Failures() const override { return &gStandin.config.workbooksFailures; }
 
-  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result,
-                 EXCEPINFO* exception, UINT* argumentError) override {
+  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                 UINT* argumentError) override {
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     switch (dispid) {
       case kDispWorkbooksOpen:
@@ -266,8 +262,7 @@ class Workbooks final : public DispatchObject {
  private:
   // The file name is the first argument in call order; the others may be
   // missing and are only logged.
-  static HRESULT Open(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                      UINT* argumentError) {
+  static HRESULT Open(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
     const UINT count = ArgumentCount(params);
     if (count == 0 || params->cNamedArgs != 0) return DISP_E_BADPARAMCOUNT;
     VARIANT name;
@@ -281,8 +276,7 @@ class Workbooks final : public DispatchObject {
 
     switch (ReadWorkbookKind(path)) {
       case WorkbookKind::kMissing:
-        return FillException(exception, 0, kFileNotFoundScode,
-                             L"'" + path + L"' could not be found.");
+        return FillException(exception, 0, kFileNotFoundScode, L"'" + path + L"' could not be found.");
       case WorkbookKind::kAuxiliary:
         // Its open handler loads the add-in, then the workbook closes itself.
         RunAuxWorkbookOpenHandler(path, gStandin.application);
@@ -300,9 +294,7 @@ class Application final : public DispatchObject {
   Application() : DispatchObject("application") {}
 
  protected:
-  const std::map<std::int32_t, Failure>* Failures() const override {
-    return &gStandin.config.applicationFailures;
-  }
+  const std::map<std::int32_t, Failure>* Failures() const override { return &gStandin.config.applicationFailures; }
 
   // Without user control the host ends when its last client lets go of it.
   void OnFinalRelease() override {
@@ -314,8 +306,7 @@ class Application final : public DispatchObject {
     if (!gStandin.userControl) PostQuitMessage(0);
   }
 
-  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT*) override {
+  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override {
     HRESULT hr = Dispatch(dispid, flags, params, result);
     if (SUCCEEDED(hr) && IsGet(flags) && result != nullptr) {
       const auto replyType = gStandin.config.replyTypes.find(dispid);
@@ -331,9 +322,7 @@ class Application final : public DispatchObject {
     switch (dispid) {
       case kDispVisible:
         return BoolProperty(flags, params, result, IsWindowVisible(gStandin.mainWindow) != FALSE,
-                            [](bool visible) {
-                              ShowWindow(gStandin.mainWindow, visible ? SW_SHOW : SW_HIDE);
-                            });
+                            [](bool visible) { ShowWindow(gStandin.mainWindow, visible ? SW_SHOW : SW_HIDE); });
       case kDispCaption:
         return CaptionProperty(flags, params, result);
       case kDispInstallPath:
@@ -377,15 +366,13 @@ class Application final : public DispatchObject {
     return IsGet(flags) && !IsPut(flags) && ArgumentCount(params) == 0;
   }
 
-  static HRESULT TextGetter(WORD flags, const DISPPARAMS* params, VARIANT* result,
-                            const std::wstring& text) {
+  static HRESULT TextGetter(WORD flags, const DISPPARAMS* params, VARIANT* result, const std::wstring& text) {
     if (!IsGetter(flags, params)) return DISP_E_MEMBERNOTFOUND;
     return SetBstr(result, text);
   }
 
   template <typename Store>
-  static HRESULT BoolProperty(WORD flags, const DISPPARAMS* params, VARIANT* result, bool current,
-                              Store store) {
+  static HRESULT BoolProperty(WORD flags, const DISPPARAMS* params, VARIANT* result, bool current, Store store) {
     if (IsPut(flags)) {
       VARIANT value;
       const HRESULT hr = TakePutValue(params, VT_BOOL, value);
@@ -397,8 +384,7 @@ class Application final : public DispatchObject {
     return SetBool(result, current);
   }
 
-  static HRESULT IntProperty(WORD flags, const DISPPARAMS* params, VARIANT* result,
-                             std::int32_t& property) {
+  static HRESULT IntProperty(WORD flags, const DISPPARAMS* params, VARIANT* result, std::int32_t& property) {
     if (IsPut(flags)) {
       VARIANT value;
       const HRESULT hr = TakePutValue(params, VT_I4, value);
@@ -430,9 +416,8 @@ class Application final : public DispatchObject {
       case ReportedWindow::kMain:
         return gStandin.mainWindow;
       case ReportedWindow::kExtra:
-        return config.reportedExtra <= gStandin.extraWindows.size()
-                   ? gStandin.extraWindows[config.reportedExtra - 1]
-                   : nullptr;
+        return config.reportedExtra <= gStandin.extraWindows.size() ? gStandin.extraWindows[config.reportedExtra - 1]
+                                                                    : nullptr;
       case ReportedWindow::kOther:
         return gStandin.otherWindow;
       case ReportedWindow::kNone:

@@ -39,9 +39,8 @@ bool RegisterWindowClass(const std::wstring& name, WNDPROC procedure) {
 }
 
 HWND CreateTopLevel(const std::wstring& className, const std::wstring& title, int offset) {
-  return CreateWindowExW(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW,
-                         40 + offset * 30, 40 + offset * 30, 480, 320, nullptr, nullptr,
-                         GetModuleHandleW(nullptr), nullptr);
+  return CreateWindowExW(0, className.c_str(), title.c_str(), WS_OVERLAPPEDWINDOW, 40 + offset * 30, 40 + offset * 30,
+                         480, 320, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 }  // namespace
@@ -51,8 +50,7 @@ bool CreateStandinWindows() {
   const std::u16string hostClassText = GetEncodedStringW(kHostWindowClass);
   const std::wstring hostClass(hostClassText.begin(), hostClassText.end());
   const std::wstring mainClass = ToWide(config.mainClass);
-  if (!RegisterWindowClass(mainClass, MainWindowProc) ||
-      !RegisterWindowClass(hostClass, DefWindowProcW) ||
+  if (!RegisterWindowClass(mainClass, MainWindowProc) || !RegisterWindowClass(hostClass, DefWindowProcW) ||
       !RegisterWindowClass(kOtherWindowClass, DefWindowProcW)) {
     return false;
   }

@@ -10,27 +10,48 @@ namespace {
 
 const char* TypeName(VARTYPE type) {
   switch (type) {
-    case VT_EMPTY: return "empty";
-    case VT_NULL: return "null";
-    case VT_I2: return "i2";
-    case VT_I4: return "i4";
-    case VT_R4: return "r4";
-    case VT_R8: return "r8";
-    case VT_CY: return "cy";
-    case VT_DATE: return "date";
-    case VT_BSTR: return "bstr";
-    case VT_DISPATCH: return "dispatch";
-    case VT_ERROR: return "error";
-    case VT_BOOL: return "bool";
-    case VT_VARIANT: return "variant";
-    case VT_UNKNOWN: return "unknown";
-    case VT_I1: return "i1";
-    case VT_UI1: return "ui1";
-    case VT_UI2: return "ui2";
-    case VT_UI4: return "ui4";
-    case VT_INT: return "int";
-    case VT_UINT: return "uint";
-    default: return nullptr;
+    case VT_EMPTY:
+      return "empty";
+    case VT_NULL:
+      return "null";
+    case VT_I2:
+      return "i2";
+    case VT_I4:
+      return "i4";
+    case VT_R4:
+      return "r4";
+    case VT_R8:
+      return "r8";
+    case VT_CY:
+      return "cy";
+    case VT_DATE:
+      return "date";
+    case VT_BSTR:
+      return "bstr";
+    case VT_DISPATCH:
+      return "dispatch";
+    case VT_ERROR:
+      return "error";
+    case VT_BOOL:
+      return "bool";
+    case VT_VARIANT:
+      return "variant";
+    case VT_UNKNOWN:
+      return "unknown";
+    case VT_I1:
+      return "i1";
+    case VT_UI1:
+      return "ui1";
+    case VT_UI2:
+      return "ui2";
+    case VT_UI4:
+      return "ui4";
+    case VT_INT:
+      return "int";
+    case VT_UINT:
+      return "uint";
+    default:
+      return nullptr;
   }
 }
 
@@ -48,20 +69,48 @@ std::string TypeText(VARTYPE type) {
 json::Json DescribeVariant(const VARIANT& value) {
   json::Json out = {{"vt", TypeText(value.vt)}};
   switch (value.vt) {
-    case VT_I1: out["value"] = static_cast<int>(value.cVal); break;
-    case VT_I2: out["value"] = value.iVal; break;
-    case VT_I4: out["value"] = value.lVal; break;
-    case VT_INT: out["value"] = value.intVal; break;
-    case VT_UI1: out["value"] = value.bVal; break;
-    case VT_UI2: out["value"] = value.uiVal; break;
-    case VT_UI4: out["value"] = value.ulVal; break;
-    case VT_UINT: out["value"] = value.uintVal; break;
-    case VT_BOOL: out["value"] = value.boolVal; break;
-    case VT_R4: out["value"] = static_cast<double>(value.fltVal); break;
-    case VT_R8: out["value"] = value.dblVal; break;
-    case VT_DATE: out["value"] = value.date; break;
-    case VT_CY: out["value"] = value.cyVal.int64; break;
-    case VT_ERROR: out["value"] = HexCode(static_cast<std::uint32_t>(value.scode)); break;
+    case VT_I1:
+      out["value"] = static_cast<int>(value.cVal);
+      break;
+    case VT_I2:
+      out["value"] = value.iVal;
+      break;
+    case VT_I4:
+      out["value"] = value.lVal;
+      break;
+    case VT_INT:
+      out["value"] = value.intVal;
+      break;
+    case VT_UI1:
+      out["value"] = value.bVal;
+      break;
+    case VT_UI2:
+      out["value"] = value.uiVal;
+      break;
+    case VT_UI4:
+      out["value"] = value.ulVal;
+      break;
+    case VT_UINT:
+      out["value"] = value.uintVal;
+      break;
+    case VT_BOOL:
+      out["value"] = value.boolVal;
+      break;
+    case VT_R4:
+      out["value"] = static_cast<double>(value.fltVal);
+      break;
+    case VT_R8:
+      out["value"] = value.dblVal;
+      break;
+    case VT_DATE:
+      out["value"] = value.date;
+      break;
+    case VT_CY:
+      out["value"] = value.cyVal.int64;
+      break;
+    case VT_ERROR:
+      out["value"] = HexCode(static_cast<std::uint32_t>(value.scode));
+      break;
     case VT_BSTR:
       if (value.bstrVal == nullptr) {
         out["value"] = nullptr;
@@ -69,8 +118,12 @@ json::Json DescribeVariant(const VARIANT& value) {
         out["value"] = LogText(std::wstring_view(value.bstrVal, SysStringLen(value.bstrVal)));
       }
       break;
-    case VT_DISPATCH: out["value"] = value.pdispVal != nullptr; break;
-    case VT_UNKNOWN: out["value"] = value.punkVal != nullptr; break;
+    case VT_DISPATCH:
+      out["value"] = value.pdispVal != nullptr;
+      break;
+    case VT_UNKNOWN:
+      out["value"] = value.punkVal != nullptr;
+      break;
     case VT_VARIANT | VT_BYREF:
       if (value.pvarVal != nullptr) out["value"] = DescribeVariant(*value.pvarVal);
       break;
