@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/thread_win.h"
 #include "standin_objects_win.h"
 #include "standin_registration.h"
 #include "standin_state_win.h"
@@ -106,6 +107,23 @@ void LogEvent(const char* event) {
   Log(record);
 }
 
+// A host told to quit ends its process. Under Wine the COM shutdown of a
+// local server now and then never returns on a loaded machine, after the
+// client has released everything; the stand-in still ends, as the host would:
+// when its process has not ended this long after its message loop, it ends
+// itself and logs "exit_stalled".
+constexpr DWORD kShutdownGraceMs = 4000;
+
+void StartShutdownWatchdog() {
+  json::Json record = NewRecord("event");
+  record["event"] = "exit_stalled";
+  StartThread([line = json::OneLine(record)] {
+    Sleep(kShutdownGraceMs);
+    gStandin.log.Write(line);
+    TerminateProcess(GetCurrentProcess(), 0);
+  });
+}
+
 int RunServer(const Options& options) {
   LoadConfiguration(options.configPath);
   if (!CreateStandinWindows()) {
@@ -138,6 +156,7 @@ int RunServer(const Options& options) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
+  StartShutdownWatchdog();
   if (SUCCEEDED(hr)) CoRevokeClassObject(cookie);
 
   json::Json exit = NewRecord("event");
