@@ -20,8 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (manifest.workbook.empty() || manifest.auxWorkbook.empty() || manifest.addin32.empty()) std::abort();
   // The version word keeps its lowest byte clear.
   if ((manifest.appVersion & 0xFF) != 0) std::abort();
-  // Comments and blank lines change nothing.
-  const std::string commented = "# comment\n\n" + std::string(text) + "\n# end\n";
+  // Comments and blank lines change nothing; a byte-order mark stays first.
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  const std::string_view body = text.starts_with(kBom) ? text.substr(kBom.size()) : text;
+  const std::string commented = std::string(kBom) + "# comment\n\n" + std::string(body) + "\n# end\n";
   const brisk::ManifestResult again = brisk::ParseManifest(commented, "base");
   if (!again.manifest || again.manifest->appName != manifest.appName || again.manifest->flags != manifest.flags ||
       again.manifest->password != manifest.password || again.manifest->workbook != manifest.workbook) {
