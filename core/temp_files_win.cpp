@@ -5,10 +5,10 @@
 #include <io.h>
 #include <stdio.h>
 
-#include <algorithm>
 #include <optional>
 #include <vector>
 
+#include "base/file_write_win.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
 #include "core/random_names.h"
@@ -27,26 +27,6 @@ namespace {
 // An add-in payload must be longer than this.
 constexpr std::size_t kMinAddinBytes = 10;
 constexpr DWORD kAuxWorkbookOpenPause = 100;
-
-// Large files go to the system in blocks of this size, straight from the
-// unpacked buffer: no copy, and few calls.
-constexpr std::size_t kWriteBlockBytes = 4 * 1024 * 1024;
-
-// Creates (or replaces) the file and writes all bytes; a failing close
-// counts, since it may be the moment the data reaches the disk.
-bool WriteWholeFile(const std::wstring& path, const std::uint8_t* data, std::size_t size) {
-  UniqueFileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  while (size > 0) {
-    const DWORD block = static_cast<DWORD>(std::min(size, kWriteBlockBytes));
-    DWORD written = 0;
-    if (!WriteFile(file.get(), data, block, &written, nullptr) || written != block) return false;
-    data += block;
-    size -= block;
-  }
-  return CloseHandle(file.release()) != FALSE;
-}
 
 bool Exists(const std::u16string& path) { return GetFileAttributesW(ToWide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -161,8 +141,8 @@ FileWrite WriteAddin(PreparedPayload addin, LaunchFiles& files) {
   }
   files.folder = *folder;
   files.addinPath = *folder + L"\\" + GetEncodedStringWide(kAddinFileName);
-  return WriteWholeFile(files.addinPath, addin.bytes.data(), addin.bytes.size()) ? FileWrite::kWritten
-                                                                                 : FileWrite::kFailed;
+  return WriteFileInBlocks(files.addinPath, addin.bytes.data(), addin.bytes.size()) ? FileWrite::kWritten
+                                                                                    : FileWrite::kFailed;
 }
 
 FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat, PreparedPayload workbook,
@@ -173,7 +153,8 @@ FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookF
   if (!path) return FileWrite::kFailed;
   files.workbookPath = ToWide(*path);
   const auto content = WorkbookFileContent(workbook.bytes);
-  return WriteWholeFile(files.workbookPath, content.data(), content.size()) ? FileWrite::kWritten : FileWrite::kFailed;
+  return WriteFileInBlocks(files.workbookPath, content.data(), content.size()) ? FileWrite::kWritten
+                                                                               : FileWrite::kFailed;
 }
 
 AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
@@ -187,8 +168,8 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
 
   const std::u16string commandFileName = GetEncodedStringW(kCommandLineFileName);
   const DeleteAtExit deleteCommandFile(files.folder, commandFileName);
-  if (!WriteWholeFile(ToWide(JoinPath(ToU16(files.folder), commandFileName)),
-                      reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
+  if (!WriteFileInBlocks(ToWide(JoinPath(ToU16(files.folder), commandFileName)),
+                         reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
     return AuxWorkbookOpen::kFailed;
   }
 
@@ -197,7 +178,7 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
   files.auxWorkbookPath = ToWide(*auxPath);
   const std::u16string auxName = FileNameOfPath(*auxPath);
   const DeleteAtExit deleteAuxWorkbook(files.folder, auxName);
-  if (!WriteWholeFile(files.auxWorkbookPath, aux.data(), aux.size())) return AuxWorkbookOpen::kFailed;
+  if (!WriteFileInBlocks(files.auxWorkbookPath, aux.data(), aux.size())) return AuxWorkbookOpen::kFailed;
 
   const bool opened = host.OpenWorkbook(*hostFolder + L"\\" + ToWide(auxName));
   Sleep(kAuxWorkbookOpenPause);
