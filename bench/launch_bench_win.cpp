@@ -5,7 +5,7 @@
 //   launch_bench --tool launcher-tool.exe --aligned-launcher launcher.exe
 //                --host standin_host.exe --addin briskstub.dll
 //                --install <host fixture folder> --work <scratch folder>
-//                [--size-mib 64] [--runs 3]
+//                [--size-mib 64] [--runs 3] [--launcher LABEL=launcher.exe ...]
 //
 // Two builds of the same inputs are measured: one with the launcher that
 // launcher-tool carries ("as built") and one with --aligned-launcher, the
@@ -14,7 +14,9 @@
 // page-aligned offsets and reads the others into private memory. Whether the
 // big resource section of a build counts as private under Wine therefore
 // depends on where the linker happened to put it; the aligned build shows the
-// launcher's own memory as Windows would count it.
+// launcher's own memory as Windows would count it. Each --launcher adds a
+// build made with that launcher (e.g. one built from an earlier commit), so
+// that launchers are compared in the same run on the same machine.
 //
 // Memory: the launcher's peak private memory, as a ratio to the workbook's
 // size. Windows keeps that peak itself (PeakPagefileUsage, read before the
@@ -30,6 +32,10 @@
 // ready event itself before the launcher runs (the launcher's CreateEventW
 // then opens the same manual-reset event), so it sees the signal even when
 // the launcher has already ended, as it may in test mode.
+//
+// Steps: every launch runs with BRISK_LAUNCH_LOG naming a file of its own;
+// the table prints, per logged step, the median time since the launcher's
+// process started (the log's own clock), beside the host's own start.
 #include <windows.h>
 
 #include <objbase.h>
@@ -40,6 +46,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 #include <string>
@@ -47,6 +54,7 @@
 
 #include "base/unique_handle.h"
 #include "bench/figures.h"
+#include "bench/launch_log_steps.h"
 #include "bench/pe_sections.h"
 #include "bench/process_tools_win.h"
 #include "bench/workbook_like.h"
@@ -61,10 +69,16 @@ constexpr DWORD kToolTimeoutMs = 300000;
 constexpr double kLaunchTimeoutMs = 60000;
 constexpr DWORD kHostEndMs = 10000;
 
+struct ExtraLauncher {
+  std::string label;
+  std::wstring path;
+};
+
 struct Options {
   std::wstring tool, alignedLauncher, host, addin, install, work;
   std::size_t sizeMiB = 64;
   int runs = 3;
+  std::vector<ExtraLauncher> launchers;
 };
 
 Options ParseOptions(int argc, wchar_t** argv) {
@@ -81,6 +95,11 @@ Options ParseOptions(int argc, wchar_t** argv) {
       options.sizeMiB = std::wcstoul(argv[i + 1], nullptr, 10);
     } else if (key == L"--runs") {
       options.runs = _wtoi(argv[i + 1]);
+    } else if (key == L"--launcher") {
+      const std::wstring value = argv[i + 1];
+      const std::size_t equals = value.find(L'=');
+      if (equals == 0 || equals == std::wstring::npos) throw std::runtime_error("--launcher takes LABEL=path");
+      options.launchers.push_back({std::string(value.begin(), value.begin() + equals), value.substr(equals + 1)});
     } else {
       throw std::runtime_error("unknown option");
     }
@@ -228,6 +247,7 @@ struct MemoryPeak {
 };
 
 struct LaunchResult {
+  std::vector<LoggedStep> steps;
   double readyMs = -1;
   double exitMs = -1;
   DWORD exitCode = 0;
@@ -248,8 +268,10 @@ bool FoundWorkbookFile(const std::wstring& tempRoot, std::uintmax_t size) {
 LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, std::size_t workbookBytes) {
   const std::wstring temp = runFolder + L"\\tmp";
   std::filesystem::create_directories(std::filesystem::path(temp));
+  const std::wstring logPath = runFolder + L"\\launch.log";
   Process launcher;
-  if (!launcher.Start(build, Quoted(build) + L" -xlstest", true, EnvironmentWithTemp(temp))) {
+  if (!launcher.Start(build, Quoted(build) + L" -xlstest", true,
+                      EnvironmentWithTemp(temp, {L"BRISK_LAUNCH_LOG=" + logPath}))) {
     throw std::runtime_error("cannot start the build");
   }
   wchar_t name[512] = {};
@@ -281,11 +303,14 @@ LaunchResult Launch(const std::wstring& build, const std::wstring& runFolder, st
   }
   if (exited) result.exitCode = launcher.Wait(0).value_or(0);
   result.workbookWritten = FoundWorkbookFile(temp, workbookBytes);
+  std::ifstream log(std::filesystem::path(logPath), std::ios::binary);
+  result.steps = LastLaunchSteps(std::string(std::istreambuf_iterator<char>(log), {}));
   return result;
 }
 
 struct BuildFigures {
   std::vector<double> readyMs, exitMs;
+  std::vector<std::vector<LoggedStep>> steps;
   SIZE_T peakPrivate = 0, peakWorkingSet = 0;
   int launches = 0, samples = 0, missed = 0, unwritten = 0;
 
@@ -298,6 +323,7 @@ struct BuildFigures {
     if (!launch.workbookWritten) ++unwritten;
     readyMs.push_back(launch.readyMs);
     exitMs.push_back(launch.exitMs);
+    if (!launch.steps.empty()) steps.push_back(launch.steps);
     peakPrivate = std::max(peakPrivate, launch.memory.privateBytes);
     peakWorkingSet = std::max(peakWorkingSet, launch.memory.workingSet);
     samples += launch.memory.samples;
@@ -324,6 +350,47 @@ void PrintFigures(const std::string& label, const BuildFigures& figures, double 
             std::to_string(figures.unwritten) + " without the main workbook file");
 }
 
+// One column per build: the median time of each logged step since the
+// launcher's process started, and the median of the step's own share (the
+// time since the step before it in the same launch is not kept; the share is
+// the difference of the medians).
+void PrintStepTable(const std::vector<Build>& builds, const std::vector<BuildFigures>& figures, double hostMs) {
+  std::vector<std::vector<StepMedian>> columns;
+  std::vector<std::string> events;
+  for (const BuildFigures& build : figures) {
+    columns.push_back(MedianSteps(build.steps));
+    for (const StepMedian& step : columns.back()) {
+      if (std::find(events.begin(), events.end(), step.event) == events.end()) events.push_back(step.event);
+    }
+  }
+  if (events.empty()) {
+    PrintNote("no launch log was written: no per-step table");
+    return;
+  }
+  std::printf("  per step: median ms since the launcher's process started, from the launch log (+ share)\n");
+  std::printf("    %-26s", "step");
+  for (const Build& build : builds) std::printf(" %22s", build.label.c_str());
+  std::printf("\n");
+  for (const std::string& event : events) {
+    std::printf("    %-26s", event.c_str());
+    for (const std::vector<StepMedian>& column : columns) {
+      const auto step =
+          std::find_if(column.begin(), column.end(), [&](const StepMedian& s) { return s.event == event; });
+      if (step == column.end()) {
+        std::printf(" %22s", "-");
+        continue;
+      }
+      const double share = step == column.begin() ? step->milliseconds : step->milliseconds - (step - 1)->milliseconds;
+      char cell[64];
+      std::snprintf(cell, sizeof cell, "%.1f (+%.1f)", step->milliseconds, share);
+      std::printf(" %22s", cell);
+    }
+    std::printf("\n");
+  }
+  std::printf("    %-26s %22.1f\n", "(host start alone)", hostMs);
+  std::fflush(stdout);
+}
+
 int Run(const Options& options) {
   const std::wstring folder = options.work + L"\\launch";
   RemoveTree(folder);
@@ -337,8 +404,11 @@ int Run(const Options& options) {
   std::printf("== launch (win32, test mode): %zu MiB workbook, %d runs per build\n", options.sizeMiB, options.runs);
   std::fflush(stdout);
   const std::wstring manifest = WriteBuildInputs(options, folder);
-  const std::vector<Build> builds = {MakeBuild(options, manifest, "as-built", L""),
-                                     MakeBuild(options, manifest, "page-aligned", options.alignedLauncher)};
+  std::vector<Build> builds = {MakeBuild(options, manifest, "as-built", L""),
+                               MakeBuild(options, manifest, "page-aligned", options.alignedLauncher)};
+  for (const ExtraLauncher& launcher : options.launchers) {
+    builds.push_back(MakeBuild(options, manifest, launcher.label, launcher.path));
+  }
   WriteText(folder + L"\\host.cfg", "version=16.0\ninstall_path=" + Utf8Path(options.install) + "\n");
 
   const ComApartment apartment;
@@ -361,6 +431,7 @@ int Run(const Options& options) {
   const double host = Median(hostMs);
   PrintFigure("stand-in host start alone (median)", host, "ms", 0);
   for (std::size_t b = 0; b < builds.size(); ++b) PrintFigures(builds[b].label, figures[b], host, workbookBytes);
+  PrintStepTable(builds, figures, host);
   return 0;
 }
 

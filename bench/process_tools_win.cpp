@@ -18,10 +18,7 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
-bool IsTempVariable(const std::wstring& entry) {
-  const std::wstring lower = Lower(entry.substr(0, entry.find(L'=')));
-  return lower == L"tmp" || lower == L"temp";
-}
+std::wstring VariableName(const std::wstring& entry) { return Lower(entry.substr(0, entry.find(L'='))); }
 
 BOOL CALLBACK CloseWindowOfProcess(HWND window, LPARAM processId) {
   DWORD owner = 0;
@@ -63,15 +60,19 @@ std::optional<DWORD> Process::Wait(DWORD milliseconds) {
   return code;
 }
 
-std::wstring EnvironmentWithTemp(const std::wstring& tempFolder) {
+std::wstring EnvironmentWithTemp(const std::wstring& tempFolder, const std::vector<std::wstring>& variables) {
+  std::vector<std::wstring> set = {L"TMP=" + tempFolder, L"TEMP=" + tempFolder};
+  set.insert(set.end(), variables.begin(), variables.end());
+  std::set<std::wstring> names;
+  for (const std::wstring& entry : set) names.insert(VariableName(entry));
   std::wstring block;
   if (wchar_t* strings = GetEnvironmentStringsW()) {
     for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-      if (!IsTempVariable(entry)) block.append(entry).push_back(L'\0');
+      if (!names.count(VariableName(entry))) block.append(entry).push_back(L'\0');
     }
     FreeEnvironmentStringsW(strings);
   }
-  for (const wchar_t* name : {L"TMP=", L"TEMP="}) block.append(name).append(tempFolder).push_back(L'\0');
+  for (const std::wstring& entry : set) block.append(entry).push_back(L'\0');
   block.push_back(L'\0');
   return block;
 }

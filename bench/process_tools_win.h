@@ -38,9 +38,9 @@ class Process {
   UniqueProcess process_;
 };
 
-// The caller's environment with TMP and TEMP set to `tempFolder`, as a block
-// for Process::Start.
-std::wstring EnvironmentWithTemp(const std::wstring& tempFolder);
+// The caller's environment with TMP and TEMP set to `tempFolder` and each of
+// `variables` ("NAME=value") set, as a block for Process::Start.
+std::wstring EnvironmentWithTemp(const std::wstring& tempFolder, const std::vector<std::wstring>& variables = {});
 
 // Ids of the running processes whose executable has this file name
 // (ignoring case).

@@ -1,6 +1,8 @@
 # Runs launch_bench under Wine with Windows paths for the build tree's files.
 #   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DALIGNED=... -DHOST=... -DADDIN=...
 #         -DINSTALL=... -DWORK=... -P run_launch_bench.cmake
+# The environment variable BENCH_LAUNCHERS ("label=/path/launcher.exe", more
+# separated by spaces) adds a build per launcher, measured in the same run.
 if("$ENV{DISPLAY}" STREQUAL "")
   execute_process(COMMAND ${CMAKE_COMMAND} -E echo
                   "== launch: skipped, no display (scripts/bench.sh starts a virtual one)")
@@ -16,9 +18,18 @@ endfunction()
 foreach(name TOOL ALIGNED HOST ADDIN INSTALL WORK)
   wine_path(${name}_WIN "${${name}}")
 endforeach()
+set(extra_launchers)
+string(REPLACE " " ";" launchers "$ENV{BENCH_LAUNCHERS}")
+foreach(launcher IN LISTS launchers)
+  if(NOT launcher MATCHES "^([^=]+)=(.+)$")
+    message(FATAL_ERROR "BENCH_LAUNCHERS: ${launcher} is not label=path")
+  endif()
+  wine_path(launcher_win "${CMAKE_MATCH_2}")
+  list(APPEND extra_launchers --launcher "${CMAKE_MATCH_1}=${launcher_win}")
+endforeach()
 execute_process(
   COMMAND ${WINE_RUN} ${LAUNCH_BENCH} --tool ${TOOL_WIN} --aligned-launcher ${ALIGNED_WIN} --host ${HOST_WIN} --addin ${ADDIN_WIN}
-          --install ${INSTALL_WIN} --work ${WORK_WIN}
+          --install ${INSTALL_WIN} --work ${WORK_WIN} ${extra_launchers}
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "launch_bench could not run (${result})")
