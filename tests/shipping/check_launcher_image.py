@@ -7,7 +7,9 @@ Fails (exit 1) unless the file is a 32-bit GUI PE image of at most N bytes,
 stripped of symbols, with the DYNAMIC_BASE (ASLR) and NX_COMPAT (DEP) DLL
 characteristics, whose optional header CheckSum equals the checksum computed
 here from the file's bytes, and which imports exactly the named DLLs (names
-compared without regard to case).
+compared without regard to case), and whose resource section starts at a
+page-aligned file offset (which every build made from it keeps; see
+cmake/align_resource_section.py).
 """
 import argparse
 import struct
@@ -24,6 +26,8 @@ SUBSYSTEM_OFFSET = 68
 DLLCHARACTERISTICS_OFFSET = 70
 DATA_DIRECTORIES_OFFSET = 96
 IMPORT_DIRECTORY = 1
+RESOURCE_DIRECTORY = 2
+PAGE = 4096
 
 
 def pe_checksum(image, checksum_at):
@@ -74,6 +78,13 @@ class Image:
                 return raw_offset + rva - start
         raise ValueError(f"RVA {rva:#x} is in no section")
 
+    def resource_section_offset(self):
+        rva = self.u32(DATA_DIRECTORIES_OFFSET + 8 * RESOURCE_DIRECTORY)
+        for _, _, start, raw_size, raw_offset in self.sections:
+            if raw_size and start == rva:
+                return raw_offset
+        return None
+
     def c_string(self, rva):
         at = self.file_offset(rva)
         return self.data[at:self.data.index(b"\0", at)].decode("ascii")
@@ -117,6 +128,9 @@ def main():
     print(f"  DllCharacteristics {dll_characteristics:#06x}")
     print(f"  CheckSum {stored_checksum:#010x}, computed {computed_checksum:#010x}")
     print(f"  DLL imports: {', '.join(dlls)}")
+    resource_offset = image.resource_section_offset()
+    print(f"  resource section at file offset {resource_offset:#x}" if resource_offset is not None
+          else "  no resource section")
 
     check(len(data) <= args.max_bytes, f"{len(data)} bytes, more than {args.max_bytes}")
     check(image.machine == IMAGE_FILE_MACHINE_I386 and image.magic == PE32_MAGIC, "not a 32-bit x86 image")
@@ -126,6 +140,8 @@ def main():
     check(dll_characteristics & DLLCHARACTERISTICS_NX_COMPAT, "NX_COMPAT (DEP) not set")
     check(stored_checksum == computed_checksum,
           f"CheckSum {stored_checksum:#010x} is not the image's checksum {computed_checksum:#010x}")
+    check(resource_offset is not None and resource_offset % PAGE == 0,
+          f"resource section at file offset {resource_offset or 0:#x}, not a multiple of {PAGE}")
     check(sorted(d.lower() for d in dlls) == sorted(d.lower() for d in expected),
           f"imports {dlls}, expected {expected}")
 
