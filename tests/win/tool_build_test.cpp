@@ -158,6 +158,12 @@ TEST_F(ToolBuildTest, BuildsOfTheSameInputsAreByteIdentical) {
   const pe::ImageResult image = pe::ParseImage(one);
   ASSERT_TRUE(image.image) << image.error;
   EXPECT_EQ(image.image->imageEnd, one.size()) << "nothing is appended after the image";
+  // The launcher's resource section starts on a page and the build keeps it
+  // there, so that Wine maps the payload from the file.
+  const std::optional<std::size_t> resources =
+      image.image->FileOffset(image.image->Directory(pe::kResourceDirectory).address, 1);
+  ASSERT_TRUE(resources.has_value());
+  EXPECT_EQ(*resources % 4096, 0u) << "resource section at file offset " << *resources;
   DWORD headerSum = 0;
   DWORD computedSum = 0;
   const std::wstring first = folder_ / L"one\\Budget.exe";
