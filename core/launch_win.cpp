@@ -123,8 +123,20 @@ void AskForPassword(const BuildSettings& settings, const std::u16string& command
 // deeply) is not shown: the builder never makes one, so the build is damaged.
 void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HICON smallIcon, HICON largeIcon,
                  const UserTexts& texts, PayloadBuffer& licenceText) {
-  LoadAndUnpackPayload(kLicenceTextResource, licenceText);
-  if (licenceText.size() <= 2 || options.optionValue != 0) return;
+  if (options.optionValue != 0) return;
+  // A licence that does not unpack is a damaged build, never shown as the raw
+  // bytes it is stored as; one whose container declares more than a licence
+  // may hold is refused before it is unpacked.
+  const std::size_t limit = options.testMode ? static_cast<std::size_t>(-1) : kMaxLicenceBytes;
+  switch (LoadPayload(kLicenceTextResource, licenceText, limit)) {
+    case PayloadState::kMissing:
+      return;
+    case PayloadState::kDamaged:
+      throw notice4user(GetEncodedStringA(kBuildDamaged));
+    case PayloadState::kReady:
+      break;
+  }
+  if (licenceText.size() <= 2) return;
   if (!options.testMode && CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) {
     throw notice4user(GetEncodedStringA(kBuildDamaged));
   }

@@ -29,6 +29,10 @@ bool IsContainerHeader(const std::uint8_t* data, std::size_t size) {
          le::ReadU32(data + 12) != 0 && le::ReadU32(data + 16) != 0;
 }
 
+std::uint32_t DeclaredUnpackedSize(const std::uint8_t* data, std::size_t size) {
+  return IsContainerHeader(data, size) ? le::ReadU32(data + 16) : 0;
+}
+
 bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out) {
   if (!IsContainerHeader(data, size)) return false;
   const std::size_t streamBytes = size - kContainerHeaderSize;

@@ -24,6 +24,10 @@ constexpr std::uint32_t kContainerVersion = 0x100;
 // The stream itself is not examined.
 bool IsContainerHeader(const std::uint8_t* data, std::size_t size);
 
+// The unpacked size a container's header declares, read without unpacking;
+// 0 when the data does not start with a header IsContainerHeader accepts.
+std::uint32_t DeclaredUnpackedSize(const std::uint8_t* data, std::size_t size);
+
 // Inflates a container. On success `out` holds exactly the inflated bytes; on
 // any failure (not a container, zlib error, no memory) `out` is untouched.
 // `data` may point into `out`.

@@ -20,12 +20,15 @@ bool LoadAndUnpackPayload(int id, PayloadBuffer& out);
 enum class PayloadState {
   kMissing,  // no such resource, or an empty one
   kReady,    // `out` holds the unpacked container, or raw data that is none
-  kDamaged,  // a container header whose stream does not unpack: a damaged build
+  kDamaged,  // a container header whose stream does not unpack, or a payload
+             // beyond its size limit: a damaged build
 };
 
 // LoadAndUnpackPayload for the payloads a launch cannot do without: it tells
 // a missing and a damaged resource from one that is ready. `out` is empty
-// unless the state is kReady.
-PayloadState LoadPayload(int id, PayloadBuffer& out);
+// unless the state is kReady. A payload of more than `maxBytes` (raw, or as
+// its container header declares) is damaged, and such a container is never
+// unpacked.
+PayloadState LoadPayload(int id, PayloadBuffer& out, std::size_t maxBytes = static_cast<std::size_t>(-1));
 
 }  // namespace brisk

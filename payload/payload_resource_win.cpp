@@ -51,13 +51,16 @@ bool LoadPayloadResource(int id, PayloadBuffer& out) {
   return !bytes.empty() && CopyBytes(bytes, out);
 }
 
-PayloadState LoadPayload(int id, PayloadBuffer& out) {
+PayloadState LoadPayload(int id, PayloadBuffer& out, std::size_t maxBytes) {
   out.clear();
   const auto bytes = FindPayloadBytes(id);
   if (bytes.empty()) return PayloadState::kMissing;
   if (IsContainerHeader(bytes.data(), bytes.size())) {
-    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
+    if (DeclaredUnpackedSize(bytes.data(), bytes.size()) > maxBytes) return PayloadState::kDamaged;
+    return UnpackContainer(bytes.data(), bytes.size(), out) && out.size() <= maxBytes ? PayloadState::kReady
+                                                                                      : PayloadState::kDamaged;
   }
+  if (bytes.size() > maxBytes) return PayloadState::kDamaged;
   return CopyBytes(bytes, out) ? PayloadState::kReady : PayloadState::kDamaged;
 }
 

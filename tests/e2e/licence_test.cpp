@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e_fixture.h"
+#include "payload/byte_order.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/payload_ids.h"
@@ -119,6 +120,38 @@ class LicenceTest : public E2eTest {
     ExpectNothingStarted();
   }
 };
+
+// A licence payload the builder never writes: a container whose stream does
+// not unpack, and one whose header declares more than a licence may hold
+// (unpacked, it would be a few bytes). Either is a damaged build, refused
+// before anything is shown; neither is put to the user as its raw bytes.
+TEST_F(LicenceTest, DamagedOrOverclaimingContainerIsADamagedBuild) {
+  const std::string text = "Licence of the Sample Planner: use it as you like.";
+  PayloadBuffer packed;
+  ASSERT_TRUE(PackContainer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), packed));
+  PayloadBuffer truncated(packed.begin(), packed.begin() + 30);
+  PayloadBuffer overclaiming = packed;
+  le::WriteU32(overclaiming.data() + 16, static_cast<std::uint32_t>(kMaxLicenceBytes + 1));
+  const struct {
+    const char* name;
+    PayloadBuffer payload;
+  } cases[] = {{"truncated stream", truncated}, {"declares more than the limit", overclaiming}};
+  scenario_.SetAddin({});
+  scenario_.SetHost({});
+  BuildSetup build;
+  build.licence = true;
+  ASSERT_EQ(scenario_.Build(build), "");
+  for (const auto& licence : cases) {
+    SCOPED_TRACE(licence.name);
+    ASSERT_TRUE(WritePayloadResources(scenario_.exe(), {{kLicenceTextResource, licence.payload}}));
+    auto run = scenario_.Start(L"");
+    const MessageBoxText box = AnswerMessageBox(*run);
+    EXPECT_EQ(box.text, EncodedText(kBuildDamaged));
+    EXPECT_THAT(run->SeenDialogs(), SizeIs(1)) << "the notice only: no licence dialog";
+    EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+    ExpectNothingStarted();
+  }
+}
 
 TEST_F(LicenceTest, BigEndianTextAsksTheUser) {
   scenario_.SetAddin({});

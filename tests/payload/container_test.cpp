@@ -144,6 +144,17 @@ TEST(PayloadContainer, HeaderCheckDoesNotLookAtTheStream) {
   EXPECT_EQ(out, PayloadBuffer{5});
 }
 
+TEST(PayloadContainer, DeclaredUnpackedSizeIsReadFromAnAcceptedHeaderOnly) {
+  PayloadBuffer container = Pack(RandomBytes(1000, 5));
+  EXPECT_EQ(DeclaredUnpackedSize(container.data(), container.size()), 1000u);
+  PutLe(container, 16, 0xFFFFFFFF, 4);
+  EXPECT_EQ(DeclaredUnpackedSize(container.data(), container.size()), 0xFFFFFFFFu);
+  EXPECT_EQ(DeclaredUnpackedSize(container.data(), 23), 0u);
+  PutLe(container, 0, 0x00485A52, 4);
+  EXPECT_EQ(DeclaredUnpackedSize(container.data(), container.size()), 0u);
+  EXPECT_EQ(DeclaredUnpackedSize(nullptr, 0), 0u);
+}
+
 TEST(PayloadContainer, UnpackedSizeSmallerThanTheContentFailsAndKeepsTheRawBytes) {
   const PayloadBuffer input = RandomBytes(1000, 3);
   PayloadBuffer container = Pack(input);
