@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints its figures (figures only, no verdicts):
 # the `bench` target of the native tree (unpack) and of the win32 tree under
-# Wine on a private virtual display (unpack, memory and time of a test-mode
-# launch, the shipping launcher's size, sections and DLL imports). Builds what
-# the targets need, the shipping launcher's tree (build/win32-release) too.
-# Ends every process it started: its Xvfb and the win32 prefix's wineserver.
+# Wine on a private virtual display (unpack, write, memory and time of a
+# test-mode launch with its per-step table, the shipping launcher's size,
+# sections and DLL imports). Builds what the targets need, the shipping
+# launcher's tree (build/win32-release) too. Ends every process it started:
+# its Xvfb and the win32 prefix's wineserver.
 #
 #   scripts/bench.sh                      # build/native and build/win32
 #   BENCH_NATIVE_DIR=build/x BENCH_WIN32_DIR=build/y scripts/bench.sh
+#   BENCH_LAUNCHERS="before=/path/launcher.exe" scripts/bench.sh
+#                                         # also launch builds of that launcher
 #
 # The launch benchmark registers the stand-in host in the win32 tree's Wine
 # prefix: do not run it while that tree's tests run.
