@@ -44,18 +44,18 @@ inline PayloadBuffer PngIconImage(std::uint16_t size) {
   return image;
 }
 
-inline PayloadBuffer MakeIconFile(const std::vector<IconSpec>& specs) {
-  PayloadBuffer file(6 + 16 * specs.size(), 0);
+inline PayloadBuffer MakeIconFile(const std::vector<IconSpec>& icons) {
+  PayloadBuffer file(6 + 16 * icons.size(), 0);
   le::WriteU16(file.data() + 2, 1);
-  le::WriteU16(file.data() + 4, static_cast<std::uint16_t>(specs.size()));
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    const IconSpec& spec = specs[i];
-    const PayloadBuffer image = spec.png ? PngIconImage(spec.size) : BitmapIconImage(spec.size, spec.colour);
+  le::WriteU16(file.data() + 4, static_cast<std::uint16_t>(icons.size()));
+  for (std::size_t i = 0; i < icons.size(); ++i) {
+    const IconSpec& icon = icons[i];
+    const PayloadBuffer image = icon.png ? PngIconImage(icon.size) : BitmapIconImage(icon.size, icon.colour);
     std::uint8_t* entry = file.data() + 6 + 16 * i;
-    entry[0] = static_cast<std::uint8_t>(spec.size == 256 ? 0 : spec.size);
+    entry[0] = static_cast<std::uint8_t>(icon.size == 256 ? 0 : icon.size);
     entry[1] = entry[0];
     le::WriteU16(entry + 4, 1);
-    le::WriteU16(entry + 6, spec.directoryBitCount);
+    le::WriteU16(entry + 6, icon.directoryBitCount);
     le::WriteU32(entry + 8, static_cast<std::uint32_t>(image.size()));
     le::WriteU32(entry + 12, static_cast<std::uint32_t>(file.size()));
     file.insert(file.end(), image.begin(), image.end());
