@@ -21,6 +21,10 @@ std::uint64_t MaxInflatedSize(std::size_t streamBytes) {
   return static_cast<std::uint64_t>(streamBytes) * 1032u + 1024u;
 }
 
+// Bytes inflated per call: small enough that a slice's zeros and zlib's
+// writes over them meet in the cache.
+constexpr std::size_t kUnpackSliceBytes = 256 * 1024;
+
 }  // namespace
 
 bool IsContainerHeader(const std::uint8_t* data, std::size_t size) {
@@ -37,21 +41,42 @@ bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& 
   if (!IsContainerHeader(data, size)) return false;
   const std::size_t streamBytes = size - kContainerHeaderSize;
   const std::uint64_t capacity = std::min<std::uint64_t>(le::ReadU32(data + 16), MaxInflatedSize(streamBytes));
-  if (streamBytes > std::numeric_limits<uLong>::max()) return false;
+  if (streamBytes > std::numeric_limits<uInt>::max() || capacity > std::numeric_limits<std::size_t>::max()) {
+    return false;
+  }
 
   PayloadBuffer inflated;
   try {
-    inflated.resize(static_cast<std::size_t>(capacity));
+    inflated.reserve(static_cast<std::size_t>(capacity));
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {
     return false;
   }
-  uLongf produced = static_cast<uLongf>(capacity);
-  if (uncompress(inflated.data(), &produced, data + kContainerHeaderSize, static_cast<uLong>(streamBytes)) != Z_OK) {
-    return false;
-  }
-  inflated.resize(produced);
+  z_stream stream = {};
+  stream.next_in = const_cast<Bytef*>(data + kContainerHeaderSize);
+  stream.avail_in = static_cast<uInt>(streamBytes);
+  if (inflateInit(&stream) != Z_OK) return false;
+  // The buffer grows one slice at a time just before zlib writes the slice:
+  // the zeros a vector must put there first stay in the cache, instead of
+  // costing a pass over the whole payload in memory before the inflation.
+  int status = Z_OK;
+  do {
+    const std::size_t filled = inflated.size();
+    const std::size_t slice = std::min<std::size_t>(kUnpackSliceBytes, static_cast<std::size_t>(capacity) - filled);
+    inflated.resize(filled + slice);  // within the reserved capacity: never reallocates
+    stream.next_out = inflated.data() + filled;
+    stream.avail_out = static_cast<uInt>(slice);
+    status = inflate(&stream, Z_NO_FLUSH);
+    inflated.resize(filled + slice - stream.avail_out);
+    // Anything but progress towards the stream's end is a failure: a broken
+    // stream, input that ends early, or content beyond the declared size
+    // (a full buffer where zlib can go no further).
+    if (status != Z_OK && status != Z_STREAM_END) break;
+    if (status == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) status = Z_DATA_ERROR;
+  } while (status == Z_OK);
+  inflateEnd(&stream);
+  if (status != Z_STREAM_END) return false;
   if (inflated.capacity() / 2 > inflated.size()) inflated.shrink_to_fit();
   out.swap(inflated);
   return true;

@@ -55,6 +55,34 @@ INSTANTIATE_TEST_SUITE_P(Inputs, PayloadContainerRoundTrip,
                                            RoundTripCase{"Zeros1M", PayloadBuffer(1 << 20, 0)}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// The unpacker inflates in slices of 256 KiB. Around and across slice ends,
+// with the header's size exact, one short and one over, and with the stream
+// cut short, it agrees with zlib's own one-call uncompress into the same room.
+TEST(PayloadContainer, SliceEdgesAgreeWithZlibUncompress) {
+  for (const std::size_t size : {std::size_t{262143}, std::size_t{262144}, std::size_t{262145}, std::size_t{524288},
+                                 std::size_t{3 * 262144 + 7}}) {
+    const PayloadBuffer input = RandomBytes(size, static_cast<unsigned>(size));
+    const PayloadBuffer packed = Pack(input);
+    for (const long declaredChange : {0L, -1L, 1L}) {
+      for (const std::size_t cut : {std::size_t{0}, std::size_t{1}, std::size_t{5}}) {
+        SCOPED_TRACE(testing::Message() << size << " bytes, declared " << declaredChange << ", cut " << cut);
+        PayloadBuffer container(packed.begin(), packed.end() - static_cast<std::ptrdiff_t>(cut));
+        const std::uint32_t declared = static_cast<std::uint32_t>(static_cast<long>(size) + declaredChange);
+        PutLe(container, 16, declared, 4);
+        PayloadBuffer reference(declared);
+        uLongf produced = declared;
+        const bool referenceOk = uncompress(reference.data(), &produced, container.data() + 24,
+                                            static_cast<uLong>(container.size() - 24)) == Z_OK;
+        reference.resize(produced);
+        PayloadBuffer out{3};
+        EXPECT_EQ(UnpackContainer(container.data(), container.size(), out), referenceOk);
+        EXPECT_EQ(out, referenceOk ? reference : PayloadBuffer{3});
+        EXPECT_EQ(referenceOk, declaredChange >= 0 && cut == 0) << "the reference itself";
+      }
+    }
+  }
+}
+
 TEST(PayloadContainer, PackWritesTheHeaderAndADefaultLevelZlibStream) {
   const PayloadBuffer input = Bytes("hello, hello, hello");
   const PayloadBuffer container = Pack(input);
