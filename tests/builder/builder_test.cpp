@@ -11,6 +11,7 @@
 #include "icon_fixture.h"
 #include "version_resource.h"
 #include "manifest.h"
+#include "sign_command.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
@@ -64,6 +65,15 @@ TEST(ManifestTest, ReadsEveryKey) {
   EXPECT_EQ(m.copyright, u"(c) Example");
   EXPECT_EQ(m.description, u"Quarterly planner");
   EXPECT_EQ(m.signCommand, "sign-tool {file} && check {file}");
+}
+
+TEST(SignCommandTest, EveryFilePlaceholderGetsTheQuotedPath) {
+  EXPECT_EQ(ShellQuoted("/tmp/a b/it's.exe"), "'/tmp/a b/it'\\''s.exe'");
+  EXPECT_EQ(ShellQuoted(""), "''");
+  EXPECT_EQ(SubstituteFile("sign -in {file} -out {file}.s && mv {file}.s {file}", "'f'"),
+            "sign -in 'f' -out 'f'.s && mv 'f'.s 'f'");
+  EXPECT_EQ(SubstituteFile("{file}", "\"C:\\x.exe\""), "\"C:\\x.exe\"");
+  EXPECT_EQ(SubstituteFile("{fil} {FILE}", "x"), "{fil} {FILE}");
 }
 
 TEST(ManifestTest, ReadsTheFormsEditorsSave) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "base/gdi_handles.h"
+#include "base/unique_handle.h"
 #include "base/wide_text.h"
 #include "build_image.h"
 #include "icon_file.h"
@@ -198,10 +200,10 @@ BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR param) {
 
 std::vector<int> ResourceIds(const std::wstring& exe, const wchar_t* type) {
   std::vector<int> ids;
-  HMODULE module = LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  const UniqueModule module(
+      LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
   if (!module) return ids;
-  EnumResourceNamesW(module, type, CollectResourceId, reinterpret_cast<LONG_PTR>(&ids));
-  FreeLibrary(module);
+  EnumResourceNamesW(module.get(), type, CollectResourceId, reinterpret_cast<LONG_PTR>(&ids));
   std::sort(ids.begin(), ids.end());
   return ids;
 }
@@ -210,8 +212,10 @@ std::vector<int> ResourceIds(const std::wstring& exe, const wchar_t* type) {
 std::pair<std::uint32_t, int> IconColourAndWidth(HICON icon) {
   ICONINFO info{};
   if (!GetIconInfo(icon, &info)) return {0, 0};
+  const UniqueBitmap colour(info.hbmColor);
+  const UniqueBitmap mask(info.hbmMask);
   BITMAP bitmap{};
-  GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+  GetObjectW(colour.get(), sizeof bitmap, &bitmap);
   BITMAPINFO format{};
   format.bmiHeader.biSize = sizeof format.bmiHeader;
   format.bmiHeader.biWidth = bitmap.bmWidth;
@@ -219,11 +223,8 @@ std::pair<std::uint32_t, int> IconColourAndWidth(HICON icon) {
   format.bmiHeader.biPlanes = 1;
   format.bmiHeader.biBitCount = 32;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(bitmap.bmWidth) * bitmap.bmHeight);
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  DeleteObject(info.hbmColor);
-  DeleteObject(info.hbmMask);
+  const WindowDC screen(nullptr);
+  GetDIBits(screen.get(), colour.get(), 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
   const std::size_t middle = static_cast<std::size_t>(bitmap.bmHeight / 2) * bitmap.bmWidth + bitmap.bmWidth / 2;
   return {pixels.empty() ? 0 : pixels[middle] & 0xFFFFFF, bitmap.bmWidth};
 }
@@ -269,15 +270,13 @@ TEST_F(ToolBuildTest, VersionResourceAndIconAreReadBackByWindows) {
   EXPECT_EQ(ResourceIds(out, RT_ICON), (std::vector<int>{1}));
   EXPECT_EQ(ResourceIds(out, RT_GROUP_ICON), (std::vector<int>{1}));
   EXPECT_EQ(ResourceIds(out, RT_VERSION), (std::vector<int>{1}));
-  HICON large = nullptr;
-  HICON small = nullptr;
-  ASSERT_EQ(ExtractIconExW(out.c_str(), 0, &large, &small, 1), 2u);
-  ASSERT_NE(large, nullptr);
-  const auto [colour, width] = IconColourAndWidth(large);
+  UniqueIcon large;
+  UniqueIcon small;
+  ASSERT_EQ(ExtractIconExW(out.c_str(), 0, large.put(), small.put(), 1), 2u);
+  ASSERT_TRUE(large);
+  const auto [colour, width] = IconColourAndWidth(large.get());
   EXPECT_EQ(width, 32);
   EXPECT_EQ(colour, 0x00C000u) << "the application's icon, not the launcher's";
-  DestroyIcon(large);
-  if (small) DestroyIcon(small);
 }
 
 TEST_F(ToolBuildTest, ShowPrintsIconVersionAndSignatureState) {
@@ -342,12 +341,14 @@ struct BadInput {
 
 TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
   // 300 MiB that take no disk: Wine extends the file with a hole.
-  HANDLE huge = CreateFileW((folder_ / L"huge.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(huge, INVALID_HANDLE_VALUE);
-  LARGE_INTEGER size{};
-  size.QuadPart = 300ll * 1024 * 1024;
-  EXPECT_TRUE(SetFilePointerEx(huge, size, nullptr, FILE_BEGIN) && SetEndOfFile(huge));
-  CloseHandle(huge);
+  {
+    const UniqueFileHandle huge(
+        CreateFileW((folder_ / L"huge.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(huge);
+    LARGE_INTEGER size{};
+    size.QuadPart = 300ll * 1024 * 1024;
+    ASSERT_TRUE(SetFilePointerEx(huge.get(), size, nullptr, FILE_BEGIN) && SetEndOfFile(huge.get()));
+  }
   WriteText(folder_ / L"utf16.lng", std::string("\xFF\xFE[\0c\0", 6));
   WriteText(folder_ / L"bad.ico", "GIF89a");
   WriteText(folder_ / L"utf16.manifest", std::string("\xFF\xFEn\0a\0m\0e\0", 10));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <memory>
 #include <utility>
 
 #include "base/wide_text.h"
@@ -21,15 +22,19 @@ std::wstring Hex(std::uint64_t value) {
   return buffer;
 }
 
+struct LocalMemoryFree {
+  void operator()(wchar_t* text) const { LocalFree(text); }
+};
+
 }  // namespace
 
 std::string SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
+  wchar_t* buffer = nullptr;
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring message = length && text ? std::wstring(text, length) : L"error " + std::to_wstring(error);
-  LocalFree(text);
+                     nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  const std::unique_ptr<wchar_t, LocalMemoryFree> text(buffer);
+  std::wstring message = length && text ? std::wstring(text.get(), length) : L"error " + std::to_wstring(error);
   for (wchar_t& c : message) {
     if (c == L'\r' || c == L'\n') c = L' ';
   }

@@ -70,7 +70,7 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
 }
 
 TimeStampChoice ChooseTimeStamp(const std::optional<std::string>& sourceDateEpoch) {
-  if (!sourceDateEpoch) return {};
+  if (!sourceDateEpoch || sourceDateEpoch->empty()) return {};
   const std::string& text = *sourceDateEpoch;
   std::uint64_t seconds = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds, 10);

@@ -30,7 +30,7 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file);
 // The time stamp of a build: SOURCE_DATE_EPOCH (decimal seconds) when it is
 // set, which must fit the 32-bit field; otherwise one derived from the
 // image itself. `sourceDateEpoch` is the variable's value, absent when it
-// is not set.
+// is not set (an empty value counts as not set).
 struct TimeStampChoice {
   std::optional<std::uint32_t> stamp;  // absent: derive it from the image
   std::string error;                   // set when the variable holds no usable value

@@ -180,7 +180,31 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
                   Mebibytes(kMaxBuildPayloadBytes) + ", which its 32-bit launcher unpacks in memory");
   }
 
+  // The small inputs are checked before the payload files are read and the
+  // add-ins signed.
   PayloadBuffer packed;
+  if (manifest.language.empty()) {
+    result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
+  } else {
+    PayloadBuffer table;
+    const std::string error = MessageTableResource(manifest.language, table);
+    if (!error.empty()) return refuse(error);
+    if (!Pack(table, packed)) return refuse("cannot pack the message table");
+    result.resources.push_back({kMessageTableResource, std::move(packed)});
+  }
+
+  if (!manifest.icon.empty()) {
+    std::uintmax_t size = 0;
+    std::string error = InputSize("icon", manifest.icon, size);
+    if (!error.empty()) return refuse(error);
+    if (size > kMaxIconFileBytes) return refuse(Describe("icon", manifest.icon) + ": larger than 16 MiB, no icon file");
+    PayloadBuffer file;
+    error = ReadInput("icon", manifest.icon, size, file);
+    if (!error.empty()) return refuse(error);
+    IconFileResult icon = ParseIconFile(file);
+    if (!icon.error.empty()) return refuse(Describe("icon", manifest.icon) + ": " + icon.error);
+    result.icon = std::move(icon.images);
+  }
   if (!Pack(record.record, packed)) return refuse("cannot pack the settings record");
   result.resources.push_back({kBuildSettingsResource, std::move(packed)});
 
@@ -209,16 +233,6 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
 
   if (manifest.licence.empty()) result.resources.push_back({kLicenceTextResource, PayloadBuffer{'1'}});
 
-  if (manifest.language.empty()) {
-    result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
-  } else {
-    PayloadBuffer table;
-    const std::string error = MessageTableResource(manifest.language, table);
-    if (!error.empty()) return refuse(error);
-    if (!Pack(table, packed)) return refuse("cannot pack the message table");
-    result.resources.push_back({kMessageTableResource, std::move(packed)});
-  }
-
   result.resources.push_back({kAddinTextTable1043Resource,
                               TextTable(u"Value;English;German;French;Spanish;Portuguese;Dutch;Finnish;"
                                         u"Italian;Swedish;Russian;Danish;Czech;Hungarian;Norwegian;Polish;Turkish")});
@@ -233,18 +247,6 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
   std::sort(result.resources.begin(), result.resources.end(),
             [](const BuiltResource& a, const BuiltResource& b) { return a.id < b.id; });
 
-  if (!manifest.icon.empty()) {
-    std::uintmax_t size = 0;
-    std::string error = InputSize("icon", manifest.icon, size);
-    if (!error.empty()) return refuse(error);
-    if (size > kMaxIconFileBytes) return refuse(Describe("icon", manifest.icon) + ": larger than 16 MiB, no icon file");
-    PayloadBuffer file;
-    error = ReadInput("icon", manifest.icon, size, file);
-    if (!error.empty()) return refuse(error);
-    IconFileResult icon = ParseIconFile(file);
-    if (!icon.error.empty()) return refuse(Describe("icon", manifest.icon) + ": " + icon.error);
-    result.icon = std::move(icon.images);
-  }
   result.version = MakeBuildVersionResource(manifest, outputName);
   return result;
 }

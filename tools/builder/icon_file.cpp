@@ -1,6 +1,5 @@
 #include "icon_file.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "payload/byte_order.h"

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -41,12 +42,15 @@ WineExports FindWine() {
   return wine;
 }
 
+// Wine gives the Unix name in memory of the process heap.
+struct ProcessHeapFree {
+  void operator()(char* text) const { HeapFree(GetProcessHeap(), 0, text); }
+};
+
 std::optional<std::string> UnixPath(const WineExports& wine, const std::filesystem::path& path) {
-  char* name = wine.unixName(path.c_str());
+  const std::unique_ptr<char, ProcessHeapFree> name(wine.unixName(path.c_str()));
   if (!name) return std::nullopt;
-  std::string unixPath(name);
-  HeapFree(GetProcessHeap(), 0, name);
-  return unixPath;
+  return std::string(name.get());
 }
 
 ShellOutcome RunUnderWine(const WineExports& wine, const std::string& commandLine, const std::filesystem::path& folder,
