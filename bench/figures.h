@@ -11,6 +11,17 @@ namespace brisk::bench {
 
 constexpr double kMiB = 1024.0 * 1024.0;
 
+// Which build measures, for the figures' headings: the 32-bit Windows build
+// is the one of record; the 64-bit one measures the launcher's twin where no
+// 32-bit program runs.
+#if defined(_WIN64)
+inline constexpr char kPlatform[] = "win64, 64-bit";
+#elif defined(_WIN32)
+inline constexpr char kPlatform[] = "win32, 32-bit";
+#else
+inline constexpr char kPlatform[] = "native";
+#endif
+
 class Stopwatch {
  public:
   Stopwatch() : start_(std::chrono::steady_clock::now()) {}

@@ -401,7 +401,8 @@ int Run(const Options& options) {
   } removeFolder{folder};
 
   const std::size_t workbookBytes = options.sizeMiB << 20;
-  std::printf("== launch (win32, test mode): %zu MiB workbook, %d runs per build\n", options.sizeMiB, options.runs);
+  std::printf("== launch (%s%s, test mode): %zu MiB workbook, %d runs per build\n", kPlatform,
+              sizeof(void*) == 8 ? ": the launcher's 64-bit twin" : "", options.sizeMiB, options.runs);
   std::fflush(stdout);
   const std::wstring manifest = WriteBuildInputs(options, folder);
   std::vector<Build> builds = {MakeBuild(options, manifest, "as-built", L""),

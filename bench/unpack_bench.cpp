@@ -53,10 +53,8 @@ Options ParseOptions(int argc, char** argv) {
 int Run(const Options& options) {
 #ifdef _WIN32
   if (options.resourceChild) return RunResourceChild(options.runs);
-  const char* platform = "win32";
-#else
-  const char* platform = "native";
 #endif
+  const char* platform = kPlatform;
   const UnpackPayload payload = MakeUnpackPayload(options.sizeMiB << 20);
   const Stream stream = ContainerStream(payload.container.data(), payload.container.size());
   std::printf("== unpack (%s): %zu MiB workbook-like payload, container %.1f MiB, %d runs, medians\n", platform,

@@ -77,7 +77,7 @@ int RunResourceChild(int runs) {
   PayloadBuffer reference;
   if (!UnpackContainer(resource.data, resource.size, reference))
     throw std::runtime_error("resource 1020 does not unpack");
-  std::printf("== unpack from resource 1020 (win32): %.1f MiB container -> %.1f MiB, %d runs, medians\n",
+  std::printf("== unpack from resource 1020 (%s): %.1f MiB container -> %.1f MiB, %d runs, medians\n", kPlatform,
               resource.size / kMiB, reference.size() / kMiB, runs);
 
   std::vector<double> bare;

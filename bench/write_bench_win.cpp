@@ -83,7 +83,7 @@ int Run(const Options& options) {
   FillWorkbookLikeFile(bytes, 20240611);
   CreateDirectoryW(options.work.c_str(), nullptr);
   const std::wstring path = options.work + L"\\write_bench.bin";
-  std::printf("== write (win32): %zu MiB workbook-like file, %d runs, medians\n", options.sizeMiB, options.runs);
+  std::printf("== write (%s): %zu MiB workbook-like file, %d runs, medians\n", kPlatform, options.sizeMiB, options.runs);
   std::vector<double> bare, blocks;
   // One warm-up round: the first write of a run also grows the system's
   // file cache.

@@ -22,7 +22,8 @@ import sys
 
 PAGE = 4096
 CHECKSUM_OFFSET = 64
-DATA_DIRECTORIES_OFFSET = 96
+# Where the data directories start in the optional header: PE32 and PE32+.
+DATA_DIRECTORIES_OFFSET = {0x10B: 96, 0x20B: 112}
 RESOURCE_DIRECTORY = 2
 CERTIFICATE_DIRECTORY = 4
 DEBUG_DIRECTORY = 6
@@ -48,9 +49,13 @@ def align(data):
     symbol_table, symbol_count = struct.unpack_from("<II", data, pe + 12)
     optional_size, = struct.unpack_from("<H", data, pe + 20)
     optional = pe + 24
+    magic, = struct.unpack_from("<H", data, optional)
+    if magic not in DATA_DIRECTORIES_OFFSET:
+        raise ValueError("unknown optional header magic 0x%x" % magic)
+    directories = optional + DATA_DIRECTORIES_OFFSET[magic]
 
     def directory(index):
-        return struct.unpack_from("<II", data, optional + DATA_DIRECTORIES_OFFSET + 8 * index)
+        return struct.unpack_from("<II", data, directories + 8 * index)
 
     if symbol_table or symbol_count:
         raise ValueError("the image has a COFF symbol table; strip it first")

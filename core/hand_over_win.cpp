@@ -1,5 +1,6 @@
 #include "core/hand_over_win.h"
 
+#include <cstdint>
 #include <cwchar>
 #include <utility>
 
@@ -16,6 +17,10 @@ HANDLE CreateNamedEvent(int formatNumber) {
   _snwprintf(name, 511, GetEncodedStringWide(formatNumber).c_str(), static_cast<unsigned>(GetCurrentProcessId()));
   return CreateEventW(nullptr, TRUE, FALSE, name);
 }
+
+// A 32-bit number as a message's wParam: its upper half is 0 in a 64-bit
+// process too, as the add-in receives it from a 32-bit sender.
+WPARAM Param32(std::int32_t value) { return static_cast<WPARAM>(static_cast<std::uint32_t>(value)); }
 
 }  // namespace
 
@@ -57,8 +62,8 @@ bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const Ha
   try {
     send(kMsgLauncherProcessId, GetCurrentProcessId());
     host.SetVisible(false);
-    send(kMsgHostValues, static_cast<WPARAM>(host.GetIntProperty1209()), inputs.languageByte);
-    if (inputs.optionValue != 0) send(kMsgOptionValue, static_cast<WPARAM>(inputs.optionValue));
+    send(kMsgHostValues, Param32(host.GetIntProperty1209()), inputs.languageByte);
+    if (inputs.optionValue != 0) send(kMsgOptionValue, Param32(inputs.optionValue));
     instanceMutex.reset();
     if (inputs.hasExecutablePath) send(kMsgExecutablePath);
     send(kMsg1156);

@@ -7,8 +7,12 @@
 # launcher's tree (build/win32-release) too. Ends every process it started:
 # its Xvfb and the win32 prefix's wineserver.
 #
+# On a machine that runs no 32-bit program (or with BRISK_64BIT_ONLY=1) the
+# Windows figures come from the win64 tree instead: the launcher's 64-bit
+# twin, labelled so. The figures of record are the 32-bit launcher's.
+#
 #   scripts/bench.sh                      # build/native and build/win32
-#   BENCH_NATIVE_DIR=build/x BENCH_WIN32_DIR=build/y scripts/bench.sh
+#   BENCH_NATIVE_DIR=build/x BENCH_WIN32_DIR=build/y scripts/bench.sh  (BENCH_WIN64_DIR for the twin)
 #   BENCH_LAUNCHERS="before=/path/launcher.exe" scripts/bench.sh
 #                                         # also launch builds of that launcher
 #
@@ -17,8 +21,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/machine.sh
 native=${BENCH_NATIVE_DIR:-build/native}
-win32=${BENCH_WIN32_DIR:-build/win32}
+if brisk_runs_i386; then
+  win_preset=win32
+  win_tree=${BENCH_WIN32_DIR:-build/win32}
+else
+  win_preset=win64
+  win_tree=${BENCH_WIN64_DIR:-build/win64}
+  echo "bench.sh: Windows figures of the launcher's 64-bit twin (build/win64): $(brisk_no_i386_reason)"
+fi
 jobs=${BENCH_JOBS:-2}
 
 # A preset's own tree is configured on first use; any other must be already.
@@ -33,9 +45,9 @@ ensure_configured() {
   fi
 }
 
-case $win32 in
-  /*) prefix=$win32/wineprefix ;;
-  *) prefix=$root/$win32/wineprefix ;;
+case $win_tree in
+  /*) prefix=$win_tree/wineprefix ;;
+  *) prefix=$root/$win_tree/wineprefix ;;
 esac
 
 xvfb_pid=
@@ -48,12 +60,12 @@ cleanup() {
 trap cleanup EXIT
 
 ensure_configured "$native" native
-ensure_configured "$win32" win32
+ensure_configured "$win_tree" "$win_preset"
 
 echo "#### native tree: $native"
 cmake --build "$native" -j "$jobs" --target bench
 
 source scripts/xvfb.sh
 start_xvfb
-echo "#### win32 tree under Wine: $win32 (display $DISPLAY)"
-cmake --build "$win32" -j "$jobs" --target bench
+echo "#### $win_preset tree under Wine: $win_tree (display $DISPLAY)"
+cmake --build "$win_tree" -j "$jobs" --target bench

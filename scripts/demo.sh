@@ -4,7 +4,8 @@
 # Prints the hand-over as the add-in saw it and saves screenshots of the
 # splash and of the host window in build/demo/. Then launches a variant with a
 # password and a licence, answers both dialogs itself and saves screenshots of
-# them too. Ends every process it starts.
+# them too. Ends every process it starts. On a machine that runs no 32-bit
+# program, it launches the launcher's 64-bit twin instead, and says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -12,16 +13,31 @@ jobs=$(nproc)
 
 bash scripts/setup.sh
 
+# Where 32-bit programs run, the shipping launcher is launched in the win32
+# tree's prefix. Where they cannot, its 64-bit twin, with the same payload,
+# against the 64-bit stand-in host in the win64 tree's prefix.
+source scripts/machine.sh
+if brisk_runs_i386; then
+  tree=win32
+else
+  tree=win64
+  echo "== the demo runs the launcher's 64-bit twin against the 64-bit stand-in host: $(brisk_no_i386_reason)"
+fi
+
 echo "== building"
 cmake --preset native >/dev/null
 cmake --build build/native -j "$jobs" --target addin-check
-# The shipping launcher, which launcher-tool puts into every application build.
+# The shipping launcher, which the win32 tree's launcher-tool puts into every
+# application build.
 cmake --preset win32-release >/dev/null
 cmake --build --preset win32-release -j "$jobs"
+# Both add-ins travel in the sample; the tree that launches also brings its
+# launcher-tool (with its launcher beside it) and stand-in host.
 cmake --preset win32 >/dev/null
-cmake --build build/win32 -j "$jobs" --target launcher-tool standin_host standin_addin
 cmake --preset win64 >/dev/null
+cmake --build build/win32 -j "$jobs" --target standin_addin
 cmake --build build/win64 -j "$jobs" --target standin_addin
+cmake --build "build/$tree" -j "$jobs" --target launcher-tool standin_host
 
 demo=$root/build/demo
 rm -rf "$demo"
@@ -30,12 +46,14 @@ cp samples/demo/* "$demo/"
 
 # Paths as the Windows side sees them.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-wine_run=$root/build/win32/wine-run
-export WINEPREFIX=$root/build/win32/wineprefix WINEDEBUG=-all
+wine_run=$root/build/$tree/wine-run
+launcher_tool=$root/build/$tree/tools/launcher_tool/launcher-tool.exe
+standin_host=$root/build/$tree/tools/standin_host/standin_host.exe
+export WINEPREFIX=$root/build/$tree/wineprefix WINEDEBUG=-all
 
 xvfb_pid=
 cleanup() {
-  "$wine_run" "$root/build/win32/tools/standin_host/standin_host.exe" /unregserver >/dev/null 2>&1 || true
+  "$wine_run" "$standin_host" /unregserver >/dev/null 2>&1 || true
   wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
@@ -54,8 +72,8 @@ printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' | tee -a "$demo/
 sed -i '/^licence/d' "$demo/manifest.txt"
 build_sample() {
   local manifest=$1 exe=$2
-  (cd "$demo" && "$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" build "$manifest" "$exe")
-  "$wine_run" "$root/build/win32/tools/launcher_tool/launcher-tool.exe" show "$(winpath "$demo/$exe")" > "$demo/show.json"
+  (cd "$demo" && "$wine_run" "$launcher_tool" build "$manifest" "$exe")
+  "$wine_run" "$launcher_tool" show "$(winpath "$demo/$exe")" > "$demo/show.json"
   echo "build/demo/$exe: $(grep -c '"id"' "$demo/show.json") payload resources"
 }
 build_sample manifest.txt SamplePlanner.exe
@@ -67,7 +85,12 @@ log=$(winpath "$demo/host.jsonl")
 version=16.0
 caption=Book1 - Stand-in Host
 EOF
-"$wine_run" "$root/build/win32/tools/standin_host/standin_host.exe" /regserver -config "$(winpath "$demo/host.cfg")"
+# The 64-bit stand-in host says it is a 64-bit host, as a real one would:
+# the launcher then gives it the 64-bit add-in.
+if [ "$tree" = win64 ]; then
+  echo 'product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}' >> "$demo/host.cfg"
+fi
+"$wine_run" "$standin_host" /regserver -config "$(winpath "$demo/host.cfg")"
 wineserver -w
 
 echo "== launching SamplePlanner.exe"
@@ -127,9 +150,9 @@ wait_for_window() {
   return 1
 }
 # Saves a screenshot of the window, then answers it as a user would: types
-# the text, if one is given, and presses Enter.
+# the text, if one is given, and presses the keys (default: Enter).
 answer_window() {
-  local title=$1 shot=$2 text=${3:-} id
+  local title=$1 shot=$2 text=${3:-} keys=${4:-Return} id
   if ! id=$(wait_for_window "$title"); then
     echo "no window \"$title\" appeared"
     return 1
@@ -138,7 +161,7 @@ answer_window() {
   import -window "$id" "$demo/$shot"
   xdotool windowfocus --sync "$id"
   [ -n "$text" ] && xdotool type --delay 50 "$text"
-  xdotool key Return
+  xdotool key $keys
   echo "answered \"$title\" (screenshot build/demo/$shot)"
 }
 : > "$demo/addin.jsonl"
@@ -147,7 +170,8 @@ launcher_pid=$!
 answered=yes
 answer_window "Brisk Application Sample Planner" password.png planner || answered=no
 if [ "$answered" = yes ]; then
-  answer_window "Sample Planner - License Agreement" licence.png || answered=no
+  # The focus starts on "Decline": Tab moves it to "I Agree".
+  answer_window "Sample Planner - License Agreement" licence.png "" "Tab Return" || answered=no
 fi
 if ! timeout 60 tail --pid="$launcher_pid" -f /dev/null; then
   echo "the launcher did not finish within 60 s"

@@ -3,6 +3,10 @@
 set -euo pipefail
 prefix=$1
 arch=${2:-win32}
+source "$(dirname "${BASH_SOURCE[0]}")/machine.sh"
+loader=$(brisk_wine_loader "$arch")
+# Wine's 64-bit loader started directly starts its children with itself.
+[ "$loader" = wine ] || export WINELOADER=$loader
 # Wine's own fonts (Debian's fonts-wine), which this Wine finds only in the
 # prefix's Fonts folder: Tahoma for dialogs and Marlett for the title bars'
 # buttons, which show letters without it.
@@ -23,12 +27,12 @@ if [ -f "$prefix/.brisk-ready" ]; then
 fi
 rm -rf "$prefix"
 export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i </dev/null >/dev/null 2>&1
+"$loader" wineboot -i </dev/null >/dev/null 2>&1
 wineserver -w
 # No window manager under Xvfb: unmanaged windows close at once.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+"$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
 # A crashing program exits with a backtrace instead of waiting for a dialog.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+"$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
 wineserver -w
 install_wine_fonts
 touch "$prefix/.brisk-ready"

@@ -188,7 +188,8 @@ TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
   const Case cases[] = {
       {"text file", PayloadBuffer{'h', 'e', 'l', 'l', 'o'}, "no MZ header"},
       {"cut off", cut, "beyond the end of the file"},
-      {"64-bit", MakeTestImage(LauncherResources(), amd64), "not a 32-bit (i386) executable"},
+      {"x86-64 machine in a PE32 header", MakeTestImage(LauncherResources(), amd64),
+       "not an i386 (PE32) or x86-64 (PE32+) executable"},
       {"DLL", MakeTestImage(LauncherResources(), dll), "not a Windows GUI program"},
       {"console", MakeTestImage(LauncherResources(), console), "not a Windows GUI program"},
       {"appended data", appended, "data is appended after its image"},

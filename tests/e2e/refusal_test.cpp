@@ -92,7 +92,9 @@ TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
 TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHost) {
   scenario_.SetAddin({});
   scenario_.SetHost({"16.0", {}, {kHostProductCode64}});
-  ASSERT_EQ(scenario_.Build({}), "");  // only the 32-bit add-in
+  BuildSetup build;
+  build.addin64 = false;
+  ASSERT_EQ(scenario_.Build(build), "");  // only the 32-bit add-in
 
   auto run = scenario_.Start(L"-xlstest");
   const MessageBoxText box = AnswerMessageBox(*run);

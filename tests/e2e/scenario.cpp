@@ -265,10 +265,17 @@ std::string Scenario::Build(const BuildSetup& setup) {
   manifest += "aux-workbook = " + Utf8(Path(L"auxiliary.bin")) + "\n";
   manifest += "addin32 = " + Utf8(addin) + "\n";
 #ifdef BRISK_STANDIN_ADDIN64_DLL
-  const std::wstring addin64 = Path(L"briskstub64.dll");
-  const std::string fault64 = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
-  if (!fault64.empty()) return fault64;
-  manifest += "addin64 = " + Utf8(addin64) + "\n";
+  if (setup.addin64) {
+    const std::wstring addin64 = Path(L"briskstub64.dll");
+    if (setup.addinBytes) {
+      WriteFileBytes(addin64, *setup.addinBytes);
+    } else {
+      const std::string fault64 =
+          WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
+      if (!fault64.empty()) return fault64;
+    }
+    manifest += "addin64 = " + Utf8(addin64) + "\n";
+  }
 #endif
   if (setup.licence) {
     WriteFileBytes(Path(L"licence.txt"), "Licence of <?APPNAME?> for an end-to-end scenario.\r\n");

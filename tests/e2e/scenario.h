@@ -60,8 +60,10 @@ struct BuildSetup {
   bool splash = true;
   // A language file in the text form; none when empty.
   std::string language;
-  // The 32-bit add-in payload instead of the configured stand-in add-in.
+  // The add-in payloads' bytes instead of the configured stand-in add-in.
   std::optional<std::string> addinBytes;
+  // Whether a tree with a 64-bit stand-in add-in puts it in the build too.
+  bool addin64 = true;
 };
 
 struct SeenWindow {

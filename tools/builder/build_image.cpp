@@ -39,9 +39,12 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
   pe::ImageResult parsed = pe::ParseImage(file);
   if (!parsed.image) return NotALauncher(parsed.error);
   const pe::Image& image = *parsed.image;
-  if (image.machine != pe::kMachineI386 || image.optionalMagic != pe::kOptionalHeaderPe32) {
-    return NotALauncher("not a 32-bit (i386) executable");
-  }
+  // The launcher that ships is the i386 one. Its x86-64 twin, built from the
+  // same sources to test the launch where no 32-bit program runs, is taken
+  // too; a header whose machine and format disagree is neither.
+  const bool i386 = image.machine == pe::kMachineI386 && image.optionalMagic == pe::kOptionalHeaderPe32;
+  const bool amd64 = image.machine == pe::kMachineAmd64 && image.optionalMagic == pe::kOptionalHeaderPe32Plus;
+  if (!i386 && !amd64) return NotALauncher("not an i386 (PE32) or x86-64 (PE32+) executable");
   if (!(image.characteristics & pe::kCharacteristicExecutable) || (image.characteristics & pe::kCharacteristicDll) ||
       image.subsystem != pe::kSubsystemWindowsGui) {
     return NotALauncher("not a Windows GUI program");

@@ -139,7 +139,7 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
   std::size_t countAt = 0;
   if (image.optionalMagic == kOptionalHeaderPe32) {
     countAt = 92;
-  } else if (image.optionalMagic == 0x20B) {
+  } else if (image.optionalMagic == kOptionalHeaderPe32Plus) {
     countAt = 108;
   } else {
     return Refused("unknown optional header");

@@ -14,7 +14,9 @@
 namespace brisk::pe {
 
 inline constexpr std::uint16_t kMachineI386 = 0x14C;
+inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
 inline constexpr std::uint16_t kOptionalHeaderPe32 = 0x10B;
+inline constexpr std::uint16_t kOptionalHeaderPe32Plus = 0x20B;
 inline constexpr std::uint16_t kCharacteristicExecutable = 0x0002;
 inline constexpr std::uint16_t kCharacteristicDll = 0x2000;
 inline constexpr std::uint16_t kSubsystemWindowsGui = 2;
