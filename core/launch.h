@@ -39,6 +39,7 @@
 #include "base/unique_handle.h"
 #include "core/command_line.h"
 #include "core/hand_over_win.h"
+#include "core/launch_plan.h"
 #include "core/launch_log.h"
 #include "core/notice4user.h"
 #include "core/temp_files.h"
@@ -116,6 +117,8 @@ class Launch {
   const ExecutableLocation executable_;
   const LaunchOptions options_;
   BuildSettings settings_;
+  // What this launch shows, checks and waits for, once the settings are read.
+  LaunchPlan plan_;
   // The raw settings record until the add-in has been sent it.
   PayloadBuffer rawRecord_;
   // The main workbook from the external storage file, until it is written.

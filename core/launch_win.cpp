@@ -80,9 +80,10 @@ void CheckSingleInstance(const BuildSettings& settings, const std::wstring& exeP
   throw notice4user(text);
 }
 
-// The executable's first icon in both sizes; none in test mode.
-void ExtractExecutableIcons(const std::wstring& exePath, bool testMode, UniqueIcon& large, UniqueIcon& small) {
-  if (testMode) return;
+// The executable's first icon in both sizes, when the plan uses them.
+void ExtractExecutableIcons(const std::wstring& exePath, const LaunchPlan& plan, UniqueIcon& large,
+                            UniqueIcon& small) {
+  if (!plan.useExecutableIcons) return;
   HICON largeIcon = nullptr;
   HICON smallIcon = nullptr;
   ExtractIconExW(exePath.c_str(), 0, &largeIcon, &smallIcon, 1);
@@ -118,17 +119,16 @@ void AskForPassword(const BuildSettings& settings, const std::u16string& command
 }
 
 // A build with a licence text (payload 1105, more than 2 bytes) asks the user
-// to agree, unless the hexadecimal option was given or in test mode. A text
-// beyond what the dialog can show safely (too large, or RTF nested too
-// deeply) is not shown: the builder never makes one, so the build is damaged.
-void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HICON smallIcon, HICON largeIcon,
+// to agree, as the plan says. A text beyond what the dialog can show safely
+// (too large, or RTF nested too deeply) is not shown: the builder never makes
+// one, so the build is damaged.
+void ShowLicence(const BuildSettings& settings, const LaunchPlan& plan, HICON smallIcon, HICON largeIcon,
                  const UserTexts& texts, PayloadBuffer& licenceText) {
-  if (options.optionValue != 0) return;
+  if (plan.licence == LicenceStep::kSkipped) return;
   // A licence that does not unpack is a damaged build, never shown as the raw
   // bytes it is stored as; one whose container declares more than a licence
   // may hold is refused before it is unpacked.
-  const std::size_t limit = options.testMode ? static_cast<std::size_t>(-1) : kMaxLicenceBytes;
-  switch (LoadPayload(kLicenceTextResource, licenceText, limit)) {
+  switch (LoadPayload(kLicenceTextResource, licenceText, plan.licenceLimit)) {
     case PayloadState::kMissing:
       return;
     case PayloadState::kDamaged:
@@ -136,14 +136,11 @@ void ShowLicence(const BuildSettings& settings, const LaunchOptions& options, HI
     case PayloadState::kReady:
       break;
   }
-  if (licenceText.size() <= 2) return;
-  if (!options.testMode && CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) {
-    throw notice4user(GetEncodedStringA(kBuildDamaged));
-  }
+  if (licenceText.size() <= 2 || plan.licence != LicenceStep::kShown) return;
+  if (CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) throw notice4user(GetEncodedStringA(kBuildDamaged));
   EulaDialogContext context;
   context.appName = settings.appName;
-  context.testMode = options.testMode;
-  context.hideBranding = SplashBrandingHidden(kSplashInputs);
+  context.hideBranding = plan.hideLicenceBranding;
   context.texts = texts;
   std::u16string shownText;
   switch (RunEulaDialog(licenceText, smallIcon, largeIcon, context, shownText)) {
@@ -212,11 +209,11 @@ void CheckHostBuild(const HostApplication& host) {
   throw notice4user(GetEncodedStringA(notice));
 }
 
-// Starts the splash thread when the build and the command line allow it.
-// Returns the clock at the start, which the splash's minimum time counts from.
-std::clock_t StartSplash(const LaunchOptions& options, const BuildSettings& settings, SplashThread& splash) {
+// Starts the splash thread when the plan shows it. Returns the clock at the
+// start, which the splash's minimum time counts from.
+std::clock_t StartSplash(const LaunchPlan& plan, SplashThread& splash) {
   const std::clock_t splashStart = std::clock();
-  if (SplashMayStart(options.testMode, options.optionValue, settings.flags, kSplashInputs)) {
+  if (plan.startSplash) {
     StartSplashThread(&kSplashInputs, splash.handle, splash.id);
   }
   return splashStart;
@@ -224,9 +221,9 @@ std::clock_t StartSplash(const LaunchOptions& options, const BuildSettings& sett
 
 // With settings bit 0x80, a host of major version 9 or lower gets a warning
 // and the launch ends.
-void RefuseVeryOldHost(const BuildSettings& settings, int hostMajorVersion, const SplashThread& splash,
+void RefuseVeryOldHost(const LaunchPlan& plan, int hostMajorVersion, const SplashThread& splash,
                        const UserTexts& texts) {
-  if (!(settings.flags & kFlagHostVersionChecks) || hostMajorVersion > 9) return;
+  if (!plan.refuseVeryOldHost || !HostTooOldForAnyBuild(hostMajorVersion)) return;
   splash.Post(MSG_SPLASH_CLOSE);
   const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
   MessageBoxW(nullptr, GetEncodedStringWide(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
@@ -247,15 +244,18 @@ HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON 
 
 // The host's visibility once the add-in has the workbook, and control handed
 // to the user.
-void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const BuildSettings& settings,
-                        const LaunchOptions& options) {
-  if (options.optionValue != 0) {
-    host.SetDisplayAlerts(false);
-    host.SetVisible(false);
-  } else if ((settings.flags & kFlagHostInvisible) || options.testMode) {
-    host.SetVisible(false);
-  } else if (hostMajorVersion != 15) {
-    host.SetVisible(true);
+void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const LaunchPlan& plan) {
+  switch (plan.finalVisibility) {
+    case FinalVisibility::kHiddenWithoutAlerts:
+      host.SetDisplayAlerts(false);
+      host.SetVisible(false);
+      break;
+    case FinalVisibility::kHidden:
+      host.SetVisible(false);
+      break;
+    case FinalVisibility::kShown:
+      if (!HostKeepsVisibilityAtHandOver(hostMajorVersion)) host.SetVisible(true);
+      break;
   }
   host.SetUserControl(true);
 }
@@ -274,11 +274,8 @@ void CloseAndQuitHost(const HostApplication& host) {
 // With settings bit 0x80, a new-format workbook cannot open in a host below
 // major version 12: an error over the host window, and the host is closed.
 void RefuseNewFormatOnOldHost(const HostApplication& host, HWND hostWindow, int hostMajorVersion,
-                              const BuildSettings& settings) {
-  const std::uint32_t format = settings.workbookFormat;
-  if (!(settings.flags & kFlagHostVersionChecks) || hostMajorVersion >= 12 || (format != '4' && format != '2')) {
-    return;
-  }
+                              const LaunchPlan& plan) {
+  if (!plan.refuseNewFormatOnOldHost || HostOpensNewFormatWorkbooks(hostMajorVersion)) return;
   MessageBoxW(hostWindow, GetEncodedStringWide(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
   CloseAndQuitHost(host);
   throw LaunchEnded{};
@@ -294,8 +291,8 @@ void WaitForAddinReady(const HandOverEvents& events, const SplashThread& splash)
 }
 
 // Keeps the splash up for at least 5 s in all, then closes it.
-void CloseSplashAfterMinimumTime(const SplashThread& splash, bool testMode, std::clock_t splashStart) {
-  if (!splash.Running() || testMode) return;
+void CloseSplashAfterMinimumTime(const SplashThread& splash, const LaunchPlan& plan, std::clock_t splashStart) {
+  if (!splash.Running() || !plan.keepSplashMinimumTime) return;
   const std::clock_t elapsed = std::clock() - splashStart;
   if (elapsed < kSplashMinimumMs) Sleep(static_cast<DWORD>(kSplashMinimumMs - elapsed));
   splash.Post(MSG_SPLASH_CLOSE);
@@ -407,7 +404,7 @@ LaunchOutcome Launch::Run() {
       SwitchToHostWindow(hostWindow_);
       largeIcon_.reset();
       smallIcon_.reset();
-      CloseSplashAfterMinimumTime(splash_, options_.testMode, splashStart);
+      CloseSplashAfterMinimumTime(splash_, plan_, splashStart);
     } else {
       aborted_ = true;
       CloseSplashNow(splash_);
@@ -422,15 +419,16 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
   log_.Event("settings", "flags 0x" + HexText<char>(settings_.flags, 8, HexLetters::kUpper) + ", format " +
                              std::string(1, static_cast<char>(settings_.workbookFormat)));
+  plan_ = PlanLaunch(options_, settings_, kSplashInputs);
   macroTable_.Refresh();
   LoadMessageTable(messageTable_);
   log_.Event("texts");
   CheckSingleInstance(settings_, executable_.path, Texts(), instanceMutex_);
   macroTable_.Refresh();
-  ExtractExecutableIcons(executable_.path, options_.testMode, largeIcon_, smallIcon_);
+  ExtractExecutableIcons(executable_.path, plan_, largeIcon_, smallIcon_);
   CheckSettingsMagic(settings_);
   AskForPassword(settings_, options_.commandLinePassword, Texts());
-  ShowLicence(settings_, options_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
+  ShowLicence(settings_, plan_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
   log_.Event("dialogs");
 
   // The host takes a second or more to start; the payloads are unpacked
@@ -441,7 +439,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   const HostApplication host(host_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
-  const bool is64 = hostMajorVersion_ >= 14 && host.IsHost64Bit(hostMajorVersion_);
+  const bool is64 = host.IsHost64Bit(hostMajorVersion_);
   log_.Event("host created", "major version " +
                                  DecimalText(static_cast<std::uint32_t>(std::max(hostMajorVersion_, 0))) +
                                  (is64 ? ", 64-bit" : ", 32-bit"));
@@ -450,9 +448,9 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_);
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
   CheckHostBuild(host);
-  splashStart = StartSplash(options_, settings_, splash_);
+  splashStart = StartSplash(plan_, splash_);
   log_.Event("splash", splash_.id != 0 ? "shown" : "not shown");
-  RefuseVeryOldHost(settings_, hostMajorVersion_, splash_, Texts());
+  RefuseVeryOldHost(plan_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
   WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_);
@@ -472,7 +470,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
     throw notice4user(GetEncodedStringA(kHostStoppedResponding));
   }
   log_.Event("hand-over sent");
-  SetFinalVisibility(host, hostMajorVersion_, settings_, options_);
+  SetFinalVisibility(host, hostMajorVersion_, plan_);
   FinishHandOver();
   log_.Event("host released");
 }
@@ -496,8 +494,8 @@ void Launch::FindHostProcess() {
 void Launch::FinishHandOver() {
   const HostApplication host(host_.get());
   try {
-    if (hostMajorVersion_ >= 14) host.PutIntProperty2788(1);
-    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, settings_);
+    if (HostTakesProperty2788(hostMajorVersion_)) host.PutIntProperty2788(1);
+    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, plan_);
     PostHandOverDone(hostWindow_);
     WaitForAddinReady(events_, splash_);
     log_.Event("ready", events_.readyWaiter.Seen() ? "signalled" : "not signalled");

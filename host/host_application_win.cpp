@@ -7,7 +7,6 @@
 #include "host/host_version.h"
 #include "host/product_code.h"
 #include "payload/encoded_strings.h"
-#include "payload/encoded_strings.h"
 
 namespace brisk {
 
@@ -157,7 +156,7 @@ int HostApplication::GetMajorVersion() const {
 }
 
 bool HostApplication::IsHost64Bit(int hostMajorVersion) const {
-  if (hostMajorVersion < kFirstMajorWithBitness) return false;
+  if (!HostHasBitness(hostMajorVersion)) return false;
   const std::wstring productCode = GetProductCode();
   if (productCode.empty()) return false;
   CLSID code{};

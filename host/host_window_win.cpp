@@ -1,8 +1,9 @@
 #include <vector>
 
 #include "host/host_application.h"
-#include "payload/encoded_strings.h"
+#include "host/host_version.h"
 #include "host/window_choice.h"
+#include "payload/encoded_strings.h"
 
 namespace brisk {
 
@@ -37,7 +38,7 @@ std::u16string WindowTitle(HWND window) {
 
 HWND HostApplication::FindHostWindow(int hostMajorVersion) const {
   const std::wstring className = GetEncodedStringWide(kHostWindowClass);
-  if (hostMajorVersion < 14) {
+  if (!HostReportsMainWindow(hostMajorVersion)) {
     return FindWindowW(className.c_str(), GetCaption().c_str());
   }
   const HWND reported = GetMainWindowHandle();

@@ -5,9 +5,6 @@
 
 namespace brisk {
 
-// Hosts below this major version are never asked for their product code.
-constexpr int kFirstMajorWithBitness = 14;
-
 // True when the first two bytes of the GUID's fourth field (Data4[0] and
 // Data4[1]) are 0x10 and 0x00, i.e. the fourth group of the text reads 1000:
 // the mark of a 64-bit build.

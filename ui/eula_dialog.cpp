@@ -15,7 +15,7 @@ constexpr int kEulaWidth = 550;
 
 LicenceResult RunEulaDialog(ByteSpan eulaBytes, HICON smallIcon, HICON largeIcon, const EulaDialogContext& context,
                             std::u16string& wideText) {
-  if (context.testMode || eulaBytes.empty()) return LicenceResult::kAgreed;
+  if (eulaBytes.empty()) return LicenceResult::kAgreed;
   const bool looksUtf16 = IsUtf16Text(eulaBytes);
   // A text that reads as empty (it starts with a zero, as big-endian UTF-16
   // does) is still a licence that the build carries: the dialog asks, with

@@ -12,7 +12,6 @@ namespace brisk {
 
 struct EulaDialogContext {
   std::u16string appName;
-  bool testMode = false;
   // The splash inputs ask for no branding (see SplashBrandingHidden).
   bool hideBranding = false;
   // The buttons' and the title's texts, and the macros expanded in a
@@ -21,7 +20,7 @@ struct EulaDialogContext {
 };
 
 enum class LicenceResult {
-  kAgreed,    // the user agreed, or no dialog was needed (test mode, no bytes)
+  kAgreed,    // the user agreed, or no dialog was needed (no bytes)
   kDeclined,  // the user declined or closed the dialog, or it could not be shown
   kFailed,    // the dialog failed while it was open (its map threw)
 };

@@ -235,11 +235,9 @@ TEST_F(EulaDialogTest, HiddenBrandingLeavesNoLabel) {
   EXPECT_TRUE(run.view.labels.empty());
 }
 
-TEST_F(EulaDialogTest, NoDialogInTestModeOrWithoutBytes) {
+// Test mode shows no licence: the launch's plan says so (tests/core/launch_plan_test.cpp).
+TEST_F(EulaDialogTest, NoDialogWithoutBytes) {
   std::u16string wide;
-  EulaDialogContext testMode = context_;
-  testMode.testMode = true;
-  EXPECT_EQ(RunEulaDialog(Bytes("Terms."), nullptr, nullptr, testMode, wide), LicenceResult::kAgreed);
   EXPECT_EQ(RunEulaDialog(std::vector<std::uint8_t>{}, nullptr, nullptr, context_, wide), LicenceResult::kAgreed);
   EXPECT_TRUE(wide.empty());
   EXPECT_EQ(FindWindowW(nullptr, EulaTitle().c_str()), nullptr);
