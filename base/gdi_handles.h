@@ -4,11 +4,7 @@
 
 #include <windows.h>
 
-#include <utility>
-
 #include "base/unique_handle.h"
-
-#include "base/com_ref.h"
 
 namespace brisk {
 

@@ -45,6 +45,8 @@ class UniqueAny {
 
 using UniqueHandle = UniqueAny<HANDLE, ::CloseHandle>;
 using UniqueFileHandle = UniqueAny<HANDLE, ::CloseHandle, -1>;
+// A directory search of FindFirstFileW.
+using UniqueFindHandle = UniqueAny<HANDLE, ::FindClose, -1>;
 using UniqueIcon = UniqueAny<HICON, ::DestroyIcon>;
 using UniqueModule = UniqueAny<HMODULE, ::FreeLibrary>;
 

@@ -2,11 +2,11 @@
 
 #include <limits>
 
+#include "base/ascii_case.h"
+
 namespace brisk {
 
 namespace {
-
-char16_t FoldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c - u'A' + u'a') : c; }
 
 bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
@@ -18,19 +18,6 @@ int HexDigitValue(char16_t c) {
 }
 
 }  // namespace
-
-bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  return EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 CleanupRequest ScanCleanupOptions(const std::vector<std::u16string>& args) {
   CleanupRequest request;

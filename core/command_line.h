@@ -32,8 +32,4 @@ LaunchOptions ScanLaunchOptions(const std::vector<std::u16string>& args, std::u1
 // 0 without digits, saturates beyond the signed 32-bit range.
 std::int32_t ParseHexOptionValue(std::u16string_view text);
 
-// Whether text begins with prefix, comparing ASCII letters without case.
-bool StartsWithIgnoringCase(std::u16string_view text, std::u16string_view prefix);
-bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
-
 }  // namespace brisk

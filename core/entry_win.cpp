@@ -13,6 +13,7 @@
 #include "core/command_line.h"
 #include "core/launch.h"
 #include "core/temp_cleanup_win.h"
+#include "core/working_folder_win.h"
 #include "payload/encoded_strings.h"
 #include "text/message_table.h"
 

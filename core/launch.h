@@ -7,22 +7,44 @@
 //  - it continues: the step returns normally;
 //  - it ends the launch quietly: it throws LaunchEnded. The user cancelled or
 //    declined, or the step has already told the user in a box of its own;
-//  - it raises a notice for the user: it throws notice4user with a ready-made
-//    UTF-8 text, which the entry point shows in one warning box;
+//  - it fails: it throws LaunchFailed, a notice4user that names one of the
+//    launch's failures (core/launch_failure.h, with the one table from a
+//    failure to the text the user sees), which the entry point shows in one
+//    warning box;
 //  - it fails in COM: a host call throws _com_error.
 // Run() is the one place that catches them and turns them into a
 // LaunchOutcome. A COM failure becomes a notice that the host stopped
 // responding, with the error's code and text; an exception of any other kind
 // (out of memory, a broken text) becomes a notice of an unexpected error.
 // Exceptions never cross a window procedure: a dialog whose procedure caught
-// one returns a failed result, and its step raises the same notice. No
-// start fails without a word unless the user ended it.
+// one returns a failed result, and its step raises the matching failure. No
+// start fails without a word unless the user ended it. Work done for a
+// launch that is already ending (closing the host or the splash, the final
+// release) never raises: what fails there is written to the launch log.
+//
+// Who closes the host
+// -------------------
+//  - A failure at the add-in's write or at the host build gate quits the
+//    host (it has opened nothing yet) before the user is told.
+//  - From the end of the hand-over messages to the release of the host (the
+//    property 2788, the new-format check, the ready wait), any failure
+//    closes the host's workbooks and quits it before the user is told.
+//  - Every other failure leaves the host, when there is one, to Finish().
 //
 // A launch that did not hand over is "aborted": its splash closes at once,
 // and Finish() (after the entry point has shown the notice) closes the host's
 // workbooks, quits it, posts WM_QUIT to its window, waits a bounded time for
 // the host to end and removes the temporary files. After a hand-over the
 // host runs on its own and the launcher holds no reference to it.
+//
+// Where the rules live
+// --------------------
+// What a launch shows, checks and waits for: core/launch_plan.h. Its
+// failures: core/launch_failure.h. The private working folder (named, made,
+// marked, found again): core/working_folder.h and working_folder_win.h; the
+// files in it: core/workbook_name.h and core/temp_files.h; their removal:
+// core/temp_cleanup.h. The payloads unpacked while the host starts:
+// core/payload_preparation_win.h. The hand-over: core/hand_over_win.h.
 //
 // Every wait of a launch is bounded or can be ended by the user; the bounds
 // are the constants of launch_win.cpp and temp_files.h.
@@ -39,9 +61,9 @@
 #include "base/unique_handle.h"
 #include "core/command_line.h"
 #include "core/hand_over_win.h"
+#include "core/launch_failure.h"
 #include "core/launch_plan.h"
 #include "core/launch_log.h"
-#include "core/notice4user.h"
 #include "core/temp_files.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
@@ -143,9 +165,5 @@ class Launch {
   bool aborted_ = false;
   bool finished_ = false;
 };
-
-// Seeds the C runtime's random generator (working-folder and file names)
-// from the time and the clock.
-void SeedRandomGenerator();
 
 }  // namespace brisk

@@ -5,7 +5,7 @@
 //
 // Format, one event a line after a header line:
 //   "<milliseconds since the process started, 1 decimal> <event>[: <detail>]"
-// e.g. "  1043.7 host created: version 16.0, major 16, 64-bit no". The
+// e.g. "  1043.7 host created: major version 16, 64-bit". The
 // benchmarks read the event names; they are the launch's step names.
 #pragma once
 

@@ -12,7 +12,7 @@
 #include "base/number_text.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
-#include "core/working_folder.h"
+#include "core/working_folder_win.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
 #include "payload/encoded_strings.h"
@@ -74,10 +74,7 @@ void CheckSingleInstance(const BuildSettings& settings, const std::wstring& exeP
     if (c == L'\\') c = L'_';
   }
   instanceMutex.reset(CreateMutexW(nullptr, TRUE, name.c_str()));
-  if (GetLastError() != ERROR_ALREADY_EXISTS) return;
-  std::string text = GetMessageTextA(texts, kAppAlreadyStarted, kAppAlreadyStartedDefault);
-  ReplaceLineBreakEscapes(text);
-  throw notice4user(text);
+  if (GetLastError() == ERROR_ALREADY_EXISTS) throw LaunchFailed(LaunchFailure::kAlreadyRunning, texts);
 }
 
 // The executable's first icon in both sizes, when the plan uses them.
@@ -91,19 +88,16 @@ void ExtractExecutableIcons(const std::wstring& exePath, const LaunchPlan& plan,
   small.reset(smallIcon);
 }
 
-// The notice of an unexpected error, with what is known of it.
-std::string UnexpectedErrorNotice(const char* what) {
-  std::string text = GetEncodedStringA(kUnexpectedError);
-  if (what && *what) text += std::string("\n\n") + what;
-  return text;
-}
-
 // A record whose validity magic is wrong belongs to a damaged build.
-void CheckSettingsMagic(const BuildSettings& settings) {
-  if (settings.magic != kSettingsMagic) throw notice4user(GetEncodedStringA(kSettingsMagicWrong));
+void CheckSettingsMagic(const BuildSettings& settings, const UserTexts& texts) {
+  if (settings.magic != kSettingsMagic) throw LaunchFailed(LaunchFailure::kSettingsDamaged, texts);
 }
 
 // A build with a password asks for it (or takes it from the command line).
+// The typed password is wiped from memory once checked (ui/password_check.h).
+// The stored and the command-line passwords are not: the first stays in the
+// raw settings record that the add-in is sent, the second in the process's
+// command line that the add-in is given, so a wiped copy would hide nothing.
 void AskForPassword(const BuildSettings& settings, const std::u16string& commandLinePassword, const UserTexts& texts) {
   if (settings.storedPassword.empty()) return;
   switch (RunPasswordPrompt(settings.storedPassword, commandLinePassword, settings.appName, texts)) {
@@ -112,9 +106,9 @@ void AskForPassword(const BuildSettings& settings, const std::u16string& command
     case PasswordResult::kCancelled:
       throw LaunchEnded{};
     case PasswordResult::kWrong:
-      throw notice4user(GetMessageTextA(texts, kPasswordIsIncorrect, kPasswordIncorrectDefault));
+      throw LaunchFailed(LaunchFailure::kPasswordWrong, texts);
     case PasswordResult::kFailed:
-      throw notice4user(UnexpectedErrorNotice("The password prompt failed."));
+      throw LaunchFailed(LaunchFailure::kPasswordPromptFailed, texts);
   }
 }
 
@@ -132,12 +126,14 @@ void ShowLicence(const BuildSettings& settings, const LaunchPlan& plan, HICON sm
     case PayloadState::kMissing:
       return;
     case PayloadState::kDamaged:
-      throw notice4user(GetEncodedStringA(kBuildDamaged));
+      throw LaunchFailed(LaunchFailure::kBuildDamaged, texts);
     case PayloadState::kReady:
       break;
   }
   if (licenceText.size() <= 2 || plan.licence != LicenceStep::kShown) return;
-  if (CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) throw notice4user(GetEncodedStringA(kBuildDamaged));
+  if (CheckLicenceText(licenceText) != LicenceTextCheck::kAccepted) {
+    throw LaunchFailed(LaunchFailure::kBuildDamaged, texts);
+  }
   EulaDialogContext context;
   context.appName = settings.appName;
   context.hideBranding = plan.hideLicenceBranding;
@@ -149,64 +145,54 @@ void ShowLicence(const BuildSettings& settings, const LaunchPlan& plan, HICON sm
     case LicenceResult::kDeclined:
       throw LaunchEnded{};
     case LicenceResult::kFailed:
-      throw notice4user(UnexpectedErrorNotice("The licence dialog failed."));
+      throw LaunchFailed(LaunchFailure::kLicenceDialogFailed, texts);
   }
 }
 
 // The host application as an automation server.
-ComRef<IDispatch> StartHost(LaunchLog& log) {
+ComRef<IDispatch> StartHost(LaunchLog& log, const UserTexts& texts) {
   ComRef<IDispatch> host;
   if (const HRESULT hr = CreateHostApplication(host.put()); FAILED(hr)) {
     log.Event("host not created", DescribeHresult(hr));
-    throw notice4user(GetEncodedStringA(kHostNotCreated));
+    throw LaunchFailed(LaunchFailure::kHostNotCreated, texts);
   }
   return host;
 }
 
-// The notice for a file of the launch that could not be written.
-[[noreturn]] void ThrowFileNotice(FileWrite result) {
-  throw notice4user(GetEncodedStringA(result == FileWrite::kDamaged ? kBuildDamaged : kAddinNotWritten));
+// Quits a host that has opened nothing of the launch yet, before the user
+// is told why the launch ends.
+[[noreturn]] void QuitHostAndFail(const HostApplication& host, LaunchFailure failure, const UserTexts& texts) {
+  host.Quit();
+  throw LaunchFailed(failure, texts);
 }
 
 // The add-in of the host's bitness into a new working folder.
-void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files) {
-  const FileWrite result = WriteAddin(std::move(addin), files);
-  if (result == FileWrite::kWritten) return;
-  host.Quit();
-  ThrowFileNotice(result);
+void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files,
+                       const UserTexts& texts) {
+  if (const auto failure = WriteAddin(std::move(addin), files)) QuitHostAndFail(host, *failure, texts);
 }
 
 // The main workbook beside the add-in. Unlike the add-in, a workbook
 // payload without its marker is no failure: it gives an empty workbook.
 void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PreparedPayload workbook,
-                   LaunchFiles& files) {
-  const FileWrite result = WriteMainWorkbook(exePath, settings.workbookFormat, std::move(workbook), files);
-  if (result != FileWrite::kWritten) ThrowFileNotice(result);
+                   LaunchFiles& files, const UserTexts& texts) {
+  if (const auto failure = WriteMainWorkbook(exePath, settings.workbookFormat, std::move(workbook), files)) {
+    throw LaunchFailed(*failure, texts);
+  }
 }
 
 // The host opens the auxiliary workbook, whose open handler loads the add-in.
-void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files) {
-  switch (WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files)) {
-    case AuxWorkbookOpen::kOpened:
-      return;
-    case AuxWorkbookOpen::kDamaged:
-      throw notice4user(GetEncodedStringA(kBuildDamaged));
-    case AuxWorkbookOpen::kFailed:
-      throw notice4user(GetEncodedStringA(kAddinNotWritten));
-    case AuxWorkbookOpen::kPathUnusable:
-      throw notice4user(GetEncodedStringA(kTempPathUnusable));
-    case AuxWorkbookOpen::kHostRefused:
-      throw notice4user(GetEncodedStringA(kHostDidNotOpenAuxWorkbook));
+void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files, const UserTexts& texts) {
+  if (const auto failure = WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files)) {
+    throw LaunchFailed(*failure, texts);
   }
 }
 
 // Hosts whose executable is older than the minimum build of its major
 // version are refused.
-void CheckHostBuild(const HostApplication& host) {
-  const int notice = HostBuildGateNotice(host.GetInstalledHostFileVersion());
-  if (notice == 0) return;
-  host.Quit();
-  throw notice4user(GetEncodedStringA(notice));
+void CheckHostBuild(const HostApplication& host, const UserTexts& texts) {
+  const auto failure = HostBuildGateFailure(HostBuildGateNotice(host.GetInstalledHostFileVersion()));
+  if (failure) QuitHostAndFail(host, *failure, texts);
 }
 
 // Starts the splash thread when the plan shows it. Returns the clock at the
@@ -232,9 +218,10 @@ void RefuseVeryOldHost(const LaunchPlan& plan, int hostMajorVersion, const Splas
 
 // The host's main window, given the application's caption and icon. Without
 // it the hand-over would reach nobody.
-HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON largeIcon, HICON smallIcon) {
+HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON largeIcon, HICON smallIcon,
+                       const UserTexts& texts) {
   const HWND window = host.FindHostWindow(hostMajorVersion);
-  if (!window || !IsWindow(window)) throw notice4user(GetEncodedStringA(kHostWindowNotFound));
+  if (!window || !IsWindow(window)) throw LaunchFailed(LaunchFailure::kHostWindowNotFound, texts);
   host.SetCaption(GetEncodedStringWide(kApplicationTitle));
   if (HICON icon = largeIcon ? largeIcon : smallIcon) {
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
@@ -260,24 +247,36 @@ void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const
   host.SetUserControl(true);
 }
 
-void CloseAndQuitHost(const HostApplication& host) {
+// Runs `work` for a launch that is already ending, which no failure of it
+// may stop: an exception is logged under `what` and goes no further.
+template <typename Work>
+void LoggingFailures(LaunchLog& log, const char* what, Work work) {
   try {
-    host.CloseAll();
+    work();
+  } catch (const _com_error& error) {
+    log.Event(what, DescribeHresult(error.Error()));
+  } catch (const std::exception& error) {
+    log.Event(what, error.what());
   } catch (...) {
+    log.Event(what, "an exception of unknown kind");
   }
-  try {
-    host.Quit();
-  } catch (...) {
-  }
+}
+
+// Closes the host's workbooks and quits it, when the launch ends after it
+// has opened them. Either call may fail on a host that is going or gone;
+// the other is still made.
+void CloseAndQuitHost(const HostApplication& host, LaunchLog& log) {
+  LoggingFailures(log, "closing the host's workbooks failed", [&] { host.CloseAll(); });
+  LoggingFailures(log, "quitting the host failed", [&] { host.Quit(); });
 }
 
 // With settings bit 0x80, a new-format workbook cannot open in a host below
 // major version 12: an error over the host window, and the host is closed.
 void RefuseNewFormatOnOldHost(const HostApplication& host, HWND hostWindow, int hostMajorVersion,
-                              const LaunchPlan& plan) {
+                              const LaunchPlan& plan, LaunchLog& log) {
   if (!plan.refuseNewFormatOnOldHost || HostOpensNewFormatWorkbooks(hostMajorVersion)) return;
   MessageBoxW(hostWindow, GetEncodedStringWide(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
-  CloseAndQuitHost(host);
+  CloseAndQuitHost(host, log);
   throw LaunchEnded{};
 }
 
@@ -335,10 +334,6 @@ void SwitchToHostWindow(HWND hostWindow) {
 
 }  // namespace
 
-void SeedRandomGenerator() {
-  std::srand(static_cast<unsigned>(std::time(nullptr)) ^ static_cast<unsigned>(std::clock()));
-}
-
 bool SplashThread::Running() const {
   const DWORD state = WaitForSingleObject(handle.get(), 0);
   return state != WAIT_OBJECT_0 && state != WAIT_FAILED;
@@ -358,10 +353,7 @@ Launch::Launch(ExecutableLocation executable, LaunchOptions options, LaunchLog& 
       macroTable_(macroEnvironment_.get()) {}
 
 Launch::~Launch() {
-  try {
-    Finish();
-  } catch (...) {
-  }
+  LoggingFailures(log_, "the final release failed", [this] { Finish(); });
 }
 
 LaunchOutcome Launch::Run() {
@@ -386,7 +378,7 @@ LaunchOutcome Launch::Run() {
   } catch (const std::exception& error) {
     outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(error.what())};
   } catch (...) {
-    outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice(nullptr)};
+    outcome = {LaunchOutcome::Kind::kNotice, UnexpectedErrorNotice({})};
   }
   switch (outcome.kind) {
     case LaunchOutcome::Kind::kHandedOver:
@@ -399,18 +391,17 @@ LaunchOutcome Launch::Run() {
       log_.Event("end", "notice: " + outcome.notice);
       break;
   }
-  try {
+  if (outcome.kind != LaunchOutcome::Kind::kHandedOver) aborted_ = true;
+  LoggingFailures(log_, "closing the splash failed", [&] {
     if (outcome.kind == LaunchOutcome::Kind::kHandedOver) {
       SwitchToHostWindow(hostWindow_);
       largeIcon_.reset();
       smallIcon_.reset();
       CloseSplashAfterMinimumTime(splash_, plan_, splashStart);
     } else {
-      aborted_ = true;
       CloseSplashNow(splash_);
     }
-  } catch (...) {
-  }
+  });
   return outcome;
 }
 
@@ -426,7 +417,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   CheckSingleInstance(settings_, executable_.path, Texts(), instanceMutex_);
   macroTable_.Refresh();
   ExtractExecutableIcons(executable_.path, plan_, largeIcon_, smallIcon_);
-  CheckSettingsMagic(settings_);
+  CheckSettingsMagic(settings_, Texts());
   AskForPassword(settings_, options_.commandLinePassword, Texts());
   ShowLicence(settings_, plan_, smallIcon_.get(), largeIcon_.get(), Texts(), licenceText_);
   log_.Event("dialogs");
@@ -435,7 +426,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   // meanwhile.
   PayloadPreparation preparation;
   preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_));
-  host_ = StartHost(log_);
+  host_ = StartHost(log_, Texts());
   const HostApplication host(host_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
@@ -445,19 +436,19 @@ void Launch::RunSteps(std::clock_t& splashStart) {
                                  (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
   log_.Event("payloads unpacked");
-  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_);
+  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_, Texts());
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
-  CheckHostBuild(host);
+  CheckHostBuild(host, Texts());
   splashStart = StartSplash(plan_, splash_);
   log_.Event("splash", splash_.id != 0 ? "shown" : "not shown");
   RefuseVeryOldHost(plan_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
-  WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_);
+  WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_, Texts());
   log_.Event("workbook written", Utf8FromWide(files_.workbookPath));
-  OpenAuxWorkbook(host, files_);
+  OpenAuxWorkbook(host, files_, Texts());
   log_.Event("auxiliary workbook opened");
-  hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get());
+  hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get(), Texts());
   FindHostProcess();
   log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
                                 ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
@@ -467,7 +458,7 @@ void Launch::RunSteps(std::clock_t& splashStart) {
                             instanceMutex_, rawRecord_)) {
     hostUnresponsive_ = true;
     log_.Event("hand-over", "a message was not handled in time");
-    throw notice4user(GetEncodedStringA(kHostStoppedResponding));
+    throw LaunchFailed(LaunchFailure::kHostStoppedResponding, Texts());
   }
   log_.Event("hand-over sent");
   SetFinalVisibility(host, hostMajorVersion_, plan_);
@@ -495,7 +486,7 @@ void Launch::FinishHandOver() {
   const HostApplication host(host_.get());
   try {
     if (HostTakesProperty2788(hostMajorVersion_)) host.PutIntProperty2788(1);
-    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, plan_);
+    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, plan_, log_);
     PostHandOverDone(hostWindow_);
     WaitForAddinReady(events_, splash_);
     log_.Event("ready", events_.readyWaiter.Seen() ? "signalled" : "not signalled");
@@ -503,7 +494,7 @@ void Launch::FinishHandOver() {
   } catch (const LaunchEnded&) {
     throw;
   } catch (...) {
-    CloseAndQuitHost(host);
+    CloseAndQuitHost(host, log_);
     throw;
   }
   splash_.Post(MSG_SPLASH_DONE);
@@ -515,7 +506,7 @@ void Launch::Finish() {
   largeIcon_.reset();
   smallIcon_.reset();
   if (aborted_) {
-    if (host_ && !hostUnresponsive_) CloseAndQuitHost(HostApplication(host_.get()));
+    if (host_ && !hostUnresponsive_) CloseAndQuitHost(HostApplication(host_.get()), log_);
     if (hostUnresponsive_) {
       // A host that does not answer would hold the release call as well; its
       // reference goes with this process, and COM frees the host's side.

@@ -1,6 +1,6 @@
 #include "core/temp_cleanup.h"
 
-#include "core/command_line.h"
+#include "base/ascii_case.h"
 
 namespace brisk {
 
@@ -76,7 +76,7 @@ void SweepStaleWorkingFolders(CleanupFileSystem& fileSystem) {
   if (root.empty()) return;
   for (const std::u16string& name : fileSystem.SubfolderNames(root)) {
     if (!IsWorkingFolderName(name)) continue;
-    const std::u16string folder = root + u"\\" + name;
+    const std::u16string folder = JoinPath(root, name);
     const auto text = fileSystem.ReadMarker(folder);
     const auto marker = text ? ParseFolderMarker(*text) : std::nullopt;
     if (!marker || fileSystem.ProcessRunning(marker->launcher)) continue;

@@ -2,9 +2,10 @@
 
 #include <windows.h>
 
+#include "base/ascii_case.h"
 #include "base/unique_handle.h"
 #include "base/wide_text.h"
-#include "core/command_line.h"
+#include "core/working_folder_win.h"
 #include "payload/encoded_strings.h"
 
 namespace brisk {
@@ -17,8 +18,6 @@ constexpr DWORD kMaxMarkerBytes = 256;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 const wchar_t* W(const std::u16string& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
-
-std::u16string Join(const std::u16string& folder, const std::u16string& name) { return folder + u"\\" + name; }
 
 // Opens the object itself where the system can: a link is opened as a link.
 UniqueFileHandle OpenEntry(const std::u16string& path, DWORD access) {
@@ -77,7 +76,7 @@ bool IsNamedChild(HANDLE handle, const std::u16string& path) {
   if (parts.folder.empty()) return false;
   const auto finalPath = FinalPath(handle);
   const auto folderFinal = FinalPathOf(parts.folder);
-  return finalPath && folderFinal && EqualsIgnoringCase(*finalPath, Join(*folderFinal, parts.name));
+  return finalPath && folderFinal && EqualsIgnoringCase(*finalPath, JoinPath(*folderFinal, parts.name));
 }
 
 // The real path of a working folder that is a plain folder in its place.
@@ -109,14 +108,13 @@ RemoveResult OpenFailure() {
 template <typename Visit>
 void ForEachEntry(const std::u16string& folder, Visit visit) {
   WIN32_FIND_DATAW found;
-  const std::u16string pattern = Join(folder, u"*");
-  HANDLE search = FindFirstFileW(W(pattern), &found);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const std::u16string pattern = JoinPath(folder, u"*");
+  const UniqueFindHandle search(FindFirstFileW(W(pattern), &found));
+  if (!search) return;
   do {
     const std::wstring name = found.cFileName;
     if (name != L"." && name != L"..") visit(ToU16(name), found.dwFileAttributes);
-  } while (FindNextFileW(search, &found));
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found));
 }
 
 }  // namespace
@@ -138,7 +136,7 @@ std::optional<std::u16string> WindowsCleanupFileSystem::CanonicalPath(const std:
     const DWORD folderLength = GetLongPathNameW(W(parts.folder), longForm.data(), kPathUnits);
     if (folderLength > 0 && folderLength < kPathUnits) {
       longForm.resize(folderLength);
-      canonical = Join(ToU16(longForm), parts.name);
+      canonical = JoinPath(ToU16(longForm), parts.name);
     }
   }
   while (canonical.size() > 3 && (canonical.back() == u'\\' || canonical.back() == u'/')) canonical.pop_back();
@@ -146,10 +144,9 @@ std::optional<std::u16string> WindowsCleanupFileSystem::CanonicalPath(const std:
 }
 
 std::u16string WindowsCleanupFileSystem::TempRoot() {
-  wchar_t tempPath[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathW(MAX_PATH + 1, tempPath);
-  if (length == 0 || length > MAX_PATH) return {};
-  return CanonicalPath(ToU16(tempPath)).value_or(std::u16string());
+  const std::u16string root = SystemTempRoot();
+  if (root.empty()) return {};
+  return CanonicalPath(root).value_or(std::u16string());
 }
 
 std::vector<std::u16string> WindowsCleanupFileSystem::SubfolderNames(const std::u16string& folder) {
@@ -171,13 +168,13 @@ std::vector<std::u16string> WindowsCleanupFileSystem::EntryNames(const std::u16s
 std::u16string WindowsCleanupFileSystem::MarkerName() { return GetEncodedStringW(kWorkingFolderMarkerName); }
 
 std::optional<std::string> WindowsCleanupFileSystem::ReadMarker(const std::u16string& folder) {
-  const std::u16string path = Join(folder, MarkerName());
+  const std::u16string path = JoinPath(folder, MarkerName());
   const UniqueFileHandle file = OpenEntry(path, GENERIC_READ);
   if (!file) return std::nullopt;
   const auto attributes = AttributesOf(file.get());
   const auto folderFinal = RealFolderPath(folder);
   if (!attributes || (*attributes & FILE_ATTRIBUTE_DIRECTORY) || IsReparsePoint(*attributes) || !folderFinal ||
-      !EqualsIgnoringCase(FinalPath(file.get()).value_or(u""), Join(*folderFinal, MarkerName()))) {
+      !EqualsIgnoringCase(FinalPath(file.get()).value_or(u""), JoinPath(*folderFinal, MarkerName()))) {
     return std::nullopt;
   }
   std::string content(kMaxMarkerBytes + 1, '\0');
@@ -194,7 +191,7 @@ RemoveResult WindowsCleanupFileSystem::RemoveEntry(const std::u16string& folder,
   // elsewhere than its name says.
   const auto folderFinal = RealFolderPath(folder);
   if (!folderFinal) return RemoveResult::kRefused;
-  const UniqueFileHandle entry = OpenEntry(Join(folder, name), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
+  const UniqueFileHandle entry = OpenEntry(JoinPath(folder, name), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES);
   if (!entry) return OpenFailure();
   const auto attributes = AttributesOf(entry.get());
   if (!attributes) return RemoveResult::kRefused;
@@ -203,7 +200,7 @@ RemoveResult WindowsCleanupFileSystem::RemoveEntry(const std::u16string& folder,
     // path lies elsewhere was reached along a link.
     const auto finalPath = FinalPath(entry.get());
     if ((*attributes & FILE_ATTRIBUTE_DIRECTORY) || !finalPath ||
-        !EqualsIgnoringCase(*finalPath, Join(*folderFinal, name))) {
+        !EqualsIgnoringCase(*finalPath, JoinPath(*folderFinal, name))) {
       return RemoveResult::kRefused;
     }
     ClearReadOnly(entry.get(), *attributes);
@@ -236,24 +233,6 @@ void WindowsCleanupFileSystem::Pause(unsigned milliseconds) { Sleep(milliseconds
 void CleanupTempFiles(const std::wstring& first, const std::wstring& second) {
   WindowsCleanupFileSystem fileSystem;
   CleanupTempFiles(ToU16(first), ToU16(second), fileSystem);
-}
-
-ProcessStamp StampOfProcess(HANDLE process) {
-  FILETIME created{}, exited{}, kernel{}, user{};
-  if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return {};
-  return ProcessStamp{GetProcessId(process),
-                      (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime};
-}
-
-bool WriteFolderMarker(const std::wstring& folder, const FolderMarker& marker) {
-  const std::wstring path = folder + L"\\" + GetEncodedStringWide(kWorkingFolderMarkerName);
-  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  const std::string content = FormatFolderMarker(marker);
-  DWORD written = 0;
-  return WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size();
 }
 
 }  // namespace brisk

@@ -1,4 +1,4 @@
-// The clean-up on the real file system, and the marker of a working folder.
+// The clean-up on the real file system.
 #pragma once
 
 #include <windows.h>
@@ -32,12 +32,5 @@ class WindowsCleanupFileSystem : public CleanupFileSystem {
 
 // The clean-up mode on the real file system with the default retries.
 void CleanupTempFiles(const std::wstring& first, const std::wstring& second);
-
-// The stamp of a process whose handle allows PROCESS_QUERY_LIMITED_INFORMATION.
-ProcessStamp StampOfProcess(HANDLE process);
-
-// Writes the marker into a working folder the launch has just made (or
-// rewrites it once the host is known).
-bool WriteFolderMarker(const std::wstring& folder, const FolderMarker& marker);
 
 }  // namespace brisk

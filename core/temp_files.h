@@ -4,9 +4,11 @@
 // (core/temp_cleanup_win.h) removes them again.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/launch_failure.h"
 #include "core/payload_preparation_win.h"
 #include "core/temp_cleanup.h"
 #include "host/host_application.h"
@@ -28,44 +30,36 @@ struct LaunchFiles {
 // keeps its user waiting on a file. What stays is removed by a later sweep.
 inline constexpr CleanupRetry kLaunchDeleteRetry{25, 200};
 
-enum class FileWrite {
-  kWritten,
-  kDamaged,  // the payload is missing or damaged: the build is broken
-  kFailed,   // the folder or the file could not be made or written
-};
+// Each writer returns nothing when its files are written, else why not:
+// kBuildDamaged for a payload that is missing or damaged, kAddinNotWritten
+// for a folder or a file that could not be made or written.
 
 // Makes the working folder, marks it as this launcher's (see
 // working_folder.h) and writes the add-in (PrepareAddin) there under
 // encoded string 48. An add-in payload of 10 bytes or less, or none, makes
 // no folder and counts as not written. Sets files.folder and files.addinPath
 // once they exist.
-FileWrite WriteAddin(PreparedPayload addin, LaunchFiles& files);
+std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, LaunchFiles& files);
 
 // Writes the main workbook (PrepareWorkbook) beside the add-in, named after
 // the executable and `workbookFormat`. Sets files.workbookPath.
-FileWrite WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat, PreparedPayload workbook,
-                            LaunchFiles& files);
-
-enum class AuxWorkbookOpen {
-  kOpened,
-  kDamaged,       // the auxiliary workbook payload is missing or damaged
-  kFailed,        // its files could not be written
-  kPathUnusable,  // the working folder has no path the host can load the add-in from
-  kHostRefused,   // the host did not open it
-};
+std::optional<LaunchFailure> WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat,
+                                               PreparedPayload workbook, LaunchFiles& files);
 
 // Writes the command-line file (`commandLine`, then the workbook path) and
 // the auxiliary workbook (payload 1018), opens the auxiliary workbook in the
 // host, waits 100 ms and deletes both files again (with kLaunchDeleteRetry),
 // also when the host call raises (the _com_error then goes on). A command
 // line that is no valid UTF-16 raises before any file is written. Sets
-// files.auxWorkbookPath.
+// files.auxWorkbookPath. Besides the writers' failures: kTempPathUnusable
+// when the working folder has no path the host can load the add-in from,
+// kAuxWorkbookRefused when the host did not open the workbook.
 //
 // The host's open handler loads the add-in from the workbook's folder with
 // an 8-bit (ANSI) path: when the folder's path cannot be written in the ANSI
 // code page, the host is given its short form, which can.
-AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
-                                                   LaunchFiles& files);
+std::optional<LaunchFailure> WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host,
+                                                                std::wstring_view commandLine, LaunchFiles& files);
 
 // Removes the launch's working folder: the workbook and the add-in with
 // kLaunchDeleteRetry, then everything else of the folder once, the marker

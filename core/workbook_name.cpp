@@ -1,5 +1,6 @@
 #include "core/workbook_name.h"
 
+#include "base/ascii_case.h"
 #include "payload/build_settings.h"
 
 namespace brisk {
@@ -8,30 +9,7 @@ namespace {
 
 std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-char16_t LowerAscii(char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; }
-
 }  // namespace
-
-std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
-  std::u16string path(folder);
-  if (path.empty() || path.back() != u'\\') path.push_back(u'\\');
-  path += name;
-  return path;
-}
-
-std::u16string FileNameOfPath(std::u16string_view path) {
-  const std::size_t slash = path.rfind(u'\\');
-  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
-}
-
-std::optional<std::u16string> MakeWorkingFolder(std::u16string_view root, const NameSource& drawName,
-                                                const PathCheck& exists, const PathCheck& create, int attempts) {
-  for (int attempt = 0; attempt < attempts; ++attempt) {
-    const std::u16string candidate = JoinPath(root, Widen(drawName()));
-    if (!exists(candidate) && create(candidate)) return candidate;
-  }
-  return std::nullopt;
-}
 
 const std::u16string& WorkbookExtension(std::uint32_t workbookFormat, const WorkbookNameTexts& texts) {
   if (workbookFormat == '4') return texts.extensionFormat4;

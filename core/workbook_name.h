@@ -1,39 +1,19 @@
-// Naming and content rules of the launch's temporary files: the working
-// folder, the main workbook, the auxiliary workbook and the command-line file.
+// Naming and content rules of the launch's files in its working folder
+// (working_folder.h): the main workbook, the auxiliary workbook and the
+// command-line file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "core/working_folder.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk {
-
-// Whether a file or folder of that path exists (or, where a rule says so,
-// a file that is no folder).
-using PathCheck = std::function<bool(const std::u16string& path)>;
-// Draws a random name (RandomName of kRandomNameLength in the launcher).
-using NameSource = std::function<std::string()>;
-
-// `folder` followed by a backslash unless it ends in one already, then `name`.
-std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
-
-// The text after the last backslash; the whole path when it has none.
-std::u16string FileNameOfPath(std::u16string_view path);
-
-// The working folder: root (a backslash added when missing) followed by a
-// random name, drawn again while the path exists, and created with `create`.
-// When the creation fails, for instance because someone took the name
-// between the check and the creation, a new name is drawn, so that nothing
-// is ever written into a folder that this run did not create. Nothing after
-// `attempts` names that existed or could not be created.
-std::optional<std::u16string> MakeWorkingFolder(std::u16string_view root, const NameSource& drawName,
-                                                const PathCheck& exists, const PathCheck& create, int attempts = 100);
 
 // The texts that name the main workbook (encoded strings 49, 45, 46, 47).
 struct WorkbookNameTexts {

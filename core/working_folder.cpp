@@ -1,15 +1,17 @@
 #include "core/working_folder.h"
 
 #include <charconv>
+#include <cstdlib>
 
-#include "core/command_line.h"
+#include "base/ascii_case.h"
 
 namespace brisk {
 
 namespace {
 
 constexpr std::string_view kMarkerHeader = "brisk working folder 1";
-constexpr std::size_t kWorkingFolderNameLength = 8;
+
+std::u16string Widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 // "<label> <id> <start time>" with both numbers in decimal.
 std::string FormatStamp(std::string_view label, const ProcessStamp& stamp) {
@@ -53,6 +55,40 @@ std::optional<ProcessStamp> ParseStamp(std::string_view line, std::string_view l
 bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
+
+std::string RandomName(std::size_t length, const std::function<int()>& nextRandom) {
+  std::string name;
+  name.reserve(length);
+  while (name.size() < length) {
+    const int value = (nextRandom ? nextRandom() : std::rand()) % 36;
+    const char c = value < 10 ? static_cast<char>('0' + value) : static_cast<char>('a' + value - 10);
+    if (name.empty() && value < 10) continue;
+    if (name.size() >= 2 && name[name.size() - 2] == c) continue;
+    name.push_back(c);
+  }
+  return name;
+}
+
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
+  std::u16string path(folder);
+  if (path.empty() || path.back() != u'\\') path.push_back(u'\\');
+  path += name;
+  return path;
+}
+
+std::u16string FileNameOfPath(std::u16string_view path) {
+  const std::size_t slash = path.rfind(u'\\');
+  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::optional<std::u16string> MakeWorkingFolder(std::u16string_view root, const NameSource& drawName,
+                                                const PathCheck& exists, const PathCheck& create, int attempts) {
+  for (int attempt = 0; attempt < attempts; ++attempt) {
+    const std::u16string candidate = JoinPath(root, Widen(drawName()));
+    if (!exists(candidate) && create(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
 
 std::string FormatFolderMarker(const FolderMarker& marker) {
   return std::string(kMarkerHeader) + "\n" + FormatStamp("launcher", marker.launcher) +

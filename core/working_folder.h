@@ -1,5 +1,9 @@
-// The mark a launch leaves in its working folder, and the rules that tell a
-// working folder of the launcher from anything else in the temporary root.
+// The launch's private working folder, portable rules: how it is named (one
+// rule for drawing and for recognising a name), how it is made under the
+// temporary root, the mark it carries, and the path helpers that build and
+// take apart the paths inside it. The Windows side (working_folder_win.h)
+// makes, marks and finds it on the real file system; temp_cleanup.h removes
+// it again.
 //
 // Every working folder carries a small marker file that names the launcher's
 // process and, once it is known, the host's, each by its id and start time
@@ -7,12 +11,48 @@
 // marker is never touched by any clean-up.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 namespace brisk {
+
+// A working folder's name: this many characters from a-z and 0-9, the first
+// a letter. The auxiliary workbook's name is drawn the same way.
+inline constexpr std::size_t kWorkingFolderNameLength = 8;
+
+// A name of `length` characters from 0-9 and a-z, drawn from nextRandom()
+// % 36. A draw is rejected when it would put a digit first or repeat the
+// character two positions before it. nextRandom defaults to std::rand.
+std::string RandomName(std::size_t length, const std::function<int()>& nextRandom = {});
+
+// Whether `name` can be a working folder's name: what RandomName draws with
+// kWorkingFolderNameLength.
+bool IsWorkingFolderName(std::u16string_view name);
+
+// Whether a file or folder of that path exists (or, where a rule says so,
+// a file that is no folder).
+using PathCheck = std::function<bool(const std::u16string& path)>;
+// Draws a random name (RandomName of kWorkingFolderNameLength in the launcher).
+using NameSource = std::function<std::string()>;
+
+// `folder` followed by a backslash unless it ends in one already, then `name`.
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// The text after the last backslash; the whole path when it has none.
+std::u16string FileNameOfPath(std::u16string_view path);
+
+// The working folder: root (a backslash added when missing) followed by a
+// random name, drawn again while the path exists, and created with `create`.
+// When the creation fails, for instance because someone took the name
+// between the check and the creation, a new name is drawn, so that nothing
+// is ever written into a folder that this run did not create. Nothing after
+// `attempts` names that existed or could not be created.
+std::optional<std::u16string> MakeWorkingFolder(std::u16string_view root, const NameSource& drawName,
+                                                const PathCheck& exists, const PathCheck& create, int attempts = 100);
 
 // One process, told apart from a later process with the same id by its start
 // time (a FILETIME in 100-ns units). An id of 0 means "not known".
@@ -37,10 +77,6 @@ std::string FormatFolderMarker(const FolderMarker& marker);
 // Nothing for anything that is not exactly what FormatFolderMarker writes
 // (a marker cut short, another file of the same name, random bytes).
 std::optional<FolderMarker> ParseFolderMarker(std::string_view text);
-
-// Whether `name` can be a working folder's name: eight characters from a-z
-// and 0-9, the first a letter (what the launcher draws).
-bool IsWorkingFolderName(std::u16string_view name);
 
 // A path split at its last separator ("\" or "/"). Both parts are empty when
 // the path has no separator.

@@ -1,6 +1,19 @@
 // The host application's automation object: creation, the members the
 // launcher uses (each by its fixed dispatch id), its version, bitness,
 // installation and main window.
+//
+// Glossary of the protocol's numbered names, which say no more than their
+// number because the launcher knows no more of them than what it does with
+// them:
+//  - GetIntProperty1209: an integer property of the host, read once and sent
+//    to the add-in as the wParam of the hand-over message 1181.
+//  - PutIntProperty2788: an integer property set to 1 after the hand-over, on
+//    hosts that have it (major version 14 and later); a failure is dropped.
+//  - kMsg1156 ... kMsg1179 (host/handover_messages.h): hand-over messages
+//    without parameters, whose meaning is the add-in's own.
+//  - DummyFunc9 and code 1170 (host/aux_workbook.h): the add-in's entry that
+//    the start-up workbook calls, and its first argument.
+//  - The payload resources by number: payload/payload_ids.h.
 #pragma once
 
 #include <windows.h>

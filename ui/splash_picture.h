@@ -6,6 +6,7 @@
 #include <olectl.h>
 
 #include "payload/payload_buffer.h"
+#include "base/com_ref.h"
 #include "base/gdi_handles.h"
 
 namespace brisk {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 
+#include "base/com_ref.h"
 #include "base/gdi_handles.h"
 #include "ui/window_object.h"
 

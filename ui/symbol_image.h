@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "base/com_ref.h"
 #include "base/gdi_handles.h"
 
 namespace brisk {

@@ -1,4 +1,4 @@
-#include "core/random_names.h"
+#include "core/working_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ TEST(RandomNameTest, RejectsLeadingDigitAndRepeatTwoBack) {
 TEST(RandomNameTest, DefaultGeneratorKeepsTheRules) {
   std::srand(12345);
   for (int i = 0; i < 2000; ++i) {
-    const std::string name = RandomName(kRandomNameLength);
+    const std::string name = RandomName(kWorkingFolderNameLength);
     ASSERT_EQ(name.size(), 8u);
     EXPECT_TRUE(name[0] >= 'a' && name[0] <= 'z') << name;
     for (std::size_t k = 0; k < name.size(); ++k) {

@@ -183,15 +183,15 @@ class TempFilesTest : public testing::Test {
     PreparedPayload workbook =
         PrepareWorkbook((settings_.flags & kFlagExternalStorage) != 0, std::exchange(storedWorkbook_, {}));
     return brisk::WriteMainWorkbook(exePath_, settings_.workbookFormat, std::move(workbook), files_) ==
-           FileWrite::kWritten;
+           std::nullopt;
   }
-  AuxWorkbookOpen OpenAuxWorkbook(IDispatch* host) {
+  std::optional<LaunchFailure> OpenAuxWorkbook(IDispatch* host) {
     return WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
   }
 
   // WriteAddin, with the folder it made removed after the test.
   void MakeWorkingFolder() {
-    ASSERT_EQ(WriteAddin(PrepareAddin(false), files_), FileWrite::kWritten);
+    ASSERT_EQ(WriteAddin(PrepareAddin(false), files_), std::nullopt);
     made_.push_back(files_.folder);
   }
 
@@ -302,7 +302,7 @@ TEST_F(TempFilesTest, WorkingFolderIsForTheCurrentUserOnly) {
 TEST_F(TempFilesTest, ShortAddinPayloadMakesNoFolder) {
   files_.folder = L"unchanged";
   const std::vector<std::wstring> before = FolderContent(TempRoot().substr(0, TempRoot().size() - 1));
-  EXPECT_EQ(WriteAddin(PrepareAddin(true), files_), FileWrite::kFailed);
+  EXPECT_EQ(WriteAddin(PrepareAddin(true), files_), std::optional<LaunchFailure>(LaunchFailure::kAddinNotWritten));
   EXPECT_EQ(files_.folder, L"unchanged");
   EXPECT_TRUE(files_.addinPath.empty());
   EXPECT_EQ(FolderContent(TempRoot().substr(0, TempRoot().size() - 1)), before);
@@ -482,7 +482,7 @@ TEST_F(TempFilesTest, AuxiliaryWorkbookTheHostHoldsAWhileIsStillRemoved) {
   MakeWorkingFolder();
   FakeHost host;
   host.holdAuxWorkbookMs = 600;
-  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kOpened);
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), std::nullopt);
   EXPECT_FALSE(Exists(files_.auxWorkbookPath));
   EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
 }
@@ -491,7 +491,7 @@ TEST_F(TempFilesTest, HostThatOpensNothingIsToldApart) {
   MakeWorkingFolder();
   FakeHost host;
   host.openReturnsNothing = true;
-  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kHostRefused);
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), std::optional<LaunchFailure>(LaunchFailure::kAuxWorkbookRefused));
   EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
 }
 
@@ -532,7 +532,7 @@ TEST_F(TempFilesTest, HostGetsAnAnsiPathToAFolderWithOtherLetters) {
   MakeWorkingFolder();
   ASSERT_EQ(files_.folder.substr(0, root.size()), root);
   FakeHost host;
-  EXPECT_EQ(OpenAuxWorkbook(host.application()), AuxWorkbookOpen::kOpened);
+  EXPECT_EQ(OpenAuxWorkbook(host.application()), std::nullopt);
   ASSERT_EQ(host.opens.size(), 1u);
   const std::wstring given = host.opens[0].path;
   EXPECT_TRUE(RoundTripsThroughAnsi(given)) << Narrow(given);

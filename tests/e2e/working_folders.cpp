@@ -2,6 +2,7 @@
 
 #include "base/unique_handle.h"
 #include "core/temp_cleanup_win.h"
+#include "core/working_folder_win.h"
 #include "payload/encoded_strings.h"
 
 namespace brisk::e2e {

@@ -12,6 +12,7 @@
 #include "base/unique_process.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
+#include "core/working_folder_win.h"
 #include "core/working_folder.h"
 #include "tests/support/files.h"
 #include "tests/support/processes.h"

@@ -8,6 +8,7 @@
 
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
+#include "core/working_folder_win.h"
 #include "core/working_folder.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
