@@ -46,6 +46,20 @@
 // core/temp_cleanup.h. The payloads unpacked while the host starts:
 // core/payload_preparation_win.h. The hand-over: core/hand_over_win.h.
 //
+// Threads
+// -------
+// A launch runs on the entry point's thread (a single-threaded COM
+// apartment): every step, every host call, every dialog and box. Beside it:
+//  - the splash thread (ui/splash.h) owns the splash window and its message
+//    loop; it touches only its copy of the splash inputs, the splash picture
+//    it loads itself, and is steered by two thread messages;
+//  - the payload worker (core/payload_preparation_win.h) unpacks the add-ins
+//    and the main workbook into its own PayloadPreparation while the host
+//    starts; the launch takes the results only after joining it;
+//  - the event waiters (core/hand_over_win.h) block on the ready and close
+//    events and share only a reference-counted record with a flag.
+// No other state is shared between threads.
+//
 // Every wait of a launch is bounded or can be ended by the user; the bounds
 // are the constants of launch_win.cpp and temp_files.h.
 #pragma once
@@ -53,7 +67,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <ctime>
 #include <memory>
 #include <string>
 
@@ -69,6 +82,7 @@
 #include "payload/payload_buffer.h"
 #include "text/macro_table.h"
 #include "text/message_table.h"
+#include "ui/splash.h"
 
 namespace brisk {
 
@@ -90,17 +104,6 @@ struct LaunchOutcome {
 struct ExecutableLocation {
   std::wstring path;
   std::wstring folder;
-};
-
-// The splash thread as the launch sees it: a handle for polls and an id for
-// its two thread messages. Never waited for beyond a zero-timeout poll.
-struct SplashThread {
-  UniqueHandle handle;
-  DWORD id = 0;
-
-  bool Running() const;
-  // Posts a thread message when a splash thread was started.
-  void Post(UINT message) const;
 };
 
 class Launch {
@@ -131,7 +134,7 @@ class Launch {
   void Finish();
 
  private:
-  void RunSteps(std::clock_t& splashStart);
+  void RunSteps();
   void FinishHandOver();
   void FindHostProcess();
 
@@ -160,7 +163,7 @@ class Launch {
   // The host stopped answering: no further call or message is sent to it.
   bool hostUnresponsive_ = false;
   LaunchFiles files_;
-  SplashThread splash_;
+  Splash splash_;
   HandOverEvents events_;
   bool aborted_ = false;
   bool finished_ = false;

@@ -24,17 +24,13 @@
 #include "text/text_convert.h"
 #include "ui/eula_dialog.h"
 #include "ui/password_dialog.h"
-#include "ui/splash_close_rule.h"
+#include "ui/splash.h"
 #include "ui/splash_inputs.h"
-#include "ui/splash_thread.h"
 
 namespace brisk {
 
 namespace {
 
-constexpr std::clock_t kSplashMinimumMs = 5000;
-// The pause that lets the splash window go before a box or the end.
-constexpr DWORD kSplashClosePause = 100;
 // How long an aborted launch waits for the host it asked to quit to end
 // before it removes the files that the host may still hold.
 constexpr DWORD kHostExitWaitMs = 10000;
@@ -195,22 +191,11 @@ void CheckHostBuild(const HostApplication& host, const UserTexts& texts) {
   if (failure) QuitHostAndFail(host, *failure, texts);
 }
 
-// Starts the splash thread when the plan shows it. Returns the clock at the
-// start, which the splash's minimum time counts from.
-std::clock_t StartSplash(const LaunchPlan& plan, SplashThread& splash) {
-  const std::clock_t splashStart = std::clock();
-  if (plan.startSplash) {
-    StartSplashThread(&kSplashInputs, splash.handle, splash.id);
-  }
-  return splashStart;
-}
-
 // With settings bit 0x80, a host of major version 9 or lower gets a warning
 // and the launch ends.
-void RefuseVeryOldHost(const LaunchPlan& plan, int hostMajorVersion, const SplashThread& splash,
-                       const UserTexts& texts) {
+void RefuseVeryOldHost(const LaunchPlan& plan, int hostMajorVersion, const Splash& splash, const UserTexts& texts) {
   if (!plan.refuseVeryOldHost || !HostTooOldForAnyBuild(hostMajorVersion)) return;
-  splash.Post(MSG_SPLASH_CLOSE);
+  splash.PostClose();
   const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
   MessageBoxW(nullptr, GetEncodedStringWide(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
   throw LaunchEnded{};
@@ -283,29 +268,10 @@ void RefuseNewFormatOnOldHost(const HostApplication& host, HWND hostWindow, int 
 // Waits until the add-in reports ready, or until the splash thread ends
 // (closed by the user or by its time limit): an add-in that never signals
 // must not hold the launcher for ever. Without a splash there is no wait.
-void WaitForAddinReady(const HandOverEvents& events, const SplashThread& splash) {
+void WaitForAddinReady(const HandOverEvents& events, const Splash& splash) {
   if (events.readyWaiter.Seen() || !events.readyWaiter.Started() || !splash.Running() || !events.readyEvent) return;
-  const HANDLE handles[] = {events.readyEvent, splash.handle.get()};
+  const HANDLE handles[] = {events.readyEvent, splash.thread()};
   WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-}
-
-// Keeps the splash up for at least 5 s in all, then closes it.
-void CloseSplashAfterMinimumTime(const SplashThread& splash, const LaunchPlan& plan, std::clock_t splashStart) {
-  if (!splash.Running() || !plan.keepSplashMinimumTime) return;
-  const std::clock_t elapsed = std::clock() - splashStart;
-  if (elapsed < kSplashMinimumMs) Sleep(static_cast<DWORD>(kSplashMinimumMs - elapsed));
-  splash.Post(MSG_SPLASH_CLOSE);
-  Sleep(10);
-  splash.Post(MSG_SPLASH_CLOSE);
-  Sleep(kSplashClosePause);
-}
-
-// Closes a splash that is up as soon as a launch is aborted, before any
-// notice and before the host is closed.
-void CloseSplashNow(const SplashThread& splash) {
-  if (splash.id == 0) return;
-  splash.Post(MSG_SPLASH_CLOSE);
-  Sleep(kSplashClosePause);
 }
 
 // What the user is told when the host failed in COM: that it stopped
@@ -334,15 +300,6 @@ void SwitchToHostWindow(HWND hostWindow) {
 
 }  // namespace
 
-bool SplashThread::Running() const {
-  const DWORD state = WaitForSingleObject(handle.get(), 0);
-  return state != WAIT_OBJECT_0 && state != WAIT_FAILED;
-}
-
-void SplashThread::Post(UINT message) const {
-  if (id != 0) PostThreadMessageW(id, message, 0, 0);
-}
-
 Launch::Launch(ExecutableLocation executable, LaunchOptions options, LaunchLog& log)
     : log_(log),
       executable_(std::move(executable)),
@@ -364,9 +321,8 @@ LaunchOutcome Launch::Run() {
   }
   log_.Event("sweep");
   LaunchOutcome outcome;
-  std::clock_t splashStart = std::clock();
   try {
-    RunSteps(splashStart);
+    RunSteps();
     outcome.kind = LaunchOutcome::Kind::kHandedOver;
   } catch (const notice4user& notice) {
     outcome = {LaunchOutcome::Kind::kNotice, notice.what()};
@@ -397,16 +353,16 @@ LaunchOutcome Launch::Run() {
       SwitchToHostWindow(hostWindow_);
       largeIcon_.reset();
       smallIcon_.reset();
-      CloseSplashAfterMinimumTime(splash_, plan_, splashStart);
+      if (plan_.keepSplashMinimumTime) splash_.CloseAfterMinimumTime();
     } else {
-      CloseSplashNow(splash_);
+      splash_.CloseNow();
     }
   });
   return outcome;
 }
 
 // The launch from the build settings to the hand-over, in order.
-void Launch::RunSteps(std::clock_t& splashStart) {
+void Launch::RunSteps() {
   settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
   log_.Event("settings", "flags 0x" + HexText<char>(settings_.flags, 8, HexLetters::kUpper) + ", format " +
                              std::string(1, static_cast<char>(settings_.workbookFormat)));
@@ -439,8 +395,8 @@ void Launch::RunSteps(std::clock_t& splashStart) {
   WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_, Texts());
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
   CheckHostBuild(host, Texts());
-  splashStart = StartSplash(plan_, splash_);
-  log_.Event("splash", splash_.id != 0 ? "shown" : "not shown");
+  splash_.Start(plan_.startSplash, kSplashInputs);
+  log_.Event("splash", splash_.Shown() ? "shown" : "not shown");
   RefuseVeryOldHost(plan_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
@@ -497,7 +453,7 @@ void Launch::FinishHandOver() {
     CloseAndQuitHost(host, log_);
     throw;
   }
-  splash_.Post(MSG_SPLASH_DONE);
+  splash_.Done();
 }
 
 void Launch::Finish() {

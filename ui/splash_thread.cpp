@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/thread_win.h"
 #include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "ui/splash_picture.h"
@@ -85,15 +86,6 @@ void RunSplash(const SplashStart& start) {
   }
 }
 
-DWORD WINAPI SplashThreadEntry(LPVOID parameter) {
-  const std::unique_ptr<SplashStart> start(static_cast<SplashStart*>(parameter));
-  MSG message{};
-  PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-  SetEvent(start->queueReady->get());
-  RunSplash(*start);
-  return 1;
-}
-
 }  // namespace
 
 bool StartSplashThread(const SplashInputs* inputs, UniqueHandle& thread, DWORD& threadId) {
@@ -110,13 +102,17 @@ bool StartSplashThread(const SplashInputs* inputs, SplashOptions options, Unique
   if (!*start->queueReady) return false;
   const std::shared_ptr<UniqueHandle> queueReady = start->queueReady;
 
-  DWORD id = 0;
-  const HANDLE created = CreateThread(nullptr, 0, SplashThreadEntry, start.get(), 0, &id);
+  // The thread takes its start record; without a thread it goes here.
+  UniqueHandle created = StartThread([start = std::shared_ptr<SplashStart>(std::move(start))] {
+    MSG message{};
+    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+    SetEvent(start->queueReady->get());
+    RunSplash(*start);
+  });
   if (!created) return false;
-  start.release();
-  thread.reset(created);
-  threadId = id;
-  const HANDLE waitFor[2] = {queueReady->get(), created};
+  threadId = GetThreadId(created.get());
+  thread = std::move(created);
+  const HANDLE waitFor[2] = {queueReady->get(), thread.get()};
   WaitForMultipleObjects(2, waitFor, FALSE, kQueueWaitMs);
   return true;
 }

@@ -1,0 +1,50 @@
+#include "ui/splash.h"
+
+#include "ui/splash_close_rule.h"
+#include "ui/splash_thread.h"
+
+namespace brisk {
+
+namespace {
+
+constexpr std::clock_t kSplashMinimumMs = 5000;
+// The pause that lets the splash window go before a box or the end.
+constexpr DWORD kSplashClosePause = 100;
+
+}  // namespace
+
+void Splash::Start(bool show, const SplashInputs& inputs) {
+  start_ = std::clock();
+  if (show) StartSplashThread(&inputs, thread_, threadId_);
+}
+
+bool Splash::Running() const {
+  const DWORD state = WaitForSingleObject(thread_.get(), 0);
+  return state != WAIT_OBJECT_0 && state != WAIT_FAILED;
+}
+
+void Splash::Done() const {
+  if (threadId_ != 0) PostThreadMessageW(threadId_, MSG_SPLASH_DONE, 0, 0);
+}
+
+void Splash::PostClose() const {
+  if (threadId_ != 0) PostThreadMessageW(threadId_, MSG_SPLASH_CLOSE, 0, 0);
+}
+
+void Splash::CloseNow() const {
+  if (threadId_ == 0) return;
+  PostClose();
+  Sleep(kSplashClosePause);
+}
+
+void Splash::CloseAfterMinimumTime() const {
+  if (!Running()) return;
+  const std::clock_t elapsed = std::clock() - start_;
+  if (elapsed < kSplashMinimumMs) Sleep(static_cast<DWORD>(kSplashMinimumMs - elapsed));
+  PostClose();
+  Sleep(10);
+  PostClose();
+  Sleep(kSplashClosePause);
+}
+
+}  // namespace brisk
