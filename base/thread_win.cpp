@@ -7,19 +7,24 @@ namespace brisk {
 
 namespace {
 
+struct ThreadStart {
+  std::function<void()> body;
+  DWORD exitCode;
+};
+
 DWORD WINAPI RunBody(void* parameter) {
-  const std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(parameter));
+  const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
   try {
-    (*body)();
+    start->body();
   } catch (...) {
   }
-  return 0;
+  return start->exitCode;
 }
 
 }  // namespace
 
-UniqueHandle StartThread(std::function<void()> body) {
-  auto* owned = new (std::nothrow) std::function<void()>(std::move(body));
+UniqueHandle StartThread(std::function<void()> body, DWORD exitCode) {
+  auto* owned = new (std::nothrow) ThreadStart{std::move(body), exitCode};
   if (!owned) return {};
   UniqueHandle thread(CreateThread(nullptr, 0, RunBody, owned, 0, nullptr));
   if (!thread) delete owned;

@@ -13,7 +13,7 @@ namespace brisk {
 
 // Runs `body` on a new thread and returns the thread's handle; null when no
 // thread could be started (the body then never runs). An exception that
-// leaves the body ends only the body.
-UniqueHandle StartThread(std::function<void()> body);
+// leaves the body ends only the body. The thread's exit code is `exitCode`.
+UniqueHandle StartThread(std::function<void()> body, DWORD exitCode = 0);
 
 }  // namespace brisk

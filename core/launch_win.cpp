@@ -16,6 +16,7 @@
 #include "host/host_application.h"
 #include "host/host_version.h"
 #include "payload/encoded_strings.h"
+#include "payload/external_storage.h"
 #include "payload/payload_ids.h"
 #include "payload/payload_resource.h"
 #include "text/byte_reader.h"
@@ -43,9 +44,8 @@ const SplashInputs kSplashInputs{};
 // external storage mode the file next to the executable may replace the
 // record and bring the main workbook into `storedWorkbook`.
 BuildSettings LoadBuildSettings(const std::wstring& exePath, PayloadBuffer& rawRecord, PayloadBuffer& storedWorkbook) {
-  BuildSettings settings;
   LoadPayloadResource(kBuildSettingsResource, rawRecord);
-  ParseBuildSettings(rawRecord, settings);
+  BuildSettings settings = ParseBuildSettings(rawRecord);
   if (settings.flags & kFlagExternalStorage) {
     LoadExternalStorage(ExternalStoragePath(ToU16(exePath)), settings, rawRecord, storedWorkbook);
   }
@@ -74,8 +74,7 @@ void CheckSingleInstance(const BuildSettings& settings, const std::wstring& exeP
 }
 
 // The executable's first icon in both sizes, when the plan uses them.
-void ExtractExecutableIcons(const std::wstring& exePath, const LaunchPlan& plan, UniqueIcon& large,
-                            UniqueIcon& small) {
+void ExtractExecutableIcons(const std::wstring& exePath, const LaunchPlan& plan, UniqueIcon& large, UniqueIcon& small) {
   if (!plan.useExecutableIcons) return;
   HICON largeIcon = nullptr;
   HICON smallIcon = nullptr;
@@ -145,6 +144,21 @@ void ShowLicence(const BuildSettings& settings, const LaunchPlan& plan, HICON sm
   }
 }
 
+// Runs `work` for a launch that is already ending, which no failure of it
+// may stop: an exception is logged under `what` and goes no further.
+template <typename Work>
+void LoggingFailures(LaunchLog& log, const char* what, Work work) {
+  try {
+    work();
+  } catch (const _com_error& error) {
+    log.Event(what, DescribeHresult(error.Error()));
+  } catch (const std::exception& error) {
+    log.Event(what, error.what());
+  } catch (...) {
+    log.Event(what, "an exception of unknown kind");
+  }
+}
+
 // The host application as an automation server.
 ComRef<IDispatch> StartHost(LaunchLog& log, const UserTexts& texts) {
   ComRef<IDispatch> host;
@@ -156,16 +170,19 @@ ComRef<IDispatch> StartHost(LaunchLog& log, const UserTexts& texts) {
 }
 
 // Quits a host that has opened nothing of the launch yet, before the user
-// is told why the launch ends.
-[[noreturn]] void QuitHostAndFail(const HostApplication& host, LaunchFailure failure, const UserTexts& texts) {
-  host.Quit();
+// is told why the launch ends. A host that ends while it quits may fail the
+// call itself; that is logged, and the user is told the failure that ended
+// the launch, not the quit's.
+[[noreturn]] void QuitHostAndFail(const HostApplication& host, LaunchFailure failure, const UserTexts& texts,
+                                  LaunchLog& log) {
+  LoggingFailures(log, "quitting the host failed", [&] { host.Quit(); });
   throw LaunchFailed(failure, texts);
 }
 
 // The add-in of the host's bitness into a new working folder.
-void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files,
-                       const UserTexts& texts) {
-  if (const auto failure = WriteAddin(std::move(addin), files)) QuitHostAndFail(host, *failure, texts);
+void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files, const UserTexts& texts,
+                       LaunchLog& log) {
+  if (const auto failure = WriteAddin(std::move(addin), files)) QuitHostAndFail(host, *failure, texts, log);
 }
 
 // The main workbook beside the add-in. Unlike the add-in, a workbook
@@ -186,9 +203,9 @@ void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files, const User
 
 // Hosts whose executable is older than the minimum build of its major
 // version are refused.
-void CheckHostBuild(const HostApplication& host, const UserTexts& texts) {
+void CheckHostBuild(const HostApplication& host, const UserTexts& texts, LaunchLog& log) {
   const auto failure = HostBuildGateFailure(HostBuildGateNotice(host.GetInstalledHostFileVersion()));
-  if (failure) QuitHostAndFail(host, *failure, texts);
+  if (failure) QuitHostAndFail(host, *failure, texts, log);
 }
 
 // With settings bit 0x80, a host of major version 9 or lower gets a warning
@@ -230,21 +247,6 @@ void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const
       break;
   }
   host.SetUserControl(true);
-}
-
-// Runs `work` for a launch that is already ending, which no failure of it
-// may stop: an exception is logged under `what` and goes no further.
-template <typename Work>
-void LoggingFailures(LaunchLog& log, const char* what, Work work) {
-  try {
-    work();
-  } catch (const _com_error& error) {
-    log.Event(what, DescribeHresult(error.Error()));
-  } catch (const std::exception& error) {
-    log.Event(what, error.what());
-  } catch (...) {
-    log.Event(what, "an exception of unknown kind");
-  }
 }
 
 // Closes the host's workbooks and quits it, when the launch ends after it
@@ -392,9 +394,9 @@ void Launch::RunSteps() {
                                  (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
   log_.Event("payloads unpacked");
-  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_, Texts());
+  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_, Texts(), log_);
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
-  CheckHostBuild(host, Texts());
+  CheckHostBuild(host, Texts(), log_);
   splash_.Start(plan_.startSplash, kSplashInputs);
   log_.Event("splash", splash_.Shown() ? "shown" : "not shown");
   RefuseVeryOldHost(plan_, hostMajorVersion_, splash_, Texts());

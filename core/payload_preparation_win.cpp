@@ -18,14 +18,8 @@ PreparedPayload PrepareAddin(bool is64) {
 PreparedPayload PrepareWorkbook(bool externalStorage, PayloadBuffer storedWorkbook) {
   PreparedPayload workbook;
   if (externalStorage && !storedWorkbook.empty()) {
-    if (!IsContainerHeader(storedWorkbook.data(), storedWorkbook.size())) {
-      workbook.bytes.swap(storedWorkbook);
-      workbook.state = PayloadState::kReady;
-    } else if (UnpackContainer(storedWorkbook.data(), storedWorkbook.size(), workbook.bytes)) {
-      workbook.state = PayloadState::kReady;
-    } else {
-      workbook.state = PayloadState::kDamaged;
-    }
+    workbook.state = UnpackPayloadInPlace(storedWorkbook);
+    workbook.bytes.swap(storedWorkbook);
     return workbook;
   }
   workbook.state = LoadPayload(kMainWorkbookResource, workbook.bytes);

@@ -173,9 +173,9 @@ void StoreHeaderFields(const Header& stored, BuildSettings& settings) {
 
 }  // namespace
 
-bool ParseBuildSettings(PayloadBuffer& record, BuildSettings& settings) {
+BuildSettings ParseBuildSettings(PayloadBuffer& record) {
   UnpackInPlace(record);
-  settings = BuildSettings{};
+  BuildSettings settings;
 
   Header raw{};
   if (!record.empty()) std::memcpy(raw.data(), record.data(), std::min(record.size(), raw.size()));
@@ -199,11 +199,11 @@ bool ParseBuildSettings(PayloadBuffer& record, BuildSettings& settings) {
   parts.Take(le::ReadU32(m + kAtPartF));
   const auto partGBytes = static_cast<std::int16_t>(le::ReadU16(m + kAtPartG));
   parts.Take(partGBytes > 0 ? static_cast<std::uint64_t>(partGBytes) : 0);
-  if (!parts.Skip(kMiddleBlockBytes)) return true;
+  if (!parts.Skip(kMiddleBlockBytes)) return settings;
   settings.storedPassword = DecodePart(parts.Take(le::ReadU32(m + kAtPassword)));
   settings.partIText = DecodePart(parts.Take(le::ReadU32(m + kAtPartI)));
   if (parts.Remaining() >= 2) settings.trailingList.assign(record.begin() + parts.Position(), record.end());
-  return true;
+  return settings;
 }
 
 std::string EncodeSettingsText(std::u16string_view text) {
@@ -258,8 +258,7 @@ SettingsRecordResult WriteBuildSettingsRecord(const SettingsRecordInput& input) 
   PayloadBuffer record = SerializeBuildSettings(content);
 
   PayloadBuffer check = record;
-  BuildSettings parsed;
-  ParseBuildSettings(check, parsed);
+  const BuildSettings parsed = ParseBuildSettings(check);
   if (parsed.storedPassword != input.password) return {{}, "password cannot be encoded"};
   if (parsed.appName != input.appName || parsed.appInfo != input.appInfo || parsed.flags != input.flags ||
       parsed.magic != input.magic || parsed.appVersion != input.appVersion) {

@@ -90,10 +90,10 @@ struct BuildSettings {
   bool operator==(const BuildSettings&) const = default;
 };
 
-// Unpacks `record` in place when it is a valid container, then parses it into
-// `settings`, replacing every field. A short or malformed record is no error:
-// parts that do not fit stay empty. Always returns true.
-bool ParseBuildSettings(PayloadBuffer& record, BuildSettings& settings);
+// Unpacks `record` in place when it is a valid container (the lenient
+// reading, UnpackInPlace), then parses it. A short or malformed record is no
+// error: parts that do not fit stay empty.
+BuildSettings ParseBuildSettings(PayloadBuffer& record);
 
 // The stored form of parts C, H and I: the text's UTF-16 little-endian bytes,
 // encoded with EncodeText. The parser decodes them up to the first zero byte.
@@ -147,14 +147,6 @@ struct SettingsRecordResult {
 // encoding) are refused.
 SettingsRecordResult WriteBuildSettingsRecord(const SettingsRecordInput& input);
 
-// The external storage file that belongs to an executable: its path with the
-// extension (from the last dot of the file name) replaced by ".qstg".
-std::u16string ExternalStoragePath(std::u16string_view exePath);
-
-// The largest external storage file the launcher reads: its parts are held
-// in memory, packed and unpacked, by a 32-bit process.
-inline constexpr std::uint64_t kMaxStorageFileBytes = 512ull * 1024 * 1024;
-
 // The most payload file bytes (workbooks, add-ins, licence, splash, added
 // up, before packing) that an application build carries. The 32-bit
 // launcher maps its whole image, packed payload included, and unpacks the
@@ -163,18 +155,5 @@ inline constexpr std::uint64_t kMaxStorageFileBytes = 512ull * 1024 * 1024;
 // both well inside the 2 GiB a 32-bit process has, with room left for a
 // fragmented address space, and below the external storage file's limit.
 inline constexpr std::uint64_t kMaxBuildPayloadBytes = 256ull * 1024 * 1024;
-
-// bindingTag of an external storage file that belongs to a record with this
-// magic: NOT (magic rotated right by 2 bits).
-std::uint32_t StorageBindingTag(std::uint32_t settingsMagic);
-
-// Reads the external storage file. When it is valid for `settings` (see
-// external_storage.cpp) and its own settings record has the validity magic
-// and keeps kFlagExternalStorage, replaces `rawRecord` by that record (as
-// ParseBuildSettings leaves it), parses it into `settings` and replaces
-// `workbookBuffer` by its workbook part, and returns true. Otherwise changes
-// nothing and returns false. The caller checks kFlagExternalStorage first.
-bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, PayloadBuffer& rawRecord,
-                         PayloadBuffer& workbookBuffer);
 
 }  // namespace brisk

@@ -82,6 +82,40 @@ bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& 
   return true;
 }
 
+PayloadState UnpackPayload(std::span<const std::uint8_t> bytes, PayloadBuffer& out, std::size_t maxBytes) {
+  out.clear();
+  if (bytes.empty()) return PayloadState::kMissing;
+  if (IsContainerHeader(bytes.data(), bytes.size())) {
+    if (DeclaredUnpackedSize(bytes.data(), bytes.size()) > maxBytes) return PayloadState::kDamaged;
+    // The unpacker never gives more than the header declares.
+    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
+  }
+  if (bytes.size() > maxBytes) return PayloadState::kDamaged;
+  try {
+    out.reserve(bytes.size() + 1);
+    out.assign(bytes.begin(), bytes.end());
+  } catch (const std::bad_alloc&) {
+    PayloadBuffer().swap(out);
+    return PayloadState::kDamaged;
+  }
+  return PayloadState::kReady;
+}
+
+PayloadState UnpackPayloadInPlace(PayloadBuffer& buffer, std::size_t maxBytes) {
+  if (buffer.empty()) return PayloadState::kMissing;
+  PayloadState state = PayloadState::kReady;
+  if (IsContainerHeader(buffer.data(), buffer.size())) {
+    if (DeclaredUnpackedSize(buffer.data(), buffer.size()) > maxBytes ||
+        !UnpackContainer(buffer.data(), buffer.size(), buffer)) {
+      state = PayloadState::kDamaged;
+    }
+  } else if (buffer.size() > maxBytes) {
+    state = PayloadState::kDamaged;
+  }
+  if (state != PayloadState::kReady) PayloadBuffer().swap(buffer);
+  return state;
+}
+
 bool UnpackInPlace(PayloadBuffer& buffer) {
   if (buffer.empty()) return false;
   // UnpackContainer only swaps into `buffer` once the new content is complete,

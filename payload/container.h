@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "payload/payload_buffer.h"
 
@@ -33,9 +34,34 @@ std::uint32_t DeclaredUnpackedSize(const std::uint8_t* data, std::size_t size);
 // `data` may point into `out`.
 bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out);
 
-// Replaces the buffer's content by its unpacked form when it holds a valid
-// container, and otherwise leaves it as it is. Returns whether the buffer is
-// non-empty afterwards; an empty buffer gives false at once.
+// What a payload's stored bytes give under the one rule of the readers that
+// tell a damaged payload from a good one.
+enum class PayloadState {
+  kMissing,  // no bytes
+  kReady,    // the unpacked container, or raw data that is none
+  kDamaged,  // a container header whose stream does not unpack, or a payload
+             // beyond its size limit: a damaged build
+};
+
+// The rule: bytes that start with a container header are unpacked; such a
+// container that does not unpack, or whose header declares more than
+// `maxBytes` (it is then never unpacked), is damaged. Other bytes are the
+// payload as they are, damaged when there are more than `maxBytes` or they
+// cannot be copied. `out` is empty unless the state is kReady; `bytes` must
+// not lie in `out`.
+PayloadState UnpackPayload(std::span<const std::uint8_t> bytes, PayloadBuffer& out,
+                           std::size_t maxBytes = static_cast<std::size_t>(-1));
+
+// The same rule for bytes already held in `buffer`: raw data stays where it
+// is, without a copy; `buffer` is empty unless the state is kReady.
+PayloadState UnpackPayloadInPlace(PayloadBuffer& buffer, std::size_t maxBytes = static_cast<std::size_t>(-1));
+
+// The lenient reading, for the records that read whatever bytes they get
+// (the settings record, the message table): the buffer's content is
+// replaced by its unpacked form when it holds a valid container, and
+// otherwise, a container that does not unpack too, left as it is. Returns
+// whether the buffer is non-empty afterwards; an empty buffer gives false at
+// once.
 bool UnpackInPlace(PayloadBuffer& buffer);
 
 // Replaces `out` by the container of the given bytes (zlib at its default

@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "base/file_io.h"
-#include "payload/build_settings.h"
+#include "payload/external_storage.h"
 #include "payload/byte_order.h"
 
 namespace brisk {
@@ -111,8 +111,7 @@ bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, Payl
   // with a wrong validity magic would make every later start refuse the
   // build as damaged, and one without external storage mode would switch
   // the mode off and leave the files of the next launch behind.
-  BuildSettings stored;
-  ParseBuildSettings(record, stored);
+  BuildSettings stored = ParseBuildSettings(record);
   if (stored.magic != kSettingsMagic || !(stored.flags & kFlagExternalStorage)) return false;
 
   rawRecord.swap(record);

@@ -52,16 +52,7 @@ bool LoadPayloadResource(int id, PayloadBuffer& out) {
 }
 
 PayloadState LoadPayload(int id, PayloadBuffer& out, std::size_t maxBytes) {
-  out.clear();
-  const auto bytes = FindPayloadBytes(id);
-  if (bytes.empty()) return PayloadState::kMissing;
-  if (IsContainerHeader(bytes.data(), bytes.size())) {
-    if (DeclaredUnpackedSize(bytes.data(), bytes.size()) > maxBytes) return PayloadState::kDamaged;
-    // The unpacker never gives more than the header declares.
-    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
-  }
-  if (bytes.size() > maxBytes) return PayloadState::kDamaged;
-  return CopyBytes(bytes, out) ? PayloadState::kReady : PayloadState::kDamaged;
+  return UnpackPayload(FindPayloadBytes(id), out, maxBytes);
 }
 
 bool LoadAndUnpackPayload(int id, PayloadBuffer& out) {

@@ -14,6 +14,8 @@ namespace {
 
 // The last message the loop takes: MSG_SPLASH_CLOSE.
 constexpr UINT kLastLoopMessage = MSG_SPLASH_CLOSE;
+// What the splash thread returns when its loop has stopped.
+constexpr DWORD kSplashThreadExitCode = 1;
 // How long the starter waits for the new thread's message queue.
 constexpr DWORD kQueueWaitMs = 5000;
 
@@ -103,12 +105,14 @@ bool StartSplashThread(const SplashInputs* inputs, SplashOptions options, Unique
   const std::shared_ptr<UniqueHandle> queueReady = start->queueReady;
 
   // The thread takes its start record; without a thread it goes here.
-  UniqueHandle created = StartThread([start = std::shared_ptr<SplashStart>(std::move(start))] {
-    MSG message{};
-    PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    SetEvent(start->queueReady->get());
-    RunSplash(*start);
-  });
+  UniqueHandle created = StartThread(
+      [start = std::shared_ptr<SplashStart>(std::move(start))] {
+        MSG message{};
+        PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        SetEvent(start->queueReady->get());
+        RunSplash(*start);
+      },
+      kSplashThreadExitCode);
   if (!created) return false;
   threadId = GetThreadId(created.get());
   thread = std::move(created);

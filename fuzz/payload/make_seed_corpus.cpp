@@ -11,6 +11,7 @@
 #include "payload/build_settings.h"
 #include "payload/byte_order.h"
 #include "payload/container.h"
+#include "payload/external_storage.h"
 #include "payload/encoded_text.h"
 
 namespace brisk {

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "payload/build_settings.h"
+#include "payload/external_storage.h"
 #include "payload/byte_order.h"
 #include "payload/container.h"
 
@@ -51,15 +52,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                static_cast<std::streamsize>(size - 2 - recordBytes));
   }
 
-  brisk::BuildSettings settings;
-  if (!brisk::ParseBuildSettings(rawRecord, settings)) std::abort();
+  brisk::BuildSettings settings = brisk::ParseBuildSettings(rawRecord);
   if (settings.storedPassword.size() * 2 > rawRecord.size()) std::abort();
 
   // Parsing is a pure function of the unpacked record.
   if (!brisk::IsContainerHeader(rawRecord.data(), rawRecord.size())) {
     PayloadBuffer copy = rawRecord;
-    brisk::BuildSettings again;
-    brisk::ParseBuildSettings(copy, again);
+    const brisk::BuildSettings again = brisk::ParseBuildSettings(copy);
     if (!(again == settings) || copy != rawRecord) std::abort();
   }
 

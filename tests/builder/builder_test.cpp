@@ -209,8 +209,7 @@ TEST_F(BuildResourcesTest, CarriesEveryPayloadInTheLaunchersForm) {
   EXPECT_EQ(resources.at(kCarried1060Resource), PayloadBuffer{0x01});
 
   PayloadBuffer record = resources.at(kBuildSettingsResource);
-  BuildSettings settings;
-  ParseBuildSettings(record, settings);
+  const BuildSettings settings = ParseBuildSettings(record);
   EXPECT_EQ(settings.appName, u"Budget");
 
   const std::string table = Unpacked(resources.at(kMessageTableResource));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "payload/build_settings.h"
+#include "payload/external_storage.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk::e2e {

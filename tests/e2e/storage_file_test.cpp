@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "payload/container.h"
+#include "payload/external_storage.h"
 
 namespace brisk::e2e {
 namespace {

@@ -19,13 +19,7 @@ using test::EncodedUtf16;
 using test::PutLe;
 using test::Utf16Le;
 
-BuildSettings Parse(PayloadBuffer record) {
-  BuildSettings settings;
-  settings.appName = u"left over";
-  settings.flags = 0xFFFFFFFF;
-  EXPECT_TRUE(ParseBuildSettings(record, settings));
-  return settings;
-}
+BuildSettings Parse(PayloadBuffer record) { return ParseBuildSettings(record); }
 
 TEST(PayloadBuildSettings, CurrentLayoutGivesEveryFieldAndPart) {
   CurrentRecord fixture;
@@ -62,7 +56,7 @@ TEST(PayloadBuildSettings, PackedRecordIsUnpackedInTheCallersBuffer) {
   PayloadBuffer record;
   ASSERT_TRUE(PackContainer(raw.data(), raw.size(), record));
   BuildSettings settings;
-  EXPECT_TRUE(ParseBuildSettings(record, settings));
+  settings = ParseBuildSettings(record);
   EXPECT_EQ(record, raw);
   EXPECT_EQ(settings.appName, u"Budget");
   EXPECT_EQ(settings.storedPassword, u"secret");

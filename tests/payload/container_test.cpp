@@ -278,3 +278,48 @@ TEST(PayloadContainer, UnpackInPlaceReportsAnEmptyResult) {
 
 }  // namespace
 }  // namespace brisk
+
+namespace brisk {
+namespace {
+
+// The strict reading that tells a damaged payload from a good one, from a
+// span and in place: the same answer for every kind of stored bytes.
+TEST(PayloadUnpackRule, ContainersUnpackRawDataPassesAndDamageIsToldApart) {
+  const PayloadBuffer text = Bytes("twelve bytes");
+  const PayloadBuffer container = Pack(text);
+  PayloadBuffer broken = container;
+  broken.resize(broken.size() - 4);  // the stream ends early
+  struct Case {
+    const char* name;
+    PayloadBuffer stored;
+    std::size_t maxBytes;
+    PayloadState state;
+  };
+  const Case cases[] = {
+      {"no bytes", {}, 100, PayloadState::kMissing},
+      {"raw", text, 100, PayloadState::kReady},
+      {"raw at its limit", text, 12, PayloadState::kReady},
+      {"raw beyond its limit", text, 11, PayloadState::kDamaged},
+      {"container", container, 100, PayloadState::kReady},
+      {"container declaring too much", container, 11, PayloadState::kDamaged},
+      {"container that does not unpack", broken, 100, PayloadState::kDamaged},
+  };
+  for (const Case& c : cases) {
+    PayloadBuffer out{0xEE};
+    EXPECT_EQ(UnpackPayload(c.stored, out, c.maxBytes), c.state) << c.name;
+    EXPECT_EQ(out, c.state == PayloadState::kReady ? text : PayloadBuffer{}) << c.name;
+    PayloadBuffer inPlace = c.stored;
+    EXPECT_EQ(UnpackPayloadInPlace(inPlace, c.maxBytes), c.state) << c.name;
+    EXPECT_EQ(inPlace, c.state == PayloadState::kReady ? text : PayloadBuffer{}) << c.name;
+  }
+}
+
+TEST(PayloadUnpackRule, RawDataInPlaceIsNotCopied) {
+  PayloadBuffer raw = Bytes("not a container");
+  const std::uint8_t* before = raw.data();
+  EXPECT_EQ(UnpackPayloadInPlace(raw), PayloadState::kReady);
+  EXPECT_EQ(raw.data(), before);
+}
+
+}  // namespace
+}  // namespace brisk

@@ -5,6 +5,7 @@
 
 #include "payload/build_settings.h"
 #include "payload/container.h"
+#include "payload/external_storage.h"
 #include "payload_fixtures.h"
 
 namespace brisk {
@@ -35,7 +36,7 @@ class PayloadStorage : public ::testing::Test {
     original.flags = kFlagExternalStorage;
     rawRecord_ = original.Build();
     PayloadBuffer copy = rawRecord_;
-    ParseBuildSettings(copy, settings_);
+    settings_ = ParseBuildSettings(copy);
     workbook_ = {0xEC, 0x02, 0x11, 0x57, 'o', 'l', 'd'};
 
     CurrentRecord replacement;

@@ -12,6 +12,7 @@
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/encoded_text.h"
+#include "payload/external_storage.h"
 #include "payload_fixtures.h"
 
 namespace brisk {

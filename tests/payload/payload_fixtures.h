@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "payload/build_settings.h"
+#include "payload/external_storage.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk::test {

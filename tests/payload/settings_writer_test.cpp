@@ -51,8 +51,7 @@ class PayloadSettingsWriterRoundTrip : public ::testing::TestWithParam<RoundTrip
 TEST_P(PayloadSettingsWriterRoundTrip, ParserGivesBackWhatWasWritten) {
   const SettingsRecordContent& c = GetParam().content;
   PayloadBuffer record = SerializeBuildSettings(c);
-  BuildSettings s;
-  ASSERT_TRUE(ParseBuildSettings(record, s));
+  const BuildSettings s = ParseBuildSettings(record);
   EXPECT_EQ(s.headerSize, kSettingsHeaderSize);
   EXPECT_EQ(s.appVersion, c.appVersion);
   EXPECT_EQ(s.flags, c.flags);
@@ -131,8 +130,7 @@ TEST(SettingsRecordTest, ReadsBackAsTheLauncherParsesIt) {
   SettingsRecordInput input{u"Budget", u"Planner \u00E9", 0x01020300, 0x20000 | 0x4000, u"p\u00E4ss\U0001F600", '2'};
   SettingsRecordResult written = WriteBuildSettingsRecord(input);
   ASSERT_TRUE(written.error.empty()) << written.error;
-  BuildSettings parsed;
-  ParseBuildSettings(written.record, parsed);
+  const BuildSettings parsed = ParseBuildSettings(written.record);
   EXPECT_EQ(parsed.headerSize, 104);
   EXPECT_EQ(parsed.magic, kSettingsMagic);
   EXPECT_EQ(parsed.flags, input.flags);
@@ -162,8 +160,7 @@ TEST(SettingsRecordTest, WritesTheCurrentBuilderVersionAndNoOtherParts) {
   const SettingsRecordResult written = WriteBuildSettingsRecord(input);
   ASSERT_EQ(written.error, "");
   PayloadBuffer record = written.record;
-  BuildSettings parsed;
-  ParseBuildSettings(record, parsed);
+  const BuildSettings parsed = ParseBuildSettings(record);
   EXPECT_EQ(parsed.builderVersion, kBuilderCurrentLayout);
   EXPECT_EQ(parsed.partCBytes + parsed.partDBytes + parsed.partEBytes + parsed.partFBytes + parsed.partIBytes, 0u);
   EXPECT_EQ(parsed.partGBytes, 0);

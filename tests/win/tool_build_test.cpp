@@ -113,8 +113,7 @@ TEST_F(ToolBuildTest, BuildCarriesTheSettingsRecord) {
   const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(build, found)));
   PayloadBuffer record(bytes, bytes + SizeofResource(build, found));
   FreeLibrary(build);
-  BuildSettings settings;
-  ParseBuildSettings(record, settings);
+  const BuildSettings settings = ParseBuildSettings(record);
   EXPECT_EQ(settings.appName, u"Budget");
   EXPECT_EQ(settings.magic, kSettingsMagic);
   EXPECT_EQ(settings.appVersion, 0x02010000u);

@@ -185,8 +185,7 @@ int RunShow(const Args& args) {
 
   const std::span<const std::uint8_t> recordBytes = bytesOf(find({0, payloadType}, kBuildSettingsResource));
   PayloadBuffer record(recordBytes.begin(), recordBytes.end());
-  BuildSettings settings;
-  ParseBuildSettings(record, settings);
+  const BuildSettings settings = ParseBuildSettings(record);
 
   std::printf(
       "{\n  \"signed\": %s,\n  \"icon\": [\n%s  ],\n  \"version\": {\n%s  },\n  \"payload\": [\n%s  ],\n"

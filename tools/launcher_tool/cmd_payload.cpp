@@ -12,6 +12,7 @@
 #include "settings_json.h"
 #include "tool_files.h"
 #include "payload/build_settings.h"
+#include "payload/external_storage.h"
 #include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/encoded_text.h"
@@ -97,8 +98,7 @@ int RunSettings(const Args& args) {
 
   PayloadBuffer rawRecord;
   if (!ReadWholeFile(records.front(), rawRecord)) return Refuse("cannot read " + records.front());
-  BuildSettings settings;
-  ParseBuildSettings(rawRecord, settings);
+  BuildSettings settings = ParseBuildSettings(rawRecord);
   std::vector<std::string> members = SettingsMembers(settings);
 
   if (withStorage) {
