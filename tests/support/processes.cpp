@@ -14,6 +14,8 @@ namespace {
 // How long an ended process may take to go.
 constexpr DWORD kEndWaitMs = 5000;
 constexpr UINT kEndedExitCode = 99;
+constexpr int kStartAttempts = 3;
+constexpr DWORD kStartRetryPauseMs = 200;
 
 // The test's environment block with some variables replaced, as CreateProcessW
 // takes it: "name=value" strings, each ending in a zero, then one more zero.
@@ -56,12 +58,24 @@ ChildProcess::ChildProcess(const std::wstring& exe, const std::wstring& argument
   }
   const bool ownEnvironment = !options.environment.empty();
   std::wstring block = ownEnvironment ? EnvironmentBlock(options.environment) : std::wstring();
-  PROCESS_INFORMATION info = {};
-  if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, output ? TRUE : FALSE,
-                     ownEnvironment ? CREATE_UNICODE_ENVIRONMENT : 0, ownEnvironment ? block.data() : nullptr, nullptr,
-                     &startup, &info)) {
-    process_ = UniqueProcess(info);
-    process_.CloseThread();
+  // Under Wine on a loaded machine a start can fail once for no reason of
+  // the program's own (seen right after the executable was rewritten); a
+  // program that is missing or no program at all fails every time.
+  for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+    if (attempt > 0) Sleep(kStartRetryPauseMs);
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, output ? TRUE : FALSE,
+                       ownEnvironment ? CREATE_UNICODE_ENVIRONMENT : 0, ownEnvironment ? block.data() : nullptr,
+                       nullptr, &startup, &info)) {
+      process_ = UniqueProcess(info);
+      process_.CloseThread();
+      return;
+    }
+    startError_ = GetLastError();
+    if (startError_ == ERROR_FILE_NOT_FOUND || startError_ == ERROR_PATH_NOT_FOUND ||
+        startError_ == ERROR_BAD_EXE_FORMAT) {
+      return;
+    }
   }
 }
 

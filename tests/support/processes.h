@@ -30,6 +30,8 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
 
   bool started() const { return static_cast<bool>(process_); }
+  // GetLastError of the last start that failed; 0 when none did.
+  DWORD startError() const { return startError_; }
   DWORD id() const { return process_.id(); }
   // For waits of the test's own, such as one that pumps messages meanwhile.
   HANDLE handle() const { return process_.get(); }
@@ -43,6 +45,7 @@ class ChildProcess {
  private:
   UniqueProcess process_;
   std::wstring commandLine_;
+  DWORD startError_ = 0;
 };
 
 struct ProcessInfo {

@@ -173,7 +173,7 @@ TEST(LauncherStartTest, CleanupModeDeletesFilesAndFolderAndExitsOne) {
   ASSERT_TRUE(WriteFileBytes(addin, {4, 5, 6}));
 
   ChildProcess launcher(exe, L"-CLNX \"" + workbook + L"\" -clnd \"" + addin + L"\"");
-  ASSERT_TRUE(launcher.started());
+  ASSERT_TRUE(launcher.started()) << "error " << launcher.startError();
   std::optional<DWORD> exitCode;
   bool windowSeen = false;
   for (int i = 0; i < 600 && !exitCode; ++i) {
