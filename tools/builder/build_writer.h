@@ -1,7 +1,9 @@
-// Writes an application build on Windows (under Wine on the build machine).
+// Writes an application build, with the same code and so the same bytes on
+// Linux, on other POSIX systems and on Windows (or under Wine): the build's
+// resources are laid out by the portable resource writer.
 //
-// The output is made under a scratch name beside it (CREATE_NEW, unique per
-// process and attempt) and moved into place only when it is complete and,
+// The output is made under a scratch name beside it (made exclusively,
+// unique per process and attempt) and moved into place only when it is complete and,
 // when the manifest asks, signed; a refused or failed build leaves neither
 // an output nor a scratch file. Two builds of one output at a time: the
 // second stops at once with an error naming the first (OutputLock), so the

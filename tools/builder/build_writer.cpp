@@ -1,18 +1,16 @@
-#include "build_writer_win.h"
-
-#include <windows.h>
+#include "build_writer.h"
 
 #include <optional>
 #include <span>
+#include <system_error>
 #include <vector>
 
-#include "base/wide_text.h"
-#include "build_files_win.h"
+#include "build_files.h"
 #include "build_image.h"
 #include "build_resources.h"
 #include "payload/encoded_strings.h"
 #include "pe_image.h"
-#include "resource_writer_win.h"
+#include "resource_section.h"
 #include "sign_command.h"
 
 namespace brisk {
@@ -29,25 +27,6 @@ constexpr std::uint16_t kIconGroupId = 1;
 constexpr std::uint16_t kFirstIconId = 1;
 constexpr std::uint16_t kVersionId = 1;
 
-std::filesystem::path FullPath(const std::filesystem::path& path) {
-  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-  if (length == 0) return path;
-  std::wstring full(length, L'\0');
-  const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-  full.resize(written);
-  return full;
-}
-
-std::optional<std::string> Environment(const wchar_t* name) {
-  const DWORD length = GetEnvironmentVariableW(name, nullptr, 0);
-  if (length == 0) return std::nullopt;
-  std::wstring value(length, L'\0');
-  value.resize(GetEnvironmentVariableW(name, value.data(), length));
-  return Utf16ToUtf8Lossy(ToU16(value));
-}
-
-ResourceRef Ref(const pe::ResourceName& name) { return {name.id, ToWide(name.text)}; }
-
 // Every resource of the build, written in place of all the launcher's: the
 // launcher's own (its dialog, symbols and the rest) except its payload, its
 // version and, when the build has an icon of its own, its icons; then the
@@ -56,7 +35,7 @@ ResourceRef Ref(const pe::ResourceName& name) { return {name.id, ToWide(name.tex
 // not use go with the old group.
 struct BuildResourceSet {
   PayloadBuffer iconGroup;
-  std::vector<ResourceChange> resources;
+  std::vector<pe::ResourceItem> resources;
 };
 
 BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const LauncherCheck& check,
@@ -70,8 +49,7 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
     if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
       continue;
     }
-    result.resources.push_back(
-        {Ref(entry.type), Ref(entry.name), entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
+    result.resources.push_back({entry.type, entry.name, entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
   }
   if (newIcon) {
     result.iconGroup = MakeIconGroup(build.icon, kFirstIconId);
@@ -82,9 +60,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
     }
   }
   result.resources.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
-  const ResourceRef type{0, ToWide(payloadType)};
   for (const BuiltResource& resource : build.resources) {
-    result.resources.push_back({type, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
+    result.resources.push_back({{0, payloadType}, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
   }
   return result;
 }
@@ -112,26 +89,22 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   const std::filesystem::path manifestFolder = FullPath(request.manifestPath).parent_path();
   const std::string outputName = Utf8Path(output);
 
-  const DWORD folderAttributes = GetFileAttributesW(folder.c_str());
-  if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return "the output folder " + Utf8Path(folder) + " does not exist";
-    }
-    return "cannot use the output folder " + Utf8Path(folder) + ": " + SystemMessage(error);
+  std::error_code statusError;
+  const std::filesystem::file_status folderStatus = std::filesystem::status(folder, statusError);
+  if (folderStatus.type() == std::filesystem::file_type::not_found) {
+    return "the output folder " + Utf8Path(folder) + " does not exist";
   }
-  if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) return "the output folder " + Utf8Path(folder) + " is a file";
-  const DWORD outputAttributes = GetFileAttributesW(output.c_str());
-  if (outputAttributes != INVALID_FILE_ATTRIBUTES && (outputAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return "the output " + outputName + " is a folder";
-  }
+  if (statusError) return "cannot use the output folder " + Utf8Path(folder) + ": " + statusError.message();
+  if (!std::filesystem::is_directory(folderStatus)) return "the output folder " + Utf8Path(folder) + " is a file";
+  if (std::filesystem::is_directory(output, statusError)) return "the output " + outputName + " is a folder";
 
-  std::optional<OutputLock> lock = OutputLock::Create(output);
-  if (!lock) return "cannot use the output folder " + Utf8Path(folder) + ": " + SystemMessage(GetLastError());
+  std::string error;
+  std::optional<OutputLock> lock = OutputLock::Create(output, error);
+  if (!lock) return "cannot use the output folder " + Utf8Path(folder) + ": " + error;
   if (!lock->TryTake()) return "another build is writing " + outputName + "; try again when it has finished";
 
   std::vector<std::uint8_t> launcher;
-  std::string error = ReadWholeFile(request.launcher, kMaxLauncherBytes, launcher);
+  error = ReadWholeFile(request.launcher, kMaxLauncherBytes, launcher);
   if (!error.empty()) return "cannot read the launcher " + Utf8Path(request.launcher) + ": " + error;
   const LauncherCheck check = CheckLauncherImage(launcher);
   if (!check.error.empty()) return "the launcher " + Utf8Path(request.launcher) + " is " + check.error;
@@ -154,62 +127,51 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
     }
   }
 
-  const TimeStampChoice stamp = ChooseTimeStamp(Environment(L"SOURCE_DATE_EPOCH"));
+  const TimeStampChoice stamp = ChooseTimeStamp(EnvironmentVariable("SOURCE_DATE_EPOCH"));
   if (!stamp.error.empty()) return stamp.error;
 
+  const auto cannotWrite = [&](const std::string& why) {
+    return "cannot write in the output folder " + Utf8Path(folder) + ": " + why;
+  };
   AddinPreparer prepareAddin;
   if (!manifest.signCommand.empty()) {
     prepareAddin = [&](const std::filesystem::path& addin, PayloadBuffer& bytes) -> std::string {
       const std::string what = "the add-in " + Utf8Path(addin);
       const pe::ImageResult image = pe::ParseImage(bytes);
       if (!image.image) return "cannot sign " + what + ": " + image.error;
-      DWORD code = 0;
-      std::optional<ScratchFile> copy = ScratchFile::Create(output, L"addin", addin.extension().native(), code);
-      if (!copy) return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-      if ((code = WriteWholeFile(copy->path(), bytes)) != ERROR_SUCCESS) {
-        return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-      }
+      std::string why;
+      std::optional<ScratchFile> copy = ScratchFile::Create(output, "addin", Utf8Path(addin.extension()), why);
+      if (!copy) return cannotWrite(why);
+      if (!(why = WriteWholeFile(copy->path(), bytes)).empty()) return cannotWrite(why);
       return SignFile(manifest, manifestFolder, copy->path(), what, bytes);
     };
   }
   BuildResult build = MakeBuildResources(manifest, output.filename().u16string(), prepareAddin);
   if (!build.error.empty()) return build.error;
 
-  DWORD code = 0;
-  std::optional<ScratchFile> scratch = ScratchFile::Create(output, L"build", L".tmp", code);
-  if (!scratch) return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-  if ((code = WriteWholeFile(scratch->path(), launcher)) != ERROR_SUCCESS) {
-    return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-  }
+  std::optional<ScratchFile> scratch = ScratchFile::Create(output, "build", ".tmp", error);
+  if (!scratch) return cannotWrite(error);
+  std::vector<std::uint8_t> image = launcher;
   {
     const BuildResourceSet set = MakeResourceSet(launcher, check, build);
-    if ((code = UpdateResources(scratch->path().native(), set.resources, true)) != ERROR_SUCCESS) {
-      return "cannot write the resources of the build: " + SystemMessage(code);
-    }
+    error = pe::ReplaceResources(image, set.resources);
+    if (!error.empty()) return "the launcher " + Utf8Path(request.launcher) + " is refused: " + error;
   }
   launcher = {};
   build = {};
 
-  std::vector<std::uint8_t> image;
-  error = ReadWholeFile(scratch->path(), kMaxBuildBytes, image);
-  if (!error.empty()) return "cannot read the build back: " + error;
-  if (!FinishBuildImage(image, stamp.stamp)) return "the resource update left a damaged image";
-  if ((code = WriteWholeFile(scratch->path(), image)) != ERROR_SUCCESS) {
-    return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-  }
+  if (!FinishBuildImage(image, stamp.stamp)) return "the resource writer left a damaged image";
+  if (!(error = WriteWholeFile(scratch->path(), image)).empty()) return cannotWrite(error);
 
   if (!manifest.signCommand.empty()) {
     error = SignFile(manifest, manifestFolder, scratch->path(), "the build " + outputName, image);
     if (!error.empty()) return error;
     if (!UpdateChecksum(image)) return "the sign command left the build damaged";
-    if ((code = WriteWholeFile(scratch->path(), image)) != ERROR_SUCCESS) {
-      return "cannot write in the output folder " + Utf8Path(folder) + ": " + SystemMessage(code);
-    }
+    if (!(error = WriteWholeFile(scratch->path(), image)).empty()) return cannotWrite(error);
   }
   image = {};
 
-  if ((code = scratch->MoveTo(output)) != ERROR_SUCCESS)
-    return "cannot replace " + outputName + ": " + SystemMessage(code);
+  if (!(error = scratch->MoveTo(output)).empty()) return "cannot replace " + outputName + ": " + error;
   return {};
 }
 
