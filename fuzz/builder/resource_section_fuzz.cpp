@@ -1,7 +1,8 @@
 // The portable resource writer: random resource sets written into an image
 // laid out as the launcher's (resources, then relocations) must read back as
-// the same set, in the loader's order, with a valid checksum; a set the
-// loader could not tell apart is refused with one line and nothing changed.
+// the same set, in the loader's order, with a valid checksum; a set whose
+// members the loader could not tell apart is refused with one line and
+// nothing changed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -71,11 +72,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < length; ++i) r.bytes.push_back(in.Byte());
     set.push_back(std::move(r));
   }
+  // Sets the loader could not tell apart: one resource twice, or one type or
+  // name (of one type) spelled in two cases.
   bool duplicate = false;
   for (std::size_t i = 0; i < set.size(); ++i) {
     for (std::size_t j = i + 1; j < set.size(); ++j) {
-      duplicate = duplicate || (Same(set[i].type, set[j].type) && Same(set[i].name, set[j].name) &&
-                                set[i].language == set[j].language);
+      const Owned& a = set[i];
+      const Owned& b = set[j];
+      const bool sameType = Same(a.type, b.type);
+      duplicate = duplicate || (sameType && a.type.text != b.type.text) ||
+                  (sameType && Same(a.name, b.name) && (a.name.text != b.name.text || a.language == b.language));
     }
   }
 
@@ -85,7 +91,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> file = launcher;
   const std::string error = brisk::pe::ReplaceResources(file, Items(set));
   if (duplicate) {
-    if (error.find("two resources of type") == std::string::npos || error.find('\n') != std::string::npos) std::abort();
+    const bool named = error.find("two resources of type") != std::string::npos ||
+                       error.find("differ only in case") != std::string::npos;
+    if (!named || error.find('\n') != std::string::npos) std::abort();
     if (file != launcher) std::abort();
     return 0;
   }

@@ -301,7 +301,11 @@ TEST(ResourceSectionRefusalTest, ImagesItCannotRewriteSafelyAreRefusedUnchanged)
   PayloadBuffer symbols = good;
   le::WriteU32(symbols.data() + image.timeStampOffset + 4, 0x200);
   const std::vector<OwnedResource> duplicate = {{{0, u"EXTRSC"}, {1100, {}}, 0x409, {1}},
-                                                {{0, u"extrsc"}, {1100, {}}, 0x409, {2}}};
+                                                {{0, u"EXTRSC"}, {1100, {}}, 0x409, {2}}};
+  const std::vector<OwnedResource> typeInTwoCases = {{{0, u"EXTRSC"}, {1100, {}}, 0x409, {1}},
+                                                     {{0, u"extrsc"}, {1020, {}}, 0x409, {2}}};
+  const std::vector<OwnedResource> nameInTwoCases = {{{10, {}}, {0, u"Settings"}, 0x409, {1}},
+                                                     {{10, {}}, {0, u"SETTINGS"}, 0x407, {2}}};
   const RefusalCase cases[] = {
       {"certificate table", certificate, {}, "certificate table"},
       {"debug directory", debug, {}, "debug directory"},
@@ -312,7 +316,9 @@ TEST(ResourceSectionRefusalTest, ImagesItCannotRewriteSafelyAreRefusedUnchanged)
       {"relocations of the resources", relocationsIntoResources, {}, "reach into sections that move"},
       {"data after the image", appended, {}, "appended"},
       {"a symbol table", symbols, {}, "symbol table"},
-      {"two resources the loader takes for one", good, duplicate, "two resources of type"},
+      {"one resource twice", good, duplicate, "two resources of type \"EXTRSC\", name 1100 and language 1033"},
+      {"one type in two cases", good, typeInTwoCases, "resource types \"extrsc\" and \"EXTRSC\" differ only in case"},
+      {"one name in two cases", good, nameInTwoCases, "differ only in case"},
       {"no image", PayloadBuffer(100, 0), {}, "MZ"},
   };
   for (const RefusalCase& c : cases) {

@@ -109,6 +109,16 @@ ResourceSectionLayout LayOutResourceSection(std::vector<ResourceItem> resources,
     const ResourceItem& item = resources[i];
     const bool newType = i == 0 || CompareNames(resources[i - 1].type, item.type) != 0;
     const bool newName = newType || CompareNames(resources[i - 1].name, item.name) != 0;
+    // The loader finds a type or a name whatever its case: two spellings of
+    // one would read back as one of them.
+    if (!newType && resources[i - 1].type.text != item.type.text) {
+      return {{}, "resource types " + Describe(resources[i - 1].type) + " and " + Describe(item.type) +
+                      " differ only in case"};
+    }
+    if (!newName && resources[i - 1].name.text != item.name.text) {
+      return {{}, "resource names " + Describe(resources[i - 1].name) + " and " + Describe(item.name) +
+                      " differ only in case"};
+    }
     if (!newName && resources[i - 1].language == item.language) {
       return {{},
               "two resources of type " + Describe(item.type) + ", name " + Describe(item.name) + " and language " +

@@ -33,8 +33,9 @@ char16_t FoldResourceNameUnit(char16_t unit);
 // language directories of its names; the name strings; the data entries;
 // each resource's data on an eight-byte boundary. Directory time stamps are
 // zero (the build sets them). Refused, with one line, when two resources
-// have the same type, name and language or the whole does not fit the
-// image's 32-bit addresses.
+// have the same type, name and language, when one type or name is spelled in
+// two cases (the loader would take them for one) or when the whole does not
+// fit the image's 32-bit addresses.
 struct ResourceSectionLayout {
   std::vector<std::uint8_t> bytes;
   std::string error;
