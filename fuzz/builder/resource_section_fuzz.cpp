@@ -58,6 +58,12 @@ std::vector<brisk::pe::ResourceItem> Items(const std::vector<Owned>& set) {
   return items;
 }
 
+std::vector<std::uint8_t> LauncherImage() {
+  brisk::test::TestImageOptions options;
+  options.relocations = true;
+  return brisk::test::MakeTestImage(brisk::test::LauncherResources(), options);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -85,9 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  brisk::test::TestImageOptions options;
-  options.relocations = true;
-  const std::vector<std::uint8_t> launcher = brisk::test::MakeTestImage(brisk::test::LauncherResources(), options);
+  static const std::vector<std::uint8_t> launcher = LauncherImage();
   std::vector<std::uint8_t> file = launcher;
   const std::string error = brisk::pe::ReplaceResources(file, Items(set));
   if (duplicate) {

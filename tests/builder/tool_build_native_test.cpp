@@ -196,6 +196,24 @@ TEST_F(NativeToolBuildTest, EveryKindOfBuildIsReadBackWhole) {
   }
 }
 
+// A language file with lines the launcher ignores makes a build, and the
+// tool names each line; broken text is still refused.
+TEST_F(NativeToolBuildTest, IgnoredLanguageLinesAreWarningsBrokenTextAnError) {
+  WriteText(folder_ / "notes.lng", "# Deutsch, von Hand\n[content]\nWARNING_TITLE=Achtung\nSiehe unten\n");
+  const ToolRun run = Build(Manifest("language = notes.lng\n"), "Out.exe");
+  EXPECT_EQ(run.code, 0) << run.output;
+  const std::string file = (folder_ / "notes.lng").string();
+  EXPECT_EQ(run.output, "launcher-tool: warning: language " + file +
+                            ": line 1: '#' starts no comment (';' does); the launcher ignores it\n"
+                            "launcher-tool: warning: language " + file +
+                            ": line 4: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it\n");
+  WriteText(folder_ / "notes.lng", std::string("# Deutsch\n[content]\nWARNING_TITLE=Ach") + '\0' + "tung\n");
+  const ToolRun refused = Build(Manifest("language = notes.lng\n"), "Other.exe");
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_EQ(refused.output, "launcher-tool: language " + file + ": line 3: a zero byte (is the file UTF-16 or binary?)\n");
+  EXPECT_FALSE(fs::exists(folder_ / "Other.exe"));
+}
+
 // Two builds of the same inputs give the same bytes, with SOURCE_DATE_EPOCH
 // (its stamp in the headers) and without (a stamp from the image).
 TEST_F(NativeToolBuildTest, BuildsOfTheSameInputsAreByteIdentical) {

@@ -82,7 +82,7 @@ std::string SignFile(const BuildManifest& manifest, const std::filesystem::path&
 
 }  // namespace
 
-std::string WriteApplicationBuild(const BuildRequest& request) {
+std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::string>& warnings) {
   const BuildManifest& manifest = *request.manifest;
   const std::filesystem::path output = FullPath(request.output);
   const std::filesystem::path folder = output.parent_path();
@@ -148,6 +148,7 @@ std::string WriteApplicationBuild(const BuildRequest& request) {
   }
   BuildResult build = MakeBuildResources(manifest, output.filename().u16string(), prepareAddin);
   if (!build.error.empty()) return build.error;
+  warnings = build.warnings;
 
   std::optional<ScratchFile> scratch = ScratchFile::Create(output, "build", ".tmp", error);
   if (!scratch) return cannotWrite(error);

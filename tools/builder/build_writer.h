@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "manifest.h"
 
@@ -25,6 +26,8 @@ struct BuildRequest {
 };
 
 // Makes the build; returns the reason it was refused (one line), or nothing.
-std::string WriteApplicationBuild(const BuildRequest& request);
+// `warnings` gets a line for each input that the build takes but the
+// launcher passes over (lines of the language file it ignores).
+std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::string>& warnings);
 
 }  // namespace brisk

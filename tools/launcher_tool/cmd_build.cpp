@@ -92,8 +92,11 @@ int Build(const Args& args) {
   if (request.launcher.empty()) request.launcher = manifest.manifest->launcher;
   if (request.launcher.empty()) request.launcher = LauncherBesideTool();
   request.output = output;
-  const std::string error = WriteApplicationBuild(request);
+  std::vector<std::string> warnings;
+  const std::string error = WriteApplicationBuild(request, warnings);
   if (!error.empty()) return Refuse(error);
+  // Only a build that was made warns: a refusal stays one line.
+  for (const std::string& warning : warnings) std::fprintf(stderr, "launcher-tool: warning: %s\n", warning.c_str());
   return kExitOk;
 }
 
