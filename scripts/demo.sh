@@ -69,6 +69,7 @@ printf '{"log": "%s"}\n' "$(winpath "$demo/addin.jsonl" | sed 's/\\/\\\\/g')" > 
 addin_check=$root/build/native/tools/addin_protocol/addin-check
 "$addin_check" embed-config build/win32/tools/standin_addin/briskstub.dll "$demo/briskstub32.dll" "$(winpath "$demo/addin.json")"
 "$addin_check" embed-config build/win64/tools/standin_addin/briskstub.dll "$demo/briskstub64.dll" "$(winpath "$demo/addin.json")"
+sed -i '/^addin32/d' "$demo/manifest.txt" "$demo/manifest-protected.txt"
 printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' | tee -a "$demo/manifest.txt" >> "$demo/manifest-protected.txt"
 # Without a licence the first launch needs no answer from a person.
 sed -i '/^licence/d' "$demo/manifest.txt"
