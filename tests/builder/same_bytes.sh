@@ -53,17 +53,21 @@ for launcher in "$@"; do
   rm -f "$work/native-sample.exe"
   for epoch in "" 1700000000; do
     # An earlier build as the launcher: the sample's build of this round.
-    for name in sample icon language addin64 storage everything earlier; do
+    # The sample itself, built where it lies (Wine finds the Unix path on
+    # drive Z:, where the work folder is too).
+    for name in demo sample icon language addin64 storage everything earlier; do
       manifest_name=$name more=""
       if [ "$name" = earlier ]; then manifest_name=language more="--launcher native-sample.exe"; fi
       [ -n "$more" ] || more="--launcher launcher.exe"
       rm -rf "$work/native" "$work/windows"
       mkdir "$work/native" "$work/windows"
-      (cd "$work" && SOURCE_DATE_EPOCH=$epoch "$native_tool" build "$manifest_name.manifest" native/App.exe $more) \
+      manifest_file=$manifest_name.manifest
+      [ "$name" = demo ] && manifest_file=$source_dir/samples/demo/manifest.txt
+      (cd "$work" && SOURCE_DATE_EPOCH=$epoch "$native_tool" build "$manifest_file" native/App.exe $more) \
         >"$work/native.log" 2>&1
       native_status=$?
       (cd "$work" && SOURCE_DATE_EPOCH=$epoch timeout -s KILL 300 "$wine_run" "$windows_tool" build \
-        "$manifest_name.manifest" windows/App.exe $more) >"$work/windows.log" 2>&1 </dev/null
+        "$manifest_file" windows/App.exe $more) >"$work/windows.log" 2>&1 </dev/null
       windows_status=$?
       what="$launcher: $name, SOURCE_DATE_EPOCH=${epoch:-unset}"
       compared=$((compared + 1))
