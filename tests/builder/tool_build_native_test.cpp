@@ -253,6 +253,11 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
   PayloadBuffer cut = TestLauncher();
   cut.resize(cut.size() / 2);
   WriteBytes(folder_ / "cut.exe", cut);
+  PayloadBuffer debug = TestLauncher();
+  const pe::Image image = *pe::ParseImage(debug).image;
+  le::WriteU32(debug.data() + image.directoryOffset + 8 * pe::kDebugDirectory, 0x1100);
+  le::WriteU32(debug.data() + image.directoryOffset + 8 * pe::kDebugDirectory + 4, 28);
+  WriteBytes(folder_ / "debug.exe", debug);
   fs::create_directories(folder_ / "sub");
   struct BadInput {
     const char* what;
@@ -270,6 +275,8 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
       {"output is a folder", "", "sub", "", "", "is a folder"},
       {"damaged launcher", "", "Out.exe", " --launcher cut.exe", "", "is not a launcher of this project"},
       {"missing launcher", "", "Out.exe", " --launcher gone.exe", "", "cannot read the launcher"},
+      {"launcher the writer cannot rewrite", "", "Out.exe", " --launcher debug.exe", "",
+       "is refused: cannot rewrite its resources: it carries a debug directory"},
       {"bad SOURCE_DATE_EPOCH", "", "Out.exe", "", "SOURCE_DATE_EPOCH=soon", "SOURCE_DATE_EPOCH 'soon'"},
       {"add-in that cannot be signed", "sign = true {file}\n", "Out.exe", "", "", "cannot sign the add-in"},
   };
