@@ -26,18 +26,19 @@ fi
 
 echo "== building"
 cmake --preset native >/dev/null
-cmake --build build/native -j "$jobs" --target addin-check
-# The shipping launcher, which the win32 tree's launcher-tool puts into every
-# application build.
+# The native launcher-tool makes the application builds: no Wine for that.
+cmake --build build/native -j "$jobs" --target addin-check launcher-tool
+# The shipping launcher, which every application build of the win32 tree
+# starts from.
 cmake --preset win32-release >/dev/null
 cmake --build --preset win32-release -j "$jobs"
-# Both add-ins travel in the sample; the tree that launches also brings its
-# launcher-tool (with its launcher beside it) and stand-in host.
+# Both add-ins travel in the sample; the tree that launches also brings the
+# launcher it launches (beside its launcher-tool) and its stand-in host.
 cmake --preset win32 >/dev/null
 cmake --preset win64 >/dev/null
 cmake --build build/win32 -j "$jobs" --target standin_addin
 cmake --build build/win64 -j "$jobs" --target standin_addin
-cmake --build "build/$tree" -j "$jobs" --target launcher-tool standin_host
+cmake --build "build/$tree" -j "$jobs" --target launcher_beside_tool standin_host
 
 demo=$root/build/demo
 rm -rf "$demo"
@@ -47,7 +48,8 @@ cp samples/demo/* "$demo/"
 # Paths as the Windows side sees them.
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 wine_run=$root/build/$tree/wine-run
-launcher_tool=$root/build/$tree/tools/launcher_tool/launcher-tool.exe
+launcher_tool=$root/build/native/tools/launcher_tool/launcher-tool
+launcher=$root/build/$tree/tools/launcher_tool/launcher.exe
 standin_host=$root/build/$tree/tools/standin_host/standin_host.exe
 export WINEPREFIX=$root/build/$tree/wineprefix WINEDEBUG=-all
 
@@ -67,13 +69,14 @@ printf '{"log": "%s"}\n' "$(winpath "$demo/addin.jsonl" | sed 's/\\/\\\\/g')" > 
 addin_check=$root/build/native/tools/addin_protocol/addin-check
 "$addin_check" embed-config build/win32/tools/standin_addin/briskstub.dll "$demo/briskstub32.dll" "$(winpath "$demo/addin.json")"
 "$addin_check" embed-config build/win64/tools/standin_addin/briskstub.dll "$demo/briskstub64.dll" "$(winpath "$demo/addin.json")"
+sed -i '/^addin32/d' "$demo/manifest.txt" "$demo/manifest-protected.txt"
 printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' | tee -a "$demo/manifest.txt" >> "$demo/manifest-protected.txt"
 # Without a licence the first launch needs no answer from a person.
 sed -i '/^licence/d' "$demo/manifest.txt"
 build_sample() {
   local manifest=$1 exe=$2
-  (cd "$demo" && "$wine_run" "$launcher_tool" build "$manifest" "$exe")
-  "$wine_run" "$launcher_tool" show "$(winpath "$demo/$exe")" > "$demo/show.json"
+  (cd "$demo" && "$launcher_tool" build "$manifest" "$exe" --launcher "$launcher")
+  "$launcher_tool" show "$demo/$exe" > "$demo/show.json"
   echo "build/demo/$exe: $(grep -c '"id"' "$demo/show.json") payload resources"
 }
 build_sample manifest.txt SamplePlanner.exe

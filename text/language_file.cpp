@@ -62,12 +62,16 @@ std::vector<LanguageSection> ParseLanguageText(std::string_view bytes) {
 
 LanguageTextCheck CheckLanguageText(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-    return {{}, "the file is UTF-16; save it as UTF-8"};
+    return {{}, "the file is UTF-16; save it as UTF-8", {}};
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   const auto refuse = [](std::size_t line, const std::string& why) {
-    return LanguageTextCheck{{}, "line " + std::to_string(line) + ": " + why};
+    return LanguageTextCheck{{}, "line " + std::to_string(line) + ": " + why, {}};
   };
+  const auto ignored = [](std::size_t line, const std::string& why) {
+    return "line " + std::to_string(line) + ": " + why + "; the launcher ignores it";
+  };
+  std::vector<std::string> warnings;
   std::size_t lineNumber = 0;
   for (std::size_t position = 0; position < bytes.size();) {
     ++lineNumber;
@@ -93,13 +97,16 @@ LanguageTextCheck CheckLanguageText(std::string_view bytes) {
       continue;
     }
     const std::size_t equals = line.find('=');
-    if (equals == 0) return refuse(lineNumber, "an entry without a key");
-    if (equals == std::string_view::npos) {
-      return refuse(lineNumber, "neither a [section], a ; comment nor a KEY=value entry");
+    if (line.front() == '#') {
+      warnings.push_back(ignored(lineNumber, "'#' starts no comment (';' does)"));
+    } else if (equals == 0) {
+      warnings.push_back(ignored(lineNumber, "an entry without a key"));
+    } else if (equals == std::string_view::npos) {
+      warnings.push_back(ignored(lineNumber, "neither a [section], a ; comment nor a KEY=value entry"));
     }
   }
-  if (FindSection(ParseLanguageText(bytes), "content") == nullptr) return {{}, "no [content] section"};
-  return {bytes, {}};
+  if (FindSection(ParseLanguageText(bytes), "content") == nullptr) return {{}, "no [content] section", {}};
+  return {bytes, {}, std::move(warnings)};
 }
 
 const LanguageSection* FindSection(const std::vector<LanguageSection>& sections, std::string_view name) {

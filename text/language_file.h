@@ -27,14 +27,17 @@ inline constexpr std::size_t kLanguageLinePiece = 4095;
 std::vector<LanguageSection> ParseLanguageText(std::string_view bytes);
 
 // A language file as the builder takes it: UTF-8 text (a byte-order mark
-// is allowed), every line blank, a ';' comment, a [section] header or a
-// KEY=value entry, short enough to be read whole, with no carriage return
-// but one before its line feed, and a [content] section somewhere. `text`
-// is the file after its mark; `error` ("line N: ...") is set when it is
-// refused.
+// is allowed), every line short enough to be read whole, with no zero byte
+// and no carriage return but one before its line feed, every [section]
+// header closed, and a [content] section somewhere. `text` is the file after
+// its mark; `error` ("line N: ...") is set when it is refused. Lines that the
+// launcher's reader passes over (a '#' line, a line without '=', an entry
+// without a key) show the user nothing broken: each gets a warning
+// ("line N: ...") instead.
 struct LanguageTextCheck {
   std::string_view text;
   std::string error;
+  std::vector<std::string> warnings;
 };
 LanguageTextCheck CheckLanguageText(std::string_view bytes);
 

@@ -15,7 +15,8 @@ constexpr std::uintmax_t kMaxLanguageFileBytes = 4 * 1024 * 1024;
 
 }  // namespace
 
-std::string LoadLanguageFile(MessageTable& table, const std::filesystem::path& path) {
+std::string LoadLanguageFile(MessageTable& table, const std::filesystem::path& path,
+                             std::vector<std::string>* warnings) {
   std::error_code error;
   if (path.empty() || !std::filesystem::is_regular_file(path, error)) return "cannot read the file";
   const std::uintmax_t size = std::filesystem::file_size(path, error);
@@ -28,6 +29,7 @@ std::string LoadLanguageFile(MessageTable& table, const std::filesystem::path& p
   const LanguageTextCheck check = CheckLanguageText(bytes);
   if (!check.error.empty()) return check.error;
   table.LoadFromLanguageText(check.text);
+  if (warnings) *warnings = check.warnings;
   return {};
 }
 

@@ -281,13 +281,21 @@ TEST_F(BuildResourcesTest, LanguageFilesAreCheckedLineByLine) {
   const Case cases[] = {
       {"utf16.lng", "the file is UTF-16; save it as UTF-8"},
       {"random.lng", "line 3: not UTF-8 text"},
-      {"prose.lng", "line 2: neither a [section], a ; comment nor a KEY=value entry"},
   };
   for (const Case& c : cases) {
     std::string error;
     EXPECT_TRUE(Build("language = " + c.file + "\n", &error).empty());
     EXPECT_EQ(error, "language " + (folder_ / c.file).string() + ": " + c.error);
   }
+
+  // A line the launcher passes over is built, with a warning that names it.
+  const ManifestResult manifest = ParseManifest(std::string(kMinimal) + "language = prose.lng\n", folder_);
+  ASSERT_TRUE(manifest.manifest) << manifest.error;
+  const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
+  EXPECT_EQ(build.error, "");
+  EXPECT_EQ(build.warnings, std::vector<std::string>{"language " + (folder_ / "prose.lng").string() +
+                                                     ": line 2: neither a [section], a ; comment nor a KEY=value "
+                                                     "entry; the launcher ignores it"});
 }
 
 TEST_F(BuildResourcesTest, VersionResourceComesFromTheManifest) {

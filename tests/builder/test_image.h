@@ -25,10 +25,14 @@ struct TestImageOptions {
   std::uint16_t machine = pe::kMachineI386;
   std::uint16_t characteristics = 0x0102;  // executable, 32-bit
   std::uint16_t subsystem = pe::kSubsystemWindowsGui;
+  // A base-relocation section after the resources, as the linker puts it.
+  bool relocations = false;
 };
 
 // Layout: headers up to 0x200; .text at RVA 0x1000 (file 0x200, 0x200
-// bytes); .rsrc at RVA 0x2000 (file 0x400).
+// bytes); .rsrc at RVA 0x2000 (file 0x400); with relocations, .reloc on the
+// next page after .rsrc and the next 0x200 bytes of the file, holding one
+// block of two relocations in .text.
 inline constexpr std::size_t kTestOptionalHeader = 0x58;
 inline constexpr std::size_t kTestResourceFileOffset = 0x400;
 inline constexpr std::uint32_t kTestResourceRva = 0x2000;
@@ -151,7 +155,11 @@ inline PayloadBuffer MakeTestImage(const std::vector<TestResource>& resources, c
   using detail::Put32;
   PayloadBuffer rsrc = detail::ResourceSection(resources);
   const std::size_t rsrcRaw = (rsrc.size() + 0x1FF) & ~std::size_t{0x1FF};
-  PayloadBuffer file(kTestResourceFileOffset + rsrcRaw, 0);
+  const std::uint32_t rsrcPages = static_cast<std::uint32_t>((rsrc.size() + 0xFFF) & ~std::size_t{0xFFF});
+  const std::uint32_t relocRva = kTestResourceRva + rsrcPages;
+  const std::uint32_t relocRaw = static_cast<std::uint32_t>(kTestResourceFileOffset + rsrcRaw);
+  const int sectionCount = options.relocations ? 3 : 2;
+  PayloadBuffer file(kTestResourceFileOffset + rsrcRaw + (options.relocations ? 0x200 : 0), 0);
   file[0] = 'M';
   file[1] = 'Z';
   Put32(file, 0x3C, 0x40);
@@ -159,34 +167,46 @@ inline PayloadBuffer MakeTestImage(const std::vector<TestResource>& resources, c
   file[0x41] = 'E';
   const std::size_t coff = 0x44;
   Put16(file, coff, options.machine);
-  Put16(file, coff + 2, 2);
+  Put16(file, coff + 2, static_cast<std::uint32_t>(sectionCount));
   Put32(file, coff + 4, 0x12345678);
   Put16(file, coff + 16, 224);
   Put16(file, coff + 18, options.characteristics);
   const std::size_t optional = kTestOptionalHeader;
   Put16(file, optional, pe::kOptionalHeaderPe32);
+  Put32(file, optional + 8, static_cast<std::uint32_t>(rsrcRaw + (options.relocations ? 0x200 : 0)));
   Put32(file, optional + 16, 0x1000);
   Put32(file, optional + 28, 0x400000);
   Put32(file, optional + 32, 0x1000);
   Put32(file, optional + 36, 0x200);
-  Put32(file, optional + 56, 0x3000 + static_cast<std::uint32_t>((rsrc.size() + 0xFFF) & ~std::size_t{0xFFF}));
+  Put32(file, optional + 56, relocRva + (options.relocations ? 0x1000 : 0));
   Put32(file, optional + 60, 0x200);
   Put16(file, optional + 68, options.subsystem);
   Put32(file, optional + 92, 16);
   Put32(file, optional + 96 + 8 * pe::kResourceDirectory, kTestResourceRva);
   Put32(file, optional + 96 + 8 * pe::kResourceDirectory + 4, static_cast<std::uint32_t>(rsrc.size()));
+  if (options.relocations) {
+    Put32(file, optional + 96 + 8 * pe::kBaseRelocationTable, relocRva);
+    Put32(file, optional + 96 + 8 * pe::kBaseRelocationTable + 4, 12);
+    Put32(file, relocRaw, 0x1000);
+    Put32(file, relocRaw + 4, 12);
+    Put16(file, relocRaw + 8, 0x3010);
+    Put16(file, relocRaw + 10, 0x3020);
+  }
   const std::size_t table = optional + 224;
-  const char* names[] = {".text", ".rsrc"};
-  const std::uint32_t rvas[] = {0x1000, kTestResourceRva};
-  const std::uint32_t raws[] = {0x200, static_cast<std::uint32_t>(kTestResourceFileOffset)};
-  const std::uint32_t sizes[] = {0x200, static_cast<std::uint32_t>(rsrcRaw)};
-  for (int i = 0; i < 2; ++i) {
+  const char* names[] = {".text", ".rsrc", ".reloc"};
+  const std::uint32_t rvas[] = {0x1000, kTestResourceRva, relocRva};
+  const std::uint32_t raws[] = {0x200, static_cast<std::uint32_t>(kTestResourceFileOffset), relocRaw};
+  const std::uint32_t sizes[] = {0x200, static_cast<std::uint32_t>(rsrcRaw), 0x200};
+  const std::uint32_t virtualSizes[] = {0x200, static_cast<std::uint32_t>(rsrcRaw), 12};
+  const std::uint32_t characteristics[] = {0x60000020, 0xC0000040, 0x42000040};
+  for (int i = 0; i < sectionCount; ++i) {
     const std::size_t header = table + 40 * i;
-    std::copy(names[i], names[i] + 5, file.begin() + header);
-    Put32(file, header + 8, sizes[i]);
+    std::copy(names[i], names[i] + std::char_traits<char>::length(names[i]), file.begin() + header);
+    Put32(file, header + 8, virtualSizes[i]);
     Put32(file, header + 12, rvas[i]);
     Put32(file, header + 16, sizes[i]);
     Put32(file, header + 20, raws[i]);
+    Put32(file, header + 36, characteristics[i]);
   }
   file[0x200] = 0xC3;
   std::copy(rsrc.begin(), rsrc.end(), file.begin() + kTestResourceFileOffset);

@@ -8,6 +8,7 @@
 #include "base/unique_handle.h"
 #include "host/aux_workbook.h"
 #include "payload/encoded_strings.h"
+#include "sign_command.h"
 #include "standin_registration.h"
 #include "tools/addin_protocol/embedded_config.h"
 #include "tools/addin_protocol/handover_contract.h"
@@ -261,9 +262,9 @@ std::string Scenario::Build(const BuildSetup& setup) {
   if (!setup.password.empty()) manifest += "password = " + setup.password + "\n";
   manifest += std::string("format = ") + setup.format + "\n";
   if (setup.magic) manifest += "magic = " + std::to_string(*setup.magic) + "\n";
-  manifest += "workbook = " + Utf8(Path(L"workbook.bin")) + "\n";
-  manifest += "aux-workbook = " + Utf8(Path(L"auxiliary.bin")) + "\n";
-  manifest += "addin32 = " + Utf8(addin) + "\n";
+  // Every input lies beside the manifest and is named relative to it, so that
+  // the native launcher-tool reads the manifest as the Windows one does.
+  manifest += "workbook = workbook.bin\naux-workbook = auxiliary.bin\naddin32 = briskstub32.dll\n";
 #ifdef BRISK_STANDIN_ADDIN64_DLL
   if (setup.addin64) {
     const std::wstring addin64 = Path(L"briskstub64.dll");
@@ -274,21 +275,48 @@ std::string Scenario::Build(const BuildSetup& setup) {
           WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
       if (!fault64.empty()) return fault64;
     }
-    manifest += "addin64 = " + Utf8(addin64) + "\n";
+    manifest += "addin64 = briskstub64.dll\n";
   }
 #endif
   if (setup.licence) {
     WriteFileBytes(Path(L"licence.txt"), "Licence of <?APPNAME?> for an end-to-end scenario.\r\n");
-    manifest += "licence = " + Utf8(Path(L"licence.txt")) + "\n";
+    manifest += "licence = licence.txt\n";
   }
   if (!setup.language.empty()) {
     WriteFileBytes(Path(L"language.txt"), setup.language);
-    manifest += "language = " + Utf8(Path(L"language.txt")) + "\n";
+    manifest += "language = language.txt\n";
   }
-  if (setup.splash) manifest += "splash = " + Utf8(WinePath(BRISK_SAMPLES_DIR "/splash.jpg")) + "\n";
+  if (setup.splash) {
+    if (!CopyFileW(WinePath(BRISK_SAMPLES_DIR "/splash.jpg").c_str(), Path(L"splash.jpg").c_str(), FALSE)) {
+      return "cannot copy the sample's splash picture";
+    }
+    manifest += "splash = splash.jpg\n";
+  }
   WriteFileBytes(Path(L"manifest.txt"), manifest);
 
   const std::wstring output = Path(L"tool.log");
+#ifdef BRISK_NATIVE_LAUNCHER_TOOL
+  // The build is made by the native launcher-tool when its tree is there, as
+  // a maker's Linux pipeline makes it, from the launcher beside this tree's
+  // launcher-tool.exe (the same bytes as that tool's build, which
+  // same_bytes_native_and_windows checks); else by launcher-tool.exe.
+  if (GetFileAttributesW(WinePath(BRISK_NATIVE_LAUNCHER_TOOL).c_str()) != INVALID_FILE_ATTRIBUTES) {
+    const std::wstring toolExe = WinePath(BRISK_LAUNCHER_TOOL_EXE);
+    const std::wstring launcher = toolExe.substr(0, toolExe.find_last_of(L'\\') + 1) + L"launcher.exe";
+    const std::string quotedExe = QuotedForShell(exe());
+    const std::string quotedLauncher = QuotedForShell(launcher);
+    if (quotedExe.empty() || quotedLauncher.empty()) return "no Unix path for the build or the launcher";
+    const std::string command = "timeout -s KILL " + std::to_string(kToolMs / 1000) + " " +
+                                ShellQuoted(BRISK_NATIVE_LAUNCHER_TOOL) + " build manifest.txt " + quotedExe +
+                                " --launcher " + quotedLauncher;
+    const ShellOutcome outcome = RunShellCommand(command, root(), output);
+    if (!outcome.started) return "the native launcher-tool did not start: " + outcome.startError;
+    if (outcome.status != 0) {
+      return "native launcher-tool build failed (" + std::to_string(outcome.status) + "): " + ToolOutput(output);
+    }
+    return {};
+  }
+#endif
   ChildOptions toolOptions;
   toolOptions.outputFile = output;
   ChildProcess tool(WinePath(BRISK_LAUNCHER_TOOL_EXE), L"build \"" + Path(L"manifest.txt") + L"\" \"" + exe() + L"\"",

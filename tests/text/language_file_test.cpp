@@ -6,6 +6,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "resource_builder.h"
 #include "text/language_file.h"
@@ -191,6 +192,7 @@ struct CheckCase {
   const char* name;
   std::string file;
   std::string error;  // empty: accepted
+  std::vector<std::string> warnings = {};
 };
 
 class LanguageCheck : public testing::TestWithParam<CheckCase> {};
@@ -198,6 +200,7 @@ class LanguageCheck : public testing::TestWithParam<CheckCase> {};
 TEST_P(LanguageCheck, AcceptsOrNamesTheLine) {
   const LanguageTextCheck check = CheckLanguageText(GetParam().file);
   EXPECT_EQ(check.error, GetParam().error);
+  EXPECT_EQ(check.warnings, GetParam().warnings);
   if (GetParam().error.empty()) {
     MessageTable table;
     table.LoadFromLanguageText(check.text);
@@ -216,9 +219,15 @@ const CheckCase kCheckCases[] = {
     {"RandomBytes", "[content]\nEULA_TITLE=Licence\n\x8F\xFE\x12=\x80\n", "line 3: not UTF-8 text"},
     {"CarriageReturnsOnly", "[content]\rEULA_TITLE=Licence\r",
      "line 1: a carriage return inside the line (are the line ends CR only?)"},
-    {"Prose", "[content]\nEULA_TITLE=Licence\nDear reader\n",
-     "line 3: neither a [section], a ; comment nor a KEY=value entry"},
-    {"NoKey", "[content]\n=Licence\n", "line 2: an entry without a key"},
+    // Lines the launcher's reader passes over: warned about, not refused.
+    {"Prose", "[content]\nEULA_TITLE=Licence\nDear reader\n", "",
+     {"line 3: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it"}},
+    {"NoKey", "[content]\n=Licence\nEULA_TITLE=Licence\n", "", {"line 2: an entry without a key; the launcher ignores it"}},
+    {"HashComments", "# Deutsch\n[content]\n  # EULA_TITLE=Lizenz\nEULA_TITLE=Licence\n", "",
+     {"line 1: '#' starts no comment (';' does); the launcher ignores it",
+      "line 3: '#' starts no comment (';' does); the launcher ignores it"}},
+    {"IgnoredLineBeforeAZeroByte", std::string("[content]\nnote\nEULA_TITLE=Licence\0\n", 35),
+     "line 3: a zero byte (is the file UTF-16 or binary?)"},
     {"OpenHeader", "[content\nEULA_TITLE=Licence\n", "line 1: a section header without its ']'"},
     {"TooLong", "[content]\nEULA_TITLE=" + std::string(kLanguageLinePiece, 'x') + "\n",
      "line 2: longer than 4095 bytes"},

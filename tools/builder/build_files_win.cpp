@@ -1,4 +1,6 @@
-#include "build_files_win.h"
+#include "build_files.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -28,7 +30,7 @@ struct LocalMemoryFree {
 
 }  // namespace
 
-std::string SystemMessage(DWORD error) {
+std::string SystemMessage(unsigned long error) {
   wchar_t* buffer = nullptr;
   const DWORD length =
       FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -43,6 +45,24 @@ std::string SystemMessage(DWORD error) {
 }
 
 std::string Utf8Path(const std::filesystem::path& path) { return Utf16ToUtf8Lossy(ToU16(path.native())); }
+
+std::filesystem::path FullPath(const std::filesystem::path& path) {
+  const DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return path;
+  std::wstring full(length, L'\0');
+  const DWORD written = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
+  full.resize(written);
+  return full;
+}
+
+std::optional<std::string> EnvironmentVariable(const char* name) {
+  const std::wstring wideName(name, name + std::char_traits<char>::length(name));
+  const DWORD length = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (length == 0) return std::nullopt;
+  std::wstring value(length, L'\0');
+  value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), length));
+  return Utf16ToUtf8Lossy(ToU16(value));
+}
 
 std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -67,24 +87,24 @@ std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBy
   return {};
 }
 
-DWORD WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+std::string WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
   const UniqueFileHandle file = Open(path, GENERIC_WRITE, TRUNCATE_EXISTING);
-  if (!file) return GetLastError();
+  if (!file) return SystemMessage(GetLastError());
   std::size_t done = 0;
   while (done < bytes.size()) {
     DWORD written = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 24));
-    if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) return GetLastError();
+    if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr)) return SystemMessage(GetLastError());
     done += written;
   }
-  return FlushFileBuffers(file.get()) ? ERROR_SUCCESS : GetLastError();
+  return FlushFileBuffers(file.get()) ? std::string() : SystemMessage(GetLastError());
 }
 
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
   const UniqueFileHandle file = Open(path, FILE_READ_ATTRIBUTES, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS);
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  return FileIdentity{info.dwVolumeSerialNumber, (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
 }
 
 ScratchFile& ScratchFile::operator=(ScratchFile&& other) noexcept {
@@ -99,45 +119,56 @@ ScratchFile::~ScratchFile() {
   if (!path_.empty()) DeleteFileW(path_.c_str());
 }
 
-std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& beside, const std::wstring& tag,
-                                               const std::wstring& extension, DWORD& error) {
+std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& beside, const std::string& tag,
+                                               const std::string& extension, std::string& error) {
   for (unsigned attempt = 0; attempt < 1000; ++attempt) {
     std::filesystem::path path = beside;
-    path += L".~" + tag + L"-" + Hex(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + extension;
+    path += L".~" + std::wstring(tag.begin(), tag.end()) + L"-" + Hex(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(attempt) + WideFromUtf8ForDisplay(extension);
     const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     if (file) {
       ScratchFile scratch;
       scratch.path_ = std::move(path);
       return scratch;
     }
-    error = GetLastError();
-    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return std::nullopt;
+    const DWORD code = GetLastError();
+    error = SystemMessage(code);
+    if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) return std::nullopt;
   }
   return std::nullopt;
 }
 
-DWORD ScratchFile::MoveTo(const std::filesystem::path& target) {
+std::string ScratchFile::MoveTo(const std::filesystem::path& target) {
   if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    return GetLastError();
+    return SystemMessage(GetLastError());
   }
   path_.clear();
-  return ERROR_SUCCESS;
+  return {};
 }
 
-std::optional<OutputLock> OutputLock::Create(const std::filesystem::path& output) {
+std::optional<OutputLock> OutputLock::Create(const std::filesystem::path& output, std::string& error) {
   const std::optional<FileIdentity> folder = IdentityOf(output.parent_path());
-  if (!folder) return std::nullopt;
+  if (!folder) {
+    error = SystemMessage(GetLastError());
+    return std::nullopt;
+  }
   std::wstring name = output.filename().native();
   CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
   std::uint64_t hash = 14695981039346656037ull;
   for (wchar_t c : name) hash = (hash ^ static_cast<std::uint16_t>(c)) * 1099511628211ull;
-  const std::wstring mutexName = L"Local\\BriskBuild-" + Hex(folder->volume) + L"-" + Hex(folder->indexHigh) + L"-" +
-                                 Hex(folder->indexLow) + L"-" + Hex(hash);
+  const std::wstring mutexName = L"Local\\BriskBuild-" + Hex(folder->device) + L"-" + Hex(folder->index >> 32) + L"-" +
+                                 Hex(folder->index & 0xFFFFFFFFu) + L"-" + Hex(hash);
   OutputLock lock;
   lock.mutex_.reset(CreateMutexW(nullptr, FALSE, mutexName.c_str()));
-  if (!lock.mutex_) return std::nullopt;
+  if (!lock.mutex_) {
+    error = SystemMessage(GetLastError());
+    return std::nullopt;
+  }
   return lock;
 }
+
+OutputLock::OutputLock(OutputLock&& other) noexcept
+    : mutex_(std::move(other.mutex_)), taken_(std::exchange(other.taken_, false)) {}
 
 OutputLock::~OutputLock() {
   if (taken_ && mutex_) ReleaseMutex(mutex_.get());

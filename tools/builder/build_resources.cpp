@@ -71,10 +71,14 @@ bool Pack(const PayloadBuffer& bytes, PayloadBuffer& packed) {
 }
 
 // The message table resource of a language file in the text form.
-std::string MessageTableResource(const std::filesystem::path& languageFile, PayloadBuffer& resource) {
+// Lines the launcher ignores are kept as warnings naming the file.
+std::string MessageTableResource(const std::filesystem::path& languageFile, PayloadBuffer& resource,
+                                 std::vector<std::string>& warnings) {
   MessageTable table;
-  const std::string error = LoadLanguageFile(table, languageFile);
+  std::vector<std::string> ignored;
+  const std::string error = LoadLanguageFile(table, languageFile, &ignored);
   if (!error.empty()) return Describe("language", languageFile) + ": " + error;
+  for (const std::string& line : ignored) warnings.push_back(Describe("language", languageFile) + ": " + line);
   AppendU32(resource, 12);
   AppendU32(resource, static_cast<std::uint32_t>(table.Texts().size()));
   AppendU32(resource, 0);
@@ -187,7 +191,7 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
     result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
   } else {
     PayloadBuffer table;
-    const std::string error = MessageTableResource(manifest.language, table);
+    const std::string error = MessageTableResource(manifest.language, table, result.warnings);
     if (!error.empty()) return refuse(error);
     if (!Pack(table, packed)) return refuse("cannot pack the message table");
     result.resources.push_back({kMessageTableResource, std::move(packed)});

@@ -24,6 +24,7 @@ struct BuildResult {
   std::vector<IconImage> icon;           // empty: the launcher keeps its own
   PayloadBuffer version;                 // the RT_VERSION resource
   std::string error;                     // one line, set when the build is refused
+  std::vector<std::string> warnings;     // one line each: input the launcher passes over
 };
 
 // Turns an add-in library into the bytes that are embedded (the builder

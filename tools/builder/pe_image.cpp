@@ -134,6 +134,7 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
   const std::size_t optionalBytes = le::ReadU16(bytes + coff + 16);
   image.characteristics = le::ReadU16(bytes + coff + 18);
   const std::size_t optional = coff + kCoffHeaderBytes;
+  image.optionalOffset = optional;
   if (!Fits(file.size(), optional, optionalBytes) || optionalBytes < 2) return Refused("cut-off PE header");
   image.optionalMagic = le::ReadU16(bytes + optional);
   std::size_t countAt = 0;
@@ -158,6 +159,7 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
     image.directories.push_back({le::ReadU32(entry), le::ReadU32(entry + 4)});
   }
   const std::size_t table = optional + optionalBytes;
+  image.sectionTableOffset = table;
   if (sectionCount == 0 || sectionCount > kMaxSections ||
       !Fits(file.size(), table, sectionCount * kSectionHeaderBytes)) {
     return Refused("damaged section table");
@@ -172,6 +174,7 @@ ImageResult ParseImage(std::span<const std::uint8_t> file) {
     section.virtualAddress = le::ReadU32(header + 12);
     section.rawSize = le::ReadU32(header + 16);
     section.rawOffset = le::ReadU32(header + 20);
+    section.characteristics = le::ReadU32(header + 36);
     if (section.rawSize != 0) {
       if (!Fits(file.size(), section.rawOffset, section.rawSize)) {
         return Refused("section " + section.name + " lies beyond the end of the file (cut off?)");

@@ -25,6 +25,7 @@ inline constexpr std::uint16_t kSubsystemWindowsGui = 2;
 inline constexpr std::size_t kExportDirectory = 0;
 inline constexpr std::size_t kResourceDirectory = 2;
 inline constexpr std::size_t kCertificateTable = 4;
+inline constexpr std::size_t kBaseRelocationTable = 5;
 inline constexpr std::size_t kDebugDirectory = 6;
 
 // Standard resource types.
@@ -39,6 +40,7 @@ struct Section {
   std::uint32_t virtualSize = 0;
   std::uint32_t rawOffset = 0;
   std::uint32_t rawSize = 0;
+  std::uint32_t characteristics = 0;
 };
 
 struct DataDirectory {
@@ -54,7 +56,9 @@ struct Image {
   std::uint16_t subsystem = 0;
   std::size_t timeStampOffset = 0;  // file offsets of header fields
   std::size_t checksumOffset = 0;
+  std::size_t optionalOffset = 0;   // of the optional header
   std::size_t directoryOffset = 0;  // of data directory entry 0
+  std::size_t sectionTableOffset = 0;
   std::vector<DataDirectory> directories;
   std::vector<Section> sections;
   std::uint64_t imageEnd = 0;  // end of the headers and of every section's raw data

@@ -1,6 +1,9 @@
-// Runs the manifest's sign command on one file, through the machine's shell
-// (RunShellCommand and RunSignCommand are Windows only; the text rules are
-// portable).
+// Runs the manifest's sign command on one file, through the machine's shell.
+//
+// On Linux and other POSIX systems the command is a /bin/sh command line:
+// the builder runs /bin/sh -c with a fixed script and the folder, the command
+// and the log file as arguments, and {file} becomes the file's path in single
+// quotes.
 //
 // Under Wine the command is a Unix command line. Wine starts a Unix program
 // that CreateProcessW is given, but hands back no process handle to wait
@@ -31,7 +34,6 @@ std::string SubstituteFile(const std::string& command, const std::string& quoted
 // A path quoted for /bin/sh: in single quotes, each ' written as '\''.
 std::string ShellQuoted(const std::string& path);
 
-#ifdef _WIN32
 // What a shell command came to.
 struct ShellOutcome {
   bool started = false;
@@ -39,13 +41,13 @@ struct ShellOutcome {
   std::string startError;  // why it did not start
 };
 
-// The file's path as the command line of RunShellCommand names it: under
-// Wine its Unix path in single quotes, on Windows its path in double
-// quotes. Empty when Wine gives no Unix path for it.
+// The file's path as the command line of RunShellCommand names it: natively
+// and under Wine its Unix path in single quotes, on Windows its path in
+// double quotes. Empty when Wine gives no Unix path for it.
 std::string QuotedForShell(const std::filesystem::path& file);
 
-// Runs a command line of the machine's shell (under Wine /bin/sh, on Windows
-// cmd.exe) in `workingFolder` with no standard input and its output, both
+// Runs a command line of the machine's shell (/bin/sh natively and under
+// Wine, cmd.exe on Windows) in `workingFolder` with no standard input and its output, both
 // streams, in the file `log`; waits for it.
 ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesystem::path& workingFolder,
                              const std::filesystem::path& log);
@@ -55,6 +57,5 @@ ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesyst
 // `what` names the file in that reason ("the build ...", "the add-in ...").
 std::string RunSignCommand(const std::string& command, const std::filesystem::path& file,
                            const std::filesystem::path& workingFolder, const std::string& what);
-#endif
 
 }  // namespace brisk

@@ -8,7 +8,7 @@
 #include "base/unique_handle.h"
 #include "base/unique_process.h"
 #include "base/wide_text.h"
-#include "build_files_win.h"
+#include "build_files.h"
 #include "sign_command.h"
 
 namespace brisk {
@@ -102,28 +102,6 @@ ShellOutcome RunOnWindows(const std::string& commandLine, const std::filesystem:
   return {true, static_cast<long>(code), {}};
 }
 
-// The last line of the command's output that holds more than blanks, cut
-// to a length that fits one message line.
-std::string LastLine(const std::filesystem::path& log) {
-  std::vector<std::uint8_t> bytes;
-  if (!ReadWholeFile(log, 16 * 1024 * 1024, bytes).empty()) return {};
-  const std::string text(bytes.begin(), bytes.end());
-  std::string last;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(start, end - start);
-    if (line.find_first_not_of(" \t") != std::string::npos) last = line;
-    start = end + 1;
-  }
-  constexpr std::size_t kLongest = 200;
-  if (last.size() > kLongest) last = last.substr(0, kLongest) + "...";
-  for (char& c : last) {
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  }
-  return last;
-}
-
 }  // namespace
 
 std::string QuotedForShell(const std::filesystem::path& file) {
@@ -137,23 +115,6 @@ ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesyst
                              const std::filesystem::path& log) {
   const WineExports wine = FindWine();
   return wine ? RunUnderWine(wine, commandLine, workingFolder, log) : RunOnWindows(commandLine, workingFolder, log);
-}
-
-std::string RunSignCommand(const std::string& command, const std::filesystem::path& file,
-                           const std::filesystem::path& workingFolder, const std::string& what) {
-  const std::string quoted = QuotedForShell(file);
-  if (quoted.empty()) return "cannot sign " + what + ": Wine gives no Unix path for it";
-  DWORD error = 0;
-  std::optional<ScratchFile> log = ScratchFile::Create(file, L"log", L".txt", error);
-  if (!log) return "cannot sign " + what + ": no log file beside it (" + SystemMessage(error) + ")";
-  const ShellOutcome outcome = RunShellCommand(SubstituteFile(command, quoted), workingFolder, log->path());
-  if (!outcome.started) return "cannot sign " + what + ": the sign command did not start: " + outcome.startError;
-  if (outcome.status != 0) {
-    const std::string last = LastLine(log->path());
-    return "signing " + what + " failed: the sign command exited with " + std::to_string(outcome.status) +
-           (last.empty() ? std::string() : ": " + last);
-  }
-  return {};
 }
 
 }  // namespace brisk

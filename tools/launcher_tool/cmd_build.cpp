@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "build_resources.h"
+#include "build_writer.h"
 #include "commands.h"
 #include "icon_file.h"
 #include "json_writer.h"
@@ -23,8 +24,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include "build_writer_win.h"
+#else
+#include <unistd.h>
 #endif
 
 namespace brisk::tool {
@@ -49,14 +50,18 @@ std::string ReadLimited(const std::string& name, std::uintmax_t maxBytes, Payloa
   return {};
 }
 
-#ifdef _WIN32
 // The launcher that ships beside this tool.
 std::filesystem::path LauncherBesideTool() {
+#ifdef _WIN32
   wchar_t self[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   return std::filesystem::path(self).parent_path() / L"launcher.exe";
-}
+#else
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return (error ? std::filesystem::path(".") : self.parent_path()) / "launcher.exe";
 #endif
+}
 
 int Build(const Args& args) {
   std::filesystem::path launcherOverride;
@@ -80,7 +85,6 @@ int Build(const Args& args) {
   if (!manifest.manifest) return Refuse(manifest.error);
   const std::filesystem::path output = PathArgument(positional[1]);
 
-#ifdef _WIN32
   BuildRequest request;
   request.manifest = &*manifest.manifest;
   request.manifestPath = manifestPath;
@@ -88,15 +92,12 @@ int Build(const Args& args) {
   if (request.launcher.empty()) request.launcher = manifest.manifest->launcher;
   if (request.launcher.empty()) request.launcher = LauncherBesideTool();
   request.output = output;
-  const std::string error = WriteApplicationBuild(request);
+  std::vector<std::string> warnings;
+  const std::string error = WriteApplicationBuild(request, warnings);
   if (!error.empty()) return Refuse(error);
+  // Only a build that was made warns: a refusal stays one line.
+  for (const std::string& warning : warnings) std::fprintf(stderr, "launcher-tool: warning: %s\n", warning.c_str());
   return kExitOk;
-#else
-  (void)launcherOverride;
-  const BuildResult build = MakeBuildResources(*manifest.manifest, output.filename().u16string());
-  if (!build.error.empty()) return Refuse(build.error);
-  return Refuse("writing a build needs the Windows launcher-tool.exe (run it under Wine)");
-#endif
 }
 
 bool IsSigned(std::span<const std::uint8_t> file) {

@@ -58,10 +58,14 @@ int RunMessages(const Args& args) {
   if (!ReadWholeFile(files.front(), bytes)) return Refuse("cannot read " + files.front());
   MessageTable table;
   if (textForm) {
-    // As the builder takes it: a file it refuses is refused here too.
+    // As the builder takes it: a file it refuses is refused here too, and
+    // the lines it warns about are named.
     const LanguageTextCheck check =
         CheckLanguageText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!check.error.empty()) return Refuse(files.front() + ": " + check.error);
+    for (const std::string& warning : check.warnings) {
+      std::fprintf(stderr, "launcher-tool: warning: %s: %s\n", files.front().c_str(), warning.c_str());
+    }
     table.LoadFromLanguageText(check.text);
   } else {
     ByteReader reader(bytes.data(), bytes.size());

@@ -1,0 +1,47 @@
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "build_files.h"
+#include "sign_command.h"
+
+extern char** environ;
+
+namespace brisk {
+
+namespace {
+
+// The shell script that runs the command line: $1 the folder, $2 the
+// command line, $3 the log file. The same as under Wine.
+constexpr char kShellScript[] = "exec </dev/null >\"$3\" 2>&1; cd \"$1\" || exit 126; eval \"$2\"";
+
+}  // namespace
+
+std::string QuotedForShell(const std::filesystem::path& file) { return ShellQuoted(file.string()); }
+
+ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesystem::path& workingFolder,
+                             const std::filesystem::path& log) {
+  std::string shell = "/bin/sh";
+  std::string dashC = "-c";
+  std::string script = kShellScript;
+  std::string name = "brisk-shell";
+  std::string folder = workingFolder.string();
+  std::string command = commandLine;
+  std::string logName = log.string();
+  char* const argv[] = {shell.data(),  dashC.data(),   script.data(),  name.data(),
+                        folder.data(), command.data(), logName.data(), nullptr};
+  pid_t child = 0;
+  const int error = ::posix_spawn(&child, shell.c_str(), nullptr, nullptr, argv, environ);
+  if (error != 0) return {false, 0, std::string("/bin/sh could not be started: ") + std::strerror(error)};
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+    if (errno != EINTR) return {false, 0, std::string("waiting for /bin/sh failed: ") + std::strerror(errno)};
+  }
+  if (WIFSIGNALED(status)) return {true, 128 + WTERMSIG(status), {}};
+  return {true, WEXITSTATUS(status), {}};
+}
+
+}  // namespace brisk
