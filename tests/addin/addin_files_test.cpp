@@ -20,17 +20,70 @@ TEST(AddinConfigTest, EmptyObjectSignalsBothEventsAtOnceWithoutLog) {
   EXPECT_EQ(result.config.ready.action, SignalAction::Signal);
   EXPECT_EQ(result.config.close.action, SignalAction::Signal);
   EXPECT_EQ(result.config.ready.delayMs, 0u);
+  EXPECT_EQ(result.config.dialog.message, 0u);
+  EXPECT_EQ(result.config.hang.message, 0u);
+  EXPECT_EQ(result.config.crashOnMessage, 0u);
 }
 
 TEST(AddinConfigTest, ReadsEveryMember) {
   const ConfigResult result = ParseAddinConfig(
-      R"({"log":"C:\\t\\\u00e9.jsonl","ready":"delay","readyDelayMs":1500,"close":"never","closeDelayMs":7})");
+      R"({"log":"C:\\t\\\u00e9.jsonl","ready":"delay","readyDelayMs":1500,"close":"never","closeDelayMs":7,)"
+      R"("dialogOnMessage":1159,"dialogMs":2500,"hangOnMessage":128,"hangMs":700,"crashOnMessage":1171})");
   EXPECT_THAT(result.faults, testing::IsEmpty());
   EXPECT_EQ(result.config.logPath, u"C:\\t\\\u00e9.jsonl");
   EXPECT_EQ(result.config.ready.action, SignalAction::Delay);
   EXPECT_EQ(result.config.ready.delayMs, 1500u);
   EXPECT_EQ(result.config.close.action, SignalAction::Never);
   EXPECT_EQ(result.config.close.delayMs, 7u);
+  EXPECT_EQ(result.config.dialog.message, 1159u);
+  EXPECT_EQ(result.config.dialog.ms, 2500u);
+  EXPECT_EQ(result.config.hang.message, 128u);
+  EXPECT_EQ(result.config.hang.ms, 700u);
+  EXPECT_EQ(result.config.crashOnMessage, 1171u);
+}
+
+TEST(AddinConfigTest, MessagePlansTakeTheIconOrAHandOverNumber) {
+  struct Case {
+    const char* json;
+    std::uint32_t dialogMessage;
+    std::uint32_t dialogMs;
+    std::uint32_t crashOnMessage;
+    std::vector<std::string> faults;
+  };
+  const Case cases[] = {
+      {R"({"dialogOnMessage":1155,"crashOnMessage":1181})", 1155, 0, 1181, {}},
+      {R"({"dialogOnMessage":128,"dialogMs":0})", 128, 0, 0, {}},
+      {R"({"dialogOnMessage":1154,"dialogMs":9})",
+       0,
+       0,
+       0,
+       {"\"dialogOnMessage\" must be 128 (WM_SETICON) or a message number from 1155 to 1181"}},
+      {R"({"crashOnMessage":1182})",
+       0,
+       0,
+       0,
+       {"\"crashOnMessage\" must be 128 (WM_SETICON) or a message number from 1155 to 1181"}},
+      {R"({"crashOnMessage":"1159","dialogOnMessage":-1159})",
+       0,
+       0,
+       0,
+       {"\"dialogOnMessage\" must be 128 (WM_SETICON) or a message number from 1155 to 1181",
+        "\"crashOnMessage\" must be 128 (WM_SETICON) or a message number from 1155 to 1181"}},
+      {R"({"dialogMs":500})", 0, 0, 0, {"\"dialogMs\" without \"dialogOnMessage\""}},
+      {R"({"dialogOnMessage":1171,"dialogMs":-5})", 1171, 0, 0, {"\"dialogMs\" must be a number of milliseconds"}},
+  };
+  for (const Case& c : cases) {
+    const ConfigResult result = ParseAddinConfig(c.json);
+    EXPECT_EQ(result.faults, c.faults) << c.json;
+    EXPECT_EQ(result.config.dialog.message, c.dialogMessage) << c.json;
+    EXPECT_EQ(result.config.dialog.ms, c.dialogMs) << c.json;
+    EXPECT_EQ(result.config.crashOnMessage, c.crashOnMessage) << c.json;
+  }
+  const ConfigResult hang = ParseAddinConfig(R"({"hangOnMessage":1200,"hangMs":"long"})");
+  EXPECT_THAT(hang.faults,
+              testing::ElementsAre("\"hangOnMessage\" must be 128 (WM_SETICON) or a message number from 1155 to 1181",
+                                   "\"hangMs\" must be a number of milliseconds"));
+  EXPECT_EQ(hang.config.hang.message, 0u);
 }
 
 TEST(AddinConfigTest, FaultsAreNamedAndTheRestStillCounts) {

@@ -128,6 +128,10 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   log.signals.push_back({51, "ready", "delay", 250, "scheduled"});
   log.calls.push_back({52, "xlAutoClose"});
   log.notes.push_back({53, "unknown member \"x\""});
+  // What the add-in was told to do to the host is no deviation of the launcher's.
+  log.dialogs.push_back({54, kMsgLauncherProcessId, kWindow, 1500, 1512, true});
+  log.hangs.push_back({55, kMsgSetIcon, kWindow, 700});
+  log.crashes.push_back({56, kMsgHandOverDone, kWindow, 0xC0000005});
 
   std::string text;
   for (const auto& r : log.attaches) text += FormatLogLine(r);
@@ -138,6 +142,9 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   for (const auto& r : log.systemMessages) text += FormatLogLine(r);
   for (const auto& r : log.calls) text += FormatLogLine(r);
   for (const auto& r : log.notes) text += FormatLogLine(r);
+  for (const auto& r : log.dialogs) text += FormatLogLine(r);
+  for (const auto& r : log.hangs) text += FormatLogLine(r);
+  for (const auto& r : log.crashes) text += FormatLogLine(r);
 
   const AddinLog back = ParseAddinLog(text);
   EXPECT_THAT(back.faults, testing::IsEmpty());
@@ -168,6 +175,18 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   EXPECT_EQ(back.signals[0].delayMs, 250u);
   EXPECT_EQ(back.calls.at(0).function, "xlAutoClose");
   EXPECT_EQ(back.notes.at(0).text, "unknown member \"x\"");
+  ASSERT_EQ(back.dialogs.size(), 1u);
+  const DialogRecord& dialog = back.dialogs[0];
+  EXPECT_EQ(std::tie(dialog.seq, dialog.number, dialog.window, dialog.dialogMs, dialog.shownMs, dialog.closedByTimer),
+            std::make_tuple(54u, kMsgLauncherProcessId, kWindow, 1500u, 1512u, true));
+  ASSERT_EQ(back.hangs.size(), 1u);
+  const HangRecord& hang = back.hangs[0];
+  EXPECT_EQ(std::tie(hang.seq, hang.number, hang.window, hang.hangMs),
+            std::make_tuple(55u, kMsgSetIcon, kWindow, 700u));
+  ASSERT_EQ(back.crashes.size(), 1u);
+  const CrashRecord& crash = back.crashes[0];
+  EXPECT_EQ(std::tie(crash.seq, crash.number, crash.window, crash.exitCode),
+            std::make_tuple(56u, kMsgHandOverDone, kWindow, 0xC0000005u));
   EXPECT_THAT(CheckHandover(back, ExpectationOf(launch)), testing::IsEmpty());
 }
 

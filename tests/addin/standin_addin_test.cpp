@@ -89,6 +89,35 @@ bool PumpUntil(HANDLE handle, DWORD milliseconds) {
   return true;
 }
 
+// A helper thread of a test; this thread serves its windows meanwhile.
+class HelperThread {
+ public:
+  explicit HelperThread(std::function<void()> work)
+      : work_(std::move(work)), handle_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {}
+  HelperThread(const HelperThread&) = delete;
+  HelperThread& operator=(const HelperThread&) = delete;
+  // One that has not ended in time is ended here, so that it outlives
+  // nothing it uses.
+  ~HelperThread() {
+    if (handle_ && WaitForSingleObject(handle_.get(), 0) != WAIT_OBJECT_0) {
+      TerminateThread(handle_.get(), 1);
+      WaitForSingleObject(handle_.get(), 5000);
+    }
+  }
+
+  // Handles this thread's messages until the helper has ended (bounded).
+  bool PumpUntilEnded() { return handle_ && PumpUntil(handle_.get(), 30000); }
+
+ private:
+  static DWORD WINAPI Run(void* self) {
+    static_cast<HelperThread*>(self)->work_();
+    return 0;
+  }
+
+  std::function<void()> work_;
+  UniqueHandle handle_;
+};
+
 // One step of the launcher's side.
 struct Step {
   enum Kind { Send, Post, Notify, Hide, Show } kind;
@@ -414,6 +443,157 @@ TEST_F(StandinAddinTest, RecordsTheIconAndTheQuitThatReachTheHostWindow) {
   EXPECT_THAT(CheckHandover(log, expect), IsEmpty());
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window.get(), WM_GETICON, ICON_BIG, 0)), icon)
       << "the icon did not go on to the host's window procedure";
+}
+
+// The seq of the record that the add-in wrote for `message` on arrival.
+std::uint64_t ArrivalSeq(const AddinLog& log, std::uint32_t message) {
+  for (const auto& m : log.systemMessages) {
+    if (m.number == message) return m.seq;
+  }
+  for (const auto& m : log.messages) {
+    if (m.number == message) return m.seq;
+  }
+  return 0;
+}
+
+// A dialog or a hang holds the message up, after its record, and the
+// hand-over then goes on as usual; the icon still reaches the host.
+TEST_F(StandinAddinTest, DialogAndHangHoldTheMessageUpThenItIsHandled) {
+  struct Case {
+    const char* plan;
+    const char* ms;
+    std::uint32_t message;
+  };
+  const Case cases[] = {
+      {"dialogOnMessage", "dialogMs", WM_SETICON},
+      {"dialogOnMessage", "dialogMs", kMsgLauncherProcessId},
+      {"hangOnMessage", "hangMs", WM_SETICON},
+      {"hangOnMessage", "hangMs", kMsgHandOverDone},
+  };
+  for (const Case& c : cases) {
+    NewCase();
+    SCOPED_TRACE(std::string(c.plan) + " " + std::to_string(c.message));
+    WriteConfig({{"log", Utf8(logPath_)}, {c.plan, c.message}, {c.ms, 200}});
+    UniqueWindow window = MakeHostWindow();
+    Launch launch;
+    launch.pid = pid_;
+    LauncherEvents events(launch.pid, false);
+    EXPECT_EQ(Attach(), 1);
+    const HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
+    std::vector<Step> steps = {{Step::Send, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)}};
+    for (const Step& step : ConformingSteps(launch)) steps.push_back(step);
+    HandOver(window.get(), steps);
+
+    EXPECT_TRUE(Signalled(events.ready));
+    const AddinLog log = ReadLog();
+    const bool dialog = std::string(c.plan) == "dialogOnMessage";
+    std::uint64_t heldSeq = 0;
+    if (dialog) {
+      ASSERT_EQ(log.dialogs.size(), 1u);
+      EXPECT_EQ(log.dialogs[0].number, c.message);
+      EXPECT_EQ(log.dialogs[0].window, reinterpret_cast<std::uintptr_t>(window.get()));
+      EXPECT_EQ(log.dialogs[0].dialogMs, 200u);
+      EXPECT_TRUE(log.dialogs[0].closedByTimer);
+      EXPECT_THAT(log.hangs, IsEmpty());
+      heldSeq = log.dialogs[0].seq;
+    } else {
+      ASSERT_EQ(log.hangs.size(), 1u);
+      EXPECT_EQ(log.hangs[0].number, c.message);
+      EXPECT_EQ(log.hangs[0].window, reinterpret_cast<std::uintptr_t>(window.get()));
+      EXPECT_EQ(log.hangs[0].hangMs, 200u);
+      EXPECT_THAT(log.dialogs, IsEmpty());
+      heldSeq = log.hangs[0].seq;
+    }
+    EXPECT_THAT(log.crashes, IsEmpty());
+    const std::uint64_t arrival = ArrivalSeq(log, c.message);
+    EXPECT_NE(arrival, 0u);
+    EXPECT_LT(arrival, heldSeq);
+    HandoverExpectation expect = ExpectationOf(launch);
+    expect.iconBeforeHandover = true;
+    EXPECT_THAT(CheckHandover(log, expect), IsEmpty());
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window.get(), WM_GETICON, ICON_BIG, 0)), icon);
+  }
+}
+
+// While it hangs, the window handles nothing: a message sent meanwhile is
+// handled after the held one.
+TEST_F(StandinAddinTest, HangHandlesNothingUntilItEnds) {
+  WriteConfig({{"log", Utf8(logPath_)}, {"hangOnMessage", kMsgLauncherProcessId}, {"hangMs", 2000}});
+  UniqueWindow window = MakeHostWindow();
+  Launch launch;
+  launch.pid = pid_;
+  LauncherEvents events(launch.pid, false);
+  EXPECT_EQ(Attach(), 1);
+  constexpr UINT kOther = 1200;
+  bool sawHang = false;
+  HelperThread other([&, target = window.get()] {
+    for (int attempt = 0; attempt < 200 && !sawHang; ++attempt) {
+      sawHang = !ParseAddinLog(ReadFileBytes(logPath_).value_or("")).hangs.empty();
+      if (!sawHang) Sleep(50);
+    }
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(target, kOther, 0, 0, SMTO_NORMAL, 20000, &answer);
+  });
+  HandOver(window.get(), ConformingSteps(launch));
+  ASSERT_TRUE(other.PumpUntilEnded());
+
+  EXPECT_TRUE(sawHang);
+  const AddinLog log = ReadLog();
+  ASSERT_EQ(log.hangs.size(), 1u);
+  ASSERT_EQ(log.events.size(), 1u);
+  const std::uint64_t otherSeq = ArrivalSeq(log, kOther);
+  EXPECT_NE(otherSeq, 0u);
+  EXPECT_LT(log.hangs[0].seq, log.events[0].seq);
+  EXPECT_GT(otherSeq, log.events[0].seq) << "a message was handled during the hang";
+}
+
+// The dialog is a real message box, modal to the host window, whose loop
+// handles what reaches the window meanwhile; another hand may close it.
+TEST_F(StandinAddinTest, DialogIsAModalBoxThatHandlesMessagesMeanwhile) {
+  WriteConfig({{"log", Utf8(logPath_)}, {"dialogOnMessage", kMsgLauncherProcessId}, {"dialogMs", 30000}});
+  UniqueWindow window = MakeHostWindow();
+  Launch launch;
+  launch.pid = pid_;
+  LauncherEvents events(launch.pid, false);
+  EXPECT_EQ(Attach(), 1);
+  constexpr UINT kOther = 1200;
+  struct Seen {
+    bool box = false;
+    bool ownedByHost = false;
+    bool hostDisabled = false;
+    bool otherHandled = false;
+  } seen;
+  HelperThread closer([&, host = window.get()] {
+    HWND box = nullptr;
+    for (int attempt = 0; attempt < 200 && box == nullptr; ++attempt) {
+      box = FindWindowW(L"#32770", L"Stand-in add-in");
+      if (box == nullptr) Sleep(50);
+    }
+    if (box == nullptr) return;
+    seen.box = true;
+    seen.ownedByHost = GetWindow(box, GW_OWNER) == host;
+    seen.hostDisabled = !IsWindowEnabled(host);
+    DWORD_PTR answer = 0;
+    seen.otherHandled = SendMessageTimeoutW(host, kOther, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  HandOver(window.get(), ConformingSteps(launch));
+  ASSERT_TRUE(closer.PumpUntilEnded());
+
+  EXPECT_TRUE(seen.box);
+  EXPECT_TRUE(seen.ownedByHost);
+  EXPECT_TRUE(seen.hostDisabled);
+  EXPECT_TRUE(seen.otherHandled);
+  EXPECT_TRUE(IsWindowEnabled(window.get()));
+  EXPECT_TRUE(Signalled(events.ready));
+  const AddinLog log = ReadLog();
+  ASSERT_EQ(log.dialogs.size(), 1u);
+  EXPECT_FALSE(log.dialogs[0].closedByTimer);
+  ASSERT_EQ(log.events.size(), 1u);
+  const std::uint64_t otherSeq = ArrivalSeq(log, kOther);
+  EXPECT_GT(otherSeq, ArrivalSeq(log, kMsgLauncherProcessId));
+  EXPECT_LT(otherSeq, log.dialogs[0].seq);
+  EXPECT_LT(log.dialogs[0].seq, log.events[0].seq);
 }
 
 TEST_F(StandinAddinTest, ReadsTheCommandLineFileBesideItself) {

@@ -16,6 +16,7 @@ TEST(StandinConfig, EmptyTextGivesTheDefaults) {
   EXPECT_TRUE(config.quitOnQuit);
   EXPECT_FALSE(config.visible);
   EXPECT_TRUE(config.applicationFailures.empty());
+  EXPECT_EQ(config.auxOpenResult.kind, OpenResultKind::kWorkbook);
 }
 
 TEST(StandinConfig, ReadsEveryKey) {
@@ -45,7 +46,8 @@ TEST(StandinConfig, ReadsEveryKey) {
       "fail.1950=hang 45000\n"
       "fail.workbooks.682=exception 1004 Cannot open\n"
       "register_delay_ms=1500\n"
-      "quit_on_quit=0\n",
+      "quit_on_quit=0\n"
+      "open_result=hresult 80010108\n",
       errors);
   EXPECT_TRUE(errors.empty()) << errors.front().line << ": " << errors.front().message;
   EXPECT_EQ(config.logPath, u"C:\\t\\calls.jsonl");
@@ -79,6 +81,34 @@ TEST(StandinConfig, ReadsEveryKey) {
   EXPECT_EQ(config.workbooksFailures.count(558), 0u);
   EXPECT_EQ(config.registerDelayMs, 1500u);
   EXPECT_FALSE(config.quitOnQuit);
+  EXPECT_EQ(config.auxOpenResult.kind, OpenResultKind::kHresult);
+  EXPECT_EQ(config.auxOpenResult.hresult, 0x80010108u);
+}
+
+TEST(StandinConfig, ReadsEachOpenResult) {
+  const struct {
+    const char* value;
+    OpenResultKind kind;
+    std::uint32_t hresult;
+    std::u16string description;
+  } cases[] = {
+      {"workbook", OpenResultKind::kWorkbook, 0, u""},
+      {"empty", OpenResultKind::kEmpty, 0, u""},
+      {"disconnected", OpenResultKind::kDisconnected, 0, u""},
+      {"exception", OpenResultKind::kException, 0, kDefaultOpenExceptionDescription},
+      {"exception  Closed by its own macro. ", OpenResultKind::kException, 0, u"Closed by its own macro."},
+      {"hresult 0x800706BE", OpenResultKind::kHresult, 0x800706BEu, u""},
+  };
+  for (const auto& c : cases) {
+    std::vector<ConfigError> errors;
+    // An earlier answer leaves nothing of its own behind.
+    const StandinConfig config =
+        ParseStandinConfig(std::string("open_result=exception First\nopen_result=") + c.value + "\n", errors);
+    EXPECT_TRUE(errors.empty()) << c.value;
+    EXPECT_EQ(config.auxOpenResult.kind, c.kind) << c.value;
+    EXPECT_EQ(config.auxOpenResult.hresult, c.hresult) << c.value;
+    EXPECT_EQ(config.auxOpenResult.description, c.description) << c.value;
+  }
 }
 
 TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
@@ -90,7 +120,9 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
       {"reported_window=window"}, {"fail.558=exception"},      {"fail.558=exception 0"},  {"fail.558=exception 70000"},
       {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"},    {"fail.558=hang"},
       {"fail.558=hang 5 s"},      {"fail.558=explode"},        {"fail.x=crash"},          {"main_class="},
-      {"register_delay_ms=-1"},   {"version=\xFF\xFE"},
+      {"register_delay_ms=-1"},   {"version=\xFF\xFE"},        {"open_result="},          {"open_result=nothing"},
+      {"open_result=empty 1"},    {"open_result=workbook 2"},  {"open_result=hresult"},   {"open_result=hresult xyz"},
+      {"open_result=Workbook"},
   };
   for (const auto& c : cases) {
     std::vector<ConfigError> errors;
@@ -101,6 +133,7 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
     EXPECT_EQ(config.reportedWindow, ReportedWindow::kMain) << c.line;
     EXPECT_TRUE(config.applicationFailures.empty()) << c.line;
     EXPECT_EQ(config.mainClass, u"XLMAIN") << c.line;
+    EXPECT_EQ(config.auxOpenResult.kind, OpenResultKind::kWorkbook) << c.line;
   }
 }
 

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "base/com_ref.h"
+#include "base/com_text.h"
 #include "base/wide_text.h"
 #include "host/aux_workbook.h"
 #include "host/dispatch.h"
@@ -324,6 +326,124 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
   EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":false,\"entry\":false"));
+}
+
+// Workbooks.Open with the path alone, as the client sees the answer.
+HRESULT InvokeOpen(IDispatch* workbooks, const std::wstring& path, UniqueVariant& result, UniqueExcepInfo& exception) {
+  UniqueBstr pathText = MakeBstr(path);
+  VARIANT argument;
+  VariantInit(&argument);
+  argument.vt = VT_BSTR;
+  argument.bstrVal = pathText.get();
+  DISPPARAMS params{&argument, nullptr, 1, 0};
+  UINT argumentError = 0;
+  return workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params, result.get(),
+                           exception.get(), &argumentError);
+}
+
+// What the host answers for the auxiliary workbook after its open handler
+// has run; an ordinary workbook is answered with a workbook whatever is
+// configured.
+TEST_F(StandinHostTest, AuxiliaryOpenAnswersAsConfigured) {
+  const struct {
+    const char* config;
+    const char* logged;
+    HRESULT hr;
+    VARTYPE vt;
+    const wchar_t* description;
+  } cases[] = {
+      {"", "workbook", S_OK, VT_DISPATCH, nullptr},
+      {"open_result=empty\n", "empty", S_OK, VT_EMPTY, nullptr},
+      {"open_result=exception\n", "exception", DISP_E_EXCEPTION, VT_EMPTY,
+       L"The workbook was closed while it was being opened."},
+      {"open_result=exception Closed by its own macro.\n", "exception", DISP_E_EXCEPTION, VT_EMPTY,
+       L"Closed by its own macro."},
+      {"open_result=hresult 80010108\n", "hresult", RPC_E_DISCONNECTED, VT_EMPTY, nullptr},
+      {"open_result=disconnected\n", "disconnected", S_OK, VT_DISPATCH, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.logged);
+    StandinSession session(c.config);
+    ASSERT_EQ(session.Create(), S_OK);
+    const std::wstring folder = session.folder().path();
+    ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_RECORDER_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(), FALSE));
+    const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
+    const std::wstring auxPath = folder + L"\\p5t8w2ze.xls";
+    ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
+    const std::wstring bookPath = folder + L"\\book.xls";
+    ASSERT_TRUE(test::WriteFileBytes(bookPath, "an ordinary workbook"));
+    ComRef<IDispatch> workbooks;
+    DispatchGet(session.app(), kDispWorkbooks, VT_DISPATCH, workbooks.put());
+    ASSERT_TRUE(workbooks);
+
+    UniqueVariant result;
+    UniqueExcepInfo exception;
+    EXPECT_EQ(InvokeOpen(workbooks.get(), auxPath, result, exception), c.hr);
+    EXPECT_EQ(result->vt, c.vt);
+    if (c.description != nullptr) {
+      EXPECT_EQ(static_cast<std::uint32_t>(exception->scode), 0x800A03ECu);
+      EXPECT_EQ(std::wstring(exception->bstrDescription, SysStringLen(exception->bstrDescription)), c.description);
+    }
+    // The open handler ran first, whatever the answer.
+    EXPECT_TRUE(Contains(session.Event("first_contact"), "\"returned\":1")) << session.Event("first_contact");
+    const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
+    ASSERT_EQ(opens.size(), 1u);
+    EXPECT_TRUE(Contains(opens[0], std::string("\"open_result\":\"") + c.logged + "\"")) << opens[0];
+
+    if (result->vt == VT_DISPATCH) {
+      // Any call reaches a live workbook, which knows no member; a
+      // disconnected one is gone before the client's next call arrives.
+      IDispatch* workbook = result->pdispVal;
+      const bool disconnected = std::string(c.logged) == "disconnected";
+      DISPPARAMS none{};
+      EXPECT_EQ(workbook->Invoke(4711, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+                disconnected ? RPC_E_DISCONNECTED : DISP_E_MEMBERNOTFOUND);
+      EXPECT_EQ(Contains(session.WaitForEvent("disconnected", disconnected ? kExitWait : 0), "\"hr\":\"0x00000000\""),
+                disconnected);
+    }
+
+    UniqueVariant book;
+    UniqueExcepInfo bookException;
+    EXPECT_EQ(InvokeOpen(workbooks.get(), bookPath, book, bookException), S_OK);
+    EXPECT_EQ(book->vt, VT_DISPATCH);
+    const std::vector<std::string> both = session.Calls("workbooks", kDispWorkbooksOpen);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_FALSE(Contains(both[1], "open_result")) << both[1];
+  }
+}
+
+// The project's add-in told to crash at a hand-over message ends the host
+// as it handles that message, after its log says so.
+TEST_F(StandinHostTest, AddinCrashAtAMessageEndsTheHost) {
+  StandinSession session;
+  ASSERT_EQ(session.Create(), S_OK);
+  const std::wstring folder = session.folder().path();
+  ASSERT_TRUE(CopyFileW(test::WinePath(BRISK_STANDIN_ADDIN_DLL).c_str(), (folder + L"\\briskstub.dll").c_str(), FALSE));
+  ASSERT_TRUE(test::WriteFileBytes(folder + L"\\briskstub.json",
+                                   "{\"log\": " + Quoted(folder + L"\\addin.jsonl") + ", \"crashOnMessage\": 1159}"));
+  const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
+  const std::wstring auxPath = folder + L"\\m4x7c2vb.xls";
+  ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
+  ComRef<IDispatch> workbooks;
+  DispatchGet(session.app(), kDispWorkbooks, VT_DISPATCH, workbooks.put());
+  ASSERT_TRUE(workbooks);
+  UniqueVariant result;
+  UniqueExcepInfo exception;
+  ASSERT_EQ(InvokeOpen(workbooks.get(), auxPath, result, exception), S_OK);
+  LONG mainWindow = 0;
+  DispatchGet(session.app(), kDispMainWindowHandle, VT_I4, &mainWindow);
+  ASSERT_NE(mainWindow, 0);
+
+  DWORD_PTR answer = 0;
+  EXPECT_EQ(SendMessageTimeoutW(static_cast<HWND>(LongToHandle(mainWindow)), 1159, GetCurrentProcessId(), 0,
+                                SMTO_NORMAL, kExitWait, &answer),
+            0);
+  EXPECT_TRUE(session.WaitForServerExit(kExitWait));
+  EXPECT_EQ(session.ServerExitCode(), std::optional<DWORD>(0xC0000005));
+  const std::string addinLog = test::ReadFileBytes(folder + L"\\addin.jsonl").value_or("");
+  EXPECT_TRUE(Contains(addinLog, "\"kind\":\"crash\",\"msg\":1159,\"window\":" + std::to_string(mainWindow)))
+      << addinLog;
+  EXPECT_FALSE(Contains(addinLog, "\"kind\":\"events\"")) << "message 1159 was handled after the crash";
 }
 
 TEST_F(StandinHostTest, OrdinaryAndMissingWorkbooks) {

@@ -41,7 +41,8 @@ StandinSession::~StandinSession() {
 HRESULT StandinSession::Create() {
   const HRESULT hr = CreateHostApplication(app_.put());
   if (SUCCEEDED(hr) && !server_) {
-    server_.reset(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, ServerProcessId()));
+    server_.reset(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ServerProcessId()));
   }
   return hr;
 }
@@ -93,6 +94,12 @@ DWORD StandinSession::ServerProcessId() const {
 
 bool StandinSession::WaitForServerExit(DWORD milliseconds) const {
   return server_ && WaitForSingleObject(server_.get(), milliseconds) == WAIT_OBJECT_0;
+}
+
+std::optional<DWORD> StandinSession::ServerExitCode() const {
+  DWORD code = 0;
+  if (!server_ || !GetExitCodeProcess(server_.get(), &code) || code == STILL_ACTIVE) return std::nullopt;
+  return code;
 }
 
 }  // namespace brisk::test

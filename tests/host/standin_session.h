@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ class StandinSession {
   DWORD ServerProcessId() const;
   // False when no server was created or it is still running at the end.
   bool WaitForServerExit(DWORD milliseconds) const;
+  // The exit code of the server once it has ended; none before.
+  std::optional<DWORD> ServerExitCode() const;
 
  private:
   TempFolder folder_;

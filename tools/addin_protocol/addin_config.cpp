@@ -2,6 +2,7 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <iterator>
 #include <optional>
 
@@ -10,6 +11,10 @@
 namespace brisk::addin {
 
 namespace {
+
+constexpr std::string_view kMembers[] = {"log",          "ready",           "readyDelayMs", "close",
+                                         "closeDelayMs", "dialogOnMessage", "dialogMs",     "hangOnMessage",
+                                         "hangMs",       "crashOnMessage"};
 
 std::optional<SignalAction> ParseAction(std::string_view name) {
   if (name == "signal") return SignalAction::Signal;
@@ -39,6 +44,30 @@ void ReadPlan(const json::Json& object, std::string_view actionKey, std::string_
   }
 }
 
+std::optional<std::uint32_t> ReadMessageNumber(const json::Json& object, std::string_view key,
+                                               std::vector<std::string>& faults) {
+  if (!object.contains(key)) return std::nullopt;
+  const auto number = json::Member<std::uint32_t>(object, key);
+  if (number && IsPlannableMessage(*number)) return number;
+  faults.push_back("\"" + std::string(key) + "\" must be 128 (WM_SETICON) or a message number from 1155 to 1181");
+  return std::nullopt;
+}
+
+void ReadMessagePlan(const json::Json& object, std::string_view messageKey, std::string_view msKey, MessagePlan& plan,
+                     std::vector<std::string>& faults) {
+  if (const auto number = ReadMessageNumber(object, messageKey, faults)) plan.message = *number;
+  if (!object.contains(msKey)) return;
+  const auto ms = json::Member<std::uint32_t>(object, msKey);
+  if (!ms) {
+    faults.push_back("\"" + std::string(msKey) + "\" must be a number of milliseconds");
+  } else if (!object.contains(messageKey)) {
+    faults.push_back("\"" + std::string(msKey) + "\" without \"" + std::string(messageKey) + "\"");
+  } else if (plan.message != 0) {
+    // A message number that was refused has its fault already.
+    plan.ms = *ms;
+  }
+}
+
 }  // namespace
 
 std::string_view SignalActionName(SignalAction action) {
@@ -62,7 +91,7 @@ ConfigResult ParseAddinConfig(std::string_view text) {
     return result;
   }
   for (const auto& [key, value] : object->items()) {
-    if (key != "log" && key != "ready" && key != "readyDelayMs" && key != "close" && key != "closeDelayMs") {
+    if (std::find(std::begin(kMembers), std::end(kMembers), key) == std::end(kMembers)) {
       result.faults.push_back("unknown member \"" + key + "\"");
     }
   }
@@ -76,6 +105,11 @@ ConfigResult ParseAddinConfig(std::string_view text) {
   }
   ReadPlan(*object, "ready", "readyDelayMs", result.config.ready, result.faults);
   ReadPlan(*object, "close", "closeDelayMs", result.config.close, result.faults);
+  ReadMessagePlan(*object, "dialogOnMessage", "dialogMs", result.config.dialog, result.faults);
+  ReadMessagePlan(*object, "hangOnMessage", "hangMs", result.config.hang, result.faults);
+  if (const auto number = ReadMessageNumber(*object, "crashOnMessage", result.faults)) {
+    result.config.crashOnMessage = *number;
+  }
   return result;
 }
 

@@ -129,6 +129,29 @@ std::string ReadRecord(const json::Json& json, const std::string& kind, AddinLog
     n.seq = seq;
     r.Read("text", n.text);
     if (r.fault().empty()) log.notes.push_back(std::move(n));
+  } else if (kind == "dialog") {
+    DialogRecord d;
+    d.seq = seq;
+    r.Read("msg", d.number);
+    r.Read("window", d.window);
+    r.Read("dialogMs", d.dialogMs);
+    r.Read("shownMs", d.shownMs);
+    r.Read("closedByTimer", d.closedByTimer);
+    if (r.fault().empty()) log.dialogs.push_back(d);
+  } else if (kind == "hang") {
+    HangRecord h;
+    h.seq = seq;
+    r.Read("msg", h.number);
+    r.Read("window", h.window);
+    r.Read("hangMs", h.hangMs);
+    if (r.fault().empty()) log.hangs.push_back(h);
+  } else if (kind == "crash") {
+    CrashRecord c;
+    c.seq = seq;
+    r.Read("msg", c.number);
+    r.Read("window", c.window);
+    r.Read("exitCode", c.exitCode);
+    if (r.fault().empty()) log.crashes.push_back(c);
   } else {
     return "unknown kind \"" + kind + "\"";
   }
@@ -208,6 +231,23 @@ std::string FormatLogLine(const SystemMessageRecord& r) {
 std::string FormatLogLine(const CallRecord& r) { return Line(r.seq, "call", {{"function", r.function}}); }
 
 std::string FormatLogLine(const NoteRecord& r) { return Line(r.seq, "note", {{"text", r.text}}); }
+
+std::string FormatLogLine(const DialogRecord& r) {
+  return Line(r.seq, "dialog",
+              {{"msg", r.number},
+               {"window", r.window},
+               {"dialogMs", r.dialogMs},
+               {"shownMs", r.shownMs},
+               {"closedByTimer", r.closedByTimer}});
+}
+
+std::string FormatLogLine(const HangRecord& r) {
+  return Line(r.seq, "hang", {{"msg", r.number}, {"window", r.window}, {"hangMs", r.hangMs}});
+}
+
+std::string FormatLogLine(const CrashRecord& r) {
+  return Line(r.seq, "crash", {{"msg", r.number}, {"window", r.window}, {"exitCode", r.exitCode}});
+}
 
 AddinLog ParseAddinLog(std::string_view text) {
   AddinLog log;

@@ -18,6 +18,12 @@
 //            delivery, window
 //   call     an export other than DummyFunc9 was called: function
 //   note     anything else worth knowing (configuration faults): text
+//   dialog   the configured message box closed (addin_config.h): msg, window,
+//            dialogMs (configured), shownMs (measured), closedByTimer (false
+//            when something else closed it)
+//   hang     the configured hang begins: msg, window, hangMs
+//   crash    the configured crash is about to end the host: msg, window,
+//            exitCode
 #pragma once
 
 #include <cstdint>
@@ -110,6 +116,29 @@ struct NoteRecord {
   std::string text;
 };
 
+struct DialogRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t number = 0;
+  std::uint64_t window = 0;
+  std::uint32_t dialogMs = 0;
+  std::uint32_t shownMs = 0;
+  bool closedByTimer = false;
+};
+
+struct HangRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t number = 0;
+  std::uint64_t window = 0;
+  std::uint32_t hangMs = 0;
+};
+
+struct CrashRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t number = 0;
+  std::uint64_t window = 0;
+  std::uint32_t exitCode = 0;
+};
+
 std::string FormatLogLine(const AttachRecord& record);
 std::string FormatLogLine(const CommandFileRecord& record);
 std::string FormatLogLine(const MessageRecord& record);
@@ -118,6 +147,9 @@ std::string FormatLogLine(const SignalRecord& record);
 std::string FormatLogLine(const SystemMessageRecord& record);
 std::string FormatLogLine(const CallRecord& record);
 std::string FormatLogLine(const NoteRecord& record);
+std::string FormatLogLine(const DialogRecord& record);
+std::string FormatLogLine(const HangRecord& record);
+std::string FormatLogLine(const CrashRecord& record);
 
 struct AddinLog {
   std::vector<AttachRecord> attaches;
@@ -128,6 +160,10 @@ struct AddinLog {
   std::vector<SystemMessageRecord> systemMessages;
   std::vector<CallRecord> calls;
   std::vector<NoteRecord> notes;
+  // What the add-in was configured to do to the host, apart from the hand-over.
+  std::vector<DialogRecord> dialogs;
+  std::vector<HangRecord> hangs;
+  std::vector<CrashRecord> crashes;
   // Lines that could not be read, each with its line number.
   std::vector<std::string> faults;
 };

@@ -61,6 +61,7 @@ LRESULT CALLBACK HostWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
   if (message == WM_SETICON) {
     if (const auto session = CurrentSession()) {
       session->OnSystemMessage(window, message, wParam, lParam, DeliveryOf(window, message, wParam, lParam));
+      session->Disturb(window, message);
     }
   } else if (message >= kRecordedFirst && message <= kRecordedLast) {
     const Delivery delivery = DeliveryOf(window, message, wParam, lParam);

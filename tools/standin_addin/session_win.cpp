@@ -1,5 +1,6 @@
 #include "session_win.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <optional>
 #include <thread>
@@ -28,6 +29,17 @@ constexpr ConfigSlot EmptyConfigSlot() {
 // Tests write a configuration path here in their copy of the image; volatile,
 // so that every read looks at the image as it was loaded.
 __attribute__((used)) volatile ConfigSlot gConfigSlot = EmptyConfigSlot();
+
+// The title of a configured dialog, by which its timer finds it.
+constexpr wchar_t kDialogTitle[] = L"Stand-in add-in";
+// The retry of a dialog timer that found no box yet.
+constexpr UINT kDialogRetryMs = 20;
+// Exit code of a configured crash: that of an access violation, as a host
+// that died of one inside the add-in.
+constexpr UINT kCrashExitCode = 0xC0000005;
+
+// Whether the dialog timer of this thread ended the box shown last.
+thread_local bool tDialogClosedByTimer = false;
 
 std::mutex gSessionMutex;
 std::shared_ptr<Session> gSession;
@@ -117,6 +129,30 @@ UniqueHandle OpenNamedEvent(const std::wstring& name) {
   return UniqueHandle(OpenEventW(EVENT_MODIFY_STATE | SYNCHRONIZE, FALSE, name.c_str()));
 }
 
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  wchar_t className[16] = {};
+  wchar_t title[64] = {};
+  GetClassNameW(window, className, 16);
+  GetWindowTextW(window, title, 64);
+  if (std::wcscmp(className, L"#32770") != 0 || std::wcscmp(title, kDialogTitle) != 0) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+// A thread timer, run by the message box's own loop: ends the box of this
+// thread, or looks again shortly when it is not there yet.
+void CALLBACK EndDialogOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) {
+    SetTimer(nullptr, timer, kDialogRetryMs, EndDialogOnTimer);
+    return;
+  }
+  KillTimer(nullptr, timer);
+  tDialogClosedByTimer = true;
+  EndDialog(box, IDOK);
+}
+
 }  // namespace
 
 std::shared_ptr<Session> CurrentSession() {
@@ -140,6 +176,7 @@ void Session::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   record.window = reinterpret_cast<std::uintptr_t>(window);
   log_->Write(record);
 
+  Disturb(window, message);
   if (message == kMsgLauncherProcessId) OpenEvents(static_cast<std::uint32_t>(wParam));
   if (message == kMsgHandOverDone) SignalAfterHandOver();
 }
@@ -152,6 +189,39 @@ void Session::OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
   record.delivery = delivery;
   record.window = reinterpret_cast<std::uintptr_t>(window);
   log_->Write(record);
+}
+
+void Session::Disturb(HWND window, UINT message) {
+  if (config_.dialog.message == message && !dialogShown_.exchange(true)) ShowDialog(window, message);
+  if (config_.hang.message == message && !hung_.exchange(true)) Hang(window, message);
+  if (config_.crashOnMessage == message) Crash(window, message);
+}
+
+// A real modal message box owned by the host window: its loop handles
+// whatever reaches the thread meanwhile, as a host's dialog would.
+void Session::ShowDialog(HWND window, UINT message) {
+  tDialogClosedByTimer = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, std::max<UINT>(config_.dialog.ms, USER_TIMER_MINIMUM), EndDialogOnTimer);
+  const std::wstring text =
+      L"Message " + std::to_wstring(message) + L" waits for this box (" + std::to_wstring(config_.dialog.ms) + L" ms).";
+  const ULONGLONG shown = GetTickCount64();
+  MessageBoxW(window, text.c_str(), kDialogTitle, MB_OK | MB_ICONINFORMATION);
+  const ULONGLONG closed = GetTickCount64();
+  // Closed by someone else first: its timer must not end a later box.
+  if (!tDialogClosedByTimer && timer != 0) KillTimer(nullptr, timer);
+  log_->Write(DialogRecord{0, message, reinterpret_cast<std::uintptr_t>(window), config_.dialog.ms,
+                           static_cast<std::uint32_t>(closed - shown), tDialogClosedByTimer});
+}
+
+// Sleeps without looking at the queue: the window is hung meanwhile.
+void Session::Hang(HWND window, UINT message) {
+  log_->Write(HangRecord{0, message, reinterpret_cast<std::uintptr_t>(window), config_.hang.ms});
+  Sleep(config_.hang.ms);
+}
+
+void Session::Crash(HWND window, UINT message) {
+  log_->Write(CrashRecord{0, message, reinterpret_cast<std::uintptr_t>(window), kCrashExitCode});
+  TerminateProcess(GetCurrentProcess(), kCrashExitCode);
 }
 
 void Session::OpenEvents(std::uint32_t launcherProcessId) {

@@ -23,19 +23,29 @@ class Session {
 
   LogFile& log() { return *log_; }
 
-  // A message of the WM_USER range on one of the host's windows.
+  // A message of the WM_USER range on one of the host's windows: recorded,
+  // disturbed as configured, then handled.
   void OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
   // WM_SETICON or WM_QUIT on one of them: recorded, nothing more.
   void OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
+  // What the configuration asks for while the add-in handles `message` on
+  // `window` (addin_config.h): a modal dialog, a hang, the end of the
+  // process; the dialog and the hang at the first such message only.
+  void Disturb(HWND window, UINT message);
 
  private:
   void OpenEvents(std::uint32_t launcherProcessId);
   void SignalAfterHandOver();
   void Signal(const char* which, UniqueHandle& held, const std::wstring& name, const SignalPlan& plan);
+  void ShowDialog(HWND window, UINT message);
+  void Hang(HWND window, UINT message);
+  void Crash(HWND window, UINT message);
 
   const AddinConfig config_;
   const std::shared_ptr<LogFile> log_;
   std::atomic<int> order_{0};
+  std::atomic<bool> dialogShown_{false};
+  std::atomic<bool> hung_{false};
   // Touched only by the thread of the window that gets the hand-over.
   std::wstring closeName_;
   std::wstring readyName_;

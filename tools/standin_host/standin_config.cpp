@@ -99,6 +99,27 @@ bool ParseReportedWindow(std::string_view text, StandinConfig& config) {
   return true;
 }
 
+bool ParseOpenResult(std::string_view text, OpenResult& result) {
+  result = OpenResult{};
+  const auto [kind, rest] = FirstWord(text);
+  if (kind == OpenResultKindName(OpenResultKind::kException)) {
+    result.kind = OpenResultKind::kException;
+    result.description = rest.empty() ? std::u16string(kDefaultOpenExceptionDescription) : Wide(rest);
+    return true;
+  }
+  if (kind == OpenResultKindName(OpenResultKind::kHresult)) {
+    result.kind = OpenResultKind::kHresult;
+    return ParseNumber(rest, result.hresult, 16);
+  }
+  for (OpenResultKind plain : {OpenResultKind::kWorkbook, OpenResultKind::kEmpty, OpenResultKind::kDisconnected}) {
+    if (kind == OpenResultKindName(plain)) {
+      result.kind = plain;
+      return rest.empty();
+    }
+  }
+  return false;
+}
+
 // One "key=value" line; false when the key is unknown or the value bad.
 bool ApplySetting(std::string_view key, std::string_view value, StandinConfig& config) {
   if (key == "log") return config.logPath = Wide(value), true;
@@ -120,6 +141,7 @@ bool ApplySetting(std::string_view key, std::string_view value, StandinConfig& c
   if (key == "reported_window") return ParseReportedWindow(value, config);
   if (key == "register_delay_ms") return ParseNumber(value, config.registerDelayMs);
   if (key == "quit_on_quit") return ParseFlag(value, config.quitOnQuit);
+  if (key == "open_result") return ParseOpenResult(value, config.auxOpenResult);
   std::int32_t dispid = 0;
   if (key.starts_with("reply_type.")) {
     ValueType type{};
@@ -161,6 +183,22 @@ std::string_view ValueTypeName(ValueType type) {
       return "r8";
   }
   return "empty";
+}
+
+std::string_view OpenResultKindName(OpenResultKind kind) {
+  switch (kind) {
+    case OpenResultKind::kWorkbook:
+      return "workbook";
+    case OpenResultKind::kEmpty:
+      return "empty";
+    case OpenResultKind::kException:
+      return "exception";
+    case OpenResultKind::kDisconnected:
+      return "disconnected";
+    case OpenResultKind::kHresult:
+      return "hresult";
+  }
+  return "workbook";
 }
 
 StandinConfig ParseStandinConfig(std::string_view text, std::vector<ConfigError>& errors) {

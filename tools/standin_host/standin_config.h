@@ -33,6 +33,15 @@
 //                                                without handling messages meanwhile)
 //   register_delay_ms=<n>   wait before the class object is registered
 //   quit_on_quit=0|1        whether Quit ends the host (default 1)
+//   open_result=<answer>    what Workbooks.Open (682) answers for the auxiliary
+//                           workbook once its open handler has run; a real
+//                           host's handler closes that workbook inside the call
+//     <answer>: workbook                  a workbook object (default)
+//             | empty                     S_OK and no value
+//             | exception [<description>] a server exception, scode 0x800A03EC
+//             | disconnected              a workbook object that is cut off
+//                                         from its clients right after the answer
+//             | hresult <hex>             returned by Invoke itself
 // <vt> is one of empty, i2, i4, bool, bstr, r8.
 #pragma once
 
@@ -57,6 +66,17 @@ struct Failure {
 
 enum class ReportedWindow { kMain, kExtra, kOther, kNone };
 
+enum class OpenResultKind { kWorkbook, kEmpty, kException, kDisconnected, kHresult };
+
+// The description of an open_result exception that names none.
+inline constexpr char16_t kDefaultOpenExceptionDescription[] = u"The workbook was closed while it was being opened.";
+
+struct OpenResult {
+  OpenResultKind kind = OpenResultKind::kWorkbook;
+  std::uint32_t hresult = 0;   // for kHresult
+  std::u16string description;  // for kException
+};
+
 struct StandinConfig {
   std::u16string logPath;
   std::u16string version = u"16.0";
@@ -78,6 +98,7 @@ struct StandinConfig {
   std::map<std::int32_t, Failure> workbooksFailures;
   std::uint32_t registerDelayMs = 0;
   bool quitOnQuit = true;
+  OpenResult auxOpenResult;
 };
 
 struct ConfigError {
@@ -91,5 +112,8 @@ StandinConfig ParseStandinConfig(std::string_view text, std::vector<ConfigError>
 
 // The name of a value type as the configuration and the log write it.
 std::string_view ValueTypeName(ValueType type);
+
+// The name of an open_result answer as the configuration and the log write it.
+std::string_view OpenResultKindName(OpenResultKind kind);
 
 }  // namespace brisk::standin

@@ -5,6 +5,7 @@
 #include "first_contact_win.h"
 #include "host/host_application.h"
 #include "standin_state_win.h"
+#include "standin_windows_win.h"
 #include "variant_log_win.h"
 
 namespace brisk::standin {
@@ -12,8 +13,9 @@ namespace brisk::standin {
 namespace {
 
 constexpr wchar_t kExceptionSource[] = L"Brisk stand-in host";
-// What the stand-in answers for a file it cannot open.
-constexpr HRESULT kFileNotFoundScode = static_cast<HRESULT>(0x800A03EC);
+// The scode of a server exception from Workbooks.Open: a file it cannot
+// open, or the auxiliary workbook when configured so.
+constexpr HRESULT kOpenFailedScode = static_cast<HRESULT>(0x800A03EC);
 // Exit code of a configured crash: that of an access violation.
 constexpr UINT kCrashExitCode = 0xC0000005;
 
@@ -152,7 +154,7 @@ class DispatchObject : public IDispatch {
         record["hang_ms"] = failure->code;
         Sleep(failure->code);
       }
-      hr = Handle(dispid, flags, params, result, exception, argumentError);
+      hr = Handle(dispid, flags, params, result, exception, argumentError, record);
     }
     record["result"] = SUCCEEDED(hr) && result != nullptr ? DescribeVariant(*result) : nullptr;
     record["hr"] = HexCode(static_cast<std::uint32_t>(hr));
@@ -167,8 +169,9 @@ class DispatchObject : public IDispatch {
   }
 
  protected:
+  // `record` is the call's log line, for what the answer alone does not say.
   virtual HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                         UINT* argumentError) = 0;
+                         UINT* argumentError, json::Json& record) = 0;
   virtual const std::map<std::int32_t, Failure>* Failures() const { return nullptr; }
   virtual void OnFinalRelease() {}
 
@@ -211,7 +214,9 @@ class Workbook final : public DispatchObject {
   Workbook() : DispatchObject("workbook") {}
 
  protected:
-  HRESULT Handle(DISPID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return DISP_E_MEMBERNOTFOUND; }
+  HRESULT Handle(DISPID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*, json::Json&) override {
+    return DISP_E_MEMBERNOTFOUND;
+  }
 };
 
 class LanguageSettings final : public DispatchObject {
@@ -219,8 +224,8 @@ class LanguageSettings final : public DispatchObject {
   LanguageSettings() : DispatchObject("language_settings") {}
 
  protected:
-  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                 UINT* argumentError) override {
+  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT* argumentError,
+                 json::Json&) override {
     if (dispid != kDispLanguageId || !IsGet(flags)) return DISP_E_MEMBERNOTFOUND;
     if (ArgumentCount(params) != 1 || params->cNamedArgs != 0) return DISP_E_BADPARAMCOUNT;
     VARIANT which;
@@ -246,11 +251,11 @@ class Workbooks final : public DispatchObject {
   const std::map<std::int32_t, Failure>* Failures() const override { return &gStandin.config.workbooksFailures; }
 
   HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                 UINT* argumentError) override {
+                 UINT* argumentError, json::Json& record) override {
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
     switch (dispid) {
       case kDispWorkbooksOpen:
-        return Open(params, result, exception, argumentError);
+        return Open(params, result, exception, argumentError, record);
       case kDispWorkbooksClose:
         gStandin.workbooks.clear();
         return S_OK;
@@ -262,7 +267,8 @@ class Workbooks final : public DispatchObject {
  private:
   // The file name is the first argument in call order; the others may be
   // missing and are only logged.
-  static HRESULT Open(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+  static HRESULT Open(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception, UINT* argumentError,
+                      json::Json& record) {
     const UINT count = ArgumentCount(params);
     if (count == 0 || params->cNamedArgs != 0) return DISP_E_BADPARAMCOUNT;
     VARIANT name;
@@ -276,14 +282,38 @@ class Workbooks final : public DispatchObject {
 
     switch (ReadWorkbookKind(path)) {
       case WorkbookKind::kMissing:
-        return FillException(exception, 0, kFileNotFoundScode, L"'" + path + L"' could not be found.");
+        return FillException(exception, 0, kOpenFailedScode, L"'" + path + L"' could not be found.");
       case WorkbookKind::kAuxiliary:
         // Its open handler loads the add-in, then the workbook closes itself.
         RunAuxWorkbookOpenHandler(path, gStandin.application);
-        break;
+        return AnswerAuxiliaryOpen(result, exception, record);
       case WorkbookKind::kOrdinary:
         gStandin.workbooks.push_back({path});
         break;
+    }
+    return SetDispatch(result, new Workbook);
+  }
+
+  // The auxiliary workbook closed itself inside the call, so a host may
+  // answer with a workbook, with nothing, with an error or with an object
+  // that is gone by the time the client uses it; the configuration says which.
+  static HRESULT AnswerAuxiliaryOpen(VARIANT* result, EXCEPINFO* exception, json::Json& record) {
+    const OpenResult& answer = gStandin.config.auxOpenResult;
+    record["open_result"] = OpenResultKindName(answer.kind);
+    switch (answer.kind) {
+      case OpenResultKind::kWorkbook:
+        break;
+      case OpenResultKind::kEmpty:
+        return S_OK;
+      case OpenResultKind::kException:
+        return FillException(exception, 0, kOpenFailedScode, ToWide(answer.description));
+      case OpenResultKind::kHresult:
+        return static_cast<HRESULT>(answer.hresult);
+      case OpenResultKind::kDisconnected: {
+        auto* workbook = new Workbook;
+        DisconnectAfterThisCall(workbook);
+        return SetDispatch(result, workbook);
+      }
     }
     return SetDispatch(result, new Workbook);
   }
@@ -306,7 +336,8 @@ class Application final : public DispatchObject {
     if (!gStandin.userControl) PostQuitMessage(0);
   }
 
-  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*) override {
+  HRESULT Handle(DISPID dispid, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*, UINT*,
+                 json::Json&) override {
     HRESULT hr = Dispatch(dispid, flags, params, result);
     if (SUCCEEDED(hr) && IsGet(flags) && result != nullptr) {
       const auto replyType = gStandin.config.replyTypes.find(dispid);

@@ -4,12 +4,25 @@
 
 #include "payload/encoded_strings.h"
 #include "standin_state_win.h"
+#include "variant_log_win.h"
 
 namespace brisk::standin {
 
 namespace {
 
 constexpr wchar_t kOtherWindowClass[] = L"BriskStandinOther";
+// Posted to the main window: lParam is an object to disconnect. Above the
+// WM_USER range, which the add-in records on that window.
+constexpr UINT kMsgDisconnectObject = WM_APP + 1;
+
+void DisconnectNow(IUnknown* object) {
+  const HRESULT hr = CoDisconnectObject(object, 0);
+  object->Release();
+  json::Json record = NewRecord("event");
+  record["event"] = "disconnected";
+  record["hr"] = HexCode(static_cast<std::uint32_t>(hr));
+  Log(record);
+}
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -21,6 +34,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         gStandin.mainWindow = nullptr;
         PostQuitMessage(0);
       }
+      return 0;
+    case kMsgDisconnectObject:
+      DisconnectNow(reinterpret_cast<IUnknown*>(lParam));
       return 0;
     default:
       return DefWindowProcW(window, message, wParam, lParam);
@@ -80,6 +96,19 @@ void DestroyStandinWindows() {
   }
   if (gStandin.otherWindow != nullptr) DestroyWindow(std::exchange(gStandin.otherWindow, nullptr));
   if (gStandin.mainWindow != nullptr) DestroyWindow(gStandin.mainWindow);
+}
+
+void DisconnectAfterThisCall(IUnknown* object) {
+  object->AddRef();
+  if (gStandin.mainWindow != nullptr &&
+      PostMessageW(gStandin.mainWindow, kMsgDisconnectObject, 0, reinterpret_cast<LPARAM>(object))) {
+    return;
+  }
+  // The main window was closed and the host is ending: nothing to cut off.
+  object->Release();
+  json::Json record = NewRecord("event");
+  record["event"] = "disconnect_skipped";
+  Log(record);
 }
 
 }  // namespace brisk::standin
