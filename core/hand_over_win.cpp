@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/thread_win.h"
+#include "host/host_call_limit_win.h"
 #include "host/handover_messages.h"
 #include "payload/encoded_strings.h"
 
@@ -47,17 +48,18 @@ HandOverEvents CreateHandOverEvents(bool externalStorage) {
   return events;
 }
 
-bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
-                          UniqueHandle& instanceMutex, PayloadBuffer& rawRecord) {
+HostWindowReply SendHandOverMessages(const HostApplication& host, HWND hostWindow, HANDLE hostProcess,
+                                     const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
+                                     PayloadBuffer& rawRecord) {
   // Each message is handled before the next is sent, as SendMessageW would,
-  // but a host that does not answer in time ends the hand-over.
-  struct HostHangs {};
-  const auto send = [hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(hostWindow, message, wParam, lParam, SMTO_NORMAL, kHandOverMessageTimeoutMs, &result) &&
-        GetLastError() == ERROR_TIMEOUT) {
-      throw HostHangs{};
-    }
+  // but a host that hangs or ends stops the hand-over.
+  struct NotHandled {
+    HostWindowReply reply;
+  };
+  const auto send = [hostWindow, hostProcess](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    const HostWindowReply reply =
+        SendToHostWindow(hostWindow, message, wParam, lParam, hostProcess, kHostSilenceLimitMs);
+    if (reply != HostWindowReply::kHandled) throw NotHandled{reply};
   };
   try {
     send(kMsgLauncherProcessId, GetCurrentProcessId());
@@ -78,10 +80,10 @@ bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const Ha
     send(kMsg1168);
     send(kMsg1163);
     send(kMsg1179);
-  } catch (const HostHangs&) {
-    return false;
+  } catch (const NotHandled& notHandled) {
+    return notHandled.reply;
   }
-  return true;
+  return HostWindowReply::kHandled;
 }
 
 void PostHandOverDone(HWND hostWindow) { PostMessageW(hostWindow, kMsgHandOverDone, 0, 0); }

@@ -10,6 +10,7 @@
 
 #include "base/unique_handle.h"
 #include "host/host_application.h"
+#include "host/host_window_message_win.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk {
@@ -66,11 +67,12 @@ struct HandOverMessageInputs {
 // order, with the host calls between them. The single-instance mutex is
 // released in the middle (from there on a second instance may start), and
 // the raw settings record is emptied once the add-in has been told of it.
-// Each message waits at most kHandOverMessageTimeoutMs for the host to handle
-// it; false when one did not get through in that time (the host hangs).
-inline constexpr unsigned kHandOverMessageTimeoutMs = 30000;
-bool SendHandOverMessages(const HostApplication& host, HWND hostWindow, const HandOverMessageInputs& inputs,
-                          UniqueHandle& instanceMutex, PayloadBuffer& rawRecord);
+// Each message waits until the host has handled it, for as long as the host
+// lives and its window keeps handling messages (host/host_window_message_win.h);
+// the first message that does not get through ends the hand-over with why.
+HostWindowReply SendHandOverMessages(const HostApplication& host, HWND hostWindow, HANDLE hostProcess,
+                                     const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
+                                     PayloadBuffer& rawRecord);
 
 // The last message: the hand-over is complete. Posted, not sent.
 void PostHandOverDone(HWND hostWindow);

@@ -30,6 +30,10 @@
 //    property 2788, the new-format check, the ready wait), any failure
 //    closes the host's workbooks and quits it before the user is told.
 //  - Every other failure leaves the host, when there is one, to Finish().
+//  - A host that hung (a call or a window message went unanswered for the
+//    silence limit of host/host_call_limit_win.h, while its window handled
+//    no message at all) or whose process ended is sent nothing more: it
+//    gets only WM_QUIT, and the files go after the bounded wait for it.
 //
 // A launch that did not hand over is "aborted": its splash closes at once,
 // and Finish() (after the entry point has shown the notice) closes the host's
@@ -78,6 +82,7 @@
 #include "core/launch_plan.h"
 #include "core/launch_log.h"
 #include "core/temp_files.h"
+#include "host/host_call_limit_win.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
 #include "text/macro_table.h"
@@ -137,6 +142,12 @@ class Launch {
   void RunSteps();
   void FinishHandOver();
   void FindHostProcess();
+  HWND PrepareHostWindow(const HostApplication& host);
+  void WaitForAddinReady();
+  // The host hung (a call or a message went unanswered) or its process
+  // ended: no further call or message is sent to it.
+  bool HostOutOfReach() const { return hostUnresponsive_ || (callLimit_ && callLimit_->CancelledACall()); }
+  void CloseAndQuitHost(const HostApplication& host);
 
   LaunchLog& log_;
   const ExecutableLocation executable_;
@@ -155,12 +166,14 @@ class Launch {
   UniqueIcon largeIcon_;
   UniqueIcon smallIcon_;
   UniqueHandle instanceMutex_;
+  // Bounds every call to the host, from its start to the end of the launch.
+  std::unique_ptr<HostCallLimit> callLimit_;
   ComRef<IDispatch> host_;
   int hostMajorVersion_ = 0;
   HWND hostWindow_ = nullptr;
   // The host's process, once its window is known: waited for, never ended.
   UniqueHandle hostProcess_;
-  // The host stopped answering: no further call or message is sent to it.
+  // The host stopped answering a message, or its process ended.
   bool hostUnresponsive_ = false;
   LaunchFiles files_;
   Splash splash_;

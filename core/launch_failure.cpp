@@ -34,8 +34,6 @@ std::string FailureNotice(LaunchFailure failure, const UserTexts& texts) {
       return GetEncodedStringA(kAddinNotWritten);
     case LaunchFailure::kTempPathUnusable:
       return GetEncodedStringA(kTempPathUnusable);
-    case LaunchFailure::kAuxWorkbookRefused:
-      return GetEncodedStringA(kHostDidNotOpenAuxWorkbook);
     case LaunchFailure::kHostBuildTooOld11:
       return GetEncodedStringA(kHostBuildTooOld11);
     case LaunchFailure::kHostBuildTooOld12:
@@ -48,6 +46,16 @@ std::string FailureNotice(LaunchFailure failure, const UserTexts& texts) {
       return GetEncodedStringA(kHostWindowNotFound);
     case LaunchFailure::kHostStoppedResponding:
       return GetEncodedStringA(kHostStoppedResponding);
+    case LaunchFailure::kAddinNeverTookOver:
+      return GetEncodedStringA(kAddinNeverTookOver);
+    case LaunchFailure::kNoAddinFor64BitHost:
+      return GetEncodedStringA(kNoAddinFor64BitHost);
+    case LaunchFailure::kNoAddinFor32BitHost:
+      return GetEncodedStringA(kNoAddinFor32BitHost);
+    case LaunchFailure::kOutOfMemory:
+      return GetEncodedStringA(kOutOfMemory);
+    case LaunchFailure::kPayloadNotPrepared:
+      return UnexpectedErrorNotice("The application's files could not be prepared.");
   }
   return UnexpectedErrorNotice({});
 }

@@ -14,22 +14,26 @@
 namespace brisk {
 
 enum class LaunchFailure {
-  kSettingsDamaged,        // the settings record's validity magic is wrong
-  kAlreadyRunning,         // single instance: this executable runs already
-  kPasswordWrong,          // the password typed or given on the command line
-  kPasswordPromptFailed,   // the prompt's window failed
-  kLicenceDialogFailed,    // the licence dialog's window failed
-  kBuildDamaged,           // a payload is missing, does not unpack or breaks its limits
-  kHostNotCreated,         // the host application could not be started
-  kAddinNotWritten,        // the working folder or one of its files could not be written
-  kTempPathUnusable,       // the working folder has no path the host can load the add-in from
-  kAuxWorkbookRefused,     // the host did not open the start-up workbook
-  kHostBuildTooOld11,      // the host's build is below the minimum of its major version
+  kSettingsDamaged,       // the settings record's validity magic is wrong
+  kAlreadyRunning,        // single instance: this executable runs already
+  kPasswordWrong,         // the password typed or given on the command line
+  kPasswordPromptFailed,  // the prompt's window failed
+  kLicenceDialogFailed,   // the licence dialog's window failed
+  kBuildDamaged,          // a payload is missing, does not unpack or breaks its limits
+  kHostNotCreated,        // the host application could not be started
+  kAddinNotWritten,       // the working folder or one of its files could not be written
+  kTempPathUnusable,      // the working folder has no path the host can load the add-in from
+  kHostBuildTooOld11,     // the host's build is below the minimum of its major version
   kHostBuildTooOld12,
   kHostBuildTooOld14,
   kHostBuildTooOld15,
   kHostWindowNotFound,     // the host has no main window to hand over to
-  kHostStoppedResponding,  // the host did not handle a hand-over message in time
+  kHostStoppedResponding,  // the host did not answer in time, or its process ended
+  kAddinNeverTookOver,     // the add-in did not report ready before the splash's own limit
+  kNoAddinFor64BitHost,    // the build carries no add-in of the installed host's bitness
+  kNoAddinFor32BitHost,
+  kOutOfMemory,         // the memory ran out while the payloads were unpacked
+  kPayloadNotPrepared,  // the payload worker failed before it had prepared a file
 };
 
 // The text the user is told for `failure` (UTF-8): a built-in text, or the

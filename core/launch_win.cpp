@@ -5,7 +5,6 @@
 #include <shellapi.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <utility>
 
 #include "base/com_text.h"
@@ -15,6 +14,7 @@
 #include "core/working_folder_win.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
+#include "host/host_window_message_win.h"
 #include "payload/encoded_strings.h"
 #include "payload/external_storage.h"
 #include "payload/payload_ids.h"
@@ -122,6 +122,8 @@ void ShowLicence(const BuildSettings& settings, const LaunchPlan& plan, HICON sm
       return;
     case PayloadState::kDamaged:
       throw LaunchFailed(LaunchFailure::kBuildDamaged, texts);
+    case PayloadState::kOutOfMemory:
+      throw LaunchFailed(LaunchFailure::kOutOfMemory, texts);
     case PayloadState::kReady:
       break;
   }
@@ -180,9 +182,9 @@ ComRef<IDispatch> StartHost(LaunchLog& log, const UserTexts& texts) {
 }
 
 // The add-in of the host's bitness into a new working folder.
-void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, LaunchFiles& files, const UserTexts& texts,
-                       LaunchLog& log) {
-  if (const auto failure = WriteAddin(std::move(addin), files)) QuitHostAndFail(host, *failure, texts, log);
+void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, bool is64, LaunchFiles& files,
+                       const UserTexts& texts, LaunchLog& log) {
+  if (const auto failure = WriteAddin(std::move(addin), is64, files)) QuitHostAndFail(host, *failure, texts, log);
 }
 
 // The main workbook beside the add-in. Unlike the add-in, a workbook
@@ -195,10 +197,13 @@ void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, P
 }
 
 // The host opens the auxiliary workbook, whose open handler loads the add-in.
-void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files, const UserTexts& texts) {
-  if (const auto failure = WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files)) {
-    throw LaunchFailed(*failure, texts);
-  }
+// Its answer is only logged (see WriteCommandLineAndOpenAuxWorkbook).
+void OpenAuxWorkbook(const HostApplication& host, LaunchFiles& files, const UserTexts& texts, LaunchLog& log) {
+  const AuxWorkbookOpen opened = WriteCommandLineAndOpenAuxWorkbook(host, GetCommandLineW(), files);
+  if (opened.failure) throw LaunchFailed(*opened.failure, texts);
+  log.Event("auxiliary workbook opened", opened.workbookReturned
+                                             ? std::string("a workbook returned")
+                                             : "no workbook returned, " + DescribeHresult(opened.hostAnswer));
 }
 
 // Hosts whose executable is older than the minimum build of its major
@@ -216,19 +221,6 @@ void RefuseVeryOldHost(const LaunchPlan& plan, int hostMajorVersion, const Splas
   const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
   MessageBoxW(nullptr, GetEncodedStringWide(kHostTooOldWarning).c_str(), caption.c_str(), MB_ICONWARNING);
   throw LaunchEnded{};
-}
-
-// The host's main window, given the application's caption and icon. Without
-// it the hand-over would reach nobody.
-HWND PrepareHostWindow(const HostApplication& host, int hostMajorVersion, HICON largeIcon, HICON smallIcon,
-                       const UserTexts& texts) {
-  const HWND window = host.FindHostWindow(hostMajorVersion);
-  if (!window || !IsWindow(window)) throw LaunchFailed(LaunchFailure::kHostWindowNotFound, texts);
-  host.SetCaption(GetEncodedStringWide(kApplicationTitle));
-  if (HICON icon = largeIcon ? largeIcon : smallIcon) {
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-  }
-  return window;
 }
 
 // The host's visibility once the add-in has the workbook, and control handed
@@ -249,31 +241,21 @@ void SetFinalVisibility(const HostApplication& host, int hostMajorVersion, const
   host.SetUserControl(true);
 }
 
-// Closes the host's workbooks and quits it, when the launch ends after it
-// has opened them. Either call may fail on a host that is going or gone;
-// the other is still made.
-void CloseAndQuitHost(const HostApplication& host, LaunchLog& log) {
-  LoggingFailures(log, "closing the host's workbooks failed", [&] { host.CloseAll(); });
-  LoggingFailures(log, "quitting the host failed", [&] { host.Quit(); });
-}
-
 // With settings bit 0x80, a new-format workbook cannot open in a host below
-// major version 12: an error over the host window, and the host is closed.
-void RefuseNewFormatOnOldHost(const HostApplication& host, HWND hostWindow, int hostMajorVersion,
-                              const LaunchPlan& plan, LaunchLog& log) {
-  if (!plan.refuseNewFormatOnOldHost || HostOpensNewFormatWorkbooks(hostMajorVersion)) return;
+// major version 12: an error over the host window; the caller closes the
+// host. True when it refused.
+bool RefuseNewFormatOnOldHost(HWND hostWindow, int hostMajorVersion, const LaunchPlan& plan) {
+  if (!plan.refuseNewFormatOnOldHost || HostOpensNewFormatWorkbooks(hostMajorVersion)) return false;
   MessageBoxW(hostWindow, GetEncodedStringWide(kNewFormatNeedsHost12).c_str(), L"Error", MB_ICONERROR);
-  CloseAndQuitHost(host, log);
-  throw LaunchEnded{};
+  return true;
 }
 
-// Waits until the add-in reports ready, or until the splash thread ends
-// (closed by the user or by its time limit): an add-in that never signals
-// must not hold the launcher for ever. Without a splash there is no wait.
-void WaitForAddinReady(const HandOverEvents& events, const Splash& splash) {
-  if (events.readyWaiter.Seen() || !events.readyWaiter.Started() || !splash.Running() || !events.readyEvent) return;
-  const HANDLE handles[] = {events.readyEvent, splash.thread()};
-  WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+bool ProcessHasEnded(HANDLE process) { return process && WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }
+
+// The failure of a message the host's window did not handle.
+[[noreturn]] void HostWindowFailed(HostWindowReply reply, const char* what, const UserTexts& texts, LaunchLog& log) {
+  log.Event(what, reply == HostWindowReply::kHostEnded ? "the host's process ended" : "the host's window hangs");
+  throw LaunchFailed(LaunchFailure::kHostStoppedResponding, texts);
 }
 
 // What the user is told when the host failed in COM: that it stopped
@@ -385,6 +367,9 @@ void Launch::RunSteps() {
   PayloadPreparation preparation;
   preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_));
   host_ = StartHost(log_, Texts());
+  // The start itself is bounded by the system's activation time-out; every
+  // call after it by the launch's own limit.
+  callLimit_ = std::make_unique<HostCallLimit>();
   const HostApplication host(host_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
@@ -394,7 +379,12 @@ void Launch::RunSteps() {
                                  (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
   log_.Event("payloads unpacked");
-  WriteAddinForHost(host, std::move(is64 ? prepared.addin64 : prepared.addin32), files_, Texts(), log_);
+  PreparedPayload addin = std::move(is64 ? prepared.addin64 : prepared.addin32);
+  // The add-in of the other bitness is never written: its memory goes now,
+  // not after the ready wait.
+  prepared.addin32 = {};
+  prepared.addin64 = {};
+  WriteAddinForHost(host, std::move(addin), is64, files_, Texts(), log_);
   log_.Event("add-in written", Utf8FromWide(files_.addinPath));
   CheckHostBuild(host, Texts(), log_);
   splash_.Start(plan_.startSplash, kSplashInputs);
@@ -404,24 +394,79 @@ void Launch::RunSteps() {
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
   WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_, Texts());
   log_.Event("workbook written", Utf8FromWide(files_.workbookPath));
-  OpenAuxWorkbook(host, files_, Texts());
-  log_.Event("auxiliary workbook opened");
-  hostWindow_ = PrepareHostWindow(host, hostMajorVersion_, largeIcon_.get(), smallIcon_.get(), Texts());
-  FindHostProcess();
-  log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
-                                ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
+  OpenAuxWorkbook(host, files_, Texts(), log_);
+  hostWindow_ = PrepareHostWindow(host);
   events_ = CreateHandOverEvents(ExternalStorageMode());
-  if (!SendHandOverMessages(host, hostWindow_,
-                            HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
-                            instanceMutex_, rawRecord_)) {
+  const HostWindowReply handOver = SendHandOverMessages(
+      host, hostWindow_, hostProcess_.get(),
+      HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()}, instanceMutex_, rawRecord_);
+  if (handOver != HostWindowReply::kHandled) {
     hostUnresponsive_ = true;
-    log_.Event("hand-over", "a message was not handled in time");
-    throw LaunchFailed(LaunchFailure::kHostStoppedResponding, Texts());
+    HostWindowFailed(handOver, "hand-over", Texts(), log_);
   }
   log_.Event("hand-over sent");
   SetFinalVisibility(host, hostMajorVersion_, plan_);
   FinishHandOver();
   log_.Event("host released");
+}
+
+// The host's main window, given the application's caption and icon. Without
+// it the hand-over would reach nobody. Its process is known from here on.
+HWND Launch::PrepareHostWindow(const HostApplication& host) {
+  const HWND window = host.FindHostWindow(hostMajorVersion_);
+  if (!window || !IsWindow(window)) throw LaunchFailed(LaunchFailure::kHostWindowNotFound, Texts());
+  hostWindow_ = window;
+  FindHostProcess();
+  log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
+                                ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
+  host.SetCaption(GetEncodedStringWide(kApplicationTitle));
+  if (HICON icon = largeIcon_ ? largeIcon_.get() : smallIcon_.get()) {
+    const HostWindowReply reply = SendToHostWindow(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon),
+                                                   hostProcess_.get(), kHostSilenceLimitMs);
+    if (reply != HostWindowReply::kHandled) {
+      hostUnresponsive_ = true;
+      HostWindowFailed(reply, "icon", Texts(), log_);
+    }
+  }
+  return window;
+}
+
+// Closes the host's workbooks and quits it, when the launch ends after it
+// has opened them. Either call may fail on a host that is going or gone;
+// the other is still made, unless the host has hung meanwhile.
+void Launch::CloseAndQuitHost(const HostApplication& host) {
+  if (HostOutOfReach()) return;
+  LoggingFailures(log_, "closing the host's workbooks failed", [&] { host.CloseAll(); });
+  if (HostOutOfReach()) return;
+  LoggingFailures(log_, "quitting the host failed", [&] { host.Quit(); });
+}
+
+// Waits until the add-in reports ready, the splash thread ends (closed by
+// the user or by its time limit) or the host's process ends: an add-in that
+// never signals must not hold the launcher for ever. Without a splash there
+// is no wait, and the host's process is checked once. A host that ended, or
+// a splash that reached its own limit without the add-in ready, ends the
+// launch with a notice.
+void Launch::WaitForAddinReady() {
+  const bool waits =
+      !events_.readyWaiter.Seen() && events_.readyWaiter.Started() && splash_.Running() && events_.readyEvent;
+  if (waits) {
+    const HANDLE handles[] = {events_.readyEvent, splash_.thread(), hostProcess_.get()};
+    WaitForMultipleObjects(hostProcess_ ? 3 : 2, handles, FALSE, INFINITE);
+  }
+  const bool ready =
+      events_.readyWaiter.Seen() || (events_.readyEvent && WaitForSingleObject(events_.readyEvent, 0) == WAIT_OBJECT_0);
+  log_.Event("ready", ready ? "signalled" : "not signalled");
+  if (ready) return;
+  if (ProcessHasEnded(hostProcess_.get())) {
+    hostUnresponsive_ = true;
+    log_.Event("ready wait", "the host's process ended");
+    throw LaunchFailed(LaunchFailure::kHostStoppedResponding, Texts());
+  }
+  if (waits && splash_.EndedByItsLimit()) {
+    log_.Event("ready wait", "the splash reached its limit");
+    throw LaunchFailed(LaunchFailure::kAddinNeverTookOver, Texts());
+  }
 }
 
 // The host's process, from its main window: the close wait of external
@@ -444,15 +489,19 @@ void Launch::FinishHandOver() {
   const HostApplication host(host_.get());
   try {
     if (HostTakesProperty2788(hostMajorVersion_)) host.PutIntProperty2788(1);
-    RefuseNewFormatOnOldHost(host, hostWindow_, hostMajorVersion_, plan_, log_);
+    if (RefuseNewFormatOnOldHost(hostWindow_, hostMajorVersion_, plan_)) {
+      CloseAndQuitHost(host);
+      throw LaunchEnded{};
+    }
     PostHandOverDone(hostWindow_);
-    WaitForAddinReady(events_, splash_);
-    log_.Event("ready", events_.readyWaiter.Seen() ? "signalled" : "not signalled");
+    WaitForAddinReady();
     host_.reset();
+    // No call to the host follows: the limit's ticker goes with it.
+    callLimit_.reset();
   } catch (const LaunchEnded&) {
     throw;
   } catch (...) {
-    CloseAndQuitHost(host, log_);
+    CloseAndQuitHost(host);
     throw;
   }
   splash_.Done();
@@ -464,8 +513,8 @@ void Launch::Finish() {
   largeIcon_.reset();
   smallIcon_.reset();
   if (aborted_) {
-    if (host_ && !hostUnresponsive_) CloseAndQuitHost(HostApplication(host_.get()), log_);
-    if (hostUnresponsive_) {
+    if (host_) CloseAndQuitHost(HostApplication(host_.get()));
+    if (HostOutOfReach()) {
       // A host that does not answer would hold the release call as well; its
       // reference goes with this process, and COM frees the host's side.
       host_.release();
@@ -477,9 +526,14 @@ void Launch::Finish() {
     RemoveLaunchFiles(files_);
     log_.Event("files removed");
   } else if (ExternalStorageMode()) {
+    // The host still holds the add-in when the add-in gives the close
+    // signal: the files go once it has ended, or after the same bounded wait
+    // as for an aborted launch.
+    if (hostProcess_) WaitForSingleObject(hostProcess_.get(), kHostExitWaitMs);
     RemoveLaunchFiles(files_);
     log_.Event("files removed");
   }
+  callLimit_.reset();
 }
 
 void Launch::WaitForCloseSignal() {

@@ -1,5 +1,6 @@
 #include "core/payload_preparation_win.h"
 
+#include <new>
 #include <utility>
 
 #include "base/thread_win.h"
@@ -9,21 +10,46 @@
 
 namespace brisk {
 
+namespace {
+
+// Runs one preparation; memory that runs out on the way is a state of its
+// own, whatever call it ran out in.
+template <typename Prepare>
+PreparedPayload Prepared(Prepare prepare) {
+  PreparedPayload payload;
+  try {
+    payload.state = prepare(payload.bytes);
+  } catch (const std::bad_alloc&) {
+    PayloadBuffer().swap(payload.bytes);
+    payload.state = PayloadState::kOutOfMemory;
+  }
+  payload.prepared = true;
+  return payload;
+}
+
+void PrepareAll(bool externalStorage, PayloadBuffer& storedWorkbook, PreparedPayloads& results) {
+  results.addin32 = PrepareAddin(false);
+  results.addin64 = PrepareAddin(true);
+  results.workbook = PrepareWorkbook(externalStorage, std::move(storedWorkbook));
+}
+
+}  // namespace
+
 PreparedPayload PrepareAddin(bool is64) {
-  PreparedPayload addin;
-  addin.state = LoadPayload(is64 ? kAddin64Resource : kAddin32Resource, addin.bytes);
-  return addin;
+  return Prepared(
+      [is64](PayloadBuffer& bytes) { return LoadPayload(is64 ? kAddin64Resource : kAddin32Resource, bytes); });
 }
 
 PreparedPayload PrepareWorkbook(bool externalStorage, PayloadBuffer storedWorkbook) {
-  PreparedPayload workbook;
-  if (externalStorage && !storedWorkbook.empty()) {
-    workbook.state = UnpackPayloadInPlace(storedWorkbook);
-    workbook.bytes.swap(storedWorkbook);
-    return workbook;
-  }
-  workbook.state = LoadPayload(kMainWorkbookResource, workbook.bytes);
-  return workbook;
+  return Prepared([&](PayloadBuffer& bytes) {
+    // The storage file's workbook was unpacked, and found sound, when the
+    // file was read.
+    if (externalStorage && !storedWorkbook.empty()) {
+      bytes.swap(storedWorkbook);
+      return PayloadState::kReady;
+    }
+    return LoadPayload(kMainWorkbookResource, bytes);
+  });
 }
 
 PayloadPreparation::~PayloadPreparation() {
@@ -34,11 +60,7 @@ void PayloadPreparation::Start(bool externalStorage, PayloadBuffer storedWorkboo
   externalStorage_ = externalStorage;
   storedWorkbook_ = std::move(storedWorkbook);
   // Without a thread, Take prepares on the launch's own thread.
-  worker_ = StartThread([this] {
-    results_.addin32 = PrepareAddin(false);
-    results_.addin64 = PrepareAddin(true);
-    results_.workbook = PrepareWorkbook(externalStorage_, std::move(storedWorkbook_));
-  });
+  worker_ = StartThread([this] { PrepareAll(externalStorage_, storedWorkbook_, results_); });
 }
 
 PreparedPayloads PayloadPreparation::Take() {
@@ -46,9 +68,7 @@ PreparedPayloads PayloadPreparation::Take() {
     WaitForSingleObject(worker_.get(), INFINITE);
     worker_.reset();
   } else {
-    results_.addin32 = PrepareAddin(false);
-    results_.addin64 = PrepareAddin(true);
-    results_.workbook = PrepareWorkbook(externalStorage_, std::move(storedWorkbook_));
+    PrepareAll(externalStorage_, storedWorkbook_, results_);
   }
   return std::move(results_);
 }

@@ -14,6 +14,10 @@
 namespace brisk {
 
 struct PreparedPayload {
+  // False until a preparation has run to its end: a worker that failed
+  // half-way leaves it so, and the step that writes the file says so
+  // instead of writing nothing.
+  bool prepared = false;
   PayloadState state = PayloadState::kMissing;
   PayloadBuffer bytes;  // empty unless the state is kReady
 };
@@ -28,13 +32,15 @@ struct PreparedPayloads {
 PreparedPayload PrepareAddin(bool is64);
 
 // The main workbook: in external storage mode the workbook of the storage
-// file when `storedWorkbook` holds one (unpacked when it is a container),
+// file when `storedWorkbook` holds one (unpacked when the file was read),
 // else payload 1020. A container that does not unpack is kDamaged.
 PreparedPayload PrepareWorkbook(bool externalStorage, PayloadBuffer storedWorkbook);
 
 // Runs the three preparations on a thread of its own. The thread touches
 // only this object, which joins it before it goes (or in Take), so a launch
-// that ends early simply drops what was unpacked.
+// that ends early simply drops what was unpacked. A preparation that runs
+// out of memory gives kOutOfMemory; one that fails in any other way leaves
+// its payload, and those after it, not prepared.
 class PayloadPreparation {
  public:
   PayloadPreparation() = default;

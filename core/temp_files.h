@@ -37,9 +37,9 @@ inline constexpr CleanupRetry kLaunchDeleteRetry{25, 200};
 // Makes the working folder, marks it as this launcher's (see
 // working_folder.h) and writes the add-in (PrepareAddin) there under
 // encoded string 48. An add-in payload of 10 bytes or less, or none, makes
-// no folder and counts as not written. Sets files.folder and files.addinPath
-// once they exist.
-std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, LaunchFiles& files);
+// no folder: the build has no add-in for a host of that bitness
+// (`forHost64`). Sets files.folder and files.addinPath once they exist.
+std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, bool forHost64, LaunchFiles& files);
 
 // Writes the main workbook (PrepareWorkbook) beside the add-in, named after
 // the executable and `workbookFormat`. Sets files.workbookPath.
@@ -52,14 +52,25 @@ std::optional<LaunchFailure> WriteMainWorkbook(const std::wstring& exePath, std:
 // also when the host call raises (the _com_error then goes on). A command
 // line that is no valid UTF-16 raises before any file is written. Sets
 // files.auxWorkbookPath. Besides the writers' failures: kTempPathUnusable
-// when the working folder has no path the host can load the add-in from,
-// kAuxWorkbookRefused when the host did not open the workbook.
+// when the working folder has no path the host can load the add-in from.
+//
+// What the host answers to the open is no failure: the workbook closes
+// itself in its open handler, so a host may answer with no object, an error
+// or an object it has already disconnected, and the add-in has still taken
+// over. One that never took over is caught by the window check and the
+// ready wait. Only a host whose process went away during the open raises
+// (_com_error); the answer is kept for the launch log.
 //
 // The host's open handler loads the add-in from the workbook's folder with
 // an 8-bit (ANSI) path: when the folder's path cannot be written in the ANSI
 // code page, the host is given its short form, which can.
-std::optional<LaunchFailure> WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host,
-                                                                std::wstring_view commandLine, LaunchFiles& files);
+struct AuxWorkbookOpen {
+  std::optional<LaunchFailure> failure;
+  HRESULT hostAnswer = S_OK;  // the open's HRESULT, when it was made
+  bool workbookReturned = false;
+};
+AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
+                                                   LaunchFiles& files);
 
 // Removes the launch's working folder: the workbook and the add-in with
 // kLaunchDeleteRetry, then everything else of the folder once, the marker

@@ -71,9 +71,25 @@ std::optional<std::wstring> HostUsableFolder(const std::wstring& folder) {
 
 }  // namespace
 
-std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, LaunchFiles& files) {
-  if (addin.state == PayloadState::kDamaged) return LaunchFailure::kBuildDamaged;
-  if (addin.bytes.size() <= kMinAddinBytes) return LaunchFailure::kAddinNotWritten;
+namespace {
+
+// What keeps a prepared payload from being written, if anything.
+std::optional<LaunchFailure> PreparationFailure(const PreparedPayload& payload) {
+  if (!payload.prepared) return LaunchFailure::kPayloadNotPrepared;
+  if (payload.state == PayloadState::kOutOfMemory) return LaunchFailure::kOutOfMemory;
+  if (payload.state == PayloadState::kDamaged) return LaunchFailure::kBuildDamaged;
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, bool forHost64, LaunchFiles& files) {
+  if (const auto failure = PreparationFailure(addin)) return failure;
+  // The 64-bit add-in is optional in a build: a build without the add-in of
+  // the host's bitness is told as such, not as a disk that is full.
+  if (addin.bytes.size() <= kMinAddinBytes) {
+    return forHost64 ? LaunchFailure::kNoAddinFor64BitHost : LaunchFailure::kNoAddinFor32BitHost;
+  }
 
   const auto folder = CreateWorkingFolder();
   if (!folder) return LaunchFailure::kAddinNotWritten;
@@ -93,7 +109,7 @@ std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, LaunchFiles& file
 
 std::optional<LaunchFailure> WriteMainWorkbook(const std::wstring& exePath, std::uint32_t workbookFormat,
                                                PreparedPayload workbook, LaunchFiles& files) {
-  if (workbook.state == PayloadState::kDamaged) return LaunchFailure::kBuildDamaged;
+  if (const auto failure = PreparationFailure(workbook)) return failure;
   if (files.folder.empty() || _waccess(files.folder.c_str(), 2) != 0) return LaunchFailure::kAddinNotWritten;
   const auto path = MainWorkbookPath(ToU16(files.folder), ToU16(exePath), workbookFormat, WorkbookTexts(), Exists);
   if (!path) return LaunchFailure::kAddinNotWritten;
@@ -103,33 +119,45 @@ std::optional<LaunchFailure> WriteMainWorkbook(const std::wstring& exePath, std:
   return std::nullopt;
 }
 
-std::optional<LaunchFailure> WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host,
-                                                                std::wstring_view commandLine, LaunchFiles& files) {
-  if (files.folder.empty()) return LaunchFailure::kAddinNotWritten;
+AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, std::wstring_view commandLine,
+                                                   LaunchFiles& files) {
+  if (files.folder.empty()) return {LaunchFailure::kAddinNotWritten};
   const std::string content = CommandLineFileContent(Utf8FromWide(commandLine), Utf8FromWide(files.workbookPath));
   PayloadBuffer aux;
-  if (LoadPayload(kAuxWorkbookResource, aux) != PayloadState::kReady) return LaunchFailure::kBuildDamaged;
+  switch (LoadPayload(kAuxWorkbookResource, aux)) {
+    case PayloadState::kReady:
+      break;
+    case PayloadState::kOutOfMemory:
+      return {LaunchFailure::kOutOfMemory};
+    case PayloadState::kMissing:
+    case PayloadState::kDamaged:
+      return {LaunchFailure::kBuildDamaged};
+  }
   const auto hostFolder = HostUsableFolder(files.folder);
-  if (!hostFolder) return LaunchFailure::kTempPathUnusable;
+  if (!hostFolder) return {LaunchFailure::kTempPathUnusable};
 
   const std::u16string commandFileName = GetEncodedStringW(kCommandLineFileName);
   const DeleteAtExit deleteCommandFile(files.folder, commandFileName);
   if (!WriteFileInBlocks(ToWide(JoinPath(ToU16(files.folder), commandFileName)),
                          reinterpret_cast<const std::uint8_t*>(content.data()), content.size())) {
-    return LaunchFailure::kAddinNotWritten;
+    return {LaunchFailure::kAddinNotWritten};
   }
 
-  const auto auxPath = AuxWorkbookPath(ToU16(files.folder), DrawRandomName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
-  if (!auxPath) return LaunchFailure::kAddinNotWritten;
+  const auto auxPath =
+      AuxWorkbookPath(ToU16(files.folder), DrawRandomName, IsFile, GetEncodedStringW(kWorkbookExtDefault));
+  if (!auxPath) return {LaunchFailure::kAddinNotWritten};
   files.auxWorkbookPath = ToWide(*auxPath);
   const std::u16string auxName = FileNameOfPath(*auxPath);
   const DeleteAtExit deleteAuxWorkbook(files.folder, auxName);
-  if (!WriteFileInBlocks(files.auxWorkbookPath, aux.data(), aux.size())) return LaunchFailure::kAddinNotWritten;
+  if (!WriteFileInBlocks(files.auxWorkbookPath, aux.data(), aux.size())) return {LaunchFailure::kAddinNotWritten};
 
-  const bool opened = host.OpenWorkbook(ToWide(JoinPath(ToU16(*hostFolder), auxName)));
+  WorkbookOpen opened = host.OpenWorkbook(ToWide(JoinPath(ToU16(*hostFolder), auxName)));
+  const AuxWorkbookOpen answer{std::nullopt, opened.hr, static_cast<bool>(opened.workbook)};
+  // The object is let go at once: a disconnected one fails its release
+  // quietly, and nothing else of it is ever used.
+  opened.workbook.reset();
   Sleep(kAuxWorkbookOpenPause);
-  if (!opened) return LaunchFailure::kAuxWorkbookRefused;
-  return std::nullopt;
+  return answer;
 }
 
 void RemoveLaunchFiles(const LaunchFiles& files) {

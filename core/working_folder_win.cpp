@@ -92,14 +92,24 @@ ProcessStamp StampOfProcess(HANDLE process) {
 }
 
 bool WriteFolderMarker(const std::wstring& folder, const FolderMarker& marker) {
+  // Written under a scratch name, then moved over the marker in one step: a
+  // write that fails half-way leaves the marker as it was, never an empty one
+  // that would keep every sweep away from the folder.
   const std::wstring path = ToWide(JoinPath(ToU16(folder), GetEncodedStringW(kWorkingFolderMarkerName)));
-  const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
+  const std::wstring scratch = path + L"~";
   const std::string content = FormatFolderMarker(marker);
-  DWORD written = 0;
-  return WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-         written == content.size();
+  bool written = false;
+  {
+    const UniqueFileHandle file(
+        CreateFileW(scratch.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    DWORD count = 0;
+    written = WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &count, nullptr) &&
+              count == content.size();
+  }
+  if (written && MoveFileExW(scratch.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+  DeleteFileW(scratch.c_str());
+  return false;
 }
 
 }  // namespace brisk

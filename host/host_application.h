@@ -62,6 +62,16 @@ constexpr LONG kLanguageIdUserInterface = 2;
 // null and is reported as a failure (E_OUTOFMEMORY or E_UNEXPECTED).
 HRESULT CreateHostApplication(IDispatch** application);
 
+// What an open of a workbook answered: its HRESULT and the workbook, which
+// is null when the host answered with an error or with no object. A host
+// whose workbook closes itself in its open handler (the auxiliary workbook
+// does) may answer either way, or with an object it has already
+// disconnected: none of it means that the open failed.
+struct WorkbookOpen {
+  HRESULT hr = E_POINTER;
+  ComRef<IDispatch> workbook;
+};
+
 // A view of the application object that does not own the reference (the
 // launcher core owns it and releases it: field cleared first, then Release).
 // Every member call that fails raises _com_error; a null object fails with
@@ -93,10 +103,10 @@ class HostApplication {
   void Quit() const;
 
   // GetWorkbooks, then opens `path` with 13 arguments (the other twelve
-  // missing). Returns whether a workbook object came back; it is released at
-  // once. An open the host refuses is not raised; one that fails because
-  // the host went away raises _com_error.
-  bool OpenWorkbook(const std::wstring& path) const;
+  // missing). An open the host refuses, or answers with no object, is not
+  // raised; one that fails because the host's process went away raises
+  // _com_error.
+  WorkbookOpen OpenWorkbook(const std::wstring& path) const;
   // Closes every workbook through the workbooks collection.
   void CloseAll() const;
 
@@ -118,10 +128,9 @@ class HostApplication {
 };
 
 // Members of the workbooks collection.
-// Opens `path` (locale LOCALE_SYSTEM_DEFAULT, 13 arguments); the workbook,
-// or null when the host refused or returned no object. Raises _com_error
-// when the host went away during the call.
-ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path);
+// Opens `path` (locale LOCALE_SYSTEM_DEFAULT, 13 arguments). Raises
+// _com_error only when the host's process went away during the call.
+WorkbookOpen OpenWorkbook(IDispatch* workbooks, const std::wstring& path);
 void CloseWorkbooks(IDispatch* workbooks);
 
 // The fixed version block of `path`; all zero when it has none.

@@ -4,11 +4,26 @@
 
 #include "base/com_text.h"
 #include "host/dispatch.h"
+#include "host/host_call_result.h"
 #include "host/host_version.h"
 #include "host/product_code.h"
 #include "payload/encoded_strings.h"
 
 namespace brisk {
+
+// The portable table's codes are the system's.
+static_assert(host_result::kCallRejected == static_cast<std::uint32_t>(RPC_E_CALL_REJECTED));
+static_assert(host_result::kCallCanceled == static_cast<std::uint32_t>(RPC_E_CALL_CANCELED));
+static_assert(host_result::kServerDied == static_cast<std::uint32_t>(RPC_E_SERVER_DIED));
+static_assert(host_result::kServerDiedDne == static_cast<std::uint32_t>(RPC_E_SERVER_DIED_DNE));
+static_assert(host_result::kDisconnected == static_cast<std::uint32_t>(RPC_E_DISCONNECTED));
+static_assert(host_result::kServerCallRetryLater == static_cast<std::uint32_t>(RPC_E_SERVERCALL_RETRYLATER));
+static_assert(host_result::kServerUnavailable ==
+              static_cast<std::uint32_t>(HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE)));
+static_assert(host_result::kCallFailed == static_cast<std::uint32_t>(HRESULT_FROM_WIN32(RPC_S_CALL_FAILED)));
+static_assert(host_result::kCallFailedDne == static_cast<std::uint32_t>(HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE)));
+static_assert(host_result::kObjectNotConnected == static_cast<std::uint32_t>(CO_E_OBJNOTCONNECTED));
+static_assert(host_result::kServerStopping == static_cast<std::uint32_t>(CO_E_SERVER_STOPPING));
 
 namespace {
 
@@ -40,28 +55,12 @@ bool IsFile(const std::wstring& path) {
 
 }  // namespace
 
-// Whether a failed start may succeed when tried again: the host is installed
-// but the server that was reached could not serve this client (it was
-// started for another client at the same moment, or was ending).
-bool MayStartOnASecondTry(HRESULT hr) {
-  switch (hr) {
-    case REGDB_E_CLASSNOTREG:
-    case CO_E_CLASSSTRING:
-    case REGDB_E_READREGDB:
-    case CO_E_APPNOTFOUND:
-    case E_ACCESSDENIED:
-    case E_OUTOFMEMORY:
-      return false;
-    default:
-      return true;
-  }
-}
-
 // An exception inside (no memory, a damaged text table) is reported as a
 // failure, so that the launch stops with its notice instead of going on with
 // no host. A start that fails although the host is installed is tried once
-// more: a single-use host serves one client only, and a second launch
-// started at the same moment may have reached the host of the first.
+// more when its answer says so (host/host_call_result.h): a single-use host
+// serves one client only, and a second launch started at the same moment may
+// have reached the host of the first.
 HRESULT CreateHostApplication(IDispatch** application) {
   if (application == nullptr) return E_POINTER;
   *application = nullptr;
@@ -71,7 +70,7 @@ HRESULT CreateHostApplication(IDispatch** application) {
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
     if (FAILED(hr)) return hr;
     hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
-    if (FAILED(hr) && MayStartOnASecondTry(hr)) {
+    if (FAILED(hr) && HostStartMayBeRetried(static_cast<std::uint32_t>(hr))) {
       *application = nullptr;
       hr =
           CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
@@ -137,12 +136,10 @@ void HostApplication::Quit() const {
   DispatchCall(application_, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
 }
 
-bool HostApplication::OpenWorkbook(const std::wstring& path) const {
+WorkbookOpen HostApplication::OpenWorkbook(const std::wstring& path) const {
   ComRef<IDispatch> workbooks = GetWorkbooks();
-  if (!workbooks) return false;
-  ComRef<IDispatch> workbook = brisk::OpenWorkbook(workbooks.get(), path);
-  workbooks.reset();
-  return static_cast<bool>(workbook);
+  if (!workbooks) return {};
+  return brisk::OpenWorkbook(workbooks.get(), path);
 }
 
 void HostApplication::CloseAll() const {
@@ -176,19 +173,7 @@ HostFileVersion HostApplication::GetInstalledHostFileVersion() const {
   return GetHostFileVersion(executable);
 }
 
-namespace {
-
-// A call that failed because the server went away (it died or ended), not
-// because it refused: the caller must hear of it as a COM failure.
-bool ServerIsGone(HRESULT hr) {
-  return HRESULT_FACILITY(hr) == FACILITY_RPC || hr == HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE) ||
-         hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED) || hr == HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE) ||
-         hr == CO_E_OBJNOTCONNECTED;
-}
-
-}  // namespace
-
-ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
+WorkbookOpen OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   if (workbooks == nullptr) return {};
   VARIANT arguments[kOpenArgumentCount];
   for (VARIANT& argument : arguments) {
@@ -206,13 +191,13 @@ ComRef<IDispatch> OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   UINT argumentError = 0;
   const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params,
                                        result.get(), exception.get(), &argumentError);
-  if (FAILED(hr) && ServerIsGone(hr)) throw _com_error(hr);
-  ComRef<IDispatch> workbook;
+  if (FAILED(hr) && HostProcessIsGone(static_cast<std::uint32_t>(hr))) throw _com_error(hr);
+  WorkbookOpen opened{hr, {}};
   if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {
-    workbook.reset(result->pdispVal);
+    opened.workbook.reset(result->pdispVal);
     result.get()->vt = VT_EMPTY;
   }
-  return workbook;
+  return opened;
 }
 
 void CloseWorkbooks(IDispatch* workbooks) {

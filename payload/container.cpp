@@ -37,26 +37,32 @@ std::uint32_t DeclaredUnpackedSize(const std::uint8_t* data, std::size_t size) {
   return IsContainerHeader(data, size) ? le::ReadU32(data + 16) : 0;
 }
 
-bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out) {
-  if (!IsContainerHeader(data, size)) return false;
+namespace {
+
+// The container's stream into `out`: kReady, kDamaged, or kOutOfMemory when
+// the buffer or zlib's state could not be allocated.
+PayloadState InflateContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out) {
+  if (!IsContainerHeader(data, size)) return PayloadState::kDamaged;
   const std::size_t streamBytes = size - kContainerHeaderSize;
   const std::uint64_t capacity = std::min<std::uint64_t>(le::ReadU32(data + 16), MaxInflatedSize(streamBytes));
   if (streamBytes > std::numeric_limits<uInt>::max() || capacity > std::numeric_limits<std::size_t>::max()) {
-    return false;
+    return PayloadState::kDamaged;
   }
 
   PayloadBuffer inflated;
   try {
     inflated.reserve(static_cast<std::size_t>(capacity));
   } catch (const std::bad_alloc&) {
-    return false;
+    return PayloadState::kOutOfMemory;
   } catch (const std::length_error&) {
-    return false;
+    return PayloadState::kDamaged;
   }
   z_stream stream = {};
   stream.next_in = const_cast<Bytef*>(data + kContainerHeaderSize);
   stream.avail_in = static_cast<uInt>(streamBytes);
-  if (inflateInit(&stream) != Z_OK) return false;
+  if (const int init = inflateInit(&stream); init != Z_OK) {
+    return init == Z_MEM_ERROR ? PayloadState::kOutOfMemory : PayloadState::kDamaged;
+  }
   // The buffer grows one slice at a time just before zlib writes the slice:
   // the zeros a vector must put there first stay in the cache, instead of
   // costing a pass over the whole payload in memory before the inflation.
@@ -76,10 +82,17 @@ bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& 
     if (status == Z_OK && stream.avail_in == 0 && stream.avail_out != 0) status = Z_DATA_ERROR;
   } while (status == Z_OK);
   inflateEnd(&stream);
-  if (status != Z_STREAM_END) return false;
+  if (status == Z_MEM_ERROR) return PayloadState::kOutOfMemory;
+  if (status != Z_STREAM_END) return PayloadState::kDamaged;
   if (inflated.capacity() / 2 > inflated.size()) inflated.shrink_to_fit();
   out.swap(inflated);
-  return true;
+  return PayloadState::kReady;
+}
+
+}  // namespace
+
+bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& out) {
+  return InflateContainer(data, size, out) == PayloadState::kReady;
 }
 
 PayloadState UnpackPayload(std::span<const std::uint8_t> bytes, PayloadBuffer& out, std::size_t maxBytes) {
@@ -88,7 +101,7 @@ PayloadState UnpackPayload(std::span<const std::uint8_t> bytes, PayloadBuffer& o
   if (IsContainerHeader(bytes.data(), bytes.size())) {
     if (DeclaredUnpackedSize(bytes.data(), bytes.size()) > maxBytes) return PayloadState::kDamaged;
     // The unpacker never gives more than the header declares.
-    return UnpackContainer(bytes.data(), bytes.size(), out) ? PayloadState::kReady : PayloadState::kDamaged;
+    return InflateContainer(bytes.data(), bytes.size(), out);
   }
   if (bytes.size() > maxBytes) return PayloadState::kDamaged;
   try {
@@ -96,7 +109,7 @@ PayloadState UnpackPayload(std::span<const std::uint8_t> bytes, PayloadBuffer& o
     out.assign(bytes.begin(), bytes.end());
   } catch (const std::bad_alloc&) {
     PayloadBuffer().swap(out);
-    return PayloadState::kDamaged;
+    return PayloadState::kOutOfMemory;
   }
   return PayloadState::kReady;
 }
@@ -105,10 +118,9 @@ PayloadState UnpackPayloadInPlace(PayloadBuffer& buffer, std::size_t maxBytes) {
   if (buffer.empty()) return PayloadState::kMissing;
   PayloadState state = PayloadState::kReady;
   if (IsContainerHeader(buffer.data(), buffer.size())) {
-    if (DeclaredUnpackedSize(buffer.data(), buffer.size()) > maxBytes ||
-        !UnpackContainer(buffer.data(), buffer.size(), buffer)) {
-      state = PayloadState::kDamaged;
-    }
+    state = DeclaredUnpackedSize(buffer.data(), buffer.size()) > maxBytes
+                ? PayloadState::kDamaged
+                : InflateContainer(buffer.data(), buffer.size(), buffer);
   } else if (buffer.size() > maxBytes) {
     state = PayloadState::kDamaged;
   }

@@ -37,10 +37,12 @@ bool UnpackContainer(const std::uint8_t* data, std::size_t size, PayloadBuffer& 
 // What a payload's stored bytes give under the one rule of the readers that
 // tell a damaged payload from a good one.
 enum class PayloadState {
-  kMissing,  // no bytes
-  kReady,    // the unpacked container, or raw data that is none
-  kDamaged,  // a container header whose stream does not unpack, or a payload
-             // beyond its size limit: a damaged build
+  kMissing,      // no bytes
+  kReady,        // the unpacked container, or raw data that is none
+  kDamaged,      // a container header whose stream does not unpack, or a payload
+                 // beyond its size limit: a damaged build
+  kOutOfMemory,  // the memory for the unpacked bytes could not be had: the
+                 // build may be sound, the machine is short of memory
 };
 
 // The rule: bytes that start with a container header are unpacked; such a

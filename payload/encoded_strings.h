@@ -11,7 +11,7 @@
 
 namespace brisk {
 
-constexpr int kEncodedStringCount = 69;
+constexpr int kEncodedStringCount = 72;
 
 // The numbers that the launcher uses. Numbers not named here carry no text
 // that the launcher reads.
@@ -55,11 +55,14 @@ enum EncodedString : int {
   kHostBuildTooOld15 = 60,
   kWorkingFolderMarkerName = 62,
   kBuildDamaged = 63,
-  kHostDidNotOpenAuxWorkbook = 64,
+  kAddinNeverTookOver = 64,
   kHostWindowNotFound = 65,
   kHostStoppedResponding = 66,
   kTempPathUnusable = 67,
   kUnexpectedError = 68,
+  kNoAddinFor64BitHost = 69,
+  kNoAddinFor32BitHost = 70,
+  kOutOfMemory = 71,
 };
 
 // The stored (encoded) form of text `number`; empty for a number outside the

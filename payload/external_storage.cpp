@@ -18,7 +18,9 @@
 
 #include "base/file_io.h"
 #include "payload/external_storage.h"
+
 #include "payload/byte_order.h"
+#include "payload/container.h"
 
 namespace brisk {
 
@@ -113,6 +115,11 @@ bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, Payl
   // the mode off and leave the files of the next launch behind.
   BuildSettings stored = ParseBuildSettings(record);
   if (stored.magic != kSettingsMagic || !(stored.flags & kFlagExternalStorage)) return false;
+  // A workbook part that does not unpack makes the file invalid as well:
+  // taken on its header, it would fail every later start as a damaged build,
+  // and reinstalling would leave the file in place. It is unpacked here,
+  // once, and handed on unpacked.
+  if (!workbook.empty() && UnpackPayloadInPlace(workbook) != PayloadState::kReady) return false;
 
   rawRecord.swap(record);
   settings = std::move(stored);

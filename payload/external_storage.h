@@ -28,8 +28,10 @@ std::uint32_t StorageBindingTag(std::uint32_t settingsMagic);
 // external_storage.cpp) and its own settings record has the validity magic
 // and keeps kFlagExternalStorage, replaces `rawRecord` by that record (as
 // ParseBuildSettings leaves it), replaces `settings` by what it holds and replaces
-// `workbookBuffer` by its workbook part, and returns true. Otherwise changes
-// nothing and returns false. The caller checks kFlagExternalStorage first.
+// `workbookBuffer` by its workbook part, unpacked (UnpackPayloadInPlace), and
+// returns true. A file whose workbook part does not unpack is invalid.
+// Otherwise changes nothing and returns false. The caller checks
+// kFlagExternalStorage first.
 bool LoadExternalStorage(std::u16string_view file, BuildSettings& settings, PayloadBuffer& rawRecord,
                          PayloadBuffer& workbookBuffer);
 

@@ -15,8 +15,15 @@ constexpr DWORD kSplashClosePause = 100;
 
 void Splash::Start(bool show, const SplashInputs& inputs) {
   start_ = std::clock();
-  if (show) StartSplashThread(&inputs, thread_, threadId_);
+  if (!show) return;
+  report_ = std::make_shared<SplashReport>();
+  SplashOptions options;
+  options.report = report_.get();
+  options.keepAlive = report_;
+  StartSplashThread(&inputs, std::move(options), thread_, threadId_);
 }
+
+bool Splash::EndedByItsLimit() const { return report_ && thread_ && !Running() && report_->stop == SplashStop::kLimit; }
 
 bool Splash::Running() const {
   const DWORD state = WaitForSingleObject(thread_.get(), 0);

@@ -7,9 +7,11 @@
 #include <windows.h>
 
 #include <ctime>
+#include <memory>
 
 #include "base/unique_handle.h"
 #include "ui/splash_inputs.h"
+#include "ui/splash_thread.h"
 
 namespace brisk {
 
@@ -25,6 +27,9 @@ class Splash {
   bool Running() const;
   // The thread's handle, to wait on beside other handles; null when not shown.
   HANDLE thread() const { return thread_.get(); }
+  // Whether the splash has closed by its own time limit, neither by the user
+  // nor by the launch.
+  bool EndedByItsLimit() const;
 
   // The hand-over is complete: the splash may close by its own rule.
   void Done() const;
@@ -37,6 +42,7 @@ class Splash {
 
  private:
   UniqueHandle thread_;
+  std::shared_ptr<SplashReport> report_;
   DWORD threadId_ = 0;
   std::clock_t start_ = std::clock();
 };

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
 #include <optional>
 
 #include "base/unique_handle.h"
@@ -26,7 +27,9 @@ struct SplashOptions {
   // not given.
   std::optional<PayloadBuffer> picture;
   SplashTiming timing;
-  SplashReport* report = nullptr;  // not owned; must outlive the thread
+  SplashReport* report = nullptr;  // not owned; must outlive the thread, unless kept below
+  // Held by the thread until it ends (the owner of `report`, say).
+  std::shared_ptr<void> keepAlive;
 };
 
 // Starts the splash thread with a copy of `inputs` (null: banner shown with

@@ -289,13 +289,26 @@ TEST_F(BuildResourcesTest, LanguageFilesAreCheckedLineByLine) {
   }
 
   // A line the launcher passes over is built, with a warning that names it.
-  const ManifestResult manifest = ParseManifest(std::string(kMinimal) + "language = prose.lng\n", folder_);
+  Write("s64.dll", std::string(64, 'd'));
+  const ManifestResult manifest =
+      ParseManifest(std::string(kMinimal) + "addin64 = s64.dll\nlanguage = prose.lng\n", folder_);
   ASSERT_TRUE(manifest.manifest) << manifest.error;
   const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
   EXPECT_EQ(build.error, "");
   EXPECT_EQ(build.warnings, std::vector<std::string>{"language " + (folder_ / "prose.lng").string() +
                                                      ": line 2: neither a [section], a ; comment nor a KEY=value "
                                                      "entry; the launcher ignores it"});
+}
+
+// The 64-bit add-in is optional, but a build without it cannot start with a
+// 64-bit host: the maker is warned.
+TEST_F(BuildResourcesTest, BuildWithoutThe64BitAddinIsWarnedOf) {
+  const ManifestResult manifest = ParseManifest(kMinimal, folder_);
+  ASSERT_TRUE(manifest.manifest) << manifest.error;
+  const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
+  EXPECT_EQ(build.error, "");
+  EXPECT_EQ(build.warnings,
+            std::vector<std::string>{"no addin64 is given: the build will not start with a 64-bit host"});
 }
 
 TEST_F(BuildResourcesTest, VersionResourceComesFromTheManifest) {

@@ -81,8 +81,8 @@ class NativeToolBuildTest : public testing::Test {
   // A shell command line run in the test's folder.
   ToolRun Shell(const std::string& commandLine, const std::string& environment = "") {
     const fs::path log = folder_ / ".." / (folder_.filename().string() + ".log");
-    const std::string line = "cd " + ShellQuoted(folder_.string()) + " && " + environment + " " + kTimeout +
-                             "sh -c " + ShellQuoted(commandLine) + " >" + ShellQuoted(log.string()) + " 2>&1";
+    const std::string line = "cd " + ShellQuoted(folder_.string()) + " && " + environment + " " + kTimeout + "sh -c " +
+                             ShellQuoted(commandLine) + " >" + ShellQuoted(log.string()) + " 2>&1";
     const int status = std::system(line.c_str());
     ToolRun run;
     run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -97,7 +97,7 @@ class NativeToolBuildTest : public testing::Test {
   }
 
   ToolRun Build(const std::string& manifest, const std::string& out, const std::string& more = "",
-            const std::string& environment = "") {
+                const std::string& environment = "") {
     return Tool("build " + ShellQuoted((folder_ / manifest).string()) + " " + ShellQuoted(out) +
                     " --launcher launcher.exe" + more,
                 environment);
@@ -203,14 +203,18 @@ TEST_F(NativeToolBuildTest, IgnoredLanguageLinesAreWarningsBrokenTextAnError) {
   const ToolRun run = Build(Manifest("language = notes.lng\n"), "Out.exe");
   EXPECT_EQ(run.code, 0) << run.output;
   const std::string file = (folder_ / "notes.lng").string();
-  EXPECT_EQ(run.output, "launcher-tool: warning: language " + file +
-                            ": line 1: '#' starts no comment (';' does); the launcher ignores it\n"
-                            "launcher-tool: warning: language " + file +
-                            ": line 4: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it\n");
+  EXPECT_EQ(run.output,
+            "launcher-tool: warning: no addin64 is given: the build will not start with a 64-bit host\n"
+            "launcher-tool: warning: language " +
+                file +
+                ": line 1: '#' starts no comment (';' does); the launcher ignores it\n"
+                "launcher-tool: warning: language " +
+                file + ": line 4: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it\n");
   WriteText(folder_ / "notes.lng", std::string("# Deutsch\n[content]\nWARNING_TITLE=Ach") + '\0' + "tung\n");
   const ToolRun refused = Build(Manifest("language = notes.lng\n"), "Other.exe");
   EXPECT_EQ(refused.code, 1);
-  EXPECT_EQ(refused.output, "launcher-tool: language " + file + ": line 3: a zero byte (is the file UTF-16 or binary?)\n");
+  EXPECT_EQ(refused.output,
+            "launcher-tool: language " + file + ": line 3: a zero byte (is the file UTF-16 or binary?)\n");
   EXPECT_FALSE(fs::exists(folder_ / "Other.exe"));
 }
 
@@ -337,9 +341,9 @@ TEST_F(NativeToolSigningTest, SignedBuildAndAddinVerify) {
 
 TEST_F(NativeToolSigningTest, FailedSigningLeavesNoOutput) {
   const std::vector<std::string> before = Listing();
-  const ToolRun run =
-      Build(Manifest(std::string("sign = case {file} in *.dll) ") + kSignCommand + ";; *) echo no key here; exit 3;; esac\n"),
-            "Out.exe");
+  const ToolRun run = Build(
+      Manifest(std::string("sign = case {file} in *.dll) ") + kSignCommand + ";; *) echo no key here; exit 3;; esac\n"),
+      "Out.exe");
   EXPECT_EQ(run.code, 1);
   EXPECT_NE(run.output.find("failed: the sign command exited with 3: no key here"), std::string::npos) << run.output;
   EXPECT_FALSE(fs::exists(folder_ / "Out.exe"));
@@ -356,11 +360,11 @@ TEST_F(NativeToolSigningTest, SecondBuildOfTheSameOutputIsRefusedWhileTheFirstRu
   const std::string slow = Manifest(std::string("sign = touch started.flag; sleep 3; ") + kSignCommand + "\n");
   const std::string plain = Manifest("", "plain.manifest");
   const ToolRun both = Shell(ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + slow +
-                         " Budget.exe --launcher launcher.exe > first.log 2>&1 & first=$!; "
-                         "i=0; while [ ! -e started.flag ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done; " +
-                         ShellQuoted(BRISK_LAUNCHER_TOOL) +
-                         " build " + plain + " Budget.exe --launcher launcher.exe; echo second=$?; "
-                         "wait $first; echo first=$?");
+                             " Budget.exe --launcher launcher.exe > first.log 2>&1 & first=$!; "
+                             "i=0; while [ ! -e started.flag ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done; " +
+                             ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + plain +
+                             " Budget.exe --launcher launcher.exe; echo second=$?; "
+                             "wait $first; echo first=$?");
   EXPECT_NE(both.output.find("launcher-tool: another build is writing " + (folder_ / "Budget.exe").string() +
                              "; try again when it has finished\nsecond=1\nfirst=0"),
             std::string::npos)

@@ -10,12 +10,13 @@ namespace brisk {
 namespace {
 
 constexpr LaunchFailure kEveryFailure[] = {
-    LaunchFailure::kSettingsDamaged,    LaunchFailure::kAlreadyRunning,       LaunchFailure::kPasswordWrong,
+    LaunchFailure::kSettingsDamaged,      LaunchFailure::kAlreadyRunning,      LaunchFailure::kPasswordWrong,
     LaunchFailure::kPasswordPromptFailed, LaunchFailure::kLicenceDialogFailed, LaunchFailure::kBuildDamaged,
-    LaunchFailure::kHostNotCreated,     LaunchFailure::kAddinNotWritten,      LaunchFailure::kTempPathUnusable,
-    LaunchFailure::kAuxWorkbookRefused, LaunchFailure::kHostBuildTooOld11,    LaunchFailure::kHostBuildTooOld12,
-    LaunchFailure::kHostBuildTooOld14,  LaunchFailure::kHostBuildTooOld15,    LaunchFailure::kHostWindowNotFound,
-    LaunchFailure::kHostStoppedResponding,
+    LaunchFailure::kHostNotCreated,       LaunchFailure::kAddinNotWritten,     LaunchFailure::kTempPathUnusable,
+    LaunchFailure::kHostBuildTooOld11,    LaunchFailure::kHostBuildTooOld12,   LaunchFailure::kHostBuildTooOld14,
+    LaunchFailure::kHostBuildTooOld15,    LaunchFailure::kHostWindowNotFound,  LaunchFailure::kHostStoppedResponding,
+    LaunchFailure::kAddinNeverTookOver,   LaunchFailure::kNoAddinFor64BitHost, LaunchFailure::kNoAddinFor32BitHost,
+    LaunchFailure::kOutOfMemory,          LaunchFailure::kPayloadNotPrepared,
 };
 
 TEST(LaunchFailureTest, EveryFailureHasANoticeOfItsOwn) {
@@ -30,7 +31,8 @@ TEST(LaunchFailureTest, EveryFailureHasANoticeOfItsOwn) {
 TEST(LaunchFailureTest, NoticesAreTheBuiltInTexts) {
   const UserTexts none{};
   EXPECT_EQ(FailureNotice(LaunchFailure::kBuildDamaged, none), GetEncodedStringA(kBuildDamaged));
-  EXPECT_EQ(FailureNotice(LaunchFailure::kAuxWorkbookRefused, none), GetEncodedStringA(kHostDidNotOpenAuxWorkbook));
+  EXPECT_EQ(FailureNotice(LaunchFailure::kAddinNeverTookOver, none), GetEncodedStringA(kAddinNeverTookOver));
+  EXPECT_EQ(FailureNotice(LaunchFailure::kNoAddinFor64BitHost, none), GetEncodedStringA(kNoAddinFor64BitHost));
   EXPECT_EQ(FailureNotice(LaunchFailure::kPasswordWrong, none), GetEncodedStringA(kPasswordIncorrectDefault));
   const std::string unexpected = GetEncodedStringA(kUnexpectedError);
   EXPECT_EQ(FailureNotice(LaunchFailure::kLicenceDialogFailed, none), unexpected + "\n\nThe licence dialog failed.");

@@ -35,6 +35,7 @@ namespace brisk {
 namespace {
 
 using testing::ElementsAre;
+using testing::SizeIs;
 using testing::UnorderedElementsAre;
 
 const std::string kAddin32 = "ADDIN-32-STAND-IN-PAYLOAD";
@@ -112,6 +113,7 @@ class FakeHost {
         if (holdAuxWorkbookMs > 0) HoldFile(open.path, holdAuxWorkbookMs);
       }
       opens.push_back(open);
+      if (openAnswer != S_OK) return openAnswer;
       if (openReturnsNothing) return S_OK;
       workbook_.AddRef();
       call.result->vt = VT_DISPATCH;
@@ -144,6 +146,8 @@ class FakeHost {
   std::vector<OpenCall> opens;
   bool failWorkbooks = false;
   bool openReturnsNothing = false;
+  // What the open answers instead of a workbook, after it has opened it.
+  HRESULT openAnswer = S_OK;
   // Holds the opened workbook without delete sharing for this long, as a
   // host that is slow to let it go.
   DWORD holdAuxWorkbookMs = 0;
@@ -182,16 +186,15 @@ class TempFilesTest : public testing::Test {
   bool WriteMainWorkbook() {
     PreparedPayload workbook =
         PrepareWorkbook((settings_.flags & kFlagExternalStorage) != 0, std::exchange(storedWorkbook_, {}));
-    return brisk::WriteMainWorkbook(exePath_, settings_.workbookFormat, std::move(workbook), files_) ==
-           std::nullopt;
+    return brisk::WriteMainWorkbook(exePath_, settings_.workbookFormat, std::move(workbook), files_) == std::nullopt;
   }
   std::optional<LaunchFailure> OpenAuxWorkbook(IDispatch* host) {
-    return WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_);
+    return WriteCommandLineAndOpenAuxWorkbook(HostApplication(host), GetCommandLineW(), files_).failure;
   }
 
   // WriteAddin, with the folder it made removed after the test.
   void MakeWorkingFolder() {
-    ASSERT_EQ(WriteAddin(PrepareAddin(false), files_), std::nullopt);
+    ASSERT_EQ(WriteAddin(PrepareAddin(false), false, files_), std::nullopt);
     made_.push_back(files_.folder);
   }
 
@@ -299,12 +302,40 @@ TEST_F(TempFilesTest, WorkingFolderIsForTheCurrentUserOnly) {
   EXPECT_FALSE(OnlyForCurrentUser(ordinary));
 }
 
-TEST_F(TempFilesTest, ShortAddinPayloadMakesNoFolder) {
-  files_.folder = L"unchanged";
+// A payload that keeps the add-in from being written makes no folder, and
+// each is told for what it is: the build has no add-in for this host, the
+// build is damaged, the memory ran out, or the worker never prepared it.
+TEST_F(TempFilesTest, AddinThatCannotBeWrittenMakesNoFolderAndSaysWhy) {
+  auto prepared = [](PayloadState state, std::size_t size) {
+    PreparedPayload payload;
+    payload.prepared = true;
+    payload.state = state;
+    payload.bytes.assign(size, 0x4D);
+    return payload;
+  };
+  PreparedPayload notPrepared = prepared(PayloadState::kReady, 4096);
+  notPrepared.prepared = false;
+  const struct {
+    const char* name;
+    PreparedPayload payload;
+    bool forHost64;
+    LaunchFailure failure;
+  } cases[] = {
+      {"the build's 64-bit payload (short)", PrepareAddin(true), true, LaunchFailure::kNoAddinFor64BitHost},
+      {"none for a 32-bit host", prepared(PayloadState::kMissing, 0), false, LaunchFailure::kNoAddinFor32BitHost},
+      {"ten bytes", prepared(PayloadState::kReady, 10), true, LaunchFailure::kNoAddinFor64BitHost},
+      {"damaged", prepared(PayloadState::kDamaged, 0), false, LaunchFailure::kBuildDamaged},
+      {"out of memory", prepared(PayloadState::kOutOfMemory, 0), false, LaunchFailure::kOutOfMemory},
+      {"not prepared", notPrepared, false, LaunchFailure::kPayloadNotPrepared},
+  };
   const std::vector<std::wstring> before = FolderContent(TempRoot().substr(0, TempRoot().size() - 1));
-  EXPECT_EQ(WriteAddin(PrepareAddin(true), files_), std::optional<LaunchFailure>(LaunchFailure::kAddinNotWritten));
-  EXPECT_EQ(files_.folder, L"unchanged");
-  EXPECT_TRUE(files_.addinPath.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    files_.folder = L"unchanged";
+    EXPECT_EQ(WriteAddin(c.payload, c.forHost64, files_), std::optional<LaunchFailure>(c.failure));
+    EXPECT_EQ(files_.folder, L"unchanged");
+    EXPECT_TRUE(files_.addinPath.empty());
+  }
   EXPECT_EQ(FolderContent(TempRoot().substr(0, TempRoot().size() - 1)), before);
 }
 
@@ -344,12 +375,12 @@ TEST_F(TempFilesTest, WorkbookFromTheExternalStorageFile) {
     PayloadBuffer buffer;
     std::string expected;
   };
-  PayloadBuffer packed;
+  // The storage file's workbook reaches the writer unpacked (it is unpacked
+  // when the file is read).
   const PayloadBuffer plain = WithMarker("PACKED-STORED-WORKBOOK");
-  ASSERT_TRUE(PackContainer(plain.data(), plain.size(), packed));
   const std::vector<Case> cases = {
       {"marked", WithMarker("STORED-WORKBOOK"), "STORED-WORKBOOK"},
-      {"packed", packed, "PACKED-STORED-WORKBOOK"},
+      {"unpacked when the file was read", plain, "PACKED-STORED-WORKBOOK"},
       {"no marker", Bytes("PK-STORED-WORKBOOK"), ""},
   };
   for (const Case& c : cases) {
@@ -487,12 +518,26 @@ TEST_F(TempFilesTest, AuxiliaryWorkbookTheHostHoldsAWhileIsStillRemoved) {
   EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
 }
 
-TEST_F(TempFilesTest, HostThatOpensNothingIsToldApart) {
-  MakeWorkingFolder();
-  FakeHost host;
-  host.openReturnsNothing = true;
-  EXPECT_EQ(OpenAuxWorkbook(host.application()), std::optional<LaunchFailure>(LaunchFailure::kAuxWorkbookRefused));
-  EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
+// The workbook closes itself in its open handler, so a host may answer the
+// open with nothing, an error or a disconnected object: none of it fails
+// the launch, and both files still go.
+TEST_F(TempFilesTest, HostThatAnswersTheOpenWithoutAWorkbookIsNoFailure) {
+  for (const HRESULT answer : {S_OK, DISP_E_EXCEPTION, RPC_E_DISCONNECTED}) {
+    SCOPED_TRACE(testing::Message() << std::hex << answer);
+    MakeWorkingFolder();
+    FakeHost host;
+    host.openReturnsNothing = true;
+    host.openAnswer = answer;
+    const AuxWorkbookOpen opened =
+        WriteCommandLineAndOpenAuxWorkbook(HostApplication(host.application()), GetCommandLineW(), files_);
+    EXPECT_EQ(opened.failure, std::nullopt);
+    EXPECT_EQ(opened.hostAnswer, answer);
+    EXPECT_FALSE(opened.workbookReturned);
+    EXPECT_THAT(host.opens, SizeIs(1));
+    EXPECT_THAT(LaunchFilesIn(files_.folder), ElementsAre(L"briskstub.dll"));
+    RemoveLaunchFiles(files_);
+    files_ = {};
+  }
 }
 
 TEST_F(TempFilesTest, RemoveLaunchFilesTakesTheWholeFolder) {
@@ -564,13 +609,19 @@ TEST(PayloadPreparationTest, WorkerUnpacksWhatTheWritersNeed) {
   EXPECT_EQ(fromResource.workbook.bytes, WithMarker(kResourceWorkbook));
 }
 
-TEST(PayloadPreparationTest, StoredContainerThatDoesNotUnpackIsDamaged) {
+// The storage file's workbook was unpacked when the file was read (and the
+// file ignored when it did not unpack): it is taken as it is, even when it
+// looks like a container. Nothing counts as prepared before it was.
+TEST(PayloadPreparationTest, StoredWorkbookIsTakenAsReadAndMarkedPrepared) {
   PayloadBuffer packed;
   const PayloadBuffer plain = WithMarker("PACKED");
   ASSERT_TRUE(PackContainer(plain.data(), plain.size(), packed));
-  packed.resize(packed.size() - 4);
-  EXPECT_EQ(PrepareWorkbook(true, packed).state, PayloadState::kDamaged);
-  EXPECT_EQ(PrepareWorkbook(true, Bytes("PK-NOT-A-CONTAINER")).state, PayloadState::kReady);
+  const PreparedPayload stored = PrepareWorkbook(true, packed);
+  EXPECT_TRUE(stored.prepared);
+  EXPECT_EQ(stored.state, PayloadState::kReady);
+  EXPECT_EQ(stored.bytes, packed);
+  EXPECT_FALSE(PreparedPayload{}.prepared);
+  EXPECT_TRUE(PrepareAddin(false).prepared);
 }
 
 TEST(PayloadPreparationTest, LaunchThatEndsEarlyDropsWhatWasUnpacked) {

@@ -1,6 +1,6 @@
 // Starts that cannot go on once the host runs, each ending with its notice:
-// a damaged build, a host that opens no start-up workbook or shows no main
-// window, a temporary folder that cannot be written. The host is closed and
+// a damaged build, a host that shows no main window, a temporary folder that
+// cannot be written. The host is closed and
 // nothing is left.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -140,15 +140,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {{kAuxWorkbookResource, TruncatedContainer()}},
                    false,
                    kBuildDamaged,
-                   false,
-                   false},
-        NoticeCase{"HostOpensNoStartupWorkbook",
-                   "16.0",
-                   {},
-                   {"fail.workbooks.682=exception 1004 Cannot open"},
-                   {},
-                   false,
-                   kHostDidNotOpenAuxWorkbook,
                    false,
                    false},
         NoticeCase{"NoMainWindowWithTheCaption",

@@ -68,7 +68,9 @@ TEST_F(RefusalTest, HostNotRegisteredShowsTheHostWarning) {
   ExpectNothingStarted();
 }
 
-TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
+// An add-in of 10 bytes or less is no add-in: the build has none for this
+// host, which is what the user is told (not that the disk may be full).
+TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndSaysTheBuildHasNoAddinForIt) {
   scenario_.SetAddin({});
   scenario_.SetHost({});
   BuildSetup build;
@@ -77,7 +79,7 @@ TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
 
   auto run = scenario_.Start(L"-xlstest");
   const MessageBoxText box = AnswerMessageBox(*run);
-  EXPECT_EQ(box.text, EncodedText(kAddinNotWritten));
+  EXPECT_EQ(box.text, EncodedText(kNoAddinFor32BitHost));
   EXPECT_EQ(box.caption, WarningCaption());
   EXPECT_THAT(run->SeenDialogs(), SizeIs(1));
 
@@ -89,7 +91,7 @@ TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndShowsTheWriteWarning) {
   EXPECT_THAT(scenario_.TempTree(), IsEmpty());
 }
 
-TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHost) {
+TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHostAndSaysSo) {
   scenario_.SetAddin({});
   scenario_.SetHost({"16.0", {}, {kHostProductCode64}});
   BuildSetup build;
@@ -98,7 +100,7 @@ TEST_F(RefusalTest, HostOf64BitsWithoutThe64BitAddinQuitsTheHost) {
 
   auto run = scenario_.Start(L"-xlstest");
   const MessageBoxText box = AnswerMessageBox(*run);
-  EXPECT_EQ(box.text, EncodedText(kAddinNotWritten));
+  EXPECT_EQ(box.text, EncodedText(kNoAddinFor64BitHost));
   EXPECT_THAT(scenario_.HostLog().Calls("application", 1798), SizeIs(1)) << "the bitness was not asked";
   EXPECT_THAT(scenario_.HostLog().Calls("application", 302), SizeIs(1)) << "the host was not asked to quit";
   EXPECT_TRUE(scenario_.WaitForHostsToExit());

@@ -217,11 +217,20 @@ std::string Scenario::workbookContent() const {
 }
 
 void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
-  const json::Json config = {{"log", Utf8(Path(logName))},
-                             {"ready", setup.ready},
-                             {"readyDelayMs", setup.readyDelayMs},
-                             {"close", setup.close},
-                             {"closeDelayMs", setup.closeDelayMs}};
+  json::Json config = {{"log", Utf8(Path(logName))},
+                       {"ready", setup.ready},
+                       {"readyDelayMs", setup.readyDelayMs},
+                       {"close", setup.close},
+                       {"closeDelayMs", setup.closeDelayMs}};
+  if (setup.dialogOnMessage) {
+    config["dialogOnMessage"] = *setup.dialogOnMessage;
+    config["dialogMs"] = setup.dialogMs;
+  }
+  if (setup.hangOnMessage) {
+    config["hangOnMessage"] = *setup.hangOnMessage;
+    config["hangMs"] = setup.hangMs;
+  }
+  if (setup.crashOnMessage) config["crashOnMessage"] = *setup.crashOnMessage;
   WriteFileBytes(Path(L"addin.json"), json::OneLine(config) + "\n");
   if (std::find(addinLogs_.begin(), addinLogs_.end(), logName) == addinLogs_.end()) addinLogs_.push_back(logName);
 }

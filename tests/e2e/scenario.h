@@ -43,6 +43,14 @@ struct AddinSetup {
   std::uint32_t readyDelayMs = 0;
   std::string close = "signal";
   std::uint32_t closeDelayMs = 0;
+  // While the add-in handles this window message (WM_SETICON or a hand-over
+  // message): a modal dialog of its own for dialogMs, a hang that handles
+  // no message for hangMs, or the end of the host's process.
+  std::optional<std::uint32_t> dialogOnMessage;
+  std::uint32_t dialogMs = 0;
+  std::optional<std::uint32_t> hangOnMessage;
+  std::uint32_t hangMs = 0;
+  std::optional<std::uint32_t> crashOnMessage;
 };
 
 struct HostSetup {

@@ -28,7 +28,7 @@ TEST(HostApplicationFake, OpenWorkbookPassesThePathFirstAndTwelveMissingArgument
   const ULONG workbookReferences = workbook.references();
   const ULONG collectionReferences = workbooks.references();
 
-  EXPECT_TRUE(HostApplication(&application).OpenWorkbook(L"C:\\temp\\abc.xls"));
+  EXPECT_TRUE(HostApplication(&application).OpenWorkbook(L"C:\\temp\\abc.xls").workbook);
 
   ASSERT_EQ(workbooks.calls().size(), 1u);
   const RecordedCall& open = workbooks.calls()[0];
@@ -48,16 +48,37 @@ TEST(HostApplicationFake, OpenWorkbookPassesThePathFirstAndTwelveMissingArgument
   EXPECT_EQ(workbooks.references(), collectionReferences);
 }
 
-TEST(HostApplicationFake, FailingOpenIsNotRaised) {
-  FakeDispatch workbooks;
-  FakeDispatch application;
-  Reply refused;
-  refused.hr = DISP_E_EXCEPTION;
-  refused.scode = static_cast<SCODE>(0x800A03EC);
-  workbooks.SetFailure(kDispWorkbooksOpen, refused);
-  application.SetObject(kDispWorkbooks, &workbooks);
-  EXPECT_FALSE(HostApplication(&application).OpenWorkbook(L"C:\\missing.xls"));
-  EXPECT_EQ(workbooks.calls().size(), 1u);
+// An open that a living host answers with an error (it refused, or the
+// workbook closed itself and took its object along) is no failure of the
+// call; only a host whose process went away is raised.
+TEST(HostApplicationFake, FailingOpenIsRaisedOnlyForAHostThatWentAway) {
+  const struct {
+    HRESULT hr;
+    bool raised;
+  } cases[] = {{DISP_E_EXCEPTION, false},
+               {RPC_E_DISCONNECTED, false},
+               {RPC_E_SERVERCALL_RETRYLATER, false},
+               {RPC_E_CALL_CANCELED, false},
+               {HRESULT_FROM_WIN32(RPC_S_CALL_FAILED), true},
+               {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.hr);
+    FakeDispatch workbooks;
+    FakeDispatch application;
+    Reply refused;
+    refused.hr = c.hr;
+    refused.scode = static_cast<SCODE>(0x800A03EC);
+    workbooks.SetFailure(kDispWorkbooksOpen, refused);
+    application.SetObject(kDispWorkbooks, &workbooks);
+    if (c.raised) {
+      EXPECT_THROW(HostApplication(&application).OpenWorkbook(L"C:\\missing.xls"), _com_error);
+    } else {
+      const WorkbookOpen opened = HostApplication(&application).OpenWorkbook(L"C:\\missing.xls");
+      EXPECT_FALSE(opened.workbook);
+      EXPECT_EQ(opened.hr, c.hr);
+    }
+    EXPECT_EQ(workbooks.calls().size(), 1u);
+  }
 }
 
 TEST(HostApplicationFake, OpenWithoutWorkbooksOpensNothing) {
@@ -66,7 +87,7 @@ TEST(HostApplicationFake, OpenWithoutWorkbooksOpensNothing) {
   none.vt = VT_DISPATCH;
   none.pdispVal = nullptr;
   application.SetResult(kDispWorkbooks, none);
-  EXPECT_FALSE(HostApplication(&application).OpenWorkbook(L"C:\\a.xls"));
+  EXPECT_FALSE(HostApplication(&application).OpenWorkbook(L"C:\\a.xls").workbook);
   EXPECT_NO_THROW(HostApplication(&application).CloseAll());
   EXPECT_EQ(application.CalledIds(), (std::vector<DISPID>{kDispWorkbooks, kDispWorkbooks}));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "host/aux_workbook.h"
+#include "host/host_call_result.h"
 #include "host/host_version.h"
 #include "host/product_code.h"
 #include "host/window_choice.h"
@@ -120,6 +121,45 @@ TEST(AuxWorkbook, IsRecognisedByItsMagicOnly) {
 TEST(AuxWorkbook, AddinNameAgreesWithTheLaunchersFileName) {
   EXPECT_EQ(GetEncodedStringA(kAddinFileName), kAuxAddinFileName);
   EXPECT_EQ(kFirstContactCode, 0x400 + 146);
+}
+
+}  // namespace
+}  // namespace brisk
+
+namespace brisk {
+namespace {
+
+// Each code the host may answer, and what the launch makes of it.
+struct HostResultCase {
+  std::uint32_t hr;
+  bool processGone;
+  bool busy;
+  bool startRetried;
+};
+
+TEST(HostCallResult, TellsADeadHostFromABusyOrRefusingOne) {
+  const HostResultCase cases[] = {
+      {host_result::kCallFailed, true, false, false},        // died during the call
+      {host_result::kServerUnavailable, true, false, true},  // gone before the call
+      {host_result::kCallFailedDne, true, false, false},
+      {host_result::kServerDied, true, false, true},
+      {host_result::kDisconnected, false, false, true},  // a living host let go of the object
+      {host_result::kObjectNotConnected, false, false, true},
+      {host_result::kServerCallRetryLater, false, true, true},  // busy, retry later
+      {host_result::kCallRejected, false, true, true},
+      {host_result::kCallCanceled, false, false, false},  // no answer in time: hung, not dead
+      {host_result::kServerStopping, false, false, true},
+      {0x80020009, false, false, false},  // DISP_E_EXCEPTION
+      {0x80040154, false, false, false},  // REGDB_E_CLASSNOTREG
+      {0x80080005, false, false, false},  // CO_E_SERVER_EXEC_FAILURE: the activation time-out
+      {0x80070005, false, false, false},  // E_ACCESSDENIED
+  };
+  for (const HostResultCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << c.hr);
+    EXPECT_EQ(HostProcessIsGone(c.hr), c.processGone);
+    EXPECT_EQ(HostIsBusy(c.hr), c.busy);
+    EXPECT_EQ(HostStartMayBeRetried(c.hr), c.startRetried);
+  }
 }
 
 }  // namespace

@@ -280,7 +280,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
   const std::wstring auxPath = folder + L"\\k3v9x2qa.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
 
   EXPECT_EQ(test::ReadFileBytes(folder + L"\\first_contact.txt"), "code=1170\nreserved=0\nversion=14.0\n");
   const std::string contact = session.Event("first_contact");
@@ -309,7 +309,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
   const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
 
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":true,\"entry\":true,\"returned\":1"))
       << session.Event("first_contact");
@@ -324,7 +324,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = session.folder() / L"q7m2p4kd.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath));
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":false,\"entry\":false"));
 }
 
@@ -451,10 +451,10 @@ TEST_F(StandinHostTest, OrdinaryAndMissingWorkbooks) {
   ASSERT_EQ(session.Create(), S_OK);
   const std::wstring bookPath = session.folder() / L"book.xls";
   ASSERT_TRUE(test::WriteFileBytes(bookPath, "an ordinary workbook"));
-  EXPECT_TRUE(session.host().OpenWorkbook(bookPath));
+  EXPECT_TRUE(session.host().OpenWorkbook(bookPath).workbook);
   EXPECT_TRUE(session.Event("first_contact").empty());
   // A missing file fails inside the host, which the open does not raise.
-  EXPECT_FALSE(session.host().OpenWorkbook(session.folder() / L"missing.xls"));
+  EXPECT_FALSE(session.host().OpenWorkbook(session.folder() / L"missing.xls").workbook);
   const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
   ASSERT_EQ(opens.size(), 2u);
   EXPECT_TRUE(Contains(opens[1], "\"hr\":\"0x80020009\"")) << opens[1];

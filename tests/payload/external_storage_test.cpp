@@ -88,13 +88,30 @@ TEST_F(PayloadStorage, PackedSettingsPartIsUnpackedIntoTheRawRecord) {
   EXPECT_EQ(settings_.appName, u"Stored");
 }
 
-TEST_F(PayloadStorage, PackedWorkbookIsKeptAsItIs) {
+TEST_F(PayloadStorage, PackedWorkbookIsUnpackedWhenRead) {
   PayloadBuffer workbook(file_.workbook.begin(), file_.workbook.end());
   PayloadBuffer packed;
   ASSERT_TRUE(PackContainer(workbook.data(), workbook.size(), packed));
   file_.workbook = AsString(packed);
   ASSERT_TRUE(Load(file_.Build()));
-  EXPECT_EQ(workbook_, packed);
+  EXPECT_EQ(workbook_, workbook);
+}
+
+// A file that is sound but for its workbook part is ignored as a whole: the
+// carried record and workbook stay, so the next start is not refused as a
+// damaged build.
+TEST_F(PayloadStorage, WorkbookPartThatDoesNotUnpackIgnoresTheFile) {
+  PayloadBuffer workbook(4096, 0x5A);
+  PayloadBuffer packed;
+  ASSERT_TRUE(PackContainer(workbook.data(), workbook.size(), packed));
+  PayloadBuffer truncated(packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed.size() / 2));
+  PayloadBuffer garbled = packed;
+  for (std::size_t i = 24; i < garbled.size(); ++i) garbled[i] = static_cast<std::uint8_t>(i * 37 + 11);
+  for (const PayloadBuffer& part : {truncated, garbled}) {
+    file_.workbook = AsString(part);
+    EXPECT_FALSE(Load(file_.Build()));
+    ExpectUnchanged();
+  }
 }
 
 TEST_F(PayloadStorage, EmptyWorkbookPartLeavesNoWorkbook) {

@@ -167,6 +167,26 @@ TEST(CleanupWinTest, LinksAreNeverFollowed) {
   EXPECT_TRUE(PathExists(keptFile));
 }
 
+// The marker is rewritten once the host is known. A rewrite that cannot be
+// made (here its scratch name is taken by a folder) leaves the marker as it
+// was; one that can replaces it whole and leaves no scratch file.
+TEST(CleanupWinTest, MarkerRewriteReplacesTheMarkerWholeOrNotAtAll) {
+  WorkingFolder work;
+  WindowsCleanupFileSystem fileSystem;
+  const auto before = fileSystem.ReadMarker(ToU16(work.path()));
+  ASSERT_TRUE(before.has_value());
+  const FolderMarker withHost{ThisProcess(), EndedProcess()};
+
+  ASSERT_TRUE(CreateDirectoryW((work / L"briskrun.mark~").c_str(), nullptr));
+  EXPECT_FALSE(WriteFolderMarker(work.path(), withHost));
+  EXPECT_EQ(fileSystem.ReadMarker(ToU16(work.path())), before);
+  ASSERT_TRUE(RemoveDirectoryW((work / L"briskrun.mark~").c_str()));
+
+  EXPECT_TRUE(WriteFolderMarker(work.path(), withHost));
+  EXPECT_EQ(fileSystem.ReadMarker(ToU16(work.path())), FormatFolderMarker(withHost));
+  EXPECT_FALSE(PathExists(work / L"briskrun.mark~"));
+}
+
 TEST(CleanupWinTest, SweepRemovesOnlyFoldersOfEndedLaunches) {
   const ProcessStamp ended = EndedProcess();
   ASSERT_TRUE(ended.Known());

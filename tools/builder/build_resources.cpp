@@ -165,7 +165,12 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
   std::vector<PayloadInput> inputs = {{"workbook", &manifest.workbook, kMainWorkbookResource},
                                       {"aux-workbook", &manifest.auxWorkbook, kAuxWorkbookResource},
                                       {"addin32", &manifest.addin32, kAddin32Resource}};
-  if (!manifest.addin64.empty()) inputs.push_back({"addin64", &manifest.addin64, kAddin64Resource});
+  if (manifest.addin64.empty()) {
+    // The launcher then refuses every 64-bit host with a notice that says so.
+    result.warnings.push_back("no addin64 is given: the build will not start with a 64-bit host");
+  } else {
+    inputs.push_back({"addin64", &manifest.addin64, kAddin64Resource});
+  }
   if (!manifest.licence.empty()) inputs.push_back({"licence", &manifest.licence, kLicenceTextResource});
   if (!manifest.splash.empty()) inputs.push_back({"splash", &manifest.splash, kSplashPictureResource});
   std::uint64_t total = 0;
