@@ -61,7 +61,12 @@
 //    and the main workbook into its own PayloadPreparation while the host
 //    starts; the launch takes the results only after joining it;
 //  - the event waiters (core/hand_over_win.h) block on the ready and close
-//    events and share only a reference-counted record with a flag.
+//    events and share only a reference-counted record with a flag;
+//  - each message to the host's window is sent from a short-lived thread
+//    (host/host_window_message_win.h) while the launch's thread watches the
+//    host; a thread left blocked in a hung host ends with the process;
+//  - the host call limit's ticker (host/host_call_limit_win.h) posts empty
+//    messages to the launch's thread while host calls may be made.
 // No other state is shared between threads.
 //
 // Every wait of a launch is bounded or can be ended by the user; the bounds

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string>
 
 #include "payload/build_settings.h"
@@ -69,6 +70,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!accepted && (!(settings == before) || rawRecord != recordBefore || workbook != PayloadBuffer{0xEC})) {
     std::abort();
   }
-  if (accepted && workbook.size() != brisk::le::ReadU32(data + 2 + recordBytes + 32)) std::abort();
+  if (accepted) {
+    // The workbook part, unpacked by the one rule; an accepted file's part
+    // always unpacks.
+    const std::uint8_t* file = data + 2 + recordBytes;
+    const std::size_t workbookAt = 40 + std::size_t{brisk::le::ReadU32(file + 28)} + brisk::le::ReadU32(file + 24);
+    const std::span<const std::uint8_t> part(file + workbookAt, brisk::le::ReadU32(file + 32));
+    PayloadBuffer expected;
+    const brisk::PayloadState state = brisk::UnpackPayload(part, expected);
+    if (state == brisk::PayloadState::kDamaged || workbook != expected) std::abort();
+  }
   return 0;
 }

@@ -55,7 +55,7 @@ TEST_F(StorageFileTest, TheLauncherReadsWhatIsWritten) {
   EXPECT_EQ(settings.workbookFormat, static_cast<std::uint32_t>('2'));
   EXPECT_EQ(settings.flags, 0x20000u);
   EXPECT_EQ(record, parts.settings);
-  EXPECT_EQ(workbook, parts.workbook);
+  EXPECT_EQ(workbook, workbookBytes) << "the packed workbook part is handed on unpacked";
 }
 
 TEST_F(StorageFileTest, BoundToAnotherMagicIsRefused) {
