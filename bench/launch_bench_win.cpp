@@ -5,7 +5,11 @@
 //   launch_bench --tool launcher-tool.exe --aligned-launcher launcher.exe
 //                --host standin_host.exe --addin briskstub.dll
 //                --install <host fixture folder> --work <scratch folder>
-//                [--size-mib 64] [--runs 3] [--launcher LABEL=launcher.exe ...]
+//                [--size-mib 64] [--runs 5] [--launcher LABEL=launcher.exe ...]
+//                [--aligned-only 1] [--cold-cache 1]
+//
+// A workbook that would take the build's payload files beyond the builder's
+// limit is made just small enough to fit, and the heading says so.
 //
 // Two builds of the same inputs are measured: one with the launcher that
 // launcher-tool carries ("as built") and one with --aligned-launcher, the
@@ -36,6 +40,16 @@
 // Steps: every launch runs with BRISK_LAUNCH_LOG naming a file of its own;
 // the table prints, per logged step, the median time since the launcher's
 // process started (the log's own clock), beside the host's own start.
+//
+// Cold cache (--cold-cache 1): after the warm launches, the page-aligned build
+// is launched again with the system's cached pages of its file dropped before
+// each launch. A Windows program cannot drop the host system's page cache, so
+// the benchmark asks whoever reads its standard output: it prints
+// "EVICT <path of the build>" and waits (a bounded time) for
+// "<path>.evicted" to appear. run_launch_bench.cmake pipes the output through
+// bench/evict_pages.py, which drops the file's pages (posix_fadvise) and
+// writes that file with the bytes still resident. Without an answer the row
+// is skipped.
 #include <windows.h>
 
 #include <objbase.h>
@@ -59,14 +73,16 @@
 #include "bench/process_tools_win.h"
 #include "bench/workbook_like.h"
 #include "host/aux_workbook.h"
+#include "payload/build_settings.h"
 #include "payload/encoded_strings.h"
 #include "standin_registration.h"
 
 namespace brisk::bench {
 namespace {
 
-constexpr DWORD kToolTimeoutMs = 300000;
-constexpr double kLaunchTimeoutMs = 60000;
+constexpr DWORD kToolTimeoutMs = 600000;
+constexpr double kLaunchTimeoutMs = 120000;
+constexpr double kEvictionWaitMs = 30000;
 constexpr DWORD kHostEndMs = 10000;
 
 struct ExtraLauncher {
@@ -77,7 +93,9 @@ struct ExtraLauncher {
 struct Options {
   std::wstring tool, alignedLauncher, host, addin, install, work;
   std::size_t sizeMiB = 64;
-  int runs = 3;
+  int runs = 5;
+  bool alignedOnly = false;
+  bool coldCache = false;
   std::vector<ExtraLauncher> launchers;
 };
 
@@ -95,6 +113,10 @@ Options ParseOptions(int argc, wchar_t** argv) {
       options.sizeMiB = std::wcstoul(argv[i + 1], nullptr, 10);
     } else if (key == L"--runs") {
       options.runs = _wtoi(argv[i + 1]);
+    } else if (key == L"--aligned-only") {
+      options.alignedOnly = _wtoi(argv[i + 1]) != 0;
+    } else if (key == L"--cold-cache") {
+      options.coldCache = _wtoi(argv[i + 1]) != 0;
     } else if (key == L"--launcher") {
       const std::wstring value = argv[i + 1];
       const std::size_t equals = value.find(L'=');
@@ -129,10 +151,19 @@ std::string Utf8Path(const std::wstring& path) {
   return std::string(text.begin(), text.end());
 }
 
+// The workbook's size: as asked, or as much as the builder's limit on the
+// payload files leaves beside the auxiliary workbook and the add-in.
+std::size_t WorkbookBytes(const Options& options) {
+  const std::uint64_t asked = std::uint64_t{options.sizeMiB} << 20;
+  const std::uint64_t others =
+      MakeAuxWorkbook().size() + std::filesystem::file_size(std::filesystem::path(options.addin));
+  return static_cast<std::size_t>(std::min(asked, kMaxBuildPayloadBytes - others));
+}
+
 // The inputs of the builds: a workbook-like file of the given size, the
 // project's auxiliary workbook, the stand-in add-in and a manifest.
-std::wstring WriteBuildInputs(const Options& options, const std::wstring& folder) {
-  std::vector<std::uint8_t> workbook(options.sizeMiB << 20);
+std::wstring WriteBuildInputs(const Options& options, std::size_t workbookBytes, const std::wstring& folder) {
+  std::vector<std::uint8_t> workbook(workbookBytes);
   FillWorkbookLikeFile(workbook, 20240611);
   if (!WriteBytes(folder + L"\\workbook.bin", workbook)) throw std::runtime_error("cannot write the workbook");
   if (!WriteBytes(folder + L"\\auxiliary.bin", MakeAuxWorkbook())) throw std::runtime_error("cannot write aux");
@@ -391,6 +422,30 @@ void PrintStepTable(const std::vector<Build>& builds, const std::vector<BuildFig
   std::fflush(stdout);
 }
 
+// Asks the reader of this program's output to drop the file's pages from the
+// system's cache; what it reports of the pages still resident, or nothing
+// when no answer came in time.
+std::optional<std::string> EvictFromCache(const std::wstring& file) {
+  const std::wstring answer = file + L".evicted";
+  DeleteFileW(answer.c_str());
+  std::printf("EVICT %s\n", Utf8Path(file).c_str());
+  std::fflush(stdout);
+  const Stopwatch watch;
+  while (watch.Milliseconds() < kEvictionWaitMs) {
+    if (GetFileAttributesW(answer.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      Sleep(50);  // written whole by then
+      std::ifstream in(std::filesystem::path(answer), std::ios::binary);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+      in.close();
+      DeleteFileW(answer.c_str());
+      return text;
+    }
+    Sleep(20);
+  }
+  return std::nullopt;
+}
+
 int Run(const Options& options) {
   const std::wstring folder = options.work + L"\\launch";
   RemoveTree(folder);
@@ -400,13 +455,16 @@ int Run(const Options& options) {
     ~RemoveAtExit() { RemoveTree(path); }
   } removeFolder{folder};
 
-  const std::size_t workbookBytes = options.sizeMiB << 20;
-  std::printf("== launch (%s%s, test mode): %zu MiB workbook, %d runs per build\n", kPlatform,
-              sizeof(void*) == 8 ? ": the launcher's 64-bit twin" : "", options.sizeMiB, options.runs);
+  const std::size_t workbookBytes = WorkbookBytes(options);
+  std::printf("== launch (%s%s, test mode): %.1f MiB workbook%s, %d runs per build\n", kPlatform,
+              sizeof(void*) == 8 ? ": the launcher's 64-bit twin" : "", workbookBytes / kMiB,
+              workbookBytes < (std::size_t{options.sizeMiB} << 20) ? " (as large as the builder's limit allows)" : "",
+              options.runs);
   std::fflush(stdout);
-  const std::wstring manifest = WriteBuildInputs(options, folder);
-  std::vector<Build> builds = {MakeBuild(options, manifest, "as-built", L""),
-                               MakeBuild(options, manifest, "page-aligned", options.alignedLauncher)};
+  const std::wstring manifest = WriteBuildInputs(options, workbookBytes, folder);
+  std::vector<Build> builds;
+  if (!options.alignedOnly) builds.push_back(MakeBuild(options, manifest, "as-built", L""));
+  builds.push_back(MakeBuild(options, manifest, "page-aligned", options.alignedLauncher));
   for (const ExtraLauncher& launcher : options.launchers) {
     builds.push_back(MakeBuild(options, manifest, launcher.label, launcher.path));
   }
@@ -427,6 +485,32 @@ int Run(const Options& options) {
       figures[b].Add(Launch(builds[b].exe, runFolder, workbookBytes));
       hosts.EndAll();
       RemoveTree(runFolder);
+    }
+  }
+  // The same page-aligned build with its file's pages dropped from the
+  // system's cache before each launch.
+  if (options.coldCache) {
+    const Build& aligned = builds[options.alignedOnly ? 0 : 1];
+    BuildFigures cold;
+    std::string resident;
+    for (int run = 0; run < options.runs; ++run) {
+      const std::optional<std::string> evicted = EvictFromCache(aligned.exe);
+      if (!evicted) {
+        PrintNote(
+            "cold cache: nobody dropped the build's cached pages (run through run_launch_bench.cmake); row skipped");
+        break;
+      }
+      resident = *evicted;
+      hostMs.push_back(TimeHostStart(hosts));
+      const std::wstring runFolder = folder + L"\\cold" + std::to_wstring(run);
+      cold.Add(Launch(aligned.exe, runFolder, workbookBytes));
+      hosts.EndAll();
+      RemoveTree(runFolder);
+    }
+    if (cold.launches + cold.missed > 0) {
+      builds.push_back({aligned.label + ", cold cache", aligned.exe});
+      figures.push_back(cold);
+      PrintNote("cold cache: the build's pages still resident after the drop: " + resident);
     }
   }
   const double host = Median(hostMs);

@@ -187,13 +187,17 @@ void WriteAddinForHost(const HostApplication& host, PreparedPayload addin, bool 
   if (const auto failure = WriteAddin(std::move(addin), is64, files)) QuitHostAndFail(host, *failure, texts, log);
 }
 
-// The main workbook beside the add-in. Unlike the add-in, a workbook
+// The main workbook beside the add-in, as the worker left it: written while
+// the host started, failed there (told now, at this step), or left to this
+// step when the worker could make no folder. Unlike the add-in, a workbook
 // payload without its marker is no failure: it gives an empty workbook.
-void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PreparedPayload workbook,
+void WriteWorkbook(const std::wstring& exePath, const BuildSettings& settings, PreparedPayloads& prepared,
                    LaunchFiles& files, const UserTexts& texts) {
-  if (const auto failure = WriteMainWorkbook(exePath, settings.workbookFormat, std::move(workbook), files)) {
-    throw LaunchFailed(*failure, texts);
+  std::optional<LaunchFailure> failure = prepared.workbookFailure;
+  if (!prepared.workbookWritten) {
+    failure = WriteMainWorkbook(exePath, settings.workbookFormat, std::move(prepared.workbook), files);
   }
+  if (failure) throw LaunchFailed(*failure, texts);
 }
 
 // The host opens the auxiliary workbook, whose open handler loads the add-in.
@@ -365,7 +369,8 @@ void Launch::RunSteps() {
   // The host takes a second or more to start; the payloads are unpacked
   // meanwhile.
   PayloadPreparation preparation;
-  preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_));
+  preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_),
+                    WorkbookPlacement{executable_.path, settings_.workbookFormat});
   host_ = StartHost(log_, Texts());
   // The start itself is bounded by the system's activation time-out; every
   // call after it by the launch's own limit.
@@ -378,7 +383,9 @@ void Launch::RunSteps() {
                                  DecimalText(static_cast<std::uint32_t>(std::max(hostMajorVersion_, 0))) +
                                  (is64 ? ", 64-bit" : ", 32-bit"));
   PreparedPayloads prepared = preparation.Take();
-  log_.Event("payloads unpacked");
+  // From here the launch owns the folder the worker made: an abort removes it.
+  files_ = prepared.files;
+  log_.Event("payloads unpacked", prepared.workbookWritten ? "workbook written ahead" : "workbook left to its step");
   PreparedPayload addin = std::move(is64 ? prepared.addin64 : prepared.addin32);
   // The add-in of the other bitness is never written: its memory goes now,
   // not after the ready wait.
@@ -392,7 +399,7 @@ void Launch::RunSteps() {
   RefuseVeryOldHost(plan_, hostMajorVersion_, splash_, Texts());
 
   const std::uint32_t languageByte = static_cast<std::uint32_t>(host.GetUiLanguageId()) & 0xFF;
-  WriteWorkbook(executable_.path, settings_, std::move(prepared.workbook), files_, Texts());
+  WriteWorkbook(executable_.path, settings_, prepared, files_, Texts());
   log_.Event("workbook written", Utf8FromWide(files_.workbookPath));
   OpenAuxWorkbook(host, files_, Texts(), log_);
   hostWindow_ = PrepareHostWindow(host);

@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "base/thread_win.h"
+#include "core/temp_files.h"
+#include "core/working_folder_win.h"
 
 #include "payload/container.h"
 #include "payload/payload_ids.h"
@@ -33,6 +35,20 @@ void PrepareAll(bool externalStorage, PayloadBuffer& storedWorkbook, PreparedPay
   results.workbook = PrepareWorkbook(externalStorage, std::move(storedWorkbook));
 }
 
+// The working folder and the main workbook in it, from the buffer just
+// unpacked, which goes with the write. A folder that cannot be made leaves
+// the workbook to its own step, which tries again as a launch without the
+// worker does.
+void WriteWorkbookAhead(const WorkbookPlacement& placement, PreparedPayloads& results) {
+  // The names drawn here come from this thread's own generator.
+  SeedRandomGenerator();
+  if (MakeLaunchFolder(results.files)) return;
+  results.workbookFailure =
+      WriteMainWorkbook(placement.exePath, placement.workbookFormat, std::move(results.workbook), results.files);
+  results.workbook = {};
+  results.workbookWritten = true;
+}
+
 }  // namespace
 
 PreparedPayload PrepareAddin(bool is64) {
@@ -54,13 +70,19 @@ PreparedPayload PrepareWorkbook(bool externalStorage, PayloadBuffer storedWorkbo
 
 PayloadPreparation::~PayloadPreparation() {
   if (worker_) WaitForSingleObject(worker_.get(), INFINITE);
+  if (!taken_ && !results_.files.folder.empty()) RemoveLaunchFiles(results_.files);
 }
 
-void PayloadPreparation::Start(bool externalStorage, PayloadBuffer storedWorkbook) {
+void PayloadPreparation::Start(bool externalStorage, PayloadBuffer storedWorkbook, WorkbookPlacement placement) {
   externalStorage_ = externalStorage;
   storedWorkbook_ = std::move(storedWorkbook);
-  // Without a thread, Take prepares on the launch's own thread.
-  worker_ = StartThread([this] { PrepareAll(externalStorage_, storedWorkbook_, results_); });
+  placement_ = std::move(placement);
+  // Without a thread, Take prepares on the launch's own thread and leaves
+  // the folder and the workbook to their own steps.
+  worker_ = StartThread([this] {
+    PrepareAll(externalStorage_, storedWorkbook_, results_);
+    WriteWorkbookAhead(placement_, results_);
+  });
 }
 
 PreparedPayloads PayloadPreparation::Take() {
@@ -70,6 +92,7 @@ PreparedPayloads PayloadPreparation::Take() {
   } else {
     PrepareAll(externalStorage_, storedWorkbook_, results_);
   }
+  taken_ = true;
   return std::move(results_);
 }
 

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/launch_failure.h"
+#include "core/launch_files.h"
 #include "core/payload_preparation_win.h"
 #include "core/temp_cleanup.h"
 #include "host/host_application.h"
@@ -16,14 +17,6 @@
 #include "payload/payload_buffer.h"
 
 namespace brisk {
-
-// The paths of one launch's files; each is empty until its file is made.
-struct LaunchFiles {
-  std::wstring folder;  // the working folder, without trailing backslash
-  std::wstring addinPath;
-  std::wstring workbookPath;
-  std::wstring auxWorkbookPath;
-};
 
 // How often the launch tries again to delete a file that the host still
 // holds, and the pause between: at most 5 s per file, so that a launch never
@@ -34,11 +27,17 @@ inline constexpr CleanupRetry kLaunchDeleteRetry{25, 200};
 // kBuildDamaged for a payload that is missing or damaged, kAddinNotWritten
 // for a folder or a file that could not be made or written.
 
-// Makes the working folder, marks it as this launcher's (see
-// working_folder.h) and writes the add-in (PrepareAddin) there under
-// encoded string 48. An add-in payload of 10 bytes or less, or none, makes
-// no folder: the build has no add-in for a host of that bitness
-// (`forHost64`). Sets files.folder and files.addinPath once they exist.
+// Makes the working folder and marks it as this launcher's (see
+// working_folder.h): the marker comes first, so that no file of this launch
+// ever lies in a folder that a clean-up would not recognise. Sets
+// files.folder.
+std::optional<LaunchFailure> MakeLaunchFolder(LaunchFiles& files);
+
+// Writes the add-in (PrepareAddin) under encoded string 48 into the working
+// folder, made first (MakeLaunchFolder) when there is none yet. An add-in
+// payload of 10 bytes or less, or none, makes no folder: the build has no
+// add-in for a host of that bitness (`forHost64`). Sets files.addinPath once
+// it exists.
 std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, bool forHost64, LaunchFiles& files);
 
 // Writes the main workbook (PrepareWorkbook) beside the add-in, named after

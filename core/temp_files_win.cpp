@@ -83,6 +83,17 @@ std::optional<LaunchFailure> PreparationFailure(const PreparedPayload& payload) 
 
 }  // namespace
 
+std::optional<LaunchFailure> MakeLaunchFolder(LaunchFiles& files) {
+  const auto folder = CreateWorkingFolder();
+  if (!folder) return LaunchFailure::kAddinNotWritten;
+  if (!WriteFolderMarker(*folder, FolderMarker{StampOfProcess(GetCurrentProcess()), {}})) {
+    RemoveDirectoryW(folder->c_str());
+    return LaunchFailure::kAddinNotWritten;
+  }
+  files.folder = *folder;
+  return std::nullopt;
+}
+
 std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, bool forHost64, LaunchFiles& files) {
   if (const auto failure = PreparationFailure(addin)) return failure;
   // The 64-bit add-in is optional in a build: a build without the add-in of
@@ -91,16 +102,10 @@ std::optional<LaunchFailure> WriteAddin(PreparedPayload addin, bool forHost64, L
     return forHost64 ? LaunchFailure::kNoAddinFor64BitHost : LaunchFailure::kNoAddinFor32BitHost;
   }
 
-  const auto folder = CreateWorkingFolder();
-  if (!folder) return LaunchFailure::kAddinNotWritten;
-  // The marker comes first, so that no file of this launch ever lies in a
-  // folder that a clean-up would not recognise.
-  if (!WriteFolderMarker(*folder, FolderMarker{StampOfProcess(GetCurrentProcess()), {}})) {
-    RemoveDirectoryW(folder->c_str());
-    return LaunchFailure::kAddinNotWritten;
+  if (files.folder.empty()) {
+    if (const auto failure = MakeLaunchFolder(files)) return failure;
   }
-  files.folder = *folder;
-  files.addinPath = ToWide(JoinPath(ToU16(*folder), GetEncodedStringW(kAddinFileName)));
+  files.addinPath = ToWide(JoinPath(ToU16(files.folder), GetEncodedStringW(kAddinFileName)));
   if (!WriteFileInBlocks(files.addinPath, addin.bytes.data(), addin.bytes.size())) {
     return LaunchFailure::kAddinNotWritten;
   }

@@ -241,6 +241,7 @@ TEST_F(TempFilesTest, AddinGoesIntoANewFolderOfRandomNameInTheTemporaryRoot) {
 TEST_F(TempFilesTest, EveryRunGetsAFolderOfItsOwn) {
   MakeWorkingFolder();
   const std::wstring first = files_.folder;
+  files_ = {};  // the next run's
   MakeWorkingFolder();
   EXPECT_NE(files_.folder, first);
   EXPECT_TRUE(Exists(first));
@@ -592,20 +593,35 @@ TEST_F(TempFilesTest, HostGetsAnAnsiPathToAFolderWithOtherLetters) {
 namespace brisk {
 namespace {
 
-TEST(PayloadPreparationTest, WorkerUnpacksWhatTheWritersNeed) {
+// The worker unpacks both add-ins, makes the marked working folder and
+// writes the main workbook into it, named after the executable, while the
+// host starts; the add-in is left for its own step.
+TEST(PayloadPreparationTest, WorkerUnpacksAndWritesTheWorkbookAhead) {
   PayloadPreparation preparation;
-  preparation.Start(true, WithMarker("STORED-WORKBOOK"));
-  const PreparedPayloads prepared = preparation.Take();
+  preparation.Start(true, WithMarker("STORED-WORKBOOK"), WorkbookPlacement{L"C:\\Apps\\Tool.exe", '4'});
+  PreparedPayloads prepared = preparation.Take();
   EXPECT_EQ(prepared.addin32.state, PayloadState::kReady);
   EXPECT_EQ(std::string(prepared.addin32.bytes.begin(), prepared.addin32.bytes.end()), kAddin32);
   EXPECT_EQ(prepared.addin64.state, PayloadState::kReady);
-  EXPECT_EQ(prepared.workbook.state, PayloadState::kReady);
-  EXPECT_EQ(prepared.workbook.bytes, WithMarker("STORED-WORKBOOK"));
+  ASSERT_TRUE(prepared.workbookWritten);
+  EXPECT_EQ(prepared.workbookFailure, std::nullopt);
+  EXPECT_TRUE(prepared.workbook.bytes.empty()) << "the workbook's buffer outlived its write";
+  ASSERT_FALSE(prepared.files.folder.empty());
+  EXPECT_EQ(prepared.files.workbookPath, prepared.files.folder + L"\\Tool.xlsx");
+  EXPECT_EQ(ReadBytes(prepared.files.workbookPath), "STORED-WORKBOOK");
+  EXPECT_THAT(LaunchFilesIn(prepared.files.folder), ElementsAre(L"Tool.xlsx"));
+  EXPECT_TRUE(Exists(prepared.files.folder + L"\\briskrun.mark"));
+  EXPECT_TRUE(prepared.files.addinPath.empty());
+  RemoveLaunchFiles(prepared.files);
+  EXPECT_FALSE(Exists(prepared.files.folder));
 
   // Without external storage mode the resource's workbook is taken, and a
-  // preparation that was never started prepares on the spot.
+  // preparation that was never started prepares on the spot and leaves the
+  // folder and the workbook to their steps.
   PayloadPreparation unstarted;
   const PreparedPayloads fromResource = unstarted.Take();
+  EXPECT_FALSE(fromResource.workbookWritten);
+  EXPECT_TRUE(fromResource.files.folder.empty());
   EXPECT_EQ(fromResource.workbook.bytes, WithMarker(kResourceWorkbook));
 }
 
@@ -624,10 +640,17 @@ TEST(PayloadPreparationTest, StoredWorkbookIsTakenAsReadAndMarkedPrepared) {
   EXPECT_TRUE(PrepareAddin(false).prepared);
 }
 
-TEST(PayloadPreparationTest, LaunchThatEndsEarlyDropsWhatWasUnpacked) {
-  PayloadPreparation preparation;
-  preparation.Start(false, {});
-  // Goes out of scope without Take: the worker is joined, nothing leaks.
+// A launch that ends before it took the results (no host, say) leaves
+// nothing: the worker is joined, and the folder it made goes with the
+// workbook in it.
+TEST(PayloadPreparationTest, LaunchThatEndsEarlyDropsWhatWasUnpackedAndWritten) {
+  const std::wstring root = TempRoot().substr(0, TempRoot().size() - 1);
+  const std::vector<std::wstring> before = FolderContent(root);
+  {
+    PayloadPreparation preparation;
+    preparation.Start(false, {}, WorkbookPlacement{L"C:\\Apps\\Tool.exe", '4'});
+  }
+  EXPECT_EQ(FolderContent(root), before);
 }
 
 }  // namespace
