@@ -157,7 +157,8 @@ std::size_t WorkbookBytes(const Options& options) {
   const std::uint64_t asked = std::uint64_t{options.sizeMiB} << 20;
   const std::uint64_t others =
       MakeAuxWorkbook().size() + std::filesystem::file_size(std::filesystem::path(options.addin));
-  return static_cast<std::size_t>(std::min(asked, kMaxBuildPayloadBytes - others));
+  // Whole pages, as the workbook-like file is made of whole sectors.
+  return static_cast<std::size_t>(std::min(asked, (kMaxBuildPayloadBytes - others) / 4096 * 4096));
 }
 
 // The inputs of the builds: a workbook-like file of the given size, the

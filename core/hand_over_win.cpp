@@ -48,7 +48,7 @@ HandOverEvents CreateHandOverEvents(bool externalStorage) {
   return events;
 }
 
-HostWindowReply SendHandOverMessages(const HostApplication& host, HWND hostWindow, HANDLE hostProcess,
+HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSender& hostWindow,
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord) {
   // Each message is handled before the next is sent, as SendMessageW would,
@@ -56,9 +56,8 @@ HostWindowReply SendHandOverMessages(const HostApplication& host, HWND hostWindo
   struct NotHandled {
     HostWindowReply reply;
   };
-  const auto send = [hostWindow, hostProcess](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    const HostWindowReply reply =
-        SendToHostWindow(hostWindow, message, wParam, lParam, hostProcess, kHostSilenceLimitMs);
+  const auto send = [&hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    const HostWindowReply reply = hostWindow.Send(message, wParam, lParam);
     if (reply != HostWindowReply::kHandled) throw NotHandled{reply};
   };
   try {

@@ -68,9 +68,9 @@ struct HandOverMessageInputs {
 // released in the middle (from there on a second instance may start), and
 // the raw settings record is emptied once the add-in has been told of it.
 // Each message waits until the host has handled it, for as long as the host
-// lives and its window keeps handling messages (host/host_window_message_win.h);
-// the first message that does not get through ends the hand-over with why.
-HostWindowReply SendHandOverMessages(const HostApplication& host, HWND hostWindow, HANDLE hostProcess,
+// lives and its window keeps handling messages (HostWindowSender); the first
+// message that does not get through ends the hand-over with why.
+HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSender& hostWindow,
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord);
 

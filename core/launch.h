@@ -62,7 +62,7 @@
 //    starts; the launch takes the results only after joining it;
 //  - the event waiters (core/hand_over_win.h) block on the ready and close
 //    events and share only a reference-counted record with a flag;
-//  - each message to the host's window is sent from a short-lived thread
+//  - the messages to the host's window are sent from a thread of their own
 //    (host/host_window_message_win.h) while the launch's thread watches the
 //    host; a thread left blocked in a hung host ends with the process;
 //  - the host call limit's ticker (host/host_call_limit_win.h) posts empty
@@ -88,6 +88,7 @@
 #include "core/launch_log.h"
 #include "core/temp_files.h"
 #include "host/host_call_limit_win.h"
+#include "host/host_window_message_win.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
 #include "text/macro_table.h"
@@ -178,6 +179,8 @@ class Launch {
   HWND hostWindow_ = nullptr;
   // The host's process, once its window is known: waited for, never ended.
   UniqueHandle hostProcess_;
+  // Sends the icon and the hand-over messages to the host's window.
+  std::unique_ptr<HostWindowSender> windowSender_;
   // The host stopped answering a message, or its process ended.
   bool hostUnresponsive_ = false;
   LaunchFiles files_;

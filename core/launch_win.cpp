@@ -405,8 +405,8 @@ void Launch::RunSteps() {
   hostWindow_ = PrepareHostWindow(host);
   events_ = CreateHandOverEvents(ExternalStorageMode());
   const HostWindowReply handOver = SendHandOverMessages(
-      host, hostWindow_, hostProcess_.get(),
-      HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()}, instanceMutex_, rawRecord_);
+      host, *windowSender_, HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
+      instanceMutex_, rawRecord_);
   if (handOver != HostWindowReply::kHandled) {
     hostUnresponsive_ = true;
     HostWindowFailed(handOver, "hand-over", Texts(), log_);
@@ -427,9 +427,9 @@ HWND Launch::PrepareHostWindow(const HostApplication& host) {
   log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
                                 ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
   host.SetCaption(GetEncodedStringWide(kApplicationTitle));
+  windowSender_ = std::make_unique<HostWindowSender>(window, hostProcess_.get(), kHostSilenceLimitMs);
   if (HICON icon = largeIcon_ ? largeIcon_.get() : smallIcon_.get()) {
-    const HostWindowReply reply = SendToHostWindow(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon),
-                                                   hostProcess_.get(), kHostSilenceLimitMs);
+    const HostWindowReply reply = windowSender_->Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     if (reply != HostWindowReply::kHandled) {
       hostUnresponsive_ = true;
       HostWindowFailed(reply, "icon", Texts(), log_);

@@ -8,6 +8,10 @@
 
 #include <windows.h>
 
+#include <memory>
+
+#include "base/unique_handle.h"
+
 namespace brisk {
 
 enum class HostWindowReply {
@@ -16,9 +20,34 @@ enum class HostWindowReply {
   kHostEnded,  // the host's process ended first
 };
 
-// Sends `message` to `window` (as SendMessageW, from a thread of its own so
-// that this thread can watch) and waits until it is handled. `hostProcess`
-// may be null when the host's process is not known.
+// Sends messages to one window (as SendMessageW, from a thread of its own,
+// so that the calling thread can watch the host meanwhile), one at a time,
+// each handled before the next is sent. Once a message was not handled, the
+// sender sends nothing more: its thread may be blocked in a hung host, and
+// is let go to end with the process.
+class HostWindowSender {
+ public:
+  // `hostProcess` may be null when the host's process is not known.
+  HostWindowSender(HWND window, HANDLE hostProcess, DWORD silenceLimitMs);
+  ~HostWindowSender();
+  HostWindowSender(const HostWindowSender&) = delete;
+  HostWindowSender& operator=(const HostWindowSender&) = delete;
+
+  HostWindowReply Send(UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  struct Channel;
+  HostWindowReply Wait();
+
+  const HWND window_;
+  const HANDLE hostProcess_;
+  const DWORD silenceLimitMs_;
+  std::shared_ptr<Channel> channel_;
+  UniqueHandle thread_;
+  HostWindowReply broken_ = HostWindowReply::kHandled;
+};
+
+// One message through a sender of its own.
 HostWindowReply SendToHostWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HANDLE hostProcess,
                                  DWORD silenceLimitMs);
 
