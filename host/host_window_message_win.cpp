@@ -31,7 +31,9 @@ struct HostWindowSender::Channel {
 };
 
 HostWindowSender::HostWindowSender(HWND window, HANDLE hostProcess, DWORD silenceLimitMs)
-    : window_(window), hostProcess_(hostProcess), silenceLimitMs_(silenceLimitMs),
+    : window_(window),
+      hostProcess_(hostProcess),
+      silenceLimitMs_(silenceLimitMs),
       channel_(std::make_shared<Channel>()) {
   if (!channel_->request || !channel_->handled || !channel_->stop) return;
   thread_ = StartThread([channel = channel_, window] {
