@@ -24,10 +24,19 @@ static_assert(host_result::kCallFailed == static_cast<std::uint32_t>(HRESULT_FRO
 static_assert(host_result::kCallFailedDne == static_cast<std::uint32_t>(HRESULT_FROM_WIN32(RPC_S_CALL_FAILED_DNE)));
 static_assert(host_result::kObjectNotConnected == static_cast<std::uint32_t>(CO_E_OBJNOTCONNECTED));
 static_assert(host_result::kServerStopping == static_cast<std::uint32_t>(CO_E_SERVER_STOPPING));
+static_assert(host_result::kClassNotRegistered == static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG));
+static_assert(host_result::kClassString == static_cast<std::uint32_t>(CO_E_CLASSSTRING));
+static_assert(host_result::kReadRegistry == static_cast<std::uint32_t>(REGDB_E_READREGDB));
+static_assert(host_result::kAppNotFound == static_cast<std::uint32_t>(CO_E_APPNOTFOUND));
+static_assert(host_result::kAccessDenied == static_cast<std::uint32_t>(E_ACCESSDENIED));
+static_assert(host_result::kOutOfMemory == static_cast<std::uint32_t>(E_OUTOFMEMORY));
 
 namespace {
 
 constexpr int kOpenArgumentCount = 13;
+// A failed start that came back within this time did not wait for the
+// system's activation time-out, and is tried once more.
+constexpr ULONGLONG kQuickStartFailureMs = 5000;
 
 std::wstring GetText(IDispatch* object, DISPID dispid) {
   UniqueBstr text;
@@ -69,8 +78,10 @@ HRESULT CreateHostApplication(IDispatch** application) {
     CLSID classId{};
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &classId);
     if (FAILED(hr)) return hr;
+    const ULONGLONG started = GetTickCount64();
     hr = CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));
-    if (FAILED(hr) && HostStartMayBeRetried(static_cast<std::uint32_t>(hr))) {
+    const bool cameBackQuickly = GetTickCount64() - started < kQuickStartFailureMs;
+    if (FAILED(hr) && HostStartMayBeRetried(static_cast<std::uint32_t>(hr), cameBackQuickly)) {
       *application = nullptr;
       hr =
           CoCreateInstance(classId, nullptr, CLSCTX_LOCAL_SERVER, IID_IDispatch, reinterpret_cast<void**>(application));

@@ -20,6 +20,12 @@ inline constexpr std::uint32_t kCallFailed = 0x800706BE;            // RPC_S_CAL
 inline constexpr std::uint32_t kCallFailedDne = 0x800706BF;         // RPC_S_CALL_FAILED_DNE
 inline constexpr std::uint32_t kObjectNotConnected = 0x800401FD;    // CO_E_OBJNOTCONNECTED
 inline constexpr std::uint32_t kServerStopping = 0x80080008;        // CO_E_SERVER_STOPPING
+inline constexpr std::uint32_t kClassNotRegistered = 0x80040154;    // REGDB_E_CLASSNOTREG
+inline constexpr std::uint32_t kClassString = 0x800401F3;           // CO_E_CLASSSTRING
+inline constexpr std::uint32_t kReadRegistry = 0x80040150;          // REGDB_E_READREGDB
+inline constexpr std::uint32_t kAppNotFound = 0x800401F5;           // CO_E_APPNOTFOUND
+inline constexpr std::uint32_t kAccessDenied = 0x80070005;          // E_ACCESSDENIED
+inline constexpr std::uint32_t kOutOfMemory = 0x8007000E;           // E_OUTOFMEMORY
 }  // namespace host_result
 
 // The call failed because the host's process ended or its connection broke
@@ -45,13 +51,22 @@ constexpr bool HostIsBusy(std::uint32_t hr) {
   return hr == host_result::kServerCallRetryLater || hr == host_result::kCallRejected;
 }
 
-// Whether a failed start may succeed when tried once more: only what a host
-// that was reached while it served another client, or while it was ending,
-// answers. Everything else (not installed, access denied, the system's
-// activation time-out) fails the same way again, and a second attempt would
-// only keep the user waiting with nothing on screen.
-constexpr bool HostStartMayBeRetried(std::uint32_t hr) {
+// Whether a failed start may succeed when tried once more. Never when the
+// host is not installed or not allowed to start (the same again); always
+// for what a host answers that was reached while it served another client,
+// or while it was ending; any other failure only when it came back quickly
+// (`cameBackQuickly`). A failure that took the system's activation time-out
+// is not tried again: a second attempt would keep the user waiting as long
+// again with nothing on screen.
+constexpr bool HostStartMayBeRetried(std::uint32_t hr, bool cameBackQuickly) {
   switch (hr) {
+    case host_result::kClassNotRegistered:
+    case host_result::kClassString:
+    case host_result::kReadRegistry:
+    case host_result::kAppNotFound:
+    case host_result::kAccessDenied:
+    case host_result::kOutOfMemory:
+      return false;
     case host_result::kServerStopping:
     case host_result::kDisconnected:
     case host_result::kObjectNotConnected:
@@ -62,7 +77,7 @@ constexpr bool HostStartMayBeRetried(std::uint32_t hr) {
     case host_result::kCallRejected:
       return true;
     default:
-      return false;
+      return cameBackQuickly;
   }
 }
 

@@ -129,36 +129,41 @@ TEST(AuxWorkbook, AddinNameAgreesWithTheLaunchersFileName) {
 namespace brisk {
 namespace {
 
-// Each code the host may answer, and what the launch makes of it.
+// Each code the host may answer, and what the launch makes of it; a start
+// that failed is tried again as `startRetried` says when the failure came
+// back quickly, and only for a busy or ending host when it took long.
 struct HostResultCase {
   std::uint32_t hr;
   bool processGone;
   bool busy;
   bool startRetried;
+  bool retriedAfterALongWait;
 };
 
 TEST(HostCallResult, TellsADeadHostFromABusyOrRefusingOne) {
   const HostResultCase cases[] = {
-      {host_result::kCallFailed, true, false, false},        // died during the call
-      {host_result::kServerUnavailable, true, false, true},  // gone before the call
-      {host_result::kCallFailedDne, true, false, false},
-      {host_result::kServerDied, true, false, true},
-      {host_result::kDisconnected, false, false, true},  // a living host let go of the object
-      {host_result::kObjectNotConnected, false, false, true},
-      {host_result::kServerCallRetryLater, false, true, true},  // busy, retry later
-      {host_result::kCallRejected, false, true, true},
-      {host_result::kCallCanceled, false, false, false},  // no answer in time: hung, not dead
-      {host_result::kServerStopping, false, false, true},
-      {0x80020009, false, false, false},  // DISP_E_EXCEPTION
-      {0x80040154, false, false, false},  // REGDB_E_CLASSNOTREG
-      {0x80080005, false, false, false},  // CO_E_SERVER_EXEC_FAILURE: the activation time-out
-      {0x80070005, false, false, false},  // E_ACCESSDENIED
+      {host_result::kCallFailed, true, false, true, false},        // died during the call
+      {host_result::kServerUnavailable, true, false, true, true},  // gone before the call
+      {host_result::kCallFailedDne, true, false, true, false},
+      {host_result::kServerDied, true, false, true, true},
+      {host_result::kDisconnected, false, false, true, true},  // a living host let go of the object
+      {host_result::kObjectNotConnected, false, false, true, true},
+      {host_result::kServerCallRetryLater, false, true, true, true},  // busy, retry later
+      {host_result::kCallRejected, false, true, true, true},
+      {host_result::kCallCanceled, false, false, true, false},  // no answer in time: hung, not dead
+      {host_result::kServerStopping, false, false, true, true},
+      {0x80020009, false, false, true, false},  // DISP_E_EXCEPTION
+      {0x80080005, false, false, true, false},  // CO_E_SERVER_EXEC_FAILURE: after the activation time-out, not again
+      {host_result::kClassNotRegistered, false, false, false, false},  // not installed
+      {host_result::kAccessDenied, false, false, false, false},
+      {host_result::kAppNotFound, false, false, false, false},
   };
   for (const HostResultCase& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.hr);
     EXPECT_EQ(HostProcessIsGone(c.hr), c.processGone);
     EXPECT_EQ(HostIsBusy(c.hr), c.busy);
-    EXPECT_EQ(HostStartMayBeRetried(c.hr), c.startRetried);
+    EXPECT_EQ(HostStartMayBeRetried(c.hr, true), c.startRetried);
+    EXPECT_EQ(HostStartMayBeRetried(c.hr, false), c.retriedAfterALongWait);
   }
 }
 
