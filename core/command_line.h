@@ -21,6 +21,9 @@ struct LaunchOptions {
   std::u16string commandLinePassword;
   bool testMode = false;
   std::int32_t optionValue = 0;
+  // Not on the command line: the silence limit a test asks for, from the
+  // entry point's environment (core/launch_plan.h); 0 for none.
+  std::uint32_t testHostSilenceLimitMs = 0;
 };
 
 // Scans every argument, the executable's own path included. hexOptionPrefix

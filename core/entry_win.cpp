@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/com_apartment.h"
@@ -12,6 +13,7 @@
 #include "base/wide_text.h"
 #include "core/command_line.h"
 #include "core/launch.h"
+#include "core/launch_plan.h"
 #include "core/temp_cleanup_win.h"
 #include "core/working_folder_win.h"
 #include "payload/encoded_strings.h"
@@ -75,29 +77,39 @@ void LoadRichEditLibrary() {
   if (!GetModuleHandleW(L"MSFTEDIT.DLL")) LoadLibraryW(L"MSFTEDIT.DLL");
 }
 
-// A launch ended by a notice shows it in one warning box. A launch that
-// ended quietly shows nothing more: its user ended it or was already told.
+// A launch ended by a notice, or one that let go of the host before the
+// add-in was ready, shows it in one warning box. A launch that ended quietly
+// shows nothing more: its user ended it or was already told.
 void ReportOutcome(const LaunchOutcome& outcome, const UserTexts& texts) {
-  if (outcome.kind != LaunchOutcome::Kind::kNotice) return;
+  if (outcome.kind != LaunchOutcome::Kind::kNotice && outcome.kind != LaunchOutcome::Kind::kLetGo) return;
   const std::wstring caption = ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault));
   MessageBoxW(nullptr, NoticeText(outcome.notice).c_str(), caption.c_str(), MB_ICONWARNING);
+}
+
+// The silence limit a test launch asks for (core/launch_plan.h); 0 for none.
+std::uint32_t TestHostSilenceLimitFromEnvironment() {
+  wchar_t value[16] = {};
+  const DWORD length = GetEnvironmentVariableW(kHostSilenceLimitVariable, value, 16);
+  if (length == 0 || length >= 16) return 0;
+  return ParseHostSilenceLimitSetting(std::u16string(value, value + length));
 }
 
 int RunLauncher(const std::vector<std::u16string>& args) {
   // COM is joined before anything of the launch exists, and left after the
   // launch has released its last reference.
-  const ComApartment com;
+  ComApartment com;
   SeedRandomGenerator();
   LaunchLog log(LaunchLogPathFromEnvironment());
-  Launch launch(LocateExecutable(args.empty() ? std::wstring() : ToWide(args[0])),
-                ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix)), log);
+  LaunchOptions options = ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix));
+  options.testHostSilenceLimitMs = TestHostSilenceLimitFromEnvironment();
+  Launch launch(LocateExecutable(args.empty() ? std::wstring() : ToWide(args[0])), std::move(options), log);
   {
     const GdiplusSession gdiplus;
     try {
       LoadRichEditLibrary();
       const LaunchOutcome outcome = launch.Run();
       ReportOutcome(outcome, launch.Texts());
-      if (outcome.kind == LaunchOutcome::Kind::kHandedOver) launch.WaitForCloseSignal();
+      if (outcome.LetGoOfHost()) launch.WaitForCloseSignal();
       launch.Finish();
     } catch (...) {
       // The launch reports its own failures; only the report or the release
@@ -105,6 +117,7 @@ int RunLauncher(const std::vector<std::u16string>& args) {
       MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
     }
   }
+  if (launch.HostOutOfReach()) com.StayUntilTheProcessEnds();
   return 0;
 }
 

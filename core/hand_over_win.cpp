@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "base/thread_win.h"
-#include "host/host_call_limit_win.h"
 #include "host/handover_messages.h"
 #include "payload/encoded_strings.h"
 
@@ -52,7 +51,7 @@ HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSend
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord) {
   // Each message is handled before the next is sent, as SendMessageW would,
-  // but a host that hangs or ends stops the hand-over.
+  // but a host that the user gives up, or that ends, stops the hand-over.
   struct NotHandled {
     HostWindowReply reply;
   };

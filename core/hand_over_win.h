@@ -67,9 +67,9 @@ struct HandOverMessageInputs {
 // order, with the host calls between them. The single-instance mutex is
 // released in the middle (from there on a second instance may start), and
 // the raw settings record is emptied once the add-in has been told of it.
-// Each message waits until the host has handled it, for as long as the host
-// lives and its window keeps handling messages (HostWindowSender); the first
-// message that does not get through ends the hand-over with why.
+// Each message, and each call between them, waits by the host wait's rule
+// (HostWindowSender, HostApplication); the first message that does not get
+// through ends the hand-over with why, a call that fails raises _com_error.
 HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSender& hostWindow,
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord);

@@ -22,18 +22,38 @@
 // launch that is already ending (closing the host or the splash, the final
 // release) never raises: what fails there is written to the launch log.
 //
-// Who closes the host
+// The one waiting rule
 // -------------------
+// Every call to the host and every message to its window, from the host's
+// start to the end of the launch, waits by one rule (host/host_wait_win.h):
+// for as long as the host takes, since a host that is busy (a long load, a
+// prompt of its own, an add-in at work) cannot be told from a hung one. No
+// clock gives a host up. After the silence limit (kHostSilenceLimitMs,
+// core/launch_plan.h; a test launch may shorten it) without an answer the
+// user is asked: Retry (the default) waits on and asks again after the next
+// limit, Cancel gives the host up; an answer that comes meanwhile closes the
+// question and the launch goes on. The waits of the launch's thread serve
+// the messages that other programs send to its windows meanwhile
+// (base/message_wait_win.h). Whether the host is still within reach (not
+// given up, its process not ended) is the HostWait's one state.
+//
+// Who may end a host
+// ------------------
+// No clock and no limit ends a host, and a host that the launch has let go
+// of is never touched again. Only these may:
 //  - A failure at the add-in's write or at the host build gate quits the
 //    host (it has opened nothing yet) before the user is told.
 //  - From the end of the hand-over messages to the release of the host (the
 //    property 2788, the new-format check, the ready wait), any failure
 //    closes the host's workbooks and quits it before the user is told.
-//  - Every other failure leaves the host, when there is one, to Finish().
-//  - A host that hung (a call or a window message went unanswered for the
-//    silence limit of host/host_call_limit_win.h, while its window handled
-//    no message at all) or whose process ended is sent nothing more: it
-//    gets only WM_QUIT, and the files go after the bounded wait for it.
+//  - Every other failure leaves the host, when there is one, to Finish(),
+//    which closes its workbooks and quits it.
+//  - A host out of reach gets no call and no message but WM_QUIT, and only
+//    to a window of the process the launcher started; the files go after the
+//    bounded wait for it. A host the user runs is never sent anything.
+//  - The splash's limit ends only the wait for the add-in: the host is let
+//    go as after a hand-over, and keeps its files (a later sweep removes
+//    them once it has ended); the user is told what to check.
 //
 // A launch that did not hand over is "aborted": its splash closes at once,
 // and Finish() (after the entry point has shown the notice) closes the host's
@@ -64,9 +84,10 @@
 //    events and share only a reference-counted record with a flag;
 //  - the messages to the host's window are sent from a thread of their own
 //    (host/host_window_message_win.h) while the launch's thread watches the
-//    host; a thread left blocked in a hung host ends with the process;
-//  - the host call limit's ticker (host/host_call_limit_win.h) posts empty
-//    messages to the launch's thread while host calls may be made.
+//    host; a thread left blocked in a host given up ends with the process;
+//  - the host wait's thread (host/host_wait_win.h) keeps the clock of the
+//    call or message under way and shows the question; it shares only
+//    atomics and events with the launch's thread.
 // No other state is shared between threads.
 //
 // Every wait of a launch is bounded or can be ended by the user; the bounds
@@ -87,7 +108,7 @@
 #include "core/launch_plan.h"
 #include "core/launch_log.h"
 #include "core/temp_files.h"
-#include "host/host_call_limit_win.h"
+#include "host/host_wait_win.h"
 #include "host/host_window_message_win.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
@@ -103,11 +124,17 @@ struct LaunchEnded {};
 struct LaunchOutcome {
   enum class Kind {
     kHandedOver,  // the add-in has the workbook; the host runs on its own
-    kEnded,       // ended quietly (see above)
-    kNotice,      // `notice` is to be shown to the user
+    // The splash reached its limit before the add-in reported ready: the
+    // host was let go as after a hand-over, and `notice` tells the user
+    // what to check.
+    kLetGo,
+    kEnded,   // ended quietly (see above)
+    kNotice,  // aborted: `notice` is to be shown to the user
   };
   Kind kind = Kind::kEnded;
-  std::string notice;  // UTF-8, for kNotice
+  std::string notice;  // UTF-8, for kNotice and kLetGo
+  // The host runs on its own: the launch did not abort.
+  bool LetGoOfHost() const { return kind == Kind::kHandedOver || kind == Kind::kLetGo; }
 };
 
 // Where the executable lives: its full path as started and its folder
@@ -133,9 +160,10 @@ class Launch {
   // The texts for what the entry point tells the user.
   UserTexts Texts() { return UserTexts{&messageTable_, &macroTable_}; }
 
-  // External storage mode (settings bit 0x20000): after a launch that handed
-  // over, the launcher waits for the add-in's close signal, or for the host
-  // to end, whichever comes first. Without a known host it does not wait.
+  // External storage mode (settings bit 0x20000): after a launch that let go
+  // of the host, the launcher waits for the add-in's close signal, or for the
+  // host to end, whichever comes first. Without a known host it does not
+  // wait.
   bool ExternalStorageMode() const { return (settings_.flags & kFlagExternalStorage) != 0; }
   void WaitForCloseSignal();
 
@@ -144,16 +172,23 @@ class Launch {
   // removed after a hand-over too.
   void Finish();
 
+  // The user gave the host up, or its process ended: no further call or
+  // message is sent to it, and nothing that could wait on it is done (the
+  // entry point leaves the COM apartment with the process, not before).
+  bool HostOutOfReach() const { return hostWait_ && !hostWait_->WithinReach(); }
+
  private:
-  void RunSteps();
-  void FinishHandOver();
+  LaunchOutcome RunSteps();
+  LaunchOutcome FinishHandOver();
   void FindHostProcess();
   HWND PrepareHostWindow(const HostApplication& host);
-  void WaitForAddinReady();
-  // The host hung (a call or a message went unanswered) or its process
-  // ended: no further call or message is sent to it.
-  bool HostOutOfReach() const { return hostUnresponsive_ || (callLimit_ && callLimit_->CancelledACall()); }
+  // True when the splash reached its limit before the add-in was ready.
+  bool WaitForAddinReady();
   void CloseAndQuitHost(const HostApplication& host);
+  // Lets go of the host's object; a host out of reach keeps it until the
+  // process ends.
+  void ReleaseHost();
+  void PostQuitToHostWindow();
 
   LaunchLog& log_;
   const ExecutableLocation executable_;
@@ -172,17 +207,17 @@ class Launch {
   UniqueIcon largeIcon_;
   UniqueIcon smallIcon_;
   UniqueHandle instanceMutex_;
-  // Bounds every call to the host, from its start to the end of the launch.
-  std::unique_ptr<HostCallLimit> callLimit_;
+  // The waiting rule for every call and message to the host, from its start
+  // to the end of the launch, and whether the host is within reach.
+  std::unique_ptr<HostWait> hostWait_;
   ComRef<IDispatch> host_;
   int hostMajorVersion_ = 0;
   HWND hostWindow_ = nullptr;
   // The host's process, once its window is known: waited for, never ended.
   UniqueHandle hostProcess_;
+  DWORD hostProcessId_ = 0;
   // Sends the icon and the hand-over messages to the host's window.
   std::unique_ptr<HostWindowSender> windowSender_;
-  // The host stopped answering a message, or its process ended.
-  bool hostUnresponsive_ = false;
   LaunchFiles files_;
   Splash splash_;
   HandOverEvents events_;

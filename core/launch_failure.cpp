@@ -46,8 +46,8 @@ std::string FailureNotice(LaunchFailure failure, const UserTexts& texts) {
       return GetEncodedStringA(kHostWindowNotFound);
     case LaunchFailure::kHostStoppedResponding:
       return GetEncodedStringA(kHostStoppedResponding);
-    case LaunchFailure::kAddinNeverTookOver:
-      return GetEncodedStringA(kAddinNeverTookOver);
+    case LaunchFailure::kAddinNotReadyInTime:
+      return GetEncodedStringA(kAddinNotReadyInTime);
     case LaunchFailure::kNoAddinFor64BitHost:
       return GetEncodedStringA(kNoAddinFor64BitHost);
     case LaunchFailure::kNoAddinFor32BitHost:

@@ -29,7 +29,7 @@ enum class LaunchFailure {
   kHostBuildTooOld15,
   kHostWindowNotFound,     // the host has no main window to hand over to
   kHostStoppedResponding,  // the host did not answer in time, or its process ended
-  kAddinNeverTookOver,     // the add-in did not report ready before the splash's own limit
+  kAddinNotReadyInTime,    // the add-in had not reported ready when the splash reached its limit
   kNoAddinFor64BitHost,    // the build carries no add-in of the installed host's bitness
   kNoAddinFor32BitHost,
   kOutOfMemory,         // the memory ran out while the payloads were unpacked

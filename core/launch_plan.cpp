@@ -1,5 +1,8 @@
 #include "core/launch_plan.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "text/licence_limits.h"
 
 namespace brisk {
@@ -9,6 +12,17 @@ namespace {
 bool IsNewFormat(std::uint32_t workbookFormat) { return workbookFormat == '4' || workbookFormat == '2'; }
 
 }  // namespace
+
+std::uint32_t ParseHostSilenceLimitSetting(std::u16string_view text) {
+  if (text.empty()) return 0;
+  std::uint64_t value = 0;
+  for (const char16_t c : text) {
+    if (c < u'0' || c > u'9') return 0;
+    value = std::min<std::uint64_t>(value * 10 + static_cast<std::uint64_t>(c - u'0'),
+                                    std::numeric_limits<std::uint32_t>::max());
+  }
+  return static_cast<std::uint32_t>(value);
+}
 
 LaunchPlan PlanLaunch(const LaunchOptions& options, const BuildSettings& settings, const SplashInputs& splashInputs) {
   LaunchPlan plan;
@@ -33,6 +47,10 @@ LaunchPlan PlanLaunch(const LaunchOptions& options, const BuildSettings& setting
     plan.finalVisibility = FinalVisibility::kHiddenWithoutAlerts;
   } else if ((settings.flags & kFlagHostInvisible) || options.testMode) {
     plan.finalVisibility = FinalVisibility::kHidden;
+  }
+  if (options.testMode && options.testHostSilenceLimitMs != 0) {
+    plan.hostSilenceLimitMs =
+        std::clamp(options.testHostSilenceLimitMs, kShortestHostSilenceLimitMs, kHostSilenceLimitMs);
   }
   return plan;
 }

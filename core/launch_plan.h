@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 
 #include "core/command_line.h"
 #include "payload/build_settings.h"
@@ -24,6 +26,21 @@ enum class FinalVisibility {
   kShown,                // made visible, unless its version keeps its own
 };
 
+// How long a call to the host or a message to its window may go unanswered
+// before the user is asked whether to wait on (host/host_wait_win.h).
+inline constexpr std::uint32_t kHostSilenceLimitMs = 30000;
+
+// The test seam of that limit: a launch in test mode takes the limit that
+// the entry point read from the environment variable BRISK_HOST_SILENCE_MS,
+// kept between these bounds, so that scenarios of the waiting rule need not
+// wait 30 s for each question. It can only make the question come sooner,
+// and no other launch reads it.
+inline constexpr std::uint32_t kShortestHostSilenceLimitMs = 1000;
+inline constexpr wchar_t kHostSilenceLimitVariable[] = L"BRISK_HOST_SILENCE_MS";
+
+// The milliseconds of the variable's value: decimal digits only, else 0.
+std::uint32_t ParseHostSilenceLimitSetting(std::u16string_view text);
+
 struct LaunchPlan {
   // The executable's icon for the dialogs and the host's window.
   bool useExecutableIcons = true;
@@ -40,6 +57,7 @@ struct LaunchPlan {
   bool refuseVeryOldHost = false;
   bool refuseNewFormatOnOldHost = false;
   FinalVisibility finalVisibility = FinalVisibility::kShown;
+  std::uint32_t hostSilenceLimitMs = kHostSilenceLimitMs;
 };
 
 LaunchPlan PlanLaunch(const LaunchOptions& options, const BuildSettings& settings, const SplashInputs& splashInputs);

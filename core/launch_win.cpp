@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/com_text.h"
+#include "base/message_wait_win.h"
 #include "base/number_text.h"
 #include "base/wide_text.h"
 #include "core/temp_cleanup_win.h"
@@ -258,8 +259,16 @@ bool ProcessHasEnded(HANDLE process) { return process && WaitForSingleObject(pro
 
 // The failure of a message the host's window did not handle.
 [[noreturn]] void HostWindowFailed(HostWindowReply reply, const char* what, const UserTexts& texts, LaunchLog& log) {
-  log.Event(what, reply == HostWindowReply::kHostEnded ? "the host's process ended" : "the host's window hangs");
+  log.Event(what, reply == HostWindowReply::kHostEnded ? "the host's process ended" : "the host was given up");
   throw LaunchFailed(LaunchFailure::kHostStoppedResponding, texts);
+}
+
+// What the user is asked after the host's silence limit: the build's text
+// for it, or the built-in one, with the macros and line breaks expanded.
+HostQuestion HostQuestionTexts(const UserTexts& texts) {
+  std::u16string text = GetMessageTextW(texts, kHostNotAnswering, kHostNotAnsweringDefault);
+  ReplaceLineBreakEscapes(text);
+  return {ToWide(text), ToWide(GetMessageTextW(texts, kWarningTitle, kWarningTitleDefault))};
 }
 
 // What the user is told when the host failed in COM: that it stopped
@@ -310,8 +319,7 @@ LaunchOutcome Launch::Run() {
   log_.Event("sweep");
   LaunchOutcome outcome;
   try {
-    RunSteps();
-    outcome.kind = LaunchOutcome::Kind::kHandedOver;
+    outcome = RunSteps();
   } catch (const notice4user& notice) {
     outcome = {LaunchOutcome::Kind::kNotice, notice.what()};
   } catch (const LaunchEnded&) {
@@ -328,6 +336,9 @@ LaunchOutcome Launch::Run() {
     case LaunchOutcome::Kind::kHandedOver:
       log_.Event("end", "handed over");
       break;
+    case LaunchOutcome::Kind::kLetGo:
+      log_.Event("end", "let go of the host before the add-in was ready");
+      break;
     case LaunchOutcome::Kind::kEnded:
       log_.Event("end", "ended by the user or after a box of its own");
       break;
@@ -335,9 +346,13 @@ LaunchOutcome Launch::Run() {
       log_.Event("end", "notice: " + outcome.notice);
       break;
   }
-  if (outcome.kind != LaunchOutcome::Kind::kHandedOver) aborted_ = true;
+  if (hostWait_ && hostWait_->questionsAsked() > 0) {
+    log_.Event("host wait", DecimalText(static_cast<std::uint32_t>(hostWait_->questionsAsked())) +
+                                " question(s) asked" + (HostOutOfReach() ? ", host out of reach" : ""));
+  }
+  if (!outcome.LetGoOfHost()) aborted_ = true;
   LoggingFailures(log_, "closing the splash failed", [&] {
-    if (outcome.kind == LaunchOutcome::Kind::kHandedOver) {
+    if (outcome.LetGoOfHost()) {
       SwitchToHostWindow(hostWindow_);
       largeIcon_.reset();
       smallIcon_.reset();
@@ -350,7 +365,7 @@ LaunchOutcome Launch::Run() {
 }
 
 // The launch from the build settings to the hand-over, in order.
-void Launch::RunSteps() {
+LaunchOutcome Launch::RunSteps() {
   settings_ = LoadBuildSettings(executable_.path, rawRecord_, storedWorkbook_);
   log_.Event("settings", "flags 0x" + HexText<char>(settings_.flags, 8, HexLetters::kUpper) + ", format " +
                              std::string(1, static_cast<char>(settings_.workbookFormat)));
@@ -373,9 +388,9 @@ void Launch::RunSteps() {
                     WorkbookPlacement{executable_.path, settings_.workbookFormat});
   host_ = StartHost(log_, Texts());
   // The start itself is bounded by the system's activation time-out; every
-  // call after it by the launch's own limit.
-  callLimit_ = std::make_unique<HostCallLimit>();
-  const HostApplication host(host_.get());
+  // call and message after it waits by the launch's one rule.
+  hostWait_ = std::make_unique<HostWait>(HostQuestionTexts(Texts()), plan_.hostSilenceLimitMs);
+  const HostApplication host(host_.get(), hostWait_.get());
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
   const bool is64 = host.IsHost64Bit(hostMajorVersion_);
@@ -407,14 +422,12 @@ void Launch::RunSteps() {
   const HostWindowReply handOver = SendHandOverMessages(
       host, *windowSender_, HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
       instanceMutex_, rawRecord_);
-  if (handOver != HostWindowReply::kHandled) {
-    hostUnresponsive_ = true;
-    HostWindowFailed(handOver, "hand-over", Texts(), log_);
-  }
+  if (handOver != HostWindowReply::kHandled) HostWindowFailed(handOver, "hand-over", Texts(), log_);
   log_.Event("hand-over sent");
   SetFinalVisibility(host, hostMajorVersion_, plan_);
-  FinishHandOver();
+  LaunchOutcome outcome = FinishHandOver();
   log_.Event("host released");
+  return outcome;
 }
 
 // The host's main window, given the application's caption and icon. Without
@@ -427,20 +440,17 @@ HWND Launch::PrepareHostWindow(const HostApplication& host) {
   log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
                                 ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
   host.SetCaption(GetEncodedStringWide(kApplicationTitle));
-  windowSender_ = std::make_unique<HostWindowSender>(window, hostProcess_.get(), kHostSilenceLimitMs);
+  windowSender_ = std::make_unique<HostWindowSender>(window, hostProcess_.get(), *hostWait_);
   if (HICON icon = largeIcon_ ? largeIcon_.get() : smallIcon_.get()) {
     const HostWindowReply reply = windowSender_->Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-    if (reply != HostWindowReply::kHandled) {
-      hostUnresponsive_ = true;
-      HostWindowFailed(reply, "icon", Texts(), log_);
-    }
+    if (reply != HostWindowReply::kHandled) HostWindowFailed(reply, "icon", Texts(), log_);
   }
   return window;
 }
 
 // Closes the host's workbooks and quits it, when the launch ends after it
 // has opened them. Either call may fail on a host that is going or gone;
-// the other is still made, unless the host has hung meanwhile.
+// the other is still made, unless the host went out of reach meanwhile.
 void Launch::CloseAndQuitHost(const HostApplication& host) {
   if (HostOutOfReach()) return;
   LoggingFailures(log_, "closing the host's workbooks failed", [&] { host.CloseAll(); });
@@ -451,29 +461,32 @@ void Launch::CloseAndQuitHost(const HostApplication& host) {
 // Waits until the add-in reports ready, the splash thread ends (closed by
 // the user or by its time limit) or the host's process ends: an add-in that
 // never signals must not hold the launcher for ever. Without a splash there
-// is no wait, and the host's process is checked once. A host that ended, or
-// a splash that reached its own limit without the add-in ready, ends the
-// launch with a notice.
-void Launch::WaitForAddinReady() {
+// is no wait, and the host's process is checked once. A host that ended
+// ends the launch with a notice. The splash's limit ends only this wait: a
+// slow add-in (a large workbook, a licence prompt of its own behind the
+// splash) cannot be told from one that never takes over, so the host is let
+// go as after a hand-over, never closed.
+bool Launch::WaitForAddinReady() {
   const bool waits =
       !events_.readyWaiter.Seen() && events_.readyWaiter.Started() && splash_.Running() && events_.readyEvent;
   if (waits) {
     const HANDLE handles[] = {events_.readyEvent, splash_.thread(), hostProcess_.get()};
-    WaitForMultipleObjects(hostProcess_ ? 3 : 2, handles, FALSE, INFINITE);
+    WaitServingSentMessages(hostProcess_ ? 3 : 2, handles, INFINITE);
   }
   const bool ready =
       events_.readyWaiter.Seen() || (events_.readyEvent && WaitForSingleObject(events_.readyEvent, 0) == WAIT_OBJECT_0);
   log_.Event("ready", ready ? "signalled" : "not signalled");
-  if (ready) return;
+  if (ready) return false;
   if (ProcessHasEnded(hostProcess_.get())) {
-    hostUnresponsive_ = true;
+    hostWait_->MarkGone();
     log_.Event("ready wait", "the host's process ended");
     throw LaunchFailed(LaunchFailure::kHostStoppedResponding, Texts());
   }
   if (waits && splash_.EndedByItsLimit()) {
-    log_.Event("ready wait", "the splash reached its limit");
-    throw LaunchFailed(LaunchFailure::kAddinNeverTookOver, Texts());
+    log_.Event("ready wait", "the splash reached its limit: the host is let go");
+    return true;
   }
+  return false;
 }
 
 // The host's process, from its main window: the close wait of external
@@ -484,6 +497,7 @@ void Launch::FindHostProcess() {
   DWORD processId = 0;
   GetWindowThreadProcessId(hostWindow_, &processId);
   if (processId == 0) return;
+  hostProcessId_ = processId;
   hostProcess_.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
   if (!hostProcess_) return;
   WriteFolderMarker(files_.folder,
@@ -492,8 +506,9 @@ void Launch::FindHostProcess() {
 
 // From here to the release of the host any failure closes the host at once
 // and ends the launch with its notice.
-void Launch::FinishHandOver() {
-  const HostApplication host(host_.get());
+LaunchOutcome Launch::FinishHandOver() {
+  const HostApplication host(host_.get(), hostWait_.get());
+  bool letGo = false;
   try {
     if (HostTakesProperty2788(hostMajorVersion_)) host.PutIntProperty2788(1);
     if (RefuseNewFormatOnOldHost(hostWindow_, hostMajorVersion_, plan_)) {
@@ -501,10 +516,10 @@ void Launch::FinishHandOver() {
       throw LaunchEnded{};
     }
     PostHandOverDone(hostWindow_);
-    WaitForAddinReady();
-    host_.reset();
-    // No call to the host follows: the limit's ticker goes with it.
-    callLimit_.reset();
+    letGo = WaitForAddinReady();
+    ReleaseHost();
+    // The user gave the host up while its release waited.
+    if (HostOutOfReach()) throw LaunchFailed(LaunchFailure::kHostStoppedResponding, Texts());
   } catch (const LaunchEnded&) {
     throw;
   } catch (...) {
@@ -512,6 +527,33 @@ void Launch::FinishHandOver() {
     throw;
   }
   splash_.Done();
+  if (letGo) return {LaunchOutcome::Kind::kLetGo, FailureNotice(LaunchFailure::kAddinNotReadyInTime, Texts())};
+  return {LaunchOutcome::Kind::kHandedOver, {}};
+}
+
+// A host out of reach would hold the release call as well: its reference
+// goes with this process.
+void Launch::ReleaseHost() {
+  if (!host_) return;
+  if (HostOutOfReach()) {
+    host_.release();
+    return;
+  }
+  LoggingFailures(log_, "releasing the host failed", [&] {
+    const HostWait::Waiting waiting(hostWait_.get());
+    host_.reset();
+  });
+}
+
+// WM_QUIT ends the message loop of the thread that owns the window: only a
+// window of the host the launcher started gets it, never one of a host the
+// user runs (the handle of a window that is gone may belong to another's
+// window by now).
+void Launch::PostQuitToHostWindow() {
+  if (!hostWindow_ || hostProcessId_ == 0) return;
+  DWORD owner = 0;
+  GetWindowThreadProcessId(hostWindow_, &owner);
+  if (owner == hostProcessId_) PostMessageW(hostWindow_, WM_QUIT, 0, 0);
 }
 
 void Launch::Finish() {
@@ -520,15 +562,13 @@ void Launch::Finish() {
   largeIcon_.reset();
   smallIcon_.reset();
   if (aborted_) {
-    if (host_) CloseAndQuitHost(HostApplication(host_.get()));
-    if (HostOutOfReach()) {
-      // A host that does not answer would hold the release call as well; its
-      // reference goes with this process, and COM frees the host's side.
-      host_.release();
+    if (host_) CloseAndQuitHost(HostApplication(host_.get(), hostWait_.get()));
+    ReleaseHost();
+    PostQuitToHostWindow();
+    if (hostProcess_) {
+      const HANDLE process = hostProcess_.get();
+      WaitServingSentMessages(1, &process, kHostExitWaitMs);
     }
-    host_.reset();
-    if (hostWindow_) PostMessageW(hostWindow_, WM_QUIT, 0, 0);
-    if (hostProcess_) WaitForSingleObject(hostProcess_.get(), kHostExitWaitMs);
     log_.Event("host closed");
     RemoveLaunchFiles(files_);
     log_.Event("files removed");
@@ -536,11 +576,13 @@ void Launch::Finish() {
     // The host still holds the add-in when the add-in gives the close
     // signal: the files go once it has ended, or after the same bounded wait
     // as for an aborted launch.
-    if (hostProcess_) WaitForSingleObject(hostProcess_.get(), kHostExitWaitMs);
+    if (hostProcess_) {
+      const HANDLE process = hostProcess_.get();
+      WaitServingSentMessages(1, &process, kHostExitWaitMs);
+    }
     RemoveLaunchFiles(files_);
     log_.Event("files removed");
   }
-  callLimit_.reset();
 }
 
 void Launch::WaitForCloseSignal() {
@@ -550,7 +592,7 @@ void Launch::WaitForCloseSignal() {
     return;
   }
   const HANDLE handles[] = {events_.closeEvent, hostProcess_.get()};
-  const DWORD woken = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
+  const DWORD woken = WaitServingSentMessages(2, handles, INFINITE);
   log_.Event("close wait", woken == WAIT_OBJECT_0 ? "close signal" : "the host ended");
 }
 

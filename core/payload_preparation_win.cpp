@@ -38,15 +38,23 @@ void PrepareAll(bool externalStorage, PayloadBuffer& storedWorkbook, PreparedPay
 // The working folder and the main workbook in it, from the buffer just
 // unpacked, which goes with the write. A folder that cannot be made leaves
 // the workbook to its own step, which tries again as a launch without the
-// worker does.
+// worker does. Once the buffer has gone to the write, the worker answers for
+// the workbook: a write that fails in any way is recorded, so that the step
+// never writes the emptied buffer instead.
 void WriteWorkbookAhead(const WorkbookPlacement& placement, PreparedPayloads& results) {
   // The names drawn here come from this thread's own generator.
   SeedRandomGenerator();
   if (MakeLaunchFolder(results.files)) return;
-  results.workbookFailure =
-      WriteMainWorkbook(placement.exePath, placement.workbookFormat, std::move(results.workbook), results.files);
-  results.workbook = {};
+  PreparedPayload workbook = std::exchange(results.workbook, PreparedPayload{});
   results.workbookWritten = true;
+  try {
+    results.workbookFailure =
+        WriteMainWorkbook(placement.exePath, placement.workbookFormat, std::move(workbook), results.files);
+  } catch (const std::bad_alloc&) {
+    results.workbookFailure = LaunchFailure::kOutOfMemory;
+  } catch (...) {
+    results.workbookFailure = LaunchFailure::kPayloadNotPrepared;
+  }
 }
 
 }  // namespace

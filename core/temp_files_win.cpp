@@ -156,11 +156,8 @@ AuxWorkbookOpen WriteCommandLineAndOpenAuxWorkbook(const HostApplication& host, 
   const DeleteAtExit deleteAuxWorkbook(files.folder, auxName);
   if (!WriteFileInBlocks(files.auxWorkbookPath, aux.data(), aux.size())) return {LaunchFailure::kAddinNotWritten};
 
-  WorkbookOpen opened = host.OpenWorkbook(ToWide(JoinPath(ToU16(*hostFolder), auxName)));
-  const AuxWorkbookOpen answer{std::nullopt, opened.hr, static_cast<bool>(opened.workbook)};
-  // The object is let go at once: a disconnected one fails its release
-  // quietly, and nothing else of it is ever used.
-  opened.workbook.reset();
+  const WorkbookOpen opened = host.OpenWorkbook(ToWide(JoinPath(ToU16(*hostFolder), auxName)));
+  const AuxWorkbookOpen answer{std::nullopt, opened.hr, opened.workbookReturned};
   Sleep(kAuxWorkbookOpenPause);
   return answer;
 }

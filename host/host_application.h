@@ -25,6 +25,7 @@
 
 #include "base/com_ref.h"
 #include "host/host_file_version.h"
+#include "host/host_wait_win.h"
 
 namespace brisk {
 
@@ -62,23 +63,27 @@ constexpr LONG kLanguageIdUserInterface = 2;
 // null and is reported as a failure (E_OUTOFMEMORY or E_UNEXPECTED).
 HRESULT CreateHostApplication(IDispatch** application);
 
-// What an open of a workbook answered: its HRESULT and the workbook, which
-// is null when the host answered with an error or with no object. A host
-// whose workbook closes itself in its open handler (the auxiliary workbook
-// does) may answer either way, or with an object it has already
-// disconnected: none of it means that the open failed.
+// What an open of a workbook answered: its HRESULT and whether it returned
+// a workbook (which is let go at once: the launcher keeps no reference to
+// any workbook). A host whose workbook closes itself in its open handler
+// (the auxiliary workbook does) may answer with an error, with no object, or
+// with an object it has already disconnected: none of it means that the
+// open failed.
 struct WorkbookOpen {
   HRESULT hr = E_POINTER;
-  ComRef<IDispatch> workbook;
+  bool workbookReturned = false;
 };
 
 // A view of the application object that does not own the reference (the
 // launcher core owns it and releases it: field cleared first, then Release).
 // Every member call that fails raises _com_error; a null object fails with
-// E_POINTER.
+// E_POINTER. With a HostWait, every member waits for the host by its rule
+// (a member whose calls the user gave up raises RPC_E_CALL_CANCELED or
+// RPC_E_CALL_REJECTED), and no member calls a host out of reach.
 class HostApplication {
  public:
-  explicit HostApplication(IDispatch* application) : application_(application) {}
+  explicit HostApplication(IDispatch* application, HostWait* wait = nullptr)
+      : application_(application), wait_(wait) {}
 
   IDispatch* get() const { return application_; }
 
@@ -98,14 +103,15 @@ class HostApplication {
   HWND GetMainWindowHandle() const;
   void SetDisplayAlerts(bool alerts) const;
   void SetUserControl(bool userControl) const;
-  // A _com_error from this member is caught and dropped.
+  // A _com_error from this member is caught and dropped, unless the call
+  // was never answered (HostCallNotAnswered) or the host is out of reach.
   void PutIntProperty2788(std::int32_t value) const;
   void Quit() const;
 
   // GetWorkbooks, then opens `path` with 13 arguments (the other twelve
   // missing). An open the host refuses, or answers with no object, is not
-  // raised; one that fails because the host's process went away raises
-  // _com_error.
+  // raised; one that fails because the host's process went away, or that
+  // got no answer (HostCallNotAnswered), raises _com_error.
   WorkbookOpen OpenWorkbook(const std::wstring& path) const;
   // Closes every workbook through the workbooks collection.
   void CloseAll() const;
@@ -118,18 +124,28 @@ class HostApplication {
   // string 56) in GetInstallPath(); all zero when the folder or the file is
   // missing or the file has no version information.
   HostFileVersion GetInstalledHostFileVersion() const;
-  // The host's main window: by class and caption below major version 14,
-  // else by the reported handle's process and the class (and caption when
-  // several windows qualify).
+  // The host's main window: by class and caption below major version 14
+  // (the hidden one among several, ChooseOldHostWindow), else by the
+  // reported handle's process and the class (and caption when several
+  // windows qualify).
   HWND FindHostWindow(int hostMajorVersion) const;
 
  private:
+  // `call` under the host wait's rule.
+  template <typename Call>
+  auto Waited(Call call) const {
+    const HostWait::Waiting waiting(wait_);
+    return call();
+  }
+
   IDispatch* application_;
+  HostWait* wait_;
 };
 
 // Members of the workbooks collection.
 // Opens `path` (locale LOCALE_SYSTEM_DEFAULT, 13 arguments). Raises
-// _com_error only when the host's process went away during the call.
+// _com_error only when the host's process went away during the call or the
+// call got no answer.
 WorkbookOpen OpenWorkbook(IDispatch* workbooks, const std::wstring& path);
 void CloseWorkbooks(IDispatch* workbooks);
 

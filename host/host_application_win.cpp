@@ -94,68 +94,95 @@ HRESULT CreateHostApplication(IDispatch** application) {
   }
 }
 
-void HostApplication::SetVisible(bool visible) const { PutBool(application_, kDispVisible, visible); }
+void HostApplication::SetVisible(bool visible) const {
+  Waited([&] { PutBool(application_, kDispVisible, visible); });
+}
 
-std::wstring HostApplication::GetCaption() const { return GetText(application_, kDispCaption); }
+std::wstring HostApplication::GetCaption() const {
+  return Waited([&] { return GetText(application_, kDispCaption); });
+}
 
 void HostApplication::SetCaption(const std::wstring& caption) const {
   const UniqueBstr text = MakeBstr(caption);
-  DispatchPut(application_, kDispCaption, VT_BSTR, text.get());
+  Waited([&] { DispatchPut(application_, kDispCaption, VT_BSTR, text.get()); });
 }
 
-std::wstring HostApplication::GetInstallPath() const { return GetText(application_, kDispInstallPath); }
+std::wstring HostApplication::GetInstallPath() const {
+  return Waited([&] { return GetText(application_, kDispInstallPath); });
+}
 
-std::wstring HostApplication::GetVersionText() const { return GetText(application_, kDispVersion); }
+std::wstring HostApplication::GetVersionText() const {
+  return Waited([&] { return GetText(application_, kDispVersion); });
+}
 
 ComRef<IDispatch> HostApplication::GetWorkbooks() const {
-  ComRef<IDispatch> workbooks;
-  DispatchGet(application_, kDispWorkbooks, VT_DISPATCH, workbooks.put());
-  return workbooks;
+  return Waited([&] {
+    ComRef<IDispatch> workbooks;
+    DispatchGet(application_, kDispWorkbooks, VT_DISPATCH, workbooks.put());
+    return workbooks;
+  });
 }
 
-std::wstring HostApplication::GetProductCode() const { return GetText(application_, kDispProductCode); }
+std::wstring HostApplication::GetProductCode() const {
+  return Waited([&] { return GetText(application_, kDispProductCode); });
+}
 
 std::int32_t HostApplication::GetUiLanguageId() const {
-  ComRef<IDispatch> languageSettings;
-  DispatchGet(application_, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
-  static const VARTYPE kParamTypes[] = {VT_I4, 0};
-  UniqueVariant language;
-  DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(), kParamTypes,
-               kLanguageIdUserInterface);
-  return language->vt == VT_I4 ? language->lVal : 0;
+  return Waited([&] {
+    ComRef<IDispatch> languageSettings;
+    DispatchGet(application_, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
+    static const VARTYPE kParamTypes[] = {VT_I4, 0};
+    UniqueVariant language;
+    DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(),
+                 kParamTypes, kLanguageIdUserInterface);
+    return language->vt == VT_I4 ? language->lVal : 0;
+  });
 }
 
-std::int32_t HostApplication::GetIntProperty1209() const { return GetInt(application_, kDispIntProperty1209); }
+std::int32_t HostApplication::GetIntProperty1209() const {
+  return Waited([&] { return GetInt(application_, kDispIntProperty1209); });
+}
 
 HWND HostApplication::GetMainWindowHandle() const {
   // Window handles are 32-bit values, also in a 64-bit process.
-  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application_, kDispMainWindowHandle)));
+  return Waited([&] { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application_, kDispMainWindowHandle))); });
 }
 
-void HostApplication::SetDisplayAlerts(bool alerts) const { PutBool(application_, kDispDisplayAlerts, alerts); }
+void HostApplication::SetDisplayAlerts(bool alerts) const {
+  Waited([&] { PutBool(application_, kDispDisplayAlerts, alerts); });
+}
 
-void HostApplication::SetUserControl(bool userControl) const { PutBool(application_, kDispUserControl, userControl); }
+void HostApplication::SetUserControl(bool userControl) const {
+  Waited([&] { PutBool(application_, kDispUserControl, userControl); });
+}
 
+// A host without the property answers with an error, which does not matter;
+// a put that got no answer is a host that did not answer, like any other.
 void HostApplication::PutIntProperty2788(std::int32_t value) const {
   try {
-    DispatchPut(application_, kDispIntProperty2788, VT_I4, static_cast<LONG>(value));
-  } catch (const _com_error&) {
+    Waited([&] { DispatchPut(application_, kDispIntProperty2788, VT_I4, static_cast<LONG>(value)); });
+  } catch (const _com_error& error) {
+    if (HostCallNotAnswered(static_cast<std::uint32_t>(error.Error())) || (wait_ && !wait_->WithinReach())) throw;
   }
 }
 
 void HostApplication::Quit() const {
-  DispatchCall(application_, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+  Waited([&] { DispatchCall(application_, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr); });
 }
 
 WorkbookOpen HostApplication::OpenWorkbook(const std::wstring& path) const {
-  ComRef<IDispatch> workbooks = GetWorkbooks();
-  if (!workbooks) return {};
-  return brisk::OpenWorkbook(workbooks.get(), path);
+  return Waited([&] {
+    ComRef<IDispatch> workbooks = GetWorkbooks();
+    if (!workbooks) return WorkbookOpen{};
+    return brisk::OpenWorkbook(workbooks.get(), path);
+  });
 }
 
 void HostApplication::CloseAll() const {
-  ComRef<IDispatch> workbooks = GetWorkbooks();
-  if (workbooks) CloseWorkbooks(workbooks.get());
+  Waited([&] {
+    ComRef<IDispatch> workbooks = GetWorkbooks();
+    if (workbooks) CloseWorkbooks(workbooks.get());
+  });
 }
 
 int HostApplication::GetMajorVersion() const {
@@ -202,13 +229,15 @@ WorkbookOpen OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
   UINT argumentError = 0;
   const HRESULT hr = workbooks->Invoke(kDispWorkbooksOpen, IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params,
                                        result.get(), exception.get(), &argumentError);
-  if (FAILED(hr) && HostProcessIsGone(static_cast<std::uint32_t>(hr))) throw _com_error(hr);
-  WorkbookOpen opened{hr, {}};
-  if (SUCCEEDED(hr) && result->vt == VT_DISPATCH) {
-    opened.workbook.reset(result->pdispVal);
-    result.get()->vt = VT_EMPTY;
+  // A call that got no answer tells nothing of the workbook: the open
+  // handler may not even have run yet.
+  if (FAILED(hr) && (HostProcessIsGone(static_cast<std::uint32_t>(hr)) ||
+                     HostCallNotAnswered(static_cast<std::uint32_t>(hr)))) {
+    throw _com_error(hr);
   }
-  return opened;
+  // The result goes with its variant: a disconnected object fails its
+  // release quietly.
+  return WorkbookOpen{hr, SUCCEEDED(hr) && result->vt == VT_DISPATCH && result->pdispVal != nullptr};
 }
 
 void CloseWorkbooks(IDispatch* workbooks) {

@@ -45,6 +45,13 @@ constexpr bool HostProcessIsGone(std::uint32_t hr) {
   }
 }
 
+// The call got no answer: it was cancelled (the user gave the host up while
+// it waited) or rejected (the host refused it, or was still busy when the
+// user gave it up). Whatever the member would have answered, it did not.
+constexpr bool HostCallNotAnswered(std::uint32_t hr) {
+  return hr == host_result::kCallCanceled || hr == host_result::kCallRejected;
+}
+
 // The host is alive but declined to take the call now (a modal state, a
 // message filter of its own); the call may be made again.
 constexpr bool HostIsBusy(std::uint32_t hr) {

@@ -1,23 +1,9 @@
 #include "host/host_window_message_win.h"
 
+#include "base/message_wait_win.h"
 #include "base/thread_win.h"
 
 namespace brisk {
-
-namespace {
-
-// How often the host's window is asked whether it still handles messages.
-constexpr DWORD kProbeEveryMs = 1000;
-
-// Whether the window's thread handles a message within the time: an empty
-// message, answered by any message loop the thread runs (its own, or that
-// of a dialog it shows).
-bool WindowAnswers(HWND window, DWORD milliseconds) {
-  DWORD_PTR result = 0;
-  return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, milliseconds, &result) != 0;
-}
-
-}  // namespace
 
 // What the launch's thread and the sending thread share: the message to
 // send, and three events (a message is waiting, it was handled, stop).
@@ -30,11 +16,8 @@ struct HostWindowSender::Channel {
   LPARAM lParam = 0;
 };
 
-HostWindowSender::HostWindowSender(HWND window, HANDLE hostProcess, DWORD silenceLimitMs)
-    : window_(window),
-      hostProcess_(hostProcess),
-      silenceLimitMs_(silenceLimitMs),
-      channel_(std::make_shared<Channel>()) {
+HostWindowSender::HostWindowSender(HWND window, HANDLE hostProcess, HostWait& wait)
+    : window_(window), hostProcess_(hostProcess), wait_(wait), channel_(std::make_shared<Channel>()) {
   if (!channel_->request || !channel_->handled || !channel_->stop) return;
   thread_ = StartThread([channel = channel_, window] {
     const HANDLE wake[] = {channel->stop.get(), channel->request.get()};
@@ -52,15 +35,19 @@ HostWindowSender::~HostWindowSender() {
   if (broken_ == HostWindowReply::kHandled) WaitForSingleObject(thread_.get(), INFINITE);
 }
 
+HostWindowReply HostWindowSender::OutOfReach() const {
+  return wait_.reach() == HostReach::kGone ? HostWindowReply::kHostEnded : HostWindowReply::kGivenUp;
+}
+
 HostWindowReply HostWindowSender::Send(UINT message, WPARAM wParam, LPARAM lParam) {
   if (broken_ != HostWindowReply::kHandled) return broken_;
+  if (!wait_.WithinReach()) return broken_ = OutOfReach();
+  const HostWait::Waiting waiting(&wait_);
   if (!thread_) {
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(window_, message, wParam, lParam, SMTO_NORMAL, silenceLimitMs_, &result) ||
-        GetLastError() != ERROR_TIMEOUT) {
-      return HostWindowReply::kHandled;
-    }
-    return broken_ = HostWindowReply::kHostHung;
+    // Without a thread of its own the message is sent from this one: the
+    // user is still asked, but a Cancel takes effect once the host answers.
+    SendMessageW(window_, message, wParam, lParam);
+    return HostWindowReply::kHandled;
   }
   channel_->message = message;
   channel_->wParam = wParam;
@@ -72,34 +59,28 @@ HostWindowReply HostWindowSender::Send(UINT message, WPARAM wParam, LPARAM lPara
 }
 
 HostWindowReply HostWindowSender::Wait() {
-  const HANDLE handles[] = {channel_->handled.get(), thread_.get(), hostProcess_};
-  const DWORD count = hostProcess_ ? 3 : 2;
+  const HANDLE handles[] = {channel_->handled.get(), thread_.get(), wait_.outOfReachEvent(), hostProcess_};
+  const DWORD count = hostProcess_ ? 4 : 3;
   // A send also returns when the window's thread dies while it handles the
   // message: a host whose process has ended, or is ending, is told as such.
   const auto ended = [this] {
     return (hostProcess_ && WaitForSingleObject(hostProcess_, 0) == WAIT_OBJECT_0) || !IsWindow(window_);
   };
-  ULONGLONG lastAnswer = GetTickCount64();
-  for (;;) {
-    const DWORD woken = WaitForMultipleObjects(count, handles, FALSE, kProbeEveryMs);
-    if (woken == WAIT_OBJECT_0 || woken == WAIT_OBJECT_0 + 2) {
-      return ended() ? HostWindowReply::kHostEnded : HostWindowReply::kHandled;
-    }
-    if (woken == WAIT_OBJECT_0 + 1 || woken == WAIT_FAILED) return HostWindowReply::kHostHung;
-    if (WindowAnswers(window_, kProbeEveryMs)) {
-      lastAnswer = GetTickCount64();
-    } else if (!IsWindow(window_)) {
+  switch (WaitServingSentMessages(count, handles, INFINITE)) {
+    case WAIT_OBJECT_0:
+      if (!ended()) return HostWindowReply::kHandled;
+      wait_.MarkGone();
       return HostWindowReply::kHostEnded;
-    } else if (GetTickCount64() - lastAnswer >= silenceLimitMs_) {
-      return HostWindowReply::kHostHung;
-    }
+    case WAIT_OBJECT_0 + 2:
+      return OutOfReach();
+    case WAIT_OBJECT_0 + 3:
+      wait_.MarkGone();
+      return HostWindowReply::kHostEnded;
+    default:
+      // The sending thread ended without an answer, or the wait failed: no
+      // message can be sent any more.
+      return HostWindowReply::kGivenUp;
   }
-}
-
-HostWindowReply SendToHostWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HANDLE hostProcess,
-                                 DWORD silenceLimitMs) {
-  HostWindowSender sender(window, hostProcess, silenceLimitMs);
-  return sender.Send(message, wParam, lParam);
 }
 
 }  // namespace brisk

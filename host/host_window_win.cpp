@@ -39,7 +39,13 @@ std::u16string WindowTitle(HWND window) {
 HWND HostApplication::FindHostWindow(int hostMajorVersion) const {
   const std::wstring className = GetEncodedStringWide(kHostWindowClass);
   if (!HostReportsMainWindow(hostMajorVersion)) {
-    return FindWindowW(className.c_str(), GetCaption().c_str());
+    const std::wstring caption = GetCaption();
+    std::vector<OldHostWindowCandidate> candidates;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, className.c_str(), caption.c_str())) != nullptr) {
+      candidates.push_back({reinterpret_cast<std::uintptr_t>(window), IsWindowVisible(window) != FALSE});
+    }
+    return reinterpret_cast<HWND>(ChooseOldHostWindow(candidates));
   }
   const HWND reported = GetMainWindowHandle();
   WindowSearch search{0, className, {}};

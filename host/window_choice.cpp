@@ -11,4 +11,11 @@ std::uintptr_t ChooseHostWindow(std::uintptr_t reported, const std::vector<Windo
   return reported;
 }
 
+std::uintptr_t ChooseOldHostWindow(const std::vector<OldHostWindowCandidate>& candidates) {
+  for (const OldHostWindowCandidate& candidate : candidates) {
+    if (!candidate.visible) return candidate.handle;
+  }
+  return candidates.empty() ? 0 : candidates.front().handle;
+}
+
 }  // namespace brisk

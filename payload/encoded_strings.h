@@ -11,7 +11,7 @@
 
 namespace brisk {
 
-constexpr int kEncodedStringCount = 72;
+constexpr int kEncodedStringCount = 73;
 
 // The numbers that the launcher uses. Numbers not named here carry no text
 // that the launcher reads.
@@ -55,7 +55,7 @@ enum EncodedString : int {
   kHostBuildTooOld15 = 60,
   kWorkingFolderMarkerName = 62,
   kBuildDamaged = 63,
-  kAddinNeverTookOver = 64,
+  kAddinNotReadyInTime = 64,
   kHostWindowNotFound = 65,
   kHostStoppedResponding = 66,
   kTempPathUnusable = 67,
@@ -63,6 +63,7 @@ enum EncodedString : int {
   kNoAddinFor64BitHost = 69,
   kNoAddinFor32BitHost = 70,
   kOutOfMemory = 71,
+  kHostNotAnsweringDefault = 72,
 };
 
 // The stored (encoded) form of text `number`; empty for a number outside the

@@ -30,6 +30,9 @@ enum MessageSlot : int {
   kAppVerInfo = 37,
   kAboutWord = 38,
   kAppAlreadyStarted = 41,
+  // The question after the host's silence limit (host/host_wait_win.h).
+  // Not a slot of the add-in's: the last of the numbering, unused before.
+  kHostNotAnswering = 42,
 };
 
 struct MessageKey {
@@ -38,7 +41,7 @@ struct MessageKey {
 };
 
 // The keys of the language file, in slot order.
-inline constexpr std::array<MessageKey, 14> kMessageKeys = {{
+inline constexpr std::array<MessageKey, 15> kMessageKeys = {{
     {kOkBtnTitle, "OK_BTN_TITLE"},
     {kCancelBtnTitle, "CANCEL_BTN_TITLE"},
     {kCloseBtnTitle, "CLOSE_BTN_TITLE"},
@@ -53,6 +56,7 @@ inline constexpr std::array<MessageKey, 14> kMessageKeys = {{
     {kAppVerInfo, "APP_VER_INFO"},
     {kAboutWord, "ABOUT_WORD"},
     {kAppAlreadyStarted, "APP_ALREADY_STARTED"},
+    {kHostNotAnswering, "HOST_NOT_ANSWERING"},
 }};
 
 // The longest text a resource entry can give; longer texts are cut to it.

@@ -1,5 +1,6 @@
 #include "ui/splash.h"
 
+#include "base/message_wait_win.h"
 #include "ui/splash_close_rule.h"
 #include "ui/splash_thread.h"
 
@@ -13,17 +14,21 @@ constexpr DWORD kSplashClosePause = 100;
 
 }  // namespace
 
+Splash::~Splash() {
+  if (!thread_) return;
+  PostClose();
+  WaitForSingleObject(thread_.get(), INFINITE);
+}
+
 void Splash::Start(bool show, const SplashInputs& inputs) {
   start_ = std::clock();
   if (!show) return;
-  report_ = std::make_shared<SplashReport>();
   SplashOptions options;
-  options.report = report_.get();
-  options.keepAlive = report_;
+  options.report = &report_;
   StartSplashThread(&inputs, std::move(options), thread_, threadId_);
 }
 
-bool Splash::EndedByItsLimit() const { return report_ && thread_ && !Running() && report_->stop == SplashStop::kLimit; }
+bool Splash::EndedByItsLimit() const { return thread_ && !Running() && report_.stop == SplashStop::kLimit; }
 
 bool Splash::Running() const {
   const DWORD state = WaitForSingleObject(thread_.get(), 0);
@@ -47,7 +52,8 @@ void Splash::CloseNow() const {
 void Splash::CloseAfterMinimumTime() const {
   if (!Running()) return;
   const std::clock_t elapsed = std::clock() - start_;
-  if (elapsed < kSplashMinimumMs) Sleep(static_cast<DWORD>(kSplashMinimumMs - elapsed));
+  // The launch's thread serves what is sent to its windows meanwhile.
+  if (elapsed < kSplashMinimumMs) WaitServingSentMessages(0, nullptr, static_cast<DWORD>(kSplashMinimumMs - elapsed));
   PostClose();
   Sleep(10);
   PostClose();

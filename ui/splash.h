@@ -1,13 +1,14 @@
 // The launch's splash screen as one owned object: its thread (splash_thread.h),
-// steered by the two thread messages, and its own clock for the time it must
-// stay up. The launch never waits for the thread beyond a zero-timeout poll,
-// except alongside the add-in's ready event (see thread()).
+// steered by the two thread messages, the report the thread writes, and its
+// own clock for the time it must stay up. The launch never waits for the
+// thread beyond a zero-timeout poll, except alongside the add-in's ready
+// event (see thread()); the object, when it goes, closes the splash and
+// joins its thread, which ends within one pass of its loop.
 #pragma once
 
 #include <windows.h>
 
 #include <ctime>
-#include <memory>
 
 #include "base/unique_handle.h"
 #include "ui/splash_inputs.h"
@@ -17,6 +18,11 @@ namespace brisk {
 
 class Splash {
  public:
+  Splash() = default;
+  ~Splash();
+  Splash(const Splash&) = delete;
+  Splash& operator=(const Splash&) = delete;
+
   // Starts the clock, and the splash thread when `show` says so; a thread
   // that cannot be started leaves the launch without a splash.
   void Start(bool show, const SplashInputs& inputs);
@@ -42,7 +48,7 @@ class Splash {
 
  private:
   UniqueHandle thread_;
-  std::shared_ptr<SplashReport> report_;
+  SplashReport report_;
   DWORD threadId_ = 0;
   std::clock_t start_ = std::clock();
 };

@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
 #include <optional>
 
 #include "base/unique_handle.h"
@@ -27,9 +26,7 @@ struct SplashOptions {
   // not given.
   std::optional<PayloadBuffer> picture;
   SplashTiming timing;
-  SplashReport* report = nullptr;  // not owned; must outlive the thread, unless kept below
-  // Held by the thread until it ends (the owner of `report`, say).
-  std::shared_ptr<void> keepAlive;
+  SplashReport* report = nullptr;  // not owned; must outlive the thread
 };
 
 // Starts the splash thread with a copy of `inputs` (null: banner shown with

@@ -28,7 +28,8 @@ TEST(AddinConfigTest, EmptyObjectSignalsBothEventsAtOnceWithoutLog) {
 TEST(AddinConfigTest, ReadsEveryMember) {
   const ConfigResult result = ParseAddinConfig(
       R"({"log":"C:\\t\\\u00e9.jsonl","ready":"delay","readyDelayMs":1500,"close":"never","closeDelayMs":7,)"
-      R"("dialogOnMessage":1159,"dialogMs":2500,"hangOnMessage":128,"hangMs":700,"crashOnMessage":1171})");
+      R"("dialogOnMessage":1159,"dialogMs":2500,"hangOnMessage":128,"hangMs":700,"crashOnMessage":1171,)"
+      R"("broadcastOnMessage":1157})");
   EXPECT_THAT(result.faults, testing::IsEmpty());
   EXPECT_EQ(result.config.logPath, u"C:\\t\\\u00e9.jsonl");
   EXPECT_EQ(result.config.ready.action, SignalAction::Delay);
@@ -40,6 +41,7 @@ TEST(AddinConfigTest, ReadsEveryMember) {
   EXPECT_EQ(result.config.hang.message, 128u);
   EXPECT_EQ(result.config.hang.ms, 700u);
   EXPECT_EQ(result.config.crashOnMessage, 1171u);
+  EXPECT_EQ(result.config.broadcastOnMessage, 1157u);
 }
 
 TEST(AddinConfigTest, MessagePlansTakeTheIconOrAHandOverNumber) {

@@ -132,6 +132,7 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   log.dialogs.push_back({54, kMsgLauncherProcessId, kWindow, 1500, 1512, true});
   log.hangs.push_back({55, kMsgSetIcon, kWindow, 700});
   log.crashes.push_back({56, kMsgHandOverDone, kWindow, 0xC0000005});
+  log.broadcasts.push_back({57, kMsgLauncherProcessId, 12, 2, 40, 15});
 
   std::string text;
   for (const auto& r : log.attaches) text += FormatLogLine(r);
@@ -145,6 +146,7 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   for (const auto& r : log.dialogs) text += FormatLogLine(r);
   for (const auto& r : log.hangs) text += FormatLogLine(r);
   for (const auto& r : log.crashes) text += FormatLogLine(r);
+  for (const auto& r : log.broadcasts) text += FormatLogLine(r);
 
   const AddinLog back = ParseAddinLog(text);
   EXPECT_THAT(back.faults, testing::IsEmpty());
@@ -187,6 +189,11 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
   const CrashRecord& crash = back.crashes[0];
   EXPECT_EQ(std::tie(crash.seq, crash.number, crash.window, crash.exitCode),
             std::make_tuple(56u, kMsgHandOverDone, kWindow, 0xC0000005u));
+  ASSERT_EQ(back.broadcasts.size(), 1u);
+  const BroadcastRecord& broadcast = back.broadcasts[0];
+  EXPECT_EQ(std::tie(broadcast.seq, broadcast.number, broadcast.windows, broadcast.launcherWindows,
+                     broadcast.longestMs, broadcast.longestLauncherMs),
+            std::make_tuple(57u, kMsgLauncherProcessId, 12u, 2u, 40u, 15u));
   EXPECT_THAT(CheckHandover(back, ExpectationOf(launch)), testing::IsEmpty());
 }
 

@@ -15,7 +15,7 @@ constexpr LaunchFailure kEveryFailure[] = {
     LaunchFailure::kHostNotCreated,       LaunchFailure::kAddinNotWritten,     LaunchFailure::kTempPathUnusable,
     LaunchFailure::kHostBuildTooOld11,    LaunchFailure::kHostBuildTooOld12,   LaunchFailure::kHostBuildTooOld14,
     LaunchFailure::kHostBuildTooOld15,    LaunchFailure::kHostWindowNotFound,  LaunchFailure::kHostStoppedResponding,
-    LaunchFailure::kAddinNeverTookOver,   LaunchFailure::kNoAddinFor64BitHost, LaunchFailure::kNoAddinFor32BitHost,
+    LaunchFailure::kAddinNotReadyInTime,   LaunchFailure::kNoAddinFor64BitHost, LaunchFailure::kNoAddinFor32BitHost,
     LaunchFailure::kOutOfMemory,          LaunchFailure::kPayloadNotPrepared,
 };
 
@@ -31,7 +31,7 @@ TEST(LaunchFailureTest, EveryFailureHasANoticeOfItsOwn) {
 TEST(LaunchFailureTest, NoticesAreTheBuiltInTexts) {
   const UserTexts none{};
   EXPECT_EQ(FailureNotice(LaunchFailure::kBuildDamaged, none), GetEncodedStringA(kBuildDamaged));
-  EXPECT_EQ(FailureNotice(LaunchFailure::kAddinNeverTookOver, none), GetEncodedStringA(kAddinNeverTookOver));
+  EXPECT_EQ(FailureNotice(LaunchFailure::kAddinNotReadyInTime, none), GetEncodedStringA(kAddinNotReadyInTime));
   EXPECT_EQ(FailureNotice(LaunchFailure::kNoAddinFor64BitHost, none), GetEncodedStringA(kNoAddinFor64BitHost));
   EXPECT_EQ(FailureNotice(LaunchFailure::kPasswordWrong, none), GetEncodedStringA(kPasswordIncorrectDefault));
   const std::string unexpected = GetEncodedStringA(kUnexpectedError);

@@ -81,5 +81,36 @@ TEST(LaunchPlanTest, SplashInputsThatHideTheBrandingHideTheSplashUnlessForced) {
   EXPECT_FALSE(PlanLaunch(Options(false, 0), Settings(0), SplashInputs{"2", 3}).hideLicenceBranding);
 }
 
+// The silence limit is the constant, unless a test launch asks for a
+// shorter one: it can never come later, nor sooner than the shortest.
+TEST(LaunchPlanTest, OnlyATestLaunchTakesAShorterSilenceLimit) {
+  const struct {
+    const char* name;
+    bool testMode;
+    std::uint32_t asked;
+    std::uint32_t limit;
+  } cases[] = {
+      {"none asked", true, 0, kHostSilenceLimitMs},
+      {"test launch", true, 3000, 3000},
+      {"not a test launch", false, 3000, kHostSilenceLimitMs},
+      {"below the shortest", true, 10, kShortestHostSilenceLimitMs},
+      {"longer than the constant", true, 600000, kHostSilenceLimitMs},
+  };
+  for (const auto& c : cases) {
+    LaunchOptions options = Options(c.testMode, 0);
+    options.testHostSilenceLimitMs = c.asked;
+    EXPECT_EQ(PlanLaunch(options, Settings(0), SplashInputs{}).hostSilenceLimitMs, c.limit) << c.name;
+  }
+}
+
+TEST(LaunchPlanTest, SilenceLimitSettingIsDecimalMillisecondsOnly) {
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u"3000"), 3000u);
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u""), 0u);
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u" 3000"), 0u);
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u"3s"), 0u);
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u"-5"), 0u);
+  EXPECT_EQ(ParseHostSilenceLimitSetting(u"99999999999999999999"), 0xFFFFFFFFu);
+}
+
 }  // namespace
 }  // namespace brisk

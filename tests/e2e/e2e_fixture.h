@@ -20,15 +20,26 @@ class E2eTest : public ::testing::Test {
     if (HasFailure()) std::cerr << scenario_.Diagnostics();
   }
 
-  // The message box of a refused start: read, answered with OK; the
-  // launcher then ends with 0.
-  MessageBoxText AnswerMessageBox(LauncherRun& run) {
-    HWND box = run.WaitForMessageBox();
-    EXPECT_NE(box, nullptr) << "no message box appeared";
+  // The message box of a refused start, within `boxWithin`: read, answered
+  // with OK; the launcher then ends with 0 within `exitWithin`.
+  MessageBoxText AnswerMessageBox(LauncherRun& run, DWORD boxWithin = kDialogMs, DWORD exitWithin = kLaunchMs) {
+    HWND box = run.WaitForMessageBox(boxWithin);
+    EXPECT_NE(box, nullptr) << "no message box appeared: the launch ended without a word, or did not end";
     if (!box) return {};
     const MessageBoxText seen = ReadMessageBox(box);
     PressButton(box, IDOK);
-    EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(0));
+    EXPECT_EQ(run.WaitForExit(exitWithin), std::optional<DWORD>(0));
+    return seen;
+  }
+
+  // The question after the host's silence limit, within `within`: read and
+  // answered with `button` (IDRETRY or IDCANCEL).
+  MessageBoxText AnswerQuestion(LauncherRun& run, int button, DWORD within = kDialogMs) {
+    HWND box = run.WaitForQuestion(within);
+    EXPECT_NE(box, nullptr) << "the user was not asked";
+    if (!box) return {};
+    const MessageBoxText seen = ReadMessageBox(box);
+    PressButton(box, button);
     return seen;
   }
 

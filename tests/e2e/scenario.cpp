@@ -12,6 +12,7 @@
 #include "standin_registration.h"
 #include "tools/addin_protocol/embedded_config.h"
 #include "tools/addin_protocol/handover_contract.h"
+#include "tests/support/question_answerer.h"
 #include "tools/json/json_io.h"
 
 namespace brisk::e2e {
@@ -64,11 +65,16 @@ std::string WriteConfiguredAddin(const std::wstring& original, const std::wstrin
 }
 
 // The test's environment with TMP and TEMP set to `folder`, as a user's
-// session would have them.
-ChildOptions WithTempFolder(const std::wstring& folder) {
+// session would have them, and the silence limit the scenario asks for.
+ChildOptions LauncherEnvironment(const std::wstring& folder, DWORD hostSilenceLimitMs) {
   ChildOptions options;
   options.environment = {{L"TMP", folder}, {L"TEMP", folder}};
+  if (hostSilenceLimitMs != 0) options.environment.emplace_back(L"BRISK_HOST_SILENCE_MS", std::to_wstring(hostSilenceLimitMs));
   return options;
+}
+
+bool IsMessageBox(const WindowInfo& window) {
+  return window.visible && window.className == L"#32770" && GetDlgItem(window.handle, kMessageBoxTextId);
 }
 
 // A working folder's name: 8 characters of digits and lower-case letters,
@@ -89,7 +95,8 @@ BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
 }  // namespace
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
-    : scenario_(scenario), process_(exe, arguments, WithTempFolder(scenario.tempFolder())) {}
+    : scenario_(scenario),
+      process_(exe, arguments, LauncherEnvironment(scenario.tempFolder(), scenario.hostSilenceLimitMs())) {}
 
 LauncherRun::~LauncherRun() {
   if (process_.End()) {
@@ -157,9 +164,7 @@ HWND LauncherRun::WaitForMessageBox(DWORD milliseconds) {
   WaitUntil(
       [&] {
         for (const WindowInfo& window : TopLevelWindows(process_.id())) {
-          if (window.visible && window.className == L"#32770" && GetDlgItem(window.handle, kMessageBoxTextId)) {
-            found = window.handle;
-          }
+          if (IsMessageBox(window) && !GetDlgItem(window.handle, IDRETRY)) found = window.handle;
         }
         return found != nullptr;
       },
@@ -167,6 +172,15 @@ HWND LauncherRun::WaitForMessageBox(DWORD milliseconds) {
   Watch();
   return found;
 }
+
+HWND LauncherRun::WaitForQuestion(DWORD milliseconds) {
+  HWND found = nullptr;
+  WaitUntil([&] { return (found = test::FindQuestionBox(process_.id())) != nullptr; }, milliseconds);
+  Watch();
+  return found;
+}
+
+bool LauncherRun::QuestionShown() const { return test::FindQuestionBox(process_.id()) != nullptr; }
 
 HWND LauncherRun::WaitForSplash(DWORD milliseconds) {
   HWND found = nullptr;
@@ -231,6 +245,7 @@ void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
     config["hangMs"] = setup.hangMs;
   }
   if (setup.crashOnMessage) config["crashOnMessage"] = *setup.crashOnMessage;
+  if (setup.broadcastOnMessage) config["broadcastOnMessage"] = *setup.broadcastOnMessage;
   WriteFileBytes(Path(L"addin.json"), json::OneLine(config) + "\n");
   if (std::find(addinLogs_.begin(), addinLogs_.end(), logName) == addinLogs_.end()) addinLogs_.push_back(logName);
 }

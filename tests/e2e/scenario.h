@@ -51,6 +51,9 @@ struct AddinSetup {
   std::optional<std::uint32_t> hangOnMessage;
   std::uint32_t hangMs = 0;
   std::optional<std::uint32_t> crashOnMessage;
+  // While it handles this message: an empty message sent to every top-level
+  // window, the launcher's answers timed (addin::BroadcastRecord).
+  std::optional<std::uint32_t> broadcastOnMessage;
 };
 
 struct HostSetup {
@@ -110,8 +113,13 @@ class LauncherRun {
   // A visible dialog of the launcher (class "#32770"), or null.
   HWND WaitForDialog(DWORD milliseconds = kDialogMs);
   // A visible message box of the launcher (a dialog with a text control
-  // 0xFFFF), or null.
+  // 0xFFFF) that is no question, or null.
   HWND WaitForMessageBox(DWORD milliseconds = kDialogMs);
+  // The question after the host's silence limit: a visible message box of
+  // the launcher with a Retry button; null after the time.
+  HWND WaitForQuestion(DWORD milliseconds = kDialogMs);
+  // Whether the question is up now.
+  bool QuestionShown() const;
   // The splash window: a visible window of the launcher that is no dialog.
   HWND WaitForSplash(DWORD milliseconds = kDialogMs);
   // Whether the launcher shows its splash window now.
@@ -180,6 +188,10 @@ class Scenario {
 
   // Starts the build as a user would, with the scenario's own temporary folder.
   std::unique_ptr<LauncherRun> Start(const std::wstring& arguments);
+  // The silence limit that launches in test mode are given from now on (the
+  // launcher's test seam, core/launch_plan.h); 0 leaves the launcher's own.
+  void SetHostSilenceLimit(DWORD milliseconds) { hostSilenceLimitMs_ = milliseconds; }
+  DWORD hostSilenceLimitMs() const { return hostSilenceLimitMs_; }
 
   addin::AddinLog AddinLog(const std::wstring& logName = L"addin.jsonl") const;
   HostCallLog HostLog(const std::wstring& logName = L"host.jsonl") const;
@@ -206,6 +218,7 @@ class Scenario {
   TempFolder folder_;
   std::wstring exeName_ = kExeName;
   std::wstring tempName_ = L"tmp";
+  DWORD hostSilenceLimitMs_ = 0;
   std::vector<std::wstring> hostLogs_;
   std::vector<std::wstring> addinLogs_;
   std::vector<std::wstring> exeNames_;

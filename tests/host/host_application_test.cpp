@@ -28,7 +28,7 @@ TEST(HostApplicationFake, OpenWorkbookPassesThePathFirstAndTwelveMissingArgument
   const ULONG workbookReferences = workbook.references();
   const ULONG collectionReferences = workbooks.references();
 
-  EXPECT_TRUE(HostApplication(&application).OpenWorkbook(L"C:\\temp\\abc.xls").workbook);
+  EXPECT_TRUE(HostApplication(&application).OpenWorkbook(L"C:\\temp\\abc.xls").workbookReturned);
 
   ASSERT_EQ(workbooks.calls().size(), 1u);
   const RecordedCall& open = workbooks.calls()[0];
@@ -50,15 +50,18 @@ TEST(HostApplicationFake, OpenWorkbookPassesThePathFirstAndTwelveMissingArgument
 
 // An open that a living host answers with an error (it refused, or the
 // workbook closed itself and took its object along) is no failure of the
-// call; only a host whose process went away is raised.
-TEST(HostApplicationFake, FailingOpenIsRaisedOnlyForAHostThatWentAway) {
+// call; a host whose process went away is raised, and so is a call that got
+// no answer at all (cancelled, or rejected after the busy retries): the open
+// handler may not have run yet.
+TEST(HostApplicationFake, FailingOpenIsRaisedOnlyForAHostThatWentAwayOrNeverAnswered) {
   const struct {
     HRESULT hr;
     bool raised;
   } cases[] = {{DISP_E_EXCEPTION, false},
                {RPC_E_DISCONNECTED, false},
                {RPC_E_SERVERCALL_RETRYLATER, false},
-               {RPC_E_CALL_CANCELED, false},
+               {RPC_E_CALL_CANCELED, true},
+               {RPC_E_CALL_REJECTED, true},
                {HRESULT_FROM_WIN32(RPC_S_CALL_FAILED), true},
                {HRESULT_FROM_WIN32(RPC_S_SERVER_UNAVAILABLE), true}};
   for (const auto& c : cases) {
@@ -74,7 +77,7 @@ TEST(HostApplicationFake, FailingOpenIsRaisedOnlyForAHostThatWentAway) {
       EXPECT_THROW(HostApplication(&application).OpenWorkbook(L"C:\\missing.xls"), _com_error);
     } else {
       const WorkbookOpen opened = HostApplication(&application).OpenWorkbook(L"C:\\missing.xls");
-      EXPECT_FALSE(opened.workbook);
+      EXPECT_FALSE(opened.workbookReturned);
       EXPECT_EQ(opened.hr, c.hr);
     }
     EXPECT_EQ(workbooks.calls().size(), 1u);
@@ -87,7 +90,7 @@ TEST(HostApplicationFake, OpenWithoutWorkbooksOpensNothing) {
   none.vt = VT_DISPATCH;
   none.pdispVal = nullptr;
   application.SetResult(kDispWorkbooks, none);
-  EXPECT_FALSE(HostApplication(&application).OpenWorkbook(L"C:\\a.xls").workbook);
+  EXPECT_FALSE(HostApplication(&application).OpenWorkbook(L"C:\\a.xls").workbookReturned);
   EXPECT_NO_THROW(HostApplication(&application).CloseAll());
   EXPECT_EQ(application.CalledIds(), (std::vector<DISPID>{kDispWorkbooks, kDispWorkbooks}));
 }
@@ -226,6 +229,17 @@ TEST(HostApplicationFake, OnlyProperty2788SwallowsItsFailure) {
   EXPECT_NO_THROW(host.PutIntProperty2788(1));
   EXPECT_THROW(host.Quit(), _com_error);
   EXPECT_THROW(host.SetUserControl(true), _com_error);
+}
+
+// A put of property 2788 that got no answer is a host that did not answer,
+// like any other call: it is raised, not swallowed.
+TEST(HostApplicationFake, Property2788ThatGotNoAnswerIsRaised) {
+  for (const HRESULT hr : {RPC_E_CALL_CANCELED, RPC_E_CALL_REJECTED}) {
+    SCOPED_TRACE(testing::Message() << std::hex << hr);
+    FakeDispatch application;
+    application.SetFailure(kDispIntProperty2788, Failing(hr));
+    EXPECT_THROW(HostApplication(&application).PutIntProperty2788(1), _com_error);
+  }
 }
 
 TEST(HostApplicationFake, NoObjectFailsEveryMemberWithEPointer) {

@@ -101,6 +101,25 @@ TEST(ChooseHostWindow, FollowsTheCandidates) {
   }
 }
 
+// Below version 14 a user's own host may match class and caption: the
+// hidden window, the launcher's, wins over the visible ones before it.
+TEST(ChooseOldHostWindow, PrefersTheHiddenWindow) {
+  const struct {
+    const char* name;
+    std::vector<OldHostWindowCandidate> candidates;
+    std::uintptr_t chosen;
+  } cases[] = {
+      {"none", {}, 0},
+      {"one hidden", {{0x10, false}}, 0x10},
+      {"the user's visible one first", {{0x10, true}, {0x20, false}}, 0x20},
+      {"two hidden: the first", {{0x10, true}, {0x20, false}, {0x30, false}}, 0x20},
+      {"only visible ones: the first, as the system's search", {{0x10, true}, {0x20, true}}, 0x10},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ChooseOldHostWindow(c.candidates), c.chosen) << c.name;
+  }
+}
+
 TEST(AuxWorkbook, IsRecognisedByItsMagicOnly) {
   const std::vector<std::uint8_t> made = MakeAuxWorkbook();
   EXPECT_TRUE(IsAuxWorkbook(made.data(), made.size()));
@@ -138,6 +157,7 @@ struct HostResultCase {
   bool busy;
   bool startRetried;
   bool retriedAfterALongWait;
+  bool notAnswered = false;  // a call that ended so never answered
 };
 
 TEST(HostCallResult, TellsADeadHostFromABusyOrRefusingOne) {
@@ -149,8 +169,8 @@ TEST(HostCallResult, TellsADeadHostFromABusyOrRefusingOne) {
       {host_result::kDisconnected, false, false, true, true},  // a living host let go of the object
       {host_result::kObjectNotConnected, false, false, true, true},
       {host_result::kServerCallRetryLater, false, true, true, true},  // busy, retry later
-      {host_result::kCallRejected, false, true, true, true},
-      {host_result::kCallCanceled, false, false, true, false},  // no answer in time: hung, not dead
+      {host_result::kCallRejected, false, true, true, true, true},
+      {host_result::kCallCanceled, false, false, true, false, true},  // given up by the user: not dead
       {host_result::kServerStopping, false, false, true, true},
       {0x80020009, false, false, true, false},  // DISP_E_EXCEPTION
       {0x80080005, false, false, true, false},  // CO_E_SERVER_EXEC_FAILURE: after the activation time-out, not again
@@ -164,6 +184,7 @@ TEST(HostCallResult, TellsADeadHostFromABusyOrRefusingOne) {
     EXPECT_EQ(HostIsBusy(c.hr), c.busy);
     EXPECT_EQ(HostStartMayBeRetried(c.hr, true), c.startRetried);
     EXPECT_EQ(HostStartMayBeRetried(c.hr, false), c.retriedAfterALongWait);
+    EXPECT_EQ(HostCallNotAnswered(c.hr), c.notAnswered);
   }
 }
 

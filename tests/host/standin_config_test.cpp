@@ -44,9 +44,12 @@ TEST(StandinConfig, ReadsEveryKey) {
       "fail.1209=hresult 80004005\n"
       "fail.302=crash\n"
       "fail.1950=hang 45000\n"
+      "fail.2788=dialog 8000\n"
+      "fail.1210=hang 700 after 2\n"
       "fail.workbooks.682=exception 1004 Cannot open\n"
       "register_delay_ms=1500\n"
       "quit_on_quit=0\n"
+      "user_instance=1\n"
       "open_result=hresult 80010108\n",
       errors);
   EXPECT_TRUE(errors.empty()) << errors.front().line << ": " << errors.front().message;
@@ -70,6 +73,10 @@ TEST(StandinConfig, ReadsEveryKey) {
   EXPECT_EQ(visible.kind, FailureKind::kException);
   EXPECT_EQ(visible.wCode, 5);
   EXPECT_EQ(visible.description, u"Not now, please.");
+  EXPECT_EQ(config.applicationFailures.at(1210).kind, FailureKind::kHang);
+  EXPECT_EQ(config.applicationFailures.at(1210).code, 700u);
+  EXPECT_EQ(config.applicationFailures.at(1210).after, 2u);
+  EXPECT_EQ(config.applicationFailures.at(1950).after, 0u);
   EXPECT_EQ(config.applicationFailures.at(392).kind, FailureKind::kScode);
   EXPECT_EQ(config.applicationFailures.at(392).code, 0x800A03ECu);
   EXPECT_EQ(config.applicationFailures.at(1209).kind, FailureKind::kHresult);
@@ -77,10 +84,13 @@ TEST(StandinConfig, ReadsEveryKey) {
   EXPECT_EQ(config.applicationFailures.at(302).kind, FailureKind::kCrash);
   EXPECT_EQ(config.applicationFailures.at(1950).kind, FailureKind::kHang);
   EXPECT_EQ(config.applicationFailures.at(1950).code, 45000u);
+  EXPECT_EQ(config.applicationFailures.at(2788).kind, FailureKind::kDialog);
+  EXPECT_EQ(config.applicationFailures.at(2788).code, 8000u);
   EXPECT_EQ(config.workbooksFailures.at(682).wCode, 1004);
   EXPECT_EQ(config.workbooksFailures.count(558), 0u);
   EXPECT_EQ(config.registerDelayMs, 1500u);
   EXPECT_FALSE(config.quitOnQuit);
+  EXPECT_TRUE(config.userInstance);
   EXPECT_EQ(config.auxOpenResult.kind, OpenResultKind::kHresult);
   EXPECT_EQ(config.auxOpenResult.hresult, 0x80010108u);
 }
@@ -119,7 +129,7 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
       {"ui_language_type=i8"},    {"reply_type.x=i2"},         {"reported_window=extra"}, {"reported_window=extra0"},
       {"reported_window=window"}, {"fail.558=exception"},      {"fail.558=exception 0"},  {"fail.558=exception 70000"},
       {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"},    {"fail.558=hang"},
-      {"fail.558=hang 5 s"},      {"fail.558=explode"},        {"fail.x=crash"},          {"main_class="},
+      {"fail.558=hang 5 s"},      {"fail.558=dialog"},        {"fail.558=dialog 5 later 2"}, {"fail.558=hang 5 after"},      {"fail.558=explode"},        {"fail.x=crash"},          {"main_class="},
       {"register_delay_ms=-1"},   {"version=\xFF\xFE"},        {"open_result="},          {"open_result=nothing"},
       {"open_result=empty 1"},    {"open_result=workbook 2"},  {"open_result=hresult"},   {"open_result=hresult xyz"},
       {"open_result=Workbook"},

@@ -16,6 +16,7 @@
 #include "tests/support/com_errors.h"
 #include "tests/support/process_windows.h"
 #include "tests/support/processes.h"
+#include "tests/support/question_answerer.h"
 #include "tools/json/json_io.h"
 
 namespace brisk {
@@ -269,6 +270,68 @@ TEST_F(StandinHostTest, FindsTheMainWindowByClassAndCaptionBelowVersion14) {
     EXPECT_EQ(session.host().FindHostWindow(12), extra);
     EXPECT_NE(session.host().GetMainWindowHandle(), extra);
   }
+  {
+    // A visible window of the same class and caption (as a host the user
+    // runs shows) before the hidden one: the hidden one is the host's.
+    StandinSession session("caption=Old Host\nextra_window=Old Host\n");
+    ASSERT_EQ(session.Create(), S_OK);
+    const HWND main = session.host().GetMainWindowHandle();
+    ASSERT_FALSE(IsWindowVisible(main));
+    EXPECT_EQ(session.host().FindHostWindow(11), main);
+  }
+}
+
+HostQuestion TestQuestion() { return {L"The host has not answered.", L"Host wait test"}; }
+
+bool QuestionClosesWithin(DWORD milliseconds) {
+  const ULONGLONG deadline = GetTickCount64() + milliseconds;
+  while (test::FindQuestionBox(GetCurrentProcessId())) {
+    if (GetTickCount64() >= deadline) return false;
+    Sleep(20);
+  }
+  return true;
+}
+
+// Every member waits for the host by the host wait's rule, whether the host
+// handles nothing meanwhile or shows a dialog of its own: after the silence
+// limit the user is asked, Retry waits on and asks again after the next
+// limit, and the host's answer closes the question; the call's answer
+// stands.
+TEST_F(StandinHostTest, CallsAreWaitedForAndTheUserAskedUntilTheHostAnswers) {
+  for (const char* holding : {"hang", "dialog"}) {
+    SCOPED_TRACE(holding);
+    StandinSession session(std::string("version=15.0\nfail.392=") + holding + " 3500\n");
+    ASSERT_EQ(session.Create(), S_OK);
+    HostWait wait(TestQuestion(), 1000);
+    const HostApplication host(session.app(), &wait);
+    const ULONGLONG called = GetTickCount64();
+    {
+      const test::QuestionAnswerer user(GetCurrentProcessId(), {IDRETRY, IDRETRY, IDRETRY, IDRETRY});
+      EXPECT_EQ(host.GetVersionText(), L"15.0");
+      EXPECT_GE(user.asked(), 2) << "Retry did not ask again after the next limit";
+    }
+    EXPECT_GE(GetTickCount64() - called, 3000u);
+    EXPECT_TRUE(QuestionClosesWithin(2000)) << "the question stayed up after the answer";
+    EXPECT_TRUE(wait.WithinReach());
+  }
+}
+
+// Cancel gives the host up: the call under way is cancelled at once, and no
+// later member reaches the host.
+TEST_F(StandinHostTest, CancelGivesTheHostUpAndNoFurtherCallIsMade) {
+  StandinSession session("fail.392=hang 8000\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  HostWait wait(TestQuestion(), 1000);
+  const HostApplication host(session.app(), &wait);
+  const test::QuestionAnswerer user(GetCurrentProcessId(), {IDCANCEL});
+  const ULONGLONG called = GetTickCount64();
+  EXPECT_EQ(CaughtHresult([&] { host.GetVersionText(); }), RPC_E_CALL_CANCELED);
+  EXPECT_LT(GetTickCount64() - called, 6000u) << "the call went on after Cancel";
+  EXPECT_EQ(wait.reach(), HostReach::kGivenUp);
+  EXPECT_EQ(CaughtHresult([&] { host.GetCaption(); }), RPC_E_CALL_CANCELED);
+  EXPECT_EQ(CaughtHresult([&] { host.PutIntProperty2788(1); }), RPC_E_CALL_CANCELED);
+  EXPECT_TRUE(session.Calls("application", kDispCaption).empty()) << "a host given up was called";
+  EXPECT_EQ(user.asked(), 1);
 }
 
 TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
@@ -280,7 +343,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheAddinFromItsFolder) {
   const std::wstring auxPath = folder + L"\\k3v9x2qa.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbookReturned);
 
   EXPECT_EQ(test::ReadFileBytes(folder + L"\\first_contact.txt"), "code=1170\nreserved=0\nversion=14.0\n");
   const std::string contact = session.Event("first_contact");
@@ -309,7 +372,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookLoadsTheProjectsAddin) {
   const std::wstring auxPath = folder + L"\\w8c2n5rt.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
 
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbookReturned);
 
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":true,\"entry\":true,\"returned\":1"))
       << session.Event("first_contact");
@@ -324,7 +387,7 @@ TEST_F(StandinHostTest, AuxiliaryWorkbookWithoutAddinIsIgnoredQuietly) {
   const std::vector<std::uint8_t> aux = MakeAuxWorkbook();
   const std::wstring auxPath = session.folder() / L"q7m2p4kd.xls";
   ASSERT_TRUE(test::WriteFileBytes(auxPath, std::string(aux.begin(), aux.end())));
-  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbook);
+  EXPECT_TRUE(session.host().OpenWorkbook(auxPath).workbookReturned);
   EXPECT_TRUE(Contains(session.Event("first_contact"), "\"loaded\":false,\"entry\":false"));
 }
 
@@ -451,10 +514,10 @@ TEST_F(StandinHostTest, OrdinaryAndMissingWorkbooks) {
   ASSERT_EQ(session.Create(), S_OK);
   const std::wstring bookPath = session.folder() / L"book.xls";
   ASSERT_TRUE(test::WriteFileBytes(bookPath, "an ordinary workbook"));
-  EXPECT_TRUE(session.host().OpenWorkbook(bookPath).workbook);
+  EXPECT_TRUE(session.host().OpenWorkbook(bookPath).workbookReturned);
   EXPECT_TRUE(session.Event("first_contact").empty());
   // A missing file fails inside the host, which the open does not raise.
-  EXPECT_FALSE(session.host().OpenWorkbook(session.folder() / L"missing.xls").workbook);
+  EXPECT_FALSE(session.host().OpenWorkbook(session.folder() / L"missing.xls").workbookReturned);
   const std::vector<std::string> opens = session.Calls("workbooks", kDispWorkbooksOpen);
   ASSERT_EQ(opens.size(), 2u);
   EXPECT_TRUE(Contains(opens[1], "\"hr\":\"0x80020009\"")) << opens[1];

@@ -1,8 +1,9 @@
-// The launcher's bounds on a host that does not answer, against windows of
-// this process's own threads: a window that handles nothing is hung, one
-// that runs a dialog's loop while it holds the message is only busy, and one
-// whose thread ends is gone. Threads of the system's own run their bodies
-// without letting an exception end the process.
+// The host wait's rule for window messages, against windows of this
+// process's own threads: a window that holds a message is waited for, with
+// the user asked after the silence limit, until it answers, the user gives
+// it up or its thread ends; and the wait serves what is sent to the waiting
+// thread's own windows. Threads of the system's own run their bodies without
+// letting an exception end the process.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -10,17 +11,22 @@
 #include <atomic>
 #include <stdexcept>
 
+#include <comdef.h>
+
+#include "base/message_wait_win.h"
 #include "base/thread_win.h"
 #include "base/unique_handle.h"
+#include "host/host_wait_win.h"
 #include "host/host_window_message_win.h"
+#include "tests/support/question_answerer.h"
 
 namespace brisk {
 namespace {
 
 constexpr UINT kTestMessage = WM_USER + 77;
 // A short silence limit, and how long each window holds the message: well
-// beyond the limit.
-constexpr DWORD kLimitMs = 1500;
+// beyond two limits.
+constexpr DWORD kLimitMs = 1000;
 constexpr DWORD kHoldMs = 4000;
 
 enum class Holding { kHangs, kRunsALoop, kEndsItsThread };
@@ -41,11 +47,14 @@ class WindowThread {
   WindowThread& operator=(const WindowThread&) = delete;
 
   HWND window() const { return window_; }
+  // How many test messages reached the window.
+  int held() const { return held_.load(); }
 
  private:
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<WindowThread*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (message == kTestMessage && self) {
+      ++self->held_;
       switch (self->holding_) {
         case Holding::kHangs:
           Sleep(kHoldMs);
@@ -91,29 +100,118 @@ class WindowThread {
   UniqueHandle ready_;
   UniqueHandle thread_;
   std::atomic<HWND> window_{nullptr};
+  std::atomic<int> held_{0};
 };
 
-TEST(HostWindowMessageTest, TellsAHungWindowFromABusyOneAndAGoneOne) {
+HostQuestion TestQuestion() { return {L"The host has not answered.", L"Host wait test"}; }
+
+// A window that holds the message past the silence limit gets the user
+// asked, whether it handles nothing meanwhile or runs a dialog's loop: Retry
+// waits on and asks again after the next limit, and the answer that comes
+// at last closes the question and is the reply. A window whose thread ends
+// is a host that ended.
+TEST(HostWindowMessageTest, HoldingWindowIsWaitedForAndTheUserAskedUntilItAnswers) {
   const struct {
     const char* name;
     Holding holding;
     HostWindowReply reply;
+    bool asked;
   } cases[] = {
-      {"hangs", Holding::kHangs, HostWindowReply::kHostHung},
-      {"runs a dialog's loop", Holding::kRunsALoop, HostWindowReply::kHandled},
-      {"ends its thread", Holding::kEndsItsThread, HostWindowReply::kHostEnded},
+      {"hangs", Holding::kHangs, HostWindowReply::kHandled, true},
+      {"runs a dialog's loop", Holding::kRunsALoop, HostWindowReply::kHandled, true},
+      {"ends its thread", Holding::kEndsItsThread, HostWindowReply::kHostEnded, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     WindowThread thread(c.holding);
     ASSERT_NE(thread.window(), nullptr);
-    EXPECT_EQ(SendToHostWindow(thread.window(), kTestMessage, 0, 0, nullptr, kLimitMs), c.reply);
+    HostWait wait(TestQuestion(), kLimitMs);
+    HostWindowSender sender(thread.window(), nullptr, wait);
+    const test::QuestionAnswerer user(GetCurrentProcessId(), {IDRETRY, IDRETRY, IDRETRY});
+    const ULONGLONG sent = GetTickCount64();
+    EXPECT_EQ(sender.Send(kTestMessage, 0, 0), c.reply);
+    if (c.asked) {
+      EXPECT_GE(GetTickCount64() - sent, kHoldMs) << "the wait ended before the window answered";
+      EXPECT_GE(user.asked(), 2) << "Retry did not ask again after the next limit";
+      EXPECT_EQ(wait.reach(), HostReach::kWithinReach);
+    } else {
+      EXPECT_EQ(wait.reach(), HostReach::kGone);
+    }
+    // The question closed with the answer.
+    const ULONGLONG deadline = GetTickCount64() + 2000;
+    while (test::FindQuestionBox(GetCurrentProcessId()) && GetTickCount64() < deadline) Sleep(20);
+    EXPECT_EQ(test::FindQuestionBox(GetCurrentProcessId()), nullptr) << "the question stayed up after the answer";
   }
 }
 
-TEST(HostWindowMessageTest, AnsweredMessageIsHandled) {
+// Cancel gives the host up at once: the message is not waited for any
+// longer, and nothing more is sent to the window.
+TEST(HostWindowMessageTest, CancelGivesTheHostUpAndNothingMoreIsSent) {
+  WindowThread thread(Holding::kHangs);
+  HostWait wait(TestQuestion(), kLimitMs);
+  HostWindowSender sender(thread.window(), nullptr, wait);
+  const test::QuestionAnswerer user(GetCurrentProcessId(), {IDCANCEL});
+  const ULONGLONG sent = GetTickCount64();
+  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kGivenUp);
+  EXPECT_LT(GetTickCount64() - sent, kHoldMs) << "the wait went on after Cancel";
+  EXPECT_EQ(wait.reach(), HostReach::kGivenUp);
+  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kGivenUp);
+  EXPECT_THROW(HostWait::Waiting{&wait}, _com_error) << "a call was let through to a host given up";
+  EXPECT_EQ(thread.held(), 1) << "a message was sent after the host was given up";
+  EXPECT_EQ(user.asked(), 1);
+}
+
+// A message answered within the limit asks nobody.
+TEST(HostWindowMessageTest, AnsweredMessageIsHandledWithoutAQuestion) {
   WindowThread thread(Holding::kRunsALoop);
-  EXPECT_EQ(SendToHostWindow(thread.window(), WM_NULL, 0, 0, nullptr, kLimitMs), HostWindowReply::kHandled);
+  HostWait wait(TestQuestion(), 20000);
+  HostWindowSender sender(thread.window(), nullptr, wait);
+  EXPECT_EQ(sender.Send(WM_NULL, 0, 0), HostWindowReply::kHandled);
+  EXPECT_EQ(wait.questionsAsked(), 0);
+}
+
+// While this thread waits for the host, a message that another thread sends
+// to this thread's window is answered at once, not after the wait.
+TEST(HostWindowMessageTest, WaitServesWhatIsSentToTheWaitingThreadsWindows) {
+  WNDCLASSW windowClass{};
+  windowClass.lpfnWndProc = DefWindowProcW;
+  windowClass.hInstance = GetModuleHandleW(nullptr);
+  windowClass.lpszClassName = L"BriskWaitingThreadWindow";
+  RegisterClassW(&windowClass);
+  const HWND own = CreateWindowW(L"BriskWaitingThreadWindow", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                 windowClass.hInstance, nullptr);
+  ASSERT_NE(own, nullptr);
+  WindowThread thread(Holding::kHangs);
+  HostWait wait(TestQuestion(), 20000);
+  HostWindowSender sender(thread.window(), nullptr, wait);
+  std::atomic<ULONGLONG> answeredAfterMs{0};
+  const UniqueHandle other = StartThread([own, &answeredAfterMs] {
+    Sleep(500);
+    const ULONGLONG sent = GetTickCount64();
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(own, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+    answeredAfterMs = GetTickCount64() - sent;
+  });
+  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kHandled);
+  ASSERT_EQ(WaitForSingleObject(other.get(), 10000), WAIT_OBJECT_0);
+  EXPECT_LT(answeredAfterMs.load(), 1000u) << "the sent message waited for the host";
+  DestroyWindow(own);
+
+  // The same for a wait on handles alone.
+  const UniqueHandle never(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const HWND again = CreateWindowW(L"BriskWaitingThreadWindow", L"", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr,
+                                   windowClass.hInstance, nullptr);
+  const UniqueHandle sender2 = StartThread([again, &answeredAfterMs] {
+    const ULONGLONG sent = GetTickCount64();
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(again, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+    answeredAfterMs = GetTickCount64() - sent;
+  });
+  const HANDLE handles[] = {never.get(), sender2.get()};
+  EXPECT_EQ(WaitServingSentMessages(2, handles, 10000), WAIT_OBJECT_0 + 1);
+  EXPECT_LT(answeredAfterMs.load(), 1000u);
+  EXPECT_EQ(WaitServingSentMessages(1, handles, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+  DestroyWindow(again);
 }
 
 // An exception that leaves a thread's body ends only that body: the thread

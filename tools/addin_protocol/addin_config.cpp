@@ -14,7 +14,7 @@ namespace {
 
 constexpr std::string_view kMembers[] = {"log",          "ready",           "readyDelayMs", "close",
                                          "closeDelayMs", "dialogOnMessage", "dialogMs",     "hangOnMessage",
-                                         "hangMs",       "crashOnMessage"};
+                                         "hangMs",       "crashOnMessage",  "broadcastOnMessage"};
 
 std::optional<SignalAction> ParseAction(std::string_view name) {
   if (name == "signal") return SignalAction::Signal;
@@ -109,6 +109,9 @@ ConfigResult ParseAddinConfig(std::string_view text) {
   ReadMessagePlan(*object, "hangOnMessage", "hangMs", result.config.hang, result.faults);
   if (const auto number = ReadMessageNumber(*object, "crashOnMessage", result.faults)) {
     result.config.crashOnMessage = *number;
+  }
+  if (const auto number = ReadMessageNumber(*object, "broadcastOnMessage", result.faults)) {
+    result.config.broadcastOnMessage = *number;
   }
   return result;
 }

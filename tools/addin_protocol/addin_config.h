@@ -17,11 +17,15 @@
 //                 (default 0) without handling any messages, then go on
 //   crashOnMessage               while it handles that message, end the host
 //                 process at once
+//   broadcastOnMessage           while it handles that message, send an empty
+//                 message to every top-level window of the system, one after
+//                 the other, as a program that looks for DDE partners does,
+//                 and record how long the launcher's windows took to answer
 // A message number is WM_SETICON (128; acted on before the icon goes on to
 // the host) or one of the hand-over's range, 1155 to 1181 (acted on after
 // the message is recorded, before the add-in handles it). Each acts at the
-// first such message of a session; on one message, the dialog comes first,
-// then the hang, then the crash.
+// first such message of a session; on one message, the broadcast comes
+// first, then the dialog, then the hang, then the crash.
 //
 // Every member is optional; the defaults signal both events at once and
 // disturb nothing.
@@ -59,7 +63,8 @@ struct AddinConfig {
   SignalPlan close;
   MessagePlan dialog;
   MessagePlan hang;
-  std::uint32_t crashOnMessage = 0;  // 0: never
+  std::uint32_t crashOnMessage = 0;      // 0: never
+  std::uint32_t broadcastOnMessage = 0;  // 0: never
 };
 
 struct ConfigResult {

@@ -152,6 +152,15 @@ std::string ReadRecord(const json::Json& json, const std::string& kind, AddinLog
     r.Read("window", c.window);
     r.Read("exitCode", c.exitCode);
     if (r.fault().empty()) log.crashes.push_back(c);
+  } else if (kind == "broadcast") {
+    BroadcastRecord b;
+    b.seq = seq;
+    r.Read("msg", b.number);
+    r.Read("windows", b.windows);
+    r.Read("launcherWindows", b.launcherWindows);
+    r.Read("longestMs", b.longestMs);
+    r.Read("longestLauncherMs", b.longestLauncherMs);
+    if (r.fault().empty()) log.broadcasts.push_back(b);
   } else {
     return "unknown kind \"" + kind + "\"";
   }
@@ -243,6 +252,15 @@ std::string FormatLogLine(const DialogRecord& r) {
 
 std::string FormatLogLine(const HangRecord& r) {
   return Line(r.seq, "hang", {{"msg", r.number}, {"window", r.window}, {"hangMs", r.hangMs}});
+}
+
+std::string FormatLogLine(const BroadcastRecord& r) {
+  return Line(r.seq, "broadcast",
+              {{"msg", r.number},
+               {"windows", r.windows},
+               {"launcherWindows", r.launcherWindows},
+               {"longestMs", r.longestMs},
+               {"longestLauncherMs", r.longestLauncherMs}});
 }
 
 std::string FormatLogLine(const CrashRecord& r) {

@@ -132,6 +132,19 @@ struct HangRecord {
   std::uint32_t hangMs = 0;
 };
 
+// A configured broadcast: how many top-level windows were sent the message,
+// how many of them belong to the launcher (whose process id came with
+// message 1159; 0 before it), and the longest time one of them, and one of
+// the launcher's, took to answer.
+struct BroadcastRecord {
+  std::uint64_t seq = 0;
+  std::uint32_t number = 0;
+  std::uint32_t windows = 0;
+  std::uint32_t launcherWindows = 0;
+  std::uint32_t longestMs = 0;
+  std::uint32_t longestLauncherMs = 0;
+};
+
 struct CrashRecord {
   std::uint64_t seq = 0;
   std::uint32_t number = 0;
@@ -150,6 +163,7 @@ std::string FormatLogLine(const NoteRecord& record);
 std::string FormatLogLine(const DialogRecord& record);
 std::string FormatLogLine(const HangRecord& record);
 std::string FormatLogLine(const CrashRecord& record);
+std::string FormatLogLine(const BroadcastRecord& record);
 
 struct AddinLog {
   std::vector<AttachRecord> attaches;
@@ -164,6 +178,7 @@ struct AddinLog {
   std::vector<DialogRecord> dialogs;
   std::vector<HangRecord> hangs;
   std::vector<CrashRecord> crashes;
+  std::vector<BroadcastRecord> broadcasts;
   // Lines that could not be read, each with its line number.
   std::vector<std::string> faults;
 };

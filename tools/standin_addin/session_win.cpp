@@ -38,6 +38,11 @@ constexpr UINT kDialogRetryMs = 20;
 // that died of one inside the add-in.
 constexpr UINT kCrashExitCode = 0xC0000005;
 
+// How long a window of the launcher may take to answer the broadcast before
+// the next one is sent (it should take far less), and how long any other.
+constexpr UINT kLauncherAnswerMs = 10000;
+constexpr UINT kOtherAnswerMs = 1000;
+
 // Whether the dialog timer of this thread ended the box shown last.
 thread_local bool tDialogClosedByTimer = false;
 
@@ -176,6 +181,7 @@ void Session::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
   record.window = reinterpret_cast<std::uintptr_t>(window);
   log_->Write(record);
 
+  if (message == kMsgLauncherProcessId) launcherProcessId_ = static_cast<std::uint32_t>(wParam);
   Disturb(window, message);
   if (message == kMsgLauncherProcessId) OpenEvents(static_cast<std::uint32_t>(wParam));
   if (message == kMsgHandOverDone) SignalAfterHandOver();
@@ -192,9 +198,47 @@ void Session::OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 void Session::Disturb(HWND window, UINT message) {
+  if (config_.broadcastOnMessage == message && !broadcast_.exchange(true)) Broadcast(message);
   if (config_.dialog.message == message && !dialogShown_.exchange(true)) ShowDialog(window, message);
   if (config_.hang.message == message && !hung_.exchange(true)) Hang(window, message);
   if (config_.crashOnMessage == message) Crash(window, message);
+}
+
+// An empty message sent to every top-level window of the other processes,
+// one after the other, from the thread that handles the hand-over, as a
+// program that looks for DDE partners does. A window whose thread waits
+// without serving sent messages holds the host up until it answers; the
+// launcher's windows get the long time-out, and without
+// SMTO_ABORTIFHUNG, so that a launcher that does not serve shows in the
+// times recorded.
+void Session::Broadcast(UINT message) {
+  std::vector<HWND> windows;
+  EnumWindows(
+      [](HWND window, LPARAM found) {
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&windows));
+  BroadcastRecord record{0, message, 0, 0, 0, 0};
+  const std::uint32_t launcher = launcherProcessId_;
+  for (HWND target : windows) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(target, &process);
+    if (process == GetCurrentProcessId()) continue;
+    const bool launchers = launcher != 0 && process == launcher;
+    const ULONGLONG sent = GetTickCount64();
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutW(target, WM_NULL, 0, 0, launchers ? SMTO_NORMAL : SMTO_ABORTIFHUNG,
+                        launchers ? kLauncherAnswerMs : kOtherAnswerMs, &answer);
+    const auto tookMs = static_cast<std::uint32_t>(GetTickCount64() - sent);
+    ++record.windows;
+    record.longestMs = std::max(record.longestMs, tookMs);
+    if (launchers) {
+      ++record.launcherWindows;
+      record.longestLauncherMs = std::max(record.longestLauncherMs, tookMs);
+    }
+  }
+  log_->Write(record);
 }
 
 // A real modal message box owned by the host window: its loop handles

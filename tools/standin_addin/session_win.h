@@ -29,14 +29,15 @@ class Session {
   // WM_SETICON or WM_QUIT on one of them: recorded, nothing more.
   void OnSystemMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, Delivery delivery);
   // What the configuration asks for while the add-in handles `message` on
-  // `window` (addin_config.h): a modal dialog, a hang, the end of the
-  // process; the dialog and the hang at the first such message only.
+  // `window` (addin_config.h): a broadcast, a modal dialog, a hang, the end
+  // of the process; all but the end at the first such message only.
   void Disturb(HWND window, UINT message);
 
  private:
   void OpenEvents(std::uint32_t launcherProcessId);
   void SignalAfterHandOver();
   void Signal(const char* which, UniqueHandle& held, const std::wstring& name, const SignalPlan& plan);
+  void Broadcast(UINT message);
   void ShowDialog(HWND window, UINT message);
   void Hang(HWND window, UINT message);
   void Crash(HWND window, UINT message);
@@ -46,6 +47,9 @@ class Session {
   std::atomic<int> order_{0};
   std::atomic<bool> dialogShown_{false};
   std::atomic<bool> hung_{false};
+  std::atomic<bool> broadcast_{false};
+  // From message 1159 on.
+  std::atomic<std::uint32_t> launcherProcessId_{0};
   // Touched only by the thread of the window that gets the hand-over.
   std::wstring closeName_;
   std::wstring readyName_;

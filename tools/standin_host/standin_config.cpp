@@ -67,9 +67,11 @@ bool ParseFailure(std::string_view text, Failure& failure) {
     return rest.empty();
   }
   const auto [code, description] = FirstWord(rest);
-  if (kind == "hang") {
-    failure.kind = FailureKind::kHang;
-    return ParseNumber(code, failure.code) && description.empty();
+  if (kind == "hang" || kind == "dialog") {
+    failure.kind = kind == "hang" ? FailureKind::kHang : FailureKind::kDialog;
+    if (description.empty()) return ParseNumber(code, failure.code);
+    const auto [word, count] = FirstWord(description);
+    return ParseNumber(code, failure.code) && word == "after" && ParseNumber(count, failure.after);
   }
   failure.description = Wide(description);
   if (kind == "exception") {
@@ -141,6 +143,7 @@ bool ApplySetting(std::string_view key, std::string_view value, StandinConfig& c
   if (key == "reported_window") return ParseReportedWindow(value, config);
   if (key == "register_delay_ms") return ParseNumber(value, config.registerDelayMs);
   if (key == "quit_on_quit") return ParseFlag(value, config.quitOnQuit);
+  if (key == "user_instance") return ParseFlag(value, config.userInstance);
   if (key == "open_result") return ParseOpenResult(value, config.auxOpenResult);
   std::int32_t dispid = 0;
   if (key.starts_with("reply_type.")) {

@@ -29,10 +29,19 @@
 //              | scode <hex> [<description>]   (wCode 0)
 //              | hresult <hex>                  (returned by Invoke itself)
 //              | crash                          (the process ends at once)
-//              | hang <ms>                      (answers normally after <ms>
+//              | hang <ms> [after <n>]          (answers normally after <ms>
 //                                                without handling messages meanwhile)
+//              | dialog <ms> [after <n>]        (answers normally after a modal
+//                                                dialog of its own, which handles
+//                                                messages, was up for <ms>)
+//     "after <n>": the first <n> calls of the member are answered at once
+//     (the visibility put comes three times in a launch, say)
 //   register_delay_ms=<n>   wait before the class object is registered
 //   quit_on_quit=0|1        whether Quit ends the host (default 1)
+//   user_instance=0|1       a host the user started, not COM (default 0): it
+//                           registers no class object, so that COM clients
+//                           start hosts of their own, and never ends for want
+//                           of a client
 //   open_result=<answer>    what Workbooks.Open (682) answers for the auxiliary
 //                           workbook once its open handler has run; a real
 //                           host's handler closes that workbook inside the call
@@ -55,13 +64,14 @@ namespace brisk::standin {
 
 enum class ValueType { kEmpty, kI2, kI4, kBool, kBstr, kR8 };
 
-enum class FailureKind { kNone, kException, kScode, kHresult, kCrash, kHang };
+enum class FailureKind { kNone, kException, kScode, kHresult, kCrash, kHang, kDialog };
 
 struct Failure {
   FailureKind kind = FailureKind::kNone;
   std::uint16_t wCode = 0;
-  std::uint32_t code = 0;  // scode or HRESULT; milliseconds for kHang
+  std::uint32_t code = 0;  // scode or HRESULT; milliseconds for kHang and kDialog
   std::u16string description;
+  std::uint32_t after = 0;  // for kHang and kDialog: calls answered at once first
 };
 
 enum class ReportedWindow { kMain, kExtra, kOther, kNone };
@@ -98,6 +108,7 @@ struct StandinConfig {
   std::map<std::int32_t, Failure> workbooksFailures;
   std::uint32_t registerDelayMs = 0;
   bool quitOnQuit = true;
+  bool userInstance = false;
   OpenResult auxOpenResult;
 };
 

@@ -132,20 +132,23 @@ int RunServer(const Options& options) {
   }
   if (gStandin.config.registerDelayMs > 0) Sleep(gStandin.config.registerDelayMs);
   // Single use, as the real host registers: each client gets a host process
-  // of its own, and two clients started at once never share one.
+  // of its own, and two clients started at once never share one. A host the
+  // user started serves no client at all.
   DWORD cookie = 0;
-  const HRESULT hr =
-      CoRegisterClassObject(kStandinHostClassId, GetClassFactory(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
-  json::Json registered = NewRecord("event");
-  registered["event"] = "class_registered";
-  registered["hr"] = HexCode(static_cast<std::uint32_t>(hr));
-  Log(registered);
+  HRESULT hr = S_FALSE;
+  if (!gStandin.config.userInstance) {
+    hr = CoRegisterClassObject(kStandinHostClassId, GetClassFactory(), CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE, &cookie);
+    json::Json registered = NewRecord("event");
+    registered["event"] = "class_registered";
+    registered["hr"] = HexCode(static_cast<std::uint32_t>(hr));
+    Log(registered);
+  }
 
-  const UINT_PTR idleTimer = SetTimer(nullptr, 0, kIdleExitMs, nullptr);
+  const UINT_PTR idleTimer = gStandin.config.userInstance ? 0 : SetTimer(nullptr, 0, kIdleExitMs, nullptr);
   MSG message;
   int loop;
   while ((loop = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-    if (message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == idleTimer) {
+    if (idleTimer != 0 && message.hwnd == nullptr && message.message == WM_TIMER && message.wParam == idleTimer) {
       KillTimer(nullptr, idleTimer);
       if (!gStandin.served) {
         LogEvent("no_client");
@@ -157,11 +160,14 @@ int RunServer(const Options& options) {
     DispatchMessageW(&message);
   }
   StartShutdownWatchdog();
-  if (SUCCEEDED(hr)) CoRevokeClassObject(cookie);
+  if (hr == S_OK) CoRevokeClassObject(cookie);
 
   json::Json exit = NewRecord("event");
   exit["event"] = "exit";
   exit["quit_code"] = loop == 0 ? static_cast<long long>(message.wParam) : -1;
+  // WM_QUIT posted to a window (an aborted launch ends its host so), not the
+  // host's own PostQuitMessage.
+  exit["quit_to_window"] = loop == 0 && message.hwnd != nullptr;
   Log(exit);
   DestroyStandinWindows();
   if (gStandin.workbooksCollection != nullptr) {

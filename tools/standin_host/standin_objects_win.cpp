@@ -18,6 +18,33 @@ constexpr wchar_t kExceptionSource[] = L"Brisk stand-in host";
 constexpr HRESULT kOpenFailedScode = static_cast<HRESULT>(0x800A03EC);
 // Exit code of a configured crash: that of an access violation.
 constexpr UINT kCrashExitCode = 0xC0000005;
+// The title of a configured dialog of the host's own, by which tests and its
+// timer find it.
+constexpr wchar_t kDialogTitle[] = L"Stand-in host";
+
+BOOL CALLBACK EndDialogOfThread(HWND window, LPARAM) {
+  wchar_t className[8] = {};
+  GetClassNameW(window, className, 8);
+  if (std::wstring(className) == L"#32770") EndDialog(window, IDOK);
+  return TRUE;
+}
+
+VOID CALLBACK EndDialogOnTimer(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  EnumThreadWindows(GetCurrentThreadId(), EndDialogOfThread, 0);
+}
+
+// A modal message box owned by the main window, as a host shows one of its
+// own inside a call (a prompt, an error): its loop handles every message
+// meanwhile. A timer closes it after `ms`. Returns how long it was up.
+std::uint32_t ShowDialogInCall(DISPID dispid, std::uint32_t ms) {
+  const UINT_PTR timer = SetTimer(nullptr, 0, ms > USER_TIMER_MINIMUM ? ms : USER_TIMER_MINIMUM, EndDialogOnTimer);
+  const std::wstring text = L"Member " + std::to_wstring(dispid) + L" waits for this box.";
+  const ULONGLONG shown = GetTickCount64();
+  MessageBoxW(gStandin.mainWindow, text.c_str(), kDialogTitle, MB_OK | MB_ICONINFORMATION);
+  if (timer != 0) KillTimer(nullptr, timer);
+  return static_cast<std::uint32_t>(GetTickCount64() - shown);
+}
 
 VARTYPE ToVarType(ValueType type) {
   switch (type) {
@@ -147,12 +174,16 @@ class DispatchObject : public IDispatch {
     HRESULT hr;
     if (riid != IID_NULL) {
       hr = DISP_E_UNKNOWNINTERFACE;
-    } else if (const Failure* failure = FindFailure(dispid); failure && failure->kind != FailureKind::kHang) {
+    } else if (const Failure* failure = FindFailure(dispid);
+               failure && failure->kind != FailureKind::kHang && failure->kind != FailureKind::kDialog) {
       hr = Fail(*failure, record, exception);
     } else {
-      if (failure) {
+      if (failure && calls_[dispid]++ < failure->after) failure = nullptr;
+      if (failure && failure->kind == FailureKind::kHang) {
         record["hang_ms"] = failure->code;
         Sleep(failure->code);
+      } else if (failure) {
+        record["dialog_ms"] = ShowDialogInCall(dispid, failure->code);
       }
       hr = Handle(dispid, flags, params, result, exception, argumentError, record);
     }
@@ -200,6 +231,7 @@ class DispatchObject : public IDispatch {
         return static_cast<HRESULT>(failure.code);
       case FailureKind::kNone:
       case FailureKind::kHang:
+      case FailureKind::kDialog:
         break;
     }
     return E_UNEXPECTED;
@@ -207,6 +239,8 @@ class DispatchObject : public IDispatch {
 
   const char* logName_;
   ULONG references_ = 1;
+  // How often each member with a hang or a dialog was called.
+  std::map<DISPID, std::uint32_t> calls_;
 };
 
 class Workbook final : public DispatchObject {

@@ -24,7 +24,20 @@ void DisconnectNow(IUnknown* object) {
   Log(record);
 }
 
+// Messages of the hand-over's range that reach the host's own procedure: the
+// add-in, where it runs, takes its own before they get here; a host the user
+// runs, which has no add-in, sees every one that is sent to it.
+void LogWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  json::Json record = NewRecord("event");
+  record["event"] = "window_message";
+  record["msg"] = message;
+  record["wparam"] = static_cast<std::uint64_t>(wParam);
+  record["lparam"] = static_cast<std::int64_t>(lParam);
+  Log(record);
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message >= WM_USER && message < WM_APP) LogWindowMessage(message, wParam, lParam);
   switch (message) {
     case WM_CLOSE:
       DestroyWindow(window);
