@@ -96,8 +96,10 @@ std::uint32_t TestHostSilenceLimitFromEnvironment() {
 
 int RunLauncher(const std::vector<std::u16string>& args) {
   // COM is joined before anything of the launch exists, and left after the
-  // launch has released its last reference.
-  ComApartment com;
+  // launch has ended the host's thread, which holds the host's object (a
+  // thread held by a host given up is let go: this thread holds nothing of
+  // the host, so leaving the apartment waits for nobody).
+  const ComApartment com;
   SeedRandomGenerator();
   LaunchLog log(LaunchLogPathFromEnvironment());
   LaunchOptions options = ScanLaunchOptions(args, GetEncodedStringW(kHexOptionPrefix));
@@ -117,7 +119,6 @@ int RunLauncher(const std::vector<std::u16string>& args) {
       MessageBoxW(nullptr, L"Unknown exception", L"Error", MB_OK);
     }
   }
-  if (launch.HostOutOfReach()) com.StayUntilTheProcessEnds();
   return 0;
 }
 

@@ -47,7 +47,7 @@ HandOverEvents CreateHandOverEvents(bool externalStorage) {
   return events;
 }
 
-HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSender& hostWindow,
+HostWindowReply SendHandOverMessages(const HostApplication& host, HostWait& wait, HWND hostWindow, HANDLE hostProcess,
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord) {
   // Each message is handled before the next is sent, as SendMessageW would,
@@ -55,8 +55,8 @@ HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSend
   struct NotHandled {
     HostWindowReply reply;
   };
-  const auto send = [&hostWindow](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    const HostWindowReply reply = hostWindow.Send(message, wParam, lParam);
+  const auto send = [&](UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    const HostWindowReply reply = wait.Send(hostWindow, message, wParam, lParam, hostProcess);
     if (reply != HostWindowReply::kHandled) throw NotHandled{reply};
   };
   try {

@@ -10,7 +10,6 @@
 
 #include "base/unique_handle.h"
 #include "host/host_application.h"
-#include "host/host_window_message_win.h"
 #include "payload/payload_buffer.h"
 
 namespace brisk {
@@ -67,10 +66,11 @@ struct HandOverMessageInputs {
 // order, with the host calls between them. The single-instance mutex is
 // released in the middle (from there on a second instance may start), and
 // the raw settings record is emptied once the add-in has been told of it.
-// Each message, and each call between them, waits by the host wait's rule
-// (HostWindowSender, HostApplication); the first message that does not get
-// through ends the hand-over with why, a call that fails raises _com_error.
-HostWindowReply SendHandOverMessages(const HostApplication& host, HostWindowSender& hostWindow,
+// Each message (to `hostWindow`, of `hostProcess` when known), and each call
+// between them, waits by the host wait's rule (host/host_wait_win.h); the
+// first message that does not get through ends the hand-over with why, a
+// call that fails raises _com_error.
+HostWindowReply SendHandOverMessages(const HostApplication& host, HostWait& wait, HWND hostWindow, HANDLE hostProcess,
                                      const HandOverMessageInputs& inputs, UniqueHandle& instanceMutex,
                                      PayloadBuffer& rawRecord);
 

@@ -82,12 +82,11 @@
 //    starts; the launch takes the results only after joining it;
 //  - the event waiters (core/hand_over_win.h) block on the ready and close
 //    events and share only a reference-counted record with a flag;
-//  - the messages to the host's window are sent from a thread of their own
-//    (host/host_window_message_win.h) while the launch's thread watches the
-//    host; a thread left blocked in a host given up ends with the process;
-//  - the host wait's thread (host/host_wait_win.h) keeps the clock of the
-//    call or message under way and shows the question; it shares only
-//    atomics and events with the launch's thread.
+//  - the host's thread (host/host_wait_win.h) owns the host's object and
+//    makes every call to it and sends every message to its window, one at
+//    a time, while the launch's thread waits for each by the waiting rule
+//    (and asks the question itself); a host's thread held by a host given
+//    up is let go and ends with the process.
 // No other state is shared between threads.
 //
 // Every wait of a launch is bounded or can be ended by the user; the bounds
@@ -109,7 +108,6 @@
 #include "core/launch_log.h"
 #include "core/temp_files.h"
 #include "host/host_wait_win.h"
-#include "host/host_window_message_win.h"
 #include "payload/build_settings.h"
 #include "payload/payload_buffer.h"
 #include "text/macro_table.h"
@@ -172,12 +170,11 @@ class Launch {
   // removed after a hand-over too.
   void Finish();
 
+ private:
   // The user gave the host up, or its process ended: no further call or
-  // message is sent to it, and nothing that could wait on it is done (the
-  // entry point leaves the COM apartment with the process, not before).
+  // message is sent to it.
   bool HostOutOfReach() const { return hostWait_ && !hostWait_->WithinReach(); }
 
- private:
   LaunchOutcome RunSteps();
   LaunchOutcome FinishHandOver();
   void FindHostProcess();
@@ -185,6 +182,10 @@ class Launch {
   // True when the splash reached its limit before the add-in was ready.
   bool WaitForAddinReady();
   void CloseAndQuitHost(const HostApplication& host);
+  // The host's object, as a view whose calls wait by the rule.
+  HostApplication Host() const {
+    return HostApplication(hostWait_ ? hostWait_->application() : nullptr, hostWait_.get());
+  }
   // Lets go of the host's object; a host out of reach keeps it until the
   // process ends.
   void ReleaseHost();
@@ -207,17 +208,15 @@ class Launch {
   UniqueIcon largeIcon_;
   UniqueIcon smallIcon_;
   UniqueHandle instanceMutex_;
-  // The waiting rule for every call and message to the host, from its start
-  // to the end of the launch, and whether the host is within reach.
+  // The host's object and thread, the waiting rule for every call and
+  // message to the host, from its start to the end of the launch, and
+  // whether the host is within reach.
   std::unique_ptr<HostWait> hostWait_;
-  ComRef<IDispatch> host_;
   int hostMajorVersion_ = 0;
   HWND hostWindow_ = nullptr;
   // The host's process, once its window is known: waited for, never ended.
   UniqueHandle hostProcess_;
   DWORD hostProcessId_ = 0;
-  // Sends the icon and the hand-over messages to the host's window.
-  std::unique_ptr<HostWindowSender> windowSender_;
   LaunchFiles files_;
   Splash splash_;
   HandOverEvents events_;

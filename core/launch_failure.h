@@ -28,7 +28,7 @@ enum class LaunchFailure {
   kHostBuildTooOld14,
   kHostBuildTooOld15,
   kHostWindowNotFound,     // the host has no main window to hand over to
-  kHostStoppedResponding,  // the host did not answer in time, or its process ended
+  kHostStoppedResponding,  // the user gave up a host that did not answer, or its process ended
   kAddinNotReadyInTime,    // the add-in had not reported ready when the splash reached its limit
   kNoAddinFor64BitHost,    // the build carries no add-in of the installed host's bitness
   kNoAddinFor32BitHost,

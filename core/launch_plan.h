@@ -15,9 +15,9 @@
 namespace brisk {
 
 enum class LicenceStep {
-  kSkipped,  // the hexadecimal option: the licence is not even read
-  kReadOnly, // test mode: read (a damaged one still ends the launch), never shown
-  kShown,    // read, checked against the dialog's limits and shown for agreement
+  kSkipped,   // the hexadecimal option: the licence is not even read
+  kReadOnly,  // test mode: read (a damaged one still ends the launch), never shown
+  kShown,     // read, checked against the dialog's limits and shown for agreement
 };
 
 enum class FinalVisibility {

@@ -15,7 +15,6 @@
 #include "core/working_folder_win.h"
 #include "host/host_application.h"
 #include "host/host_version.h"
-#include "host/host_window_message_win.h"
 #include "payload/encoded_strings.h"
 #include "payload/external_storage.h"
 #include "payload/payload_ids.h"
@@ -162,14 +161,12 @@ void LoggingFailures(LaunchLog& log, const char* what, Work work) {
   }
 }
 
-// The host application as an automation server.
-ComRef<IDispatch> StartHost(LaunchLog& log, const UserTexts& texts) {
-  ComRef<IDispatch> host;
-  if (const HRESULT hr = CreateHostApplication(host.put()); FAILED(hr)) {
+// The host application as an automation server, on the host's thread.
+void StartHost(HostWait& wait, LaunchLog& log, const UserTexts& texts) {
+  if (const HRESULT hr = wait.StartHost(); FAILED(hr)) {
     log.Event("host not created", DescribeHresult(hr));
     throw LaunchFailed(LaunchFailure::kHostNotCreated, texts);
   }
-  return host;
 }
 
 // Quits a host that has opened nothing of the launch yet, before the user
@@ -386,11 +383,11 @@ LaunchOutcome Launch::RunSteps() {
   PayloadPreparation preparation;
   preparation.Start(ExternalStorageMode(), std::move(storedWorkbook_),
                     WorkbookPlacement{executable_.path, settings_.workbookFormat});
-  host_ = StartHost(log_, Texts());
   // The start itself is bounded by the system's activation time-out; every
   // call and message after it waits by the launch's one rule.
   hostWait_ = std::make_unique<HostWait>(HostQuestionTexts(Texts()), plan_.hostSilenceLimitMs);
-  const HostApplication host(host_.get(), hostWait_.get());
+  StartHost(*hostWait_, log_, Texts());
+  const HostApplication host = Host();
   host.SetVisible(false);
   hostMajorVersion_ = host.GetMajorVersion();
   const bool is64 = host.IsHost64Bit(hostMajorVersion_);
@@ -420,8 +417,8 @@ LaunchOutcome Launch::RunSteps() {
   hostWindow_ = PrepareHostWindow(host);
   events_ = CreateHandOverEvents(ExternalStorageMode());
   const HostWindowReply handOver = SendHandOverMessages(
-      host, *windowSender_, HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()},
-      instanceMutex_, rawRecord_);
+      host, *hostWait_, hostWindow_, hostProcess_.get(),
+      HandOverMessageInputs{languageByte, options_.optionValue, !executable_.path.empty()}, instanceMutex_, rawRecord_);
   if (handOver != HostWindowReply::kHandled) HostWindowFailed(handOver, "hand-over", Texts(), log_);
   log_.Event("hand-over sent");
   SetFinalVisibility(host, hostMajorVersion_, plan_);
@@ -440,9 +437,9 @@ HWND Launch::PrepareHostWindow(const HostApplication& host) {
   log_.Event("host window", "0x" + HexText<char>(reinterpret_cast<UINT_PTR>(hostWindow_), 8, HexLetters::kUpper) +
                                 ", process " + DecimalText(hostProcess_ ? GetProcessId(hostProcess_.get()) : 0));
   host.SetCaption(GetEncodedStringWide(kApplicationTitle));
-  windowSender_ = std::make_unique<HostWindowSender>(window, hostProcess_.get(), *hostWait_);
   if (HICON icon = largeIcon_ ? largeIcon_.get() : smallIcon_.get()) {
-    const HostWindowReply reply = windowSender_->Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    const HostWindowReply reply =
+        hostWait_->Send(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon), hostProcess_.get());
     if (reply != HostWindowReply::kHandled) HostWindowFailed(reply, "icon", Texts(), log_);
   }
   return window;
@@ -507,7 +504,7 @@ void Launch::FindHostProcess() {
 // From here to the release of the host any failure closes the host at once
 // and ends the launch with its notice.
 LaunchOutcome Launch::FinishHandOver() {
-  const HostApplication host(host_.get(), hostWait_.get());
+  const HostApplication host = Host();
   bool letGo = false;
   try {
     if (HostTakesProperty2788(hostMajorVersion_)) host.PutIntProperty2788(1);
@@ -534,15 +531,8 @@ LaunchOutcome Launch::FinishHandOver() {
 // A host out of reach would hold the release call as well: its reference
 // goes with this process.
 void Launch::ReleaseHost() {
-  if (!host_) return;
-  if (HostOutOfReach()) {
-    host_.release();
-    return;
-  }
-  LoggingFailures(log_, "releasing the host failed", [&] {
-    const HostWait::Waiting waiting(hostWait_.get());
-    host_.reset();
-  });
+  if (!hostWait_) return;
+  LoggingFailures(log_, "releasing the host failed", [&] { hostWait_->ReleaseHost(); });
 }
 
 // WM_QUIT ends the message loop of the thread that owns the window: only a
@@ -562,7 +552,7 @@ void Launch::Finish() {
   largeIcon_.reset();
   smallIcon_.reset();
   if (aborted_) {
-    if (host_) CloseAndQuitHost(HostApplication(host_.get(), hostWait_.get()));
+    if (hostWait_ && hostWait_->application()) CloseAndQuitHost(Host());
     ReleaseHost();
     PostQuitToHostWindow();
     if (hostProcess_) {

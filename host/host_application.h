@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "base/com_ref.h"
 #include "host/host_file_version.h"
@@ -74,16 +75,15 @@ struct WorkbookOpen {
   bool workbookReturned = false;
 };
 
-// A view of the application object that does not own the reference (the
-// launcher core owns it and releases it: field cleared first, then Release).
-// Every member call that fails raises _com_error; a null object fails with
-// E_POINTER. With a HostWait, every member waits for the host by its rule
-// (a member whose calls the user gave up raises RPC_E_CALL_CANCELED or
-// RPC_E_CALL_REJECTED), and no member calls a host out of reach.
+// A view of the application object that does not own the reference (its
+// owner releases it: field cleared first, then Release). Every member call
+// that fails raises _com_error; a null object fails with E_POINTER. With a
+// HostWait, which owns the object, every member's calls are made on the
+// host's thread and waited for by its rule: a member that the user gave up,
+// or one asked of a host out of reach, raises RPC_E_CALL_CANCELED.
 class HostApplication {
  public:
-  explicit HostApplication(IDispatch* application, HostWait* wait = nullptr)
-      : application_(application), wait_(wait) {}
+  explicit HostApplication(IDispatch* application, HostWait* wait = nullptr) : application_(application), wait_(wait) {}
 
   IDispatch* get() const { return application_; }
 
@@ -93,8 +93,6 @@ class HostApplication {
   void SetCaption(const std::wstring& caption) const;
   std::wstring GetInstallPath() const;
   std::wstring GetVersionText() const;
-  // The workbooks collection, or null when the host returns none.
-  ComRef<IDispatch> GetWorkbooks() const;
   std::wstring GetProductCode() const;
   // Member 1 of the language-settings object read with the argument 2; 0
   // when the answer is not a VT_I4.
@@ -108,12 +106,12 @@ class HostApplication {
   void PutIntProperty2788(std::int32_t value) const;
   void Quit() const;
 
-  // GetWorkbooks, then opens `path` with 13 arguments (the other twelve
+  // The workbooks collection (572), then opens `path` with 13 arguments (the other twelve
   // missing). An open the host refuses, or answers with no object, is not
   // raised; one that fails because the host's process went away, or that
   // got no answer (HostCallNotAnswered), raises _com_error.
   WorkbookOpen OpenWorkbook(const std::wstring& path) const;
-  // Closes every workbook through the workbooks collection.
+  // Closes every workbook through the workbooks collection (572, 277).
   void CloseAll() const;
 
   // hostMajorVersion: the leading number of GetVersionText(), 0 for none.
@@ -131,10 +129,11 @@ class HostApplication {
   HWND FindHostWindow(int hostMajorVersion) const;
 
  private:
-  // `call` under the host wait's rule.
+  // `call` under the host wait's rule, on the host's thread; `call` owns
+  // copies of what it uses.
   template <typename Call>
   auto Waited(Call call) const {
-    const HostWait::Waiting waiting(wait_);
+    if (wait_) return wait_->Call(std::move(call));
     return call();
   }
 

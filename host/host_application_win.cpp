@@ -46,6 +46,12 @@ std::wstring GetText(IDispatch* object, DISPID dispid) {
 
 void PutBool(IDispatch* object, DISPID dispid, bool value) { DispatchPut(object, dispid, VT_BOOL, value ? 1 : 0); }
 
+ComRef<IDispatch> Workbooks(IDispatch* application) {
+  ComRef<IDispatch> workbooks;
+  DispatchGet(application, kDispWorkbooks, VT_DISPATCH, workbooks.put());
+  return workbooks;
+}
+
 std::int32_t GetInt(IDispatch* object, DISPID dispid) {
   LONG value = 0;
   DispatchGet(object, dispid, VT_I4, &value);
@@ -94,93 +100,96 @@ HRESULT CreateHostApplication(IDispatch** application) {
   }
 }
 
+// Each member's work captures the object's pointer and its arguments by
+// value: a work the user gave up may still run on the host's thread.
+
 void HostApplication::SetVisible(bool visible) const {
-  Waited([&] { PutBool(application_, kDispVisible, visible); });
+  Waited([application = application_, visible] { PutBool(application, kDispVisible, visible); });
 }
 
 std::wstring HostApplication::GetCaption() const {
-  return Waited([&] { return GetText(application_, kDispCaption); });
+  return Waited([application = application_] { return GetText(application, kDispCaption); });
 }
 
 void HostApplication::SetCaption(const std::wstring& caption) const {
-  const UniqueBstr text = MakeBstr(caption);
-  Waited([&] { DispatchPut(application_, kDispCaption, VT_BSTR, text.get()); });
-}
-
-std::wstring HostApplication::GetInstallPath() const {
-  return Waited([&] { return GetText(application_, kDispInstallPath); });
-}
-
-std::wstring HostApplication::GetVersionText() const {
-  return Waited([&] { return GetText(application_, kDispVersion); });
-}
-
-ComRef<IDispatch> HostApplication::GetWorkbooks() const {
-  return Waited([&] {
-    ComRef<IDispatch> workbooks;
-    DispatchGet(application_, kDispWorkbooks, VT_DISPATCH, workbooks.put());
-    return workbooks;
+  Waited([application = application_, caption] {
+    const UniqueBstr text = MakeBstr(caption);
+    DispatchPut(application, kDispCaption, VT_BSTR, text.get());
   });
 }
 
+std::wstring HostApplication::GetInstallPath() const {
+  return Waited([application = application_] { return GetText(application, kDispInstallPath); });
+}
+
+std::wstring HostApplication::GetVersionText() const {
+  return Waited([application = application_] { return GetText(application, kDispVersion); });
+}
+
 std::wstring HostApplication::GetProductCode() const {
-  return Waited([&] { return GetText(application_, kDispProductCode); });
+  return Waited([application = application_] { return GetText(application, kDispProductCode); });
 }
 
 std::int32_t HostApplication::GetUiLanguageId() const {
-  return Waited([&] {
+  return Waited([application = application_] {
     ComRef<IDispatch> languageSettings;
-    DispatchGet(application_, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
+    DispatchGet(application, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
     static const VARTYPE kParamTypes[] = {VT_I4, 0};
     UniqueVariant language;
-    DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(),
-                 kParamTypes, kLanguageIdUserInterface);
+    DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(), kParamTypes,
+                 kLanguageIdUserInterface);
     return language->vt == VT_I4 ? language->lVal : 0;
   });
 }
 
 std::int32_t HostApplication::GetIntProperty1209() const {
-  return Waited([&] { return GetInt(application_, kDispIntProperty1209); });
+  return Waited([application = application_] { return GetInt(application, kDispIntProperty1209); });
 }
 
 HWND HostApplication::GetMainWindowHandle() const {
   // Window handles are 32-bit values, also in a 64-bit process.
-  return Waited([&] { return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application_, kDispMainWindowHandle))); });
+  return Waited([application = application_] {
+    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application, kDispMainWindowHandle)));
+  });
 }
 
 void HostApplication::SetDisplayAlerts(bool alerts) const {
-  Waited([&] { PutBool(application_, kDispDisplayAlerts, alerts); });
+  Waited([application = application_, alerts] { PutBool(application, kDispDisplayAlerts, alerts); });
 }
 
 void HostApplication::SetUserControl(bool userControl) const {
-  Waited([&] { PutBool(application_, kDispUserControl, userControl); });
+  Waited([application = application_, userControl] { PutBool(application, kDispUserControl, userControl); });
 }
 
 // A host without the property answers with an error, which does not matter;
 // a put that got no answer is a host that did not answer, like any other.
 void HostApplication::PutIntProperty2788(std::int32_t value) const {
   try {
-    Waited([&] { DispatchPut(application_, kDispIntProperty2788, VT_I4, static_cast<LONG>(value)); });
+    Waited([application = application_, value] {
+      DispatchPut(application, kDispIntProperty2788, VT_I4, static_cast<LONG>(value));
+    });
   } catch (const _com_error& error) {
     if (HostCallNotAnswered(static_cast<std::uint32_t>(error.Error())) || (wait_ && !wait_->WithinReach())) throw;
   }
 }
 
 void HostApplication::Quit() const {
-  Waited([&] { DispatchCall(application_, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr); });
+  Waited([application = application_] {
+    DispatchCall(application, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+  });
 }
 
 WorkbookOpen HostApplication::OpenWorkbook(const std::wstring& path) const {
-  return Waited([&] {
-    ComRef<IDispatch> workbooks = GetWorkbooks();
+  return Waited([application = application_, path] {
+    const ComRef<IDispatch> workbooks = Workbooks(application);
     if (!workbooks) return WorkbookOpen{};
     return brisk::OpenWorkbook(workbooks.get(), path);
   });
 }
 
 void HostApplication::CloseAll() const {
-  Waited([&] {
-    ComRef<IDispatch> workbooks = GetWorkbooks();
+  Waited([application = application_] {
+    const ComRef<IDispatch> workbooks = Workbooks(application);
     if (workbooks) CloseWorkbooks(workbooks.get());
   });
 }
@@ -231,8 +240,8 @@ WorkbookOpen OpenWorkbook(IDispatch* workbooks, const std::wstring& path) {
                                        result.get(), exception.get(), &argumentError);
   // A call that got no answer tells nothing of the workbook: the open
   // handler may not even have run yet.
-  if (FAILED(hr) && (HostProcessIsGone(static_cast<std::uint32_t>(hr)) ||
-                     HostCallNotAnswered(static_cast<std::uint32_t>(hr)))) {
+  if (FAILED(hr) &&
+      (HostProcessIsGone(static_cast<std::uint32_t>(hr)) || HostCallNotAnswered(static_cast<std::uint32_t>(hr)))) {
     throw _com_error(hr);
   }
   // The result goes with its variant: a disconnected object fails its

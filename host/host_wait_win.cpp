@@ -1,12 +1,16 @@
 #include "host/host_wait_win.h"
 
 #include <comdef.h>
+#include <objidl.h>
 
+#include <atomic>
 #include <cwchar>
-#include <utility>
 
+#include "base/com_apartment.h"
+#include "base/com_ref.h"
 #include "base/message_wait_win.h"
 #include "base/thread_win.h"
+#include "host/host_application.h"
 
 namespace brisk {
 
@@ -14,175 +18,286 @@ namespace {
 
 // How soon a call the host declined as busy is made again.
 constexpr DWORD kRetryBusyAfterMs = 250;
-// How often an open question looks whether its wait has ended meanwhile.
+// How often an open question looks whether the host has answered meanwhile
+// (and that it is still on top).
 constexpr UINT kQuestionCheckMs = 100;
-// COM asks the filter whether to cancel a call only when a message reaches
-// the waiting thread: after a Cancel, the thread is sent an empty one this
-// often until its call has ended.
-constexpr DWORD kWakeOwnerEveryMs = 200;
-// What MessageBoxW returns for a box closed because its wait was over.
+// How long the end of the host's thread is waited for, when it is not held
+// by a host out of reach (it has nothing left to do but leave its
+// apartment).
+constexpr DWORD kHostThreadEndMs = 10000;
+// What MessageBoxW returns for a question closed because the host answered.
 constexpr int kClosedUnasked = 0;
 
+// The question this thread shows, for its timer.
 struct OpenQuestion {
-  const HostWait* wait;
-  DWORD serial;
+  HANDLE answered;
+  HANDLE hostProcess;  // may be null
 };
-
-// The question this thread shows, for its timer (the asking thread shows one
-// at a time).
 thread_local const OpenQuestion* tOpenQuestion = nullptr;
 
-BOOL CALLBACK EndQuestionBox(HWND window, LPARAM) {
+bool Signalled(HANDLE handle) { return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }
+
+bool Over(const OpenQuestion& question) { return Signalled(question.answered) || Signalled(question.hostProcess); }
+
+// Only the question: a message box with a Retry button. `close` says
+// whether to close it; else it is kept on top, where not every system puts
+// a message box of MB_TOPMOST (Wine 8 does not).
+BOOL CALLBACK TendQuestionBox(HWND window, LPARAM close) {
   wchar_t className[8] = {};
   GetClassNameW(window, className, 8);
-  if (std::wcscmp(className, L"#32770") == 0) EndDialog(window, kClosedUnasked);
+  if (std::wcscmp(className, L"#32770") != 0 || !GetDlgItem(window, IDRETRY)) return TRUE;
+  if (close) {
+    EndDialog(window, kClosedUnasked);
+  } else if (!(GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST)) {
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
   return TRUE;
+}
+
+void CALLBACK TendQuestion(HWND, UINT, UINT_PTR, DWORD) {
+  if (!tOpenQuestion) return;
+  EnumThreadWindows(GetCurrentThreadId(), TendQuestionBox, Over(*tOpenQuestion) ? 1 : 0);
 }
 
 }  // namespace
 
+// What the waiting thread and the host's thread share; the host's thread
+// keeps it for as long as it runs, which may be after the HostWait is gone.
+// It is also the host's thread's COM message filter.
+struct HostWait::Core final : IMessageFilter {
+  bool WithinReach() const { return reach.load() == static_cast<int>(HostReach::kWithinReach); }
+
+  // IUnknown: lives as long as its owners; COM's references do not keep it.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
+      *object = static_cast<IMessageFilter*>(this);
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+  // The launcher serves no objects: whatever arrives is handled as without
+  // a filter.
+  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+    return SERVERCALL_ISHANDLED;
+  }
+  // A host that is busy (a modal state of its own) is asked again and
+  // again, for as long as the user waits; one that rejects a call outright
+  // is not.
+  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD rejectType) override {
+    if (rejectType != SERVERCALL_RETRYLATER || !WithinReach()) return static_cast<DWORD>(-1);
+    return kRetryBusyAfterMs;
+  }
+  // A call the user gave up is cancelled where the system can.
+  DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override {
+    return WithinReach() ? PENDINGMSG_WAITDEFPROCESS : PENDINGMSG_CANCELCALL;
+  }
+
+  std::atomic<int> reach{static_cast<int>(HostReach::kWithinReach)};
+  UniqueHandle request{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+  UniqueHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+  // The job handed over with `request`: written by the waiting thread only
+  // when no job is under way.
+  std::shared_ptr<Job> slot;
+  // The host's object; touched on the host's thread (or on the waiting
+  // thread when the host's thread could not be started).
+  ComRef<IDispatch> application;
+};
+
+// The host's thread: a single-threaded apartment that runs the jobs handed
+// to it and serves its messages in between.
+void HostWait::Serve(const std::shared_ptr<Core>& core) {
+  const ComApartment apartment;
+  IMessageFilter* previous = nullptr;
+  const bool filtered = SUCCEEDED(CoRegisterMessageFilter(core.get(), &previous));
+  const HANDLE wake[] = {core->stop.get(), core->request.get()};
+  for (;;) {
+    const DWORD woken = MsgWaitForMultipleObjectsEx(2, wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) break;
+    if (woken == WAIT_OBJECT_0 + 1) {
+      if (const std::shared_ptr<Job> job = std::move(core->slot)) job->Run();
+      continue;
+    }
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  // A host out of reach keeps its object: its release would wait for it.
+  if (core->WithinReach()) {
+    core->application.reset();
+  } else {
+    core->application.release();
+  }
+  if (filtered) {
+    IMessageFilter* ours = nullptr;
+    CoRegisterMessageFilter(previous, &ours);
+    if (previous) previous->Release();
+  }
+}
+
+HostWait::Job::Job() : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+
+void HostWait::Job::Run() {
+  try {
+    Execute();
+  } catch (...) {
+    error = std::current_exception();
+  }
+  SetEvent(done.get());
+}
+
 HostWait::HostWait(HostQuestion question, DWORD silenceLimitMs)
-    : question_(std::move(question)),
-      silenceLimitMs_(silenceLimitMs),
-      owner_(GetCurrentThreadId()),
-      changed_(CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      outOfReach_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-  registered_ = SUCCEEDED(CoRegisterMessageFilter(this, &previous_));
-  // Without the asking thread the launch still waits, but asks nobody.
-  if (changed_ && stop_ && outOfReach_) asker_ = StartThread([this] { Watch(); });
+    : question_(std::move(question)), silenceLimitMs_(silenceLimitMs), core_(std::make_shared<Core>()) {
+  // Without its thread the host is called from the caller's thread, and
+  // nobody is asked.
+  if (core_->request && core_->stop) thread_ = StartThread([core = core_] { Serve(core); });
 }
 
 HostWait::~HostWait() {
-  if (asker_) {
-    // An open question closes on its next check.
-    SetEvent(stop_.get());
-    WaitForSingleObject(asker_.get(), INFINITE);
+  if (!thread_) {
+    if (WithinReach()) {
+      core_->application.reset();
+    } else {
+      core_->application.release();
+    }
+    return;
   }
-  if (!registered_) return;
-  IMessageFilter* ours = nullptr;
-  CoRegisterMessageFilter(previous_, &ours);
-  if (previous_) previous_->Release();
+  SetEvent(core_->stop.get());
+  // A thread held by a host out of reach is let go.
+  if (WithinReach()) WaitForSingleObject(thread_.get(), kHostThreadEndMs);
 }
+
+HostReach HostWait::reach() const { return static_cast<HostReach>(core_->reach.load()); }
 
 void HostWait::MarkGone() { LeaveReach(HostReach::kGone); }
 
 void HostWait::LeaveReach(HostReach why) {
   int expected = static_cast<int>(HostReach::kWithinReach);
-  reach_.compare_exchange_strong(expected, static_cast<int>(why));
-  SetEvent(outOfReach_.get());
+  if (!core_->reach.compare_exchange_strong(expected, static_cast<int>(why))) return;
+  // COM asks the filter whether to cancel a call only when a message
+  // reaches the waiting thread.
+  if (thread_) PostThreadMessageW(GetThreadId(thread_.get()), WM_NULL, 0, 0);
 }
 
-HostWait::Waiting::Waiting(HostWait* wait) : wait_(wait) {
-  if (wait_) wait_->Begin();
-}
+IDispatch* HostWait::application() const { return core_->application.get(); }
 
-HostWait::Waiting::~Waiting() {
-  if (wait_) wait_->End();
-}
-
-void HostWait::Begin() {
-  if (depth_ > 0) {
-    ++depth_;
-    return;
+HRESULT HostWait::StartHost() {
+  struct Start final : Job {
+    explicit Start(std::shared_ptr<Core> owner) : core(std::move(owner)) {}
+    void Execute() override { hr = CreateHostApplication(core->application.put()); }
+    std::shared_ptr<Core> core;
+    HRESULT hr = E_UNEXPECTED;
+  };
+  const auto start = std::make_shared<Start>(core_);
+  if (!thread_ || !start->done) {
+    start->Run();
+    return start->hr;
   }
+  core_->slot = start;
+  SetEvent(core_->request.get());
+  Await(*start, nullptr, false);
+  return start->hr;
+}
+
+void HostWait::ReleaseHost() {
+  if (!core_->application || !WithinReach()) return;
+  Call([core = core_] { core->application.reset(); });
+}
+
+void HostWait::RunJob(const std::shared_ptr<Job>& job) {
   if (!WithinReach()) throw _com_error(RPC_E_CALL_CANCELED);
-  ++depth_;
-  began_ = GetTickCount();
-  ++serial_;
-  waiting_ = true;
-  SetEvent(changed_.get());
+  if (!thread_ || !job->done) {
+    job->Run();
+  } else {
+    core_->slot = job;
+    SetEvent(core_->request.get());
+    if (Await(*job, nullptr, true) != Awaited::kAnswered) throw _com_error(RPC_E_CALL_CANCELED);
+  }
+  if (job->error) std::rethrow_exception(job->error);
 }
 
-void HostWait::End() {
-  if (--depth_ > 0) return;
-  waiting_ = false;
-  ++serial_;
-  SetEvent(changed_.get());
+HostWindowReply HostWait::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HANDLE hostProcess) {
+  if (!WithinReach()) return reach() == HostReach::kGone ? HostWindowReply::kHostEnded : HostWindowReply::kGivenUp;
+  struct Message final : Job {
+    void Execute() override { SendMessageW(window, message, wParam, lParam); }
+    HWND window;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  auto send = std::make_shared<Message>();
+  send->window = window;
+  send->message = message;
+  send->wParam = wParam;
+  send->lParam = lParam;
+  if (!thread_ || !send->done) {
+    send->Run();
+  } else {
+    core_->slot = send;
+    SetEvent(core_->request.get());
+    switch (Await(*send, hostProcess, true)) {
+      case Awaited::kAnswered:
+        break;
+      case Awaited::kGivenUp:
+        return HostWindowReply::kGivenUp;
+      case Awaited::kGone:
+        return HostWindowReply::kHostEnded;
+    }
+  }
+  // A send also returns when the window's thread dies while it handles the
+  // message: a host whose process has ended, or is ending, is told as such.
+  if (Signalled(hostProcess) || !IsWindow(window)) {
+    LeaveReach(HostReach::kGone);
+    return HostWindowReply::kHostEnded;
+  }
+  return HostWindowReply::kHandled;
 }
 
-bool HostWait::WaitOver(DWORD waitSerial) const {
-  return !waiting_ || serial_ != waitSerial || WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0;
-}
-
-void HostWait::Watch() {
-  DWORD tracked = 0;     // the wait the clock runs for
-  DWORD clockStart = 0;  // its start, or the user's last Retry
-  const HANDLE wake[] = {stop_.get(), changed_.get()};
+HostWait::Awaited HostWait::Await(const Job& job, HANDLE hostProcess, bool ask) {
+  const HANDLE handles[] = {job.done.get(), hostProcess};
+  const DWORD count = hostProcess ? 2 : 1;
+  DWORD clockStart = GetTickCount();
   for (;;) {
     DWORD timeout = INFINITE;
-    if (waiting_) {
-      const DWORD serial = serial_;
-      if (serial != tracked) {
-        tracked = serial;
-        clockStart = began_;
-      }
+    if (ask) {
       const DWORD silentMs = GetTickCount() - clockStart;
-      if (silentMs >= silenceLimitMs_) {
-        if (AskWhileWaiting(tracked)) WakeOwnerUntilOver(tracked);
-        clockStart = GetTickCount();
-        continue;
-      }
-      timeout = silenceLimitMs_ - silentMs;
+      timeout = silentMs >= silenceLimitMs_ ? 0 : silenceLimitMs_ - silentMs;
     }
-    // This thread has windows once it has asked: it serves what is sent to
-    // them like the launch's own thread.
-    if (WaitServingSentMessages(2, wake, timeout) == WAIT_OBJECT_0) return;
+    switch (WaitServingSentMessages(count, handles, timeout)) {
+      case WAIT_OBJECT_0:
+        return Awaited::kAnswered;
+      case WAIT_OBJECT_0 + 1:
+        LeaveReach(HostReach::kGone);
+        return Awaited::kGone;
+      case WAIT_TIMEOUT:
+        if (Ask(job.done.get(), hostProcess)) return Awaited::kGivenUp;
+        // Retry, or the answer came: a whole limit again.
+        clockStart = GetTickCount();
+        break;
+      default:
+        // The wait itself failed: nothing can be waited for any more.
+        LeaveReach(HostReach::kGivenUp);
+        return Awaited::kGivenUp;
+    }
   }
 }
 
-bool HostWait::AskWhileWaiting(DWORD waitSerial) {
-  if (WaitOver(waitSerial)) return false;
+bool HostWait::Ask(HANDLE answered, HANDLE hostProcess) {
   ++questionsAsked_;
-  const OpenQuestion open{this, waitSerial};
-  tOpenQuestion = &open;
-  const UINT_PTR timer = SetTimer(nullptr, 0, kQuestionCheckMs, CloseQuestionWhenOver);
-  const int answer = MessageBoxW(nullptr, question_.text.c_str(), question_.caption.c_str(),
+  const OpenQuestion open{answered, hostProcess};
+  const OpenQuestion* const outer = std::exchange(tOpenQuestion, &open);
+  const UINT_PTR timer = SetTimer(nullptr, 0, kQuestionCheckMs, TendQuestion);
+  const int choice = MessageBoxW(nullptr, question_.text.c_str(), question_.caption.c_str(),
                                  MB_RETRYCANCEL | MB_ICONWARNING | MB_DEFBUTTON1 | MB_TOPMOST | MB_SETFOREGROUND);
   if (timer) KillTimer(nullptr, timer);
-  tOpenQuestion = nullptr;
+  tOpenQuestion = outer;
   // A Cancel that crossed the host's answer comes too late to give it up.
-  if (answer != IDCANCEL || WaitOver(waitSerial)) return false;
+  if (choice != IDCANCEL || Over(open)) return false;
   LeaveReach(HostReach::kGivenUp);
   return true;
-}
-
-void CALLBACK HostWait::CloseQuestionWhenOver(HWND, UINT, UINT_PTR, DWORD) {
-  const OpenQuestion* open = tOpenQuestion;
-  if (open && open->wait->WaitOver(open->serial)) EnumThreadWindows(GetCurrentThreadId(), EndQuestionBox, 0);
-}
-
-void HostWait::WakeOwnerUntilOver(DWORD waitSerial) {
-  const HANDLE wake[] = {stop_.get(), changed_.get()};
-  while (!WaitOver(waitSerial)) {
-    PostThreadMessageW(owner_, WM_NULL, 0, 0);
-    if (WaitServingSentMessages(2, wake, kWakeOwnerEveryMs) == WAIT_OBJECT_0) return;
-  }
-}
-
-HRESULT HostWait::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (riid == IID_IUnknown || riid == IID_IMessageFilter) {
-    *object = static_cast<IMessageFilter*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-// The launcher serves no objects: whatever arrives is handled as without a
-// filter.
-DWORD HostWait::HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) { return SERVERCALL_ISHANDLED; }
-
-// A host that is busy (a modal state of its own) is asked again and again,
-// for as long as the user waits; one that rejects a call outright is not.
-DWORD HostWait::RetryRejectedCall(HTASK, DWORD, DWORD rejectType) {
-  if (rejectType != SERVERCALL_RETRYLATER || !WithinReach()) return static_cast<DWORD>(-1);
-  return kRetryBusyAfterMs;
-}
-
-DWORD HostWait::MessagePending(HTASK, DWORD, DWORD) {
-  return WithinReach() ? PENDINGMSG_WAITDEFPROCESS : PENDINGMSG_CANCELCALL;
 }
 
 }  // namespace brisk

@@ -13,17 +13,27 @@
 //    process has ended, is out of reach: no further call or message is made
 //    to it. What the launch may still do then is its own business
 //    (core/launch.h).
-// The object is the thread's COM message filter, so that a call the user
-// gave up is cancelled (it fails with RPC_E_CALL_CANCELED, or with
-// RPC_E_CALL_REJECTED while the host declines calls as busy), and the one
-// owner of whether the host is within reach.
+//
+// The calls and messages are made from a thread of the host's own (a
+// single-threaded apartment that owns the host's object), while the thread
+// that asks for them waits by the rule, serves the messages sent to its own
+// windows meanwhile, and asks the question itself. A host given up holds
+// only that thread, which is let go to end with the process: a call that
+// the system would not give up (COM under Wine waits for the host's answer
+// even after a cancel) holds nobody. The host's thread cancels a call given
+// up where the system can, and retries a call the host declines as busy for
+// as long as the user waits.
 #pragma once
 
 #include <windows.h>
-#include <objidl.h>
+#include <oaidl.h>
 
-#include <atomic>
+#include <exception>
+#include <memory>
+#include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "base/unique_handle.h"
 
@@ -41,83 +51,107 @@ enum class HostReach {
   kGone,     // the host's process ended
 };
 
-class HostWait final : public IMessageFilter {
+enum class HostWindowReply {
+  kHandled,
+  kGivenUp,    // the user gave the host up, now or before
+  kHostEnded,  // the host's process ended first
+};
+
+class HostWait {
  public:
-  // Becomes the message filter of the calling thread, which makes every call
-  // to the host (a single-threaded apartment; on another thread calls are
-  // not cancelled, but the user is still asked). `silenceLimitMs` is how
-  // long a call or message may go unanswered before the user is asked (the
-  // launch's is core/launch_plan.h's kHostSilenceLimitMs).
+  // Starts the host's thread. `silenceLimitMs`: how long a call or message
+  // may go unanswered before the user is asked (the launch's is
+  // core/launch_plan.h's kHostSilenceLimitMs).
   HostWait(HostQuestion question, DWORD silenceLimitMs);
+  // Ends the host's thread, or lets it go when the host is out of reach.
   ~HostWait();
   HostWait(const HostWait&) = delete;
   HostWait& operator=(const HostWait&) = delete;
 
-  HostReach reach() const { return static_cast<HostReach>(reach_.load()); }
+  HostReach reach() const;
   bool WithinReach() const { return reach() == HostReach::kWithinReach; }
   // The host's process has ended: nothing more is sent to it.
   void MarkGone();
-  // Signalled once the host is out of reach, for waits on handles.
-  HANDLE outOfReachEvent() const { return outOfReach_.get(); }
   // How many times the user has been asked.
-  int questionsAsked() const { return questionsAsked_.load(); }
+  int questionsAsked() const { return questionsAsked_; }
 
-  // One call or window message, from its start to its answer, on the
-  // thread that made the object; nested ones count as the outermost. A host
-  // out of reach is not waited for: the constructor then raises
-  // _com_error(RPC_E_CALL_CANCELED). A null `wait` waits without the rule.
-  class Waiting {
-   public:
-    explicit Waiting(HostWait* wait);
-    ~Waiting();
-    Waiting(const Waiting&) = delete;
-    Waiting& operator=(const Waiting&) = delete;
+  // Starts the host application on the host's thread (CreateHostApplication,
+  // host/host_application.h): bounded by the system's activation time-out,
+  // so nobody is asked. The object stays on that thread.
+  HRESULT StartHost();
+  // The host's object, for views (HostApplication) that make their calls
+  // through Call(); null before StartHost and after ReleaseHost.
+  IDispatch* application() const;
+  // Lets go of the host's object, by the rule; a host out of reach keeps it
+  // until the process ends (its release would be a call that waits too).
+  void ReleaseHost();
 
-   private:
-    HostWait* const wait_;
-  };
+  // Runs `work` on the host's thread and waits for it by the rule; returns
+  // what it returns and raises what it raises. A host out of reach, or given
+  // up during the work, raises _com_error(RPC_E_CALL_CANCELED). A work given
+  // up may still run after this has returned, so it must own everything it
+  // touches (copies, not references to the caller's variables).
+  template <typename Work>
+  auto Call(Work work) -> decltype(work());
 
-  // IUnknown: the object lives in its owner; COM's references do not keep it.
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
-  DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD callType, HTASK caller, DWORD tickCount,
-                                             LPINTERFACEINFO interfaceInfo) override;
-  DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK callee, DWORD tickCount, DWORD rejectType) override;
-  DWORD STDMETHODCALLTYPE MessagePending(HTASK callee, DWORD tickCount, DWORD pendingType) override;
+  // SendMessageW on the host's thread, waited for by the rule and for the
+  // host's process (null when not known). Once a message did not get
+  // through, nothing more is sent.
+  HostWindowReply Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HANDLE hostProcess);
 
  private:
-  void Begin();
-  void End();
+  struct Core;
+  // One piece of work for the host's thread, shared with it: a work given
+  // up is let go by the waiting thread, not freed under the host's thread.
+  struct Job {
+    Job();
+    virtual ~Job() = default;
+    Job(const Job&) = delete;
+    Job& operator=(const Job&) = delete;
+    // On the host's thread: the work, its exception kept, then `done`.
+    void Run();
+    virtual void Execute() = 0;
+    UniqueHandle done;
+    std::exception_ptr error;
+  };
+  template <typename Work, typename Result = decltype(std::declval<Work&>()())>
+  struct WorkJob final : Job {
+    explicit WorkJob(Work given) : work(std::move(given)) {}
+    void Execute() override {
+      if constexpr (std::is_void_v<Result>) {
+        work();
+      } else {
+        result.emplace(work());
+      }
+    }
+    Work work;
+    std::optional<std::conditional_t<std::is_void_v<Result>, int, Result>> result;
+  };
+  enum class Awaited { kAnswered, kGivenUp, kGone };
+
+  static void Serve(const std::shared_ptr<Core>& core);
+  // Hands the job to the host's thread and waits by the rule; raises the
+  // job's exception, or _com_error(RPC_E_CALL_CANCELED) when it was not
+  // answered.
+  void RunJob(const std::shared_ptr<Job>& job);
+  Awaited Await(const Job& job, HANDLE hostProcess, bool ask);
+  // True when the user gave the host up; false when the answer came first
+  // or the user chose to wait on.
+  bool Ask(HANDLE answered, HANDLE hostProcess);
   void LeaveReach(HostReach why);
-  // The asking thread: watches the wait under way and asks after the limit.
-  void Watch();
-  // True when the user gave the host up; false when the wait ended first or
-  // the user chose to wait on.
-  bool AskWhileWaiting(DWORD waitSerial);
-  bool WaitOver(DWORD waitSerial) const;
-  void WakeOwnerUntilOver(DWORD waitSerial);
-  // The question's timer: closes the box once its wait is over.
-  static void CALLBACK CloseQuestionWhenOver(HWND, UINT, UINT_PTR, DWORD);
 
   const HostQuestion question_;
   const DWORD silenceLimitMs_;
-  const DWORD owner_;
-  std::atomic<int> reach_{static_cast<int>(HostReach::kWithinReach)};
-  std::atomic<int> questionsAsked_{0};
-  // The wait under way: whether there is one, its number (counted up at its
-  // start and at its end) and when it began.
-  std::atomic<bool> waiting_{false};
-  std::atomic<DWORD> serial_{0};
-  std::atomic<DWORD> began_{0};
-  int depth_ = 0;
-  UniqueHandle changed_;  // auto-reset: a wait began or ended
-  UniqueHandle stop_;
-  UniqueHandle outOfReach_;
-  UniqueHandle asker_;
-  bool registered_ = false;
-  IMessageFilter* previous_ = nullptr;
+  std::shared_ptr<Core> core_;
+  UniqueHandle thread_;
+  int questionsAsked_ = 0;
 };
+
+template <typename Work>
+auto HostWait::Call(Work work) -> decltype(work()) {
+  auto job = std::make_shared<WorkJob<Work>>(std::move(work));
+  RunJob(job);
+  if constexpr (!std::is_void_v<decltype(work())>) return std::move(*job->result);
+}
 
 }  // namespace brisk

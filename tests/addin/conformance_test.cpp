@@ -191,8 +191,8 @@ TEST(ConformanceTest, TheRecordedLogRoundTripsThroughItsTextForm) {
             std::make_tuple(56u, kMsgHandOverDone, kWindow, 0xC0000005u));
   ASSERT_EQ(back.broadcasts.size(), 1u);
   const BroadcastRecord& broadcast = back.broadcasts[0];
-  EXPECT_EQ(std::tie(broadcast.seq, broadcast.number, broadcast.windows, broadcast.launcherWindows,
-                     broadcast.longestMs, broadcast.longestLauncherMs),
+  EXPECT_EQ(std::tie(broadcast.seq, broadcast.number, broadcast.windows, broadcast.launcherWindows, broadcast.longestMs,
+                     broadcast.longestLauncherMs),
             std::make_tuple(57u, kMsgLauncherProcessId, 12u, 2u, 40u, 15u));
   EXPECT_THAT(CheckHandover(back, ExpectationOf(launch)), testing::IsEmpty());
 }

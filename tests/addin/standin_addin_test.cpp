@@ -259,6 +259,21 @@ class StandinAddinTest : public testing::Test {
 
   LONG Attach(LONG code = kFirstContactCode, LONG_PTR third = 0) { return dummyFunc9_(code, &application_, third); }
 
+  // A host window and the launcher's events for `launch`, whose launcher id
+  // becomes this case's, with the add-in attached as the start-up workbook's
+  // handler leaves it.
+  struct AttachedHost {
+    UniqueWindow window;
+    LauncherEvents events;
+  };
+  AttachedHost AttachToHostWindow(Launch& launch) {
+    launch.pid = pid_;
+    AttachedHost host{MakeHostWindow(), LauncherEvents(launch.pid, launch.external)};
+    EXPECT_TRUE(host.window);
+    EXPECT_EQ(Attach(), 1);
+    return host;
+  }
+
   // Runs the steps on a launcher thread while this thread serves the window.
   void HandOver(HWND window, const std::vector<Step>& steps) {
     LauncherWork work{window, &steps};
@@ -349,16 +364,12 @@ TEST_F(StandinAddinTest, ConformingHandOversAreRecordedAndAnswered) {
   for (std::size_t i = 0; i < launches.size(); ++i) {
     NewCase();
     Launch& launch = launches[i];
-    launch.pid = pid_;
     SCOPED_TRACE("launch " + std::to_string(i));
-    UniqueWindow window = MakeHostWindow();
-    ASSERT_TRUE(window);
-    LauncherEvents events(launch.pid, launch.external);
-    EXPECT_EQ(Attach(), 1);
-    HandOver(window.get(), ConformingSteps(launch));
+    const AttachedHost host = AttachToHostWindow(launch);
+    HandOver(host.window.get(), ConformingSteps(launch));
 
-    EXPECT_TRUE(Signalled(events.ready));
-    EXPECT_EQ(Signalled(events.close), launch.external);
+    EXPECT_TRUE(Signalled(host.events.ready));
+    EXPECT_EQ(Signalled(host.events.close), launch.external);
     const AddinLog log = ReadLog();
     EXPECT_THAT(CheckHandover(log, ExpectationOf(launch)), IsEmpty());
 
@@ -367,7 +378,7 @@ TEST_F(StandinAddinTest, ConformingHandOversAreRecordedAndAnswered) {
     EXPECT_EQ(log.attaches[0].process, GetCurrentProcessId());
     EXPECT_EQ(log.attaches[0].module, Utf8(addinPath_));
     ASSERT_FALSE(log.messages.empty());
-    EXPECT_EQ(log.messages[0].window, reinterpret_cast<std::uintptr_t>(window.get()));
+    EXPECT_EQ(log.messages[0].window, reinterpret_cast<std::uintptr_t>(host.window.get()));
     ASSERT_EQ(log.events.size(), 1u);
     EXPECT_EQ(log.events[0].readyName, Utf8(EventName(kReadyEventFormat, launch.pid)));
     EXPECT_EQ(log.events[0].closeName, Utf8(EventName(kCloseEventFormat, launch.pid)));
@@ -378,16 +389,13 @@ TEST_F(StandinAddinTest, ConformingHandOversAreRecordedAndAnswered) {
 
 TEST_F(StandinAddinTest, HandOverFromAnotherProcessIsRecordedAsTheLauncherSendsIt) {
   Launch launch;
-  launch.pid = pid_;
   launch.optionValue = 0x7FFFFFFF;
   launch.property1209 = -5;
   launch.external = true;
-  UniqueWindow window = MakeHostWindow();
-  LauncherEvents events(launch.pid, launch.external);
-  EXPECT_EQ(Attach(), 1);
-  HandOverFromAnotherProcess(window.get(), ConformingSteps(launch));
-  EXPECT_TRUE(Signalled(events.ready));
-  EXPECT_TRUE(Signalled(events.close));
+  const AttachedHost host = AttachToHostWindow(launch);
+  HandOverFromAnotherProcess(host.window.get(), ConformingSteps(launch));
+  EXPECT_TRUE(Signalled(host.events.ready));
+  EXPECT_TRUE(Signalled(host.events.close));
   EXPECT_THAT(CheckHandover(ReadLog(), ExpectationOf(launch)), IsEmpty());
 
   NewCase();
@@ -398,7 +406,7 @@ TEST_F(StandinAddinTest, HandOverFromAnotherProcessIsRecordedAsTheLauncherSendsI
   Attach();
   std::vector<Step> steps = ConformingSteps(posting);
   steps[steps.size() - 2].kind = Step::Post;
-  HandOverFromAnotherProcess(window.get(), steps);
+  HandOverFromAnotherProcess(host.window.get(), steps);
   EXPECT_THAT(CheckHandover(ReadLog(), ExpectationOf(posting)),
               ElementsAre("message 1179 (order 12) arrived by post instead of send: the launcher must wait until the "
                           "add-in has handled it"));
@@ -409,16 +417,13 @@ TEST_F(StandinAddinTest, RecordsTheIconAndTheQuitThatReachTheHostWindow) {
   // WM_QUIT posted to the window at the end. From a thread of this process:
   // Wine carries no WM_SETICON to another process.
   Launch launch;
-  launch.pid = pid_;
-  UniqueWindow window = MakeHostWindow();
-  LauncherEvents events(launch.pid, false);
-  EXPECT_EQ(Attach(), 1);
+  const AttachedHost host = AttachToHostWindow(launch);
   const HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
   ASSERT_NE(icon, nullptr);
   std::vector<Step> steps = {{Step::Send, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)}};
   for (const Step& step : ConformingSteps(launch)) steps.push_back(step);
   steps.push_back({Step::Post, WM_QUIT, 0, 0});
-  HandOver(window.get(), steps);
+  HandOver(host.window.get(), steps);
   // The host's own end of its loop has no window and is not recorded.
   PostQuitMessage(0);
   MSG drained;
@@ -432,16 +437,16 @@ TEST_F(StandinAddinTest, RecordsTheIconAndTheQuitThatReachTheHostWindow) {
   EXPECT_EQ(iconRecord.wParam, static_cast<std::uint64_t>(ICON_BIG));
   EXPECT_EQ(iconRecord.lParam, reinterpret_cast<std::intptr_t>(icon));
   EXPECT_EQ(iconRecord.delivery, Delivery::Send);
-  EXPECT_EQ(iconRecord.window, reinterpret_cast<std::uintptr_t>(window.get()));
+  EXPECT_EQ(iconRecord.window, reinterpret_cast<std::uintptr_t>(host.window.get()));
   const SystemMessageRecord& quitRecord = log.systemMessages[1];
   EXPECT_EQ(quitRecord.number, static_cast<std::uint32_t>(WM_QUIT));
   EXPECT_EQ(quitRecord.delivery, Delivery::Post);
-  EXPECT_EQ(quitRecord.window, reinterpret_cast<std::uintptr_t>(window.get()));
+  EXPECT_EQ(quitRecord.window, reinterpret_cast<std::uintptr_t>(host.window.get()));
   HandoverExpectation expect = ExpectationOf(launch);
   expect.iconBeforeHandover = true;
   expect.quitPosted = true;
   EXPECT_THAT(CheckHandover(log, expect), IsEmpty());
-  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window.get(), WM_GETICON, ICON_BIG, 0)), icon)
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(host.window.get(), WM_GETICON, ICON_BIG, 0)), icon)
       << "the icon did not go on to the host's window procedure";
 }
 
@@ -474,24 +479,21 @@ TEST_F(StandinAddinTest, DialogAndHangHoldTheMessageUpThenItIsHandled) {
     NewCase();
     SCOPED_TRACE(std::string(c.plan) + " " + std::to_string(c.message));
     WriteConfig({{"log", Utf8(logPath_)}, {c.plan, c.message}, {c.ms, 200}});
-    UniqueWindow window = MakeHostWindow();
     Launch launch;
-    launch.pid = pid_;
-    LauncherEvents events(launch.pid, false);
-    EXPECT_EQ(Attach(), 1);
+    const AttachedHost host = AttachToHostWindow(launch);
     const HICON icon = LoadIconW(nullptr, IDI_APPLICATION);
     std::vector<Step> steps = {{Step::Send, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon)}};
     for (const Step& step : ConformingSteps(launch)) steps.push_back(step);
-    HandOver(window.get(), steps);
+    HandOver(host.window.get(), steps);
 
-    EXPECT_TRUE(Signalled(events.ready));
+    EXPECT_TRUE(Signalled(host.events.ready));
     const AddinLog log = ReadLog();
     const bool dialog = std::string(c.plan) == "dialogOnMessage";
     std::uint64_t heldSeq = 0;
     if (dialog) {
       ASSERT_EQ(log.dialogs.size(), 1u);
       EXPECT_EQ(log.dialogs[0].number, c.message);
-      EXPECT_EQ(log.dialogs[0].window, reinterpret_cast<std::uintptr_t>(window.get()));
+      EXPECT_EQ(log.dialogs[0].window, reinterpret_cast<std::uintptr_t>(host.window.get()));
       EXPECT_EQ(log.dialogs[0].dialogMs, 200u);
       EXPECT_TRUE(log.dialogs[0].closedByTimer);
       EXPECT_THAT(log.hangs, IsEmpty());
@@ -499,7 +501,7 @@ TEST_F(StandinAddinTest, DialogAndHangHoldTheMessageUpThenItIsHandled) {
     } else {
       ASSERT_EQ(log.hangs.size(), 1u);
       EXPECT_EQ(log.hangs[0].number, c.message);
-      EXPECT_EQ(log.hangs[0].window, reinterpret_cast<std::uintptr_t>(window.get()));
+      EXPECT_EQ(log.hangs[0].window, reinterpret_cast<std::uintptr_t>(host.window.get()));
       EXPECT_EQ(log.hangs[0].hangMs, 200u);
       EXPECT_THAT(log.dialogs, IsEmpty());
       heldSeq = log.hangs[0].seq;
@@ -511,7 +513,7 @@ TEST_F(StandinAddinTest, DialogAndHangHoldTheMessageUpThenItIsHandled) {
     HandoverExpectation expect = ExpectationOf(launch);
     expect.iconBeforeHandover = true;
     EXPECT_THAT(CheckHandover(log, expect), IsEmpty());
-    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(window.get(), WM_GETICON, ICON_BIG, 0)), icon);
+    EXPECT_EQ(reinterpret_cast<HICON>(SendMessageW(host.window.get(), WM_GETICON, ICON_BIG, 0)), icon);
   }
 }
 
@@ -519,14 +521,11 @@ TEST_F(StandinAddinTest, DialogAndHangHoldTheMessageUpThenItIsHandled) {
 // handled after the held one.
 TEST_F(StandinAddinTest, HangHandlesNothingUntilItEnds) {
   WriteConfig({{"log", Utf8(logPath_)}, {"hangOnMessage", kMsgLauncherProcessId}, {"hangMs", 2000}});
-  UniqueWindow window = MakeHostWindow();
   Launch launch;
-  launch.pid = pid_;
-  LauncherEvents events(launch.pid, false);
-  EXPECT_EQ(Attach(), 1);
+  const AttachedHost host = AttachToHostWindow(launch);
   constexpr UINT kOther = 1200;
   bool sawHang = false;
-  HelperThread other([&, target = window.get()] {
+  HelperThread other([&, target = host.window.get()] {
     for (int attempt = 0; attempt < 200 && !sawHang; ++attempt) {
       sawHang = !ParseAddinLog(ReadFileBytes(logPath_).value_or("")).hangs.empty();
       if (!sawHang) Sleep(50);
@@ -534,7 +533,7 @@ TEST_F(StandinAddinTest, HangHandlesNothingUntilItEnds) {
     DWORD_PTR answer = 0;
     SendMessageTimeoutW(target, kOther, 0, 0, SMTO_NORMAL, 20000, &answer);
   });
-  HandOver(window.get(), ConformingSteps(launch));
+  HandOver(host.window.get(), ConformingSteps(launch));
   ASSERT_TRUE(other.PumpUntilEnded());
 
   EXPECT_TRUE(sawHang);
@@ -551,11 +550,8 @@ TEST_F(StandinAddinTest, HangHandlesNothingUntilItEnds) {
 // handles what reaches the window meanwhile; another hand may close it.
 TEST_F(StandinAddinTest, DialogIsAModalBoxThatHandlesMessagesMeanwhile) {
   WriteConfig({{"log", Utf8(logPath_)}, {"dialogOnMessage", kMsgLauncherProcessId}, {"dialogMs", 30000}});
-  UniqueWindow window = MakeHostWindow();
   Launch launch;
-  launch.pid = pid_;
-  LauncherEvents events(launch.pid, false);
-  EXPECT_EQ(Attach(), 1);
+  const AttachedHost host = AttachToHostWindow(launch);
   constexpr UINT kOther = 1200;
   struct Seen {
     bool box = false;
@@ -563,7 +559,7 @@ TEST_F(StandinAddinTest, DialogIsAModalBoxThatHandlesMessagesMeanwhile) {
     bool hostDisabled = false;
     bool otherHandled = false;
   } seen;
-  HelperThread closer([&, host = window.get()] {
+  HelperThread closer([&, host = host.window.get()] {
     HWND box = nullptr;
     for (int attempt = 0; attempt < 200 && box == nullptr; ++attempt) {
       box = FindWindowW(L"#32770", L"Stand-in add-in");
@@ -577,15 +573,15 @@ TEST_F(StandinAddinTest, DialogIsAModalBoxThatHandlesMessagesMeanwhile) {
     seen.otherHandled = SendMessageTimeoutW(host, kOther, 0, 0, SMTO_NORMAL, 10000, &answer) != 0;
     PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
-  HandOver(window.get(), ConformingSteps(launch));
+  HandOver(host.window.get(), ConformingSteps(launch));
   ASSERT_TRUE(closer.PumpUntilEnded());
 
   EXPECT_TRUE(seen.box);
   EXPECT_TRUE(seen.ownedByHost);
   EXPECT_TRUE(seen.hostDisabled);
   EXPECT_TRUE(seen.otherHandled);
-  EXPECT_TRUE(IsWindowEnabled(window.get()));
-  EXPECT_TRUE(Signalled(events.ready));
+  EXPECT_TRUE(IsWindowEnabled(host.window.get()));
+  EXPECT_TRUE(Signalled(host.events.ready));
   const AddinLog log = ReadLog();
   ASSERT_EQ(log.dialogs.size(), 1u);
   EXPECT_FALSE(log.dialogs[0].closedByTimer);
@@ -638,30 +634,27 @@ TEST_F(StandinAddinTest, SignalsFollowTheConfiguration) {
                  {"readyDelayMs", 3000},
                  {"close", c.close},
                  {"closeDelayMs", 3000}});
-    UniqueWindow window = MakeHostWindow();
     Launch launch;
-    launch.pid = pid_;
     launch.external = true;
-    LauncherEvents events(launch.pid, true);
-    Attach();
-    HandOver(window.get(), ConformingSteps(launch));
+    const AttachedHost host = AttachToHostWindow(launch);
+    HandOver(host.window.get(), ConformingSteps(launch));
 
     const bool readyNow = std::string(c.ready) == "signal";
     const bool closeNow = std::string(c.close) == "signal";
-    EXPECT_EQ(Signalled(events.ready), readyNow);
-    EXPECT_EQ(Signalled(events.close), closeNow);
+    EXPECT_EQ(Signalled(host.events.ready), readyNow);
+    EXPECT_EQ(Signalled(host.events.close), closeNow);
     // A delayed signal comes, bounded; "never" stays unsignalled until the
     // other, delayed one has come.
     const bool readyLater = std::string(c.ready) == "delay";
     const bool closeLater = std::string(c.close) == "delay";
     if (readyLater) {
-      EXPECT_TRUE(Signalled(events.ready, 10000));
+      EXPECT_TRUE(Signalled(host.events.ready, 10000));
     }
     if (closeLater) {
-      EXPECT_TRUE(Signalled(events.close, 10000));
+      EXPECT_TRUE(Signalled(host.events.close, 10000));
     }
-    EXPECT_EQ(Signalled(events.ready), readyNow || readyLater);
-    EXPECT_EQ(Signalled(events.close), closeNow || closeLater);
+    EXPECT_EQ(Signalled(host.events.ready), readyNow || readyLater);
+    EXPECT_EQ(Signalled(host.events.close), closeNow || closeLater);
 
     std::vector<std::string> expected = c.states;
     const AddinLog log = ReadLogWhen([&](const AddinLog& l) { return l.signals.size() >= expected.size(); });
@@ -705,20 +698,17 @@ TEST_F(StandinAddinTest, RecordsHowEachMessageArrived) {
   for (const Case& c : cases) {
     NewCase();
     SCOPED_TRACE(c.name);
-    UniqueWindow window = MakeHostWindow();
     // Hidden at the end: every step after the last send is then a post, and
     // posts keep their order against each other, not against sends.
     Launch launch;
-    launch.pid = pid_;
     launch.visibleAtEnd = false;
-    LauncherEvents events(launch.pid, false);
-    Attach();
+    const AttachedHost host = AttachToHostWindow(launch);
     std::vector<Step> steps = ConformingSteps(launch);
     // 1159 Hide 1181 1160 1156 1158 1166 1155 1157 1164 1168 1163 1179 1171
     ASSERT_EQ(steps[6].message, 1166u);
     ASSERT_EQ(steps[8].message, 1157u);
     c.change(launch, steps);
-    HandOver(window.get(), steps);
+    HandOver(host.window.get(), steps);
     EXPECT_EQ(CheckHandover(ReadLog(), ExpectationOf(launch)), c.deviations);
   }
 }

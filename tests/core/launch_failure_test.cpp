@@ -15,7 +15,7 @@ constexpr LaunchFailure kEveryFailure[] = {
     LaunchFailure::kHostNotCreated,       LaunchFailure::kAddinNotWritten,     LaunchFailure::kTempPathUnusable,
     LaunchFailure::kHostBuildTooOld11,    LaunchFailure::kHostBuildTooOld12,   LaunchFailure::kHostBuildTooOld14,
     LaunchFailure::kHostBuildTooOld15,    LaunchFailure::kHostWindowNotFound,  LaunchFailure::kHostStoppedResponding,
-    LaunchFailure::kAddinNotReadyInTime,   LaunchFailure::kNoAddinFor64BitHost, LaunchFailure::kNoAddinFor32BitHost,
+    LaunchFailure::kAddinNotReadyInTime,  LaunchFailure::kNoAddinFor64BitHost, LaunchFailure::kNoAddinFor32BitHost,
     LaunchFailure::kOutOfMemory,          LaunchFailure::kPayloadNotPrepared,
 };
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "payload/encoded_strings.h"
 #include "scenario.h"
 
 namespace brisk::e2e {
@@ -47,6 +48,16 @@ class E2eTest : public ::testing::Test {
   void ExpectNothingLeft() {
     EXPECT_TRUE(scenario_.WaitForHostsToExit()) << "a host is still running";
     EXPECT_THAT(scenario_.TempTree(), ::testing::IsEmpty());
+  }
+
+  // What a launch left for later (the files of a host that ran on) goes
+  // with the sweep of the next start, once the host has ended: a start that
+  // finds no host, here, and says so.
+  void ExpectTheNextStartSweepsItAway() {
+    scenario_.UnregisterHost();
+    auto next = scenario_.Start(L"-xlstest");
+    EXPECT_EQ(AnswerMessageBox(*next).text, Wide(GetEncodedStringA(kHostNotCreated)));
+    EXPECT_THAT(scenario_.TempTree(), ::testing::IsEmpty()) << "the next start did not sweep what was left";
   }
 
   Scenario scenario_;

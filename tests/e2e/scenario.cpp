@@ -23,6 +23,7 @@ constexpr DWORD kPollMs = 25;
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr wchar_t kHostExeName[] = L"standin_host.exe";
 constexpr wchar_t kToolExeName[] = L"launcher-tool.exe";
+constexpr wchar_t kLaunchLogName[] = L"launch.log";
 
 // The class of the host's main window.
 std::wstring HostMainClass() { return Wide(GetEncodedStringA(kHostWindowClass)); }
@@ -64,12 +65,17 @@ std::string WriteConfiguredAddin(const std::wstring& original, const std::wstrin
   return {};
 }
 
-// The test's environment with TMP and TEMP set to `folder`, as a user's
-// session would have them, and the silence limit the scenario asks for.
-ChildOptions LauncherEnvironment(const std::wstring& folder, DWORD hostSilenceLimitMs) {
+// The test's environment with TMP and TEMP set to the scenario's temporary
+// folder, as a user's session would have them, the launch log in the
+// scenario's folder (for the failure report), and the silence limit the
+// scenario asks for.
+ChildOptions LauncherEnvironment(const Scenario& scenario, DWORD hostSilenceLimitMs) {
   ChildOptions options;
-  options.environment = {{L"TMP", folder}, {L"TEMP", folder}};
-  if (hostSilenceLimitMs != 0) options.environment.emplace_back(L"BRISK_HOST_SILENCE_MS", std::to_wstring(hostSilenceLimitMs));
+  options.environment = {{L"TMP", scenario.tempFolder()},
+                         {L"TEMP", scenario.tempFolder()},
+                         {L"BRISK_LAUNCH_LOG", scenario.Path(kLaunchLogName)}};
+  if (hostSilenceLimitMs != 0)
+    options.environment.emplace_back(L"BRISK_HOST_SILENCE_MS", std::to_wstring(hostSilenceLimitMs));
   return options;
 }
 
@@ -96,7 +102,7 @@ BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
     : scenario_(scenario),
-      process_(exe, arguments, LauncherEnvironment(scenario.tempFolder(), scenario.hostSilenceLimitMs())) {}
+      process_(exe, arguments, LauncherEnvironment(scenario, scenario.hostSilenceLimitMs())) {}
 
 LauncherRun::~LauncherRun() {
   if (process_.End()) {
@@ -466,6 +472,7 @@ std::string Scenario::Diagnostics() const {
   for (const std::wstring& log : hostLogs_) {
     text += "--- host log " + Utf8(log) + "\n" + ReadFileBytes(Path(log)).value_or("(none)\n");
   }
+  text += "--- launch log\n" + ReadFileBytes(Path(kLaunchLogName)).value_or("(none)\n");
   text += "--- temporary folder\n";
   for (const std::wstring& entry : TempTree()) text += Utf8(entry) + "\n";
   return text;

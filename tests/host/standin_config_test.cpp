@@ -31,6 +31,7 @@ TEST(StandinConfig, ReadsEveryKey) {
       "main_title=\n"
       "main_class=xlmain\n"
       "visible=1\n"
+      "topmost=1\n"
       "\n"
       "ui_language=1031\n"
       "ui_language_type=bstr\n"
@@ -62,6 +63,7 @@ TEST(StandinConfig, ReadsEveryKey) {
   EXPECT_EQ(config.mainTitle, u"");
   EXPECT_EQ(config.mainClass, u"xlmain");
   EXPECT_TRUE(config.visible);
+  EXPECT_TRUE(config.topmost);
   EXPECT_EQ(config.uiLanguage, 1031);
   EXPECT_EQ(config.uiLanguageType, ValueType::kBstr);
   EXPECT_EQ(config.int1209, -7);
@@ -125,13 +127,37 @@ TEST(StandinConfig, BadLinesAreReportedAndChangeNothing) {
   const struct {
     const char* line;
   } cases[] = {
-      {"no equals sign"},         {"unknown_key=1"},           {"visible=yes"},           {"ui_language=ten"},
-      {"ui_language_type=i8"},    {"reply_type.x=i2"},         {"reported_window=extra"}, {"reported_window=extra0"},
-      {"reported_window=window"}, {"fail.558=exception"},      {"fail.558=exception 0"},  {"fail.558=exception 70000"},
-      {"fail.558=scode zz"},      {"fail.558=hresult 1 text"}, {"fail.558=crash now"},    {"fail.558=hang"},
-      {"fail.558=hang 5 s"},      {"fail.558=dialog"},        {"fail.558=dialog 5 later 2"}, {"fail.558=hang 5 after"},      {"fail.558=explode"},        {"fail.x=crash"},          {"main_class="},
-      {"register_delay_ms=-1"},   {"version=\xFF\xFE"},        {"open_result="},          {"open_result=nothing"},
-      {"open_result=empty 1"},    {"open_result=workbook 2"},  {"open_result=hresult"},   {"open_result=hresult xyz"},
+      {"no equals sign"},
+      {"unknown_key=1"},
+      {"visible=yes"},
+      {"ui_language=ten"},
+      {"ui_language_type=i8"},
+      {"reply_type.x=i2"},
+      {"reported_window=extra"},
+      {"reported_window=extra0"},
+      {"reported_window=window"},
+      {"fail.558=exception"},
+      {"fail.558=exception 0"},
+      {"fail.558=exception 70000"},
+      {"fail.558=scode zz"},
+      {"fail.558=hresult 1 text"},
+      {"fail.558=crash now"},
+      {"fail.558=hang"},
+      {"fail.558=hang 5 s"},
+      {"fail.558=dialog"},
+      {"fail.558=dialog 5 later 2"},
+      {"fail.558=hang 5 after"},
+      {"fail.558=explode"},
+      {"fail.x=crash"},
+      {"main_class="},
+      {"register_delay_ms=-1"},
+      {"version=\xFF\xFE"},
+      {"open_result="},
+      {"open_result=nothing"},
+      {"open_result=empty 1"},
+      {"open_result=workbook 2"},
+      {"open_result=hresult"},
+      {"open_result=hresult xyz"},
       {"open_result=Workbook"},
   };
   for (const auto& c : cases) {

@@ -301,9 +301,9 @@ TEST_F(StandinHostTest, CallsAreWaitedForAndTheUserAskedUntilTheHostAnswers) {
   for (const char* holding : {"hang", "dialog"}) {
     SCOPED_TRACE(holding);
     StandinSession session(std::string("version=15.0\nfail.392=") + holding + " 3500\n");
-    ASSERT_EQ(session.Create(), S_OK);
     HostWait wait(TestQuestion(), 1000);
-    const HostApplication host(session.app(), &wait);
+    ASSERT_EQ(wait.StartHost(), S_OK);
+    const HostApplication host(wait.application(), &wait);
     const ULONGLONG called = GetTickCount64();
     {
       const test::QuestionAnswerer user(GetCurrentProcessId(), {IDRETRY, IDRETRY, IDRETRY, IDRETRY});
@@ -320,13 +320,13 @@ TEST_F(StandinHostTest, CallsAreWaitedForAndTheUserAskedUntilTheHostAnswers) {
 // later member reaches the host.
 TEST_F(StandinHostTest, CancelGivesTheHostUpAndNoFurtherCallIsMade) {
   StandinSession session("fail.392=hang 8000\n");
-  ASSERT_EQ(session.Create(), S_OK);
   HostWait wait(TestQuestion(), 1000);
-  const HostApplication host(session.app(), &wait);
+  ASSERT_EQ(wait.StartHost(), S_OK);
+  const HostApplication host(wait.application(), &wait);
   const test::QuestionAnswerer user(GetCurrentProcessId(), {IDCANCEL});
   const ULONGLONG called = GetTickCount64();
   EXPECT_EQ(CaughtHresult([&] { host.GetVersionText(); }), RPC_E_CALL_CANCELED);
-  EXPECT_LT(GetTickCount64() - called, 6000u) << "the call went on after Cancel";
+  EXPECT_LT(GetTickCount64() - called, 6000u) << "the launch's thread waited on after Cancel";
   EXPECT_EQ(wait.reach(), HostReach::kGivenUp);
   EXPECT_EQ(CaughtHresult([&] { host.GetCaption(); }), RPC_E_CALL_CANCELED);
   EXPECT_EQ(CaughtHresult([&] { host.PutIntProperty2788(1); }), RPC_E_CALL_CANCELED);

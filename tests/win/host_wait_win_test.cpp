@@ -17,7 +17,6 @@
 #include "base/thread_win.h"
 #include "base/unique_handle.h"
 #include "host/host_wait_win.h"
-#include "host/host_window_message_win.h"
 #include "tests/support/question_answerer.h"
 
 namespace brisk {
@@ -126,10 +125,9 @@ TEST(HostWindowMessageTest, HoldingWindowIsWaitedForAndTheUserAskedUntilItAnswer
     WindowThread thread(c.holding);
     ASSERT_NE(thread.window(), nullptr);
     HostWait wait(TestQuestion(), kLimitMs);
-    HostWindowSender sender(thread.window(), nullptr, wait);
     const test::QuestionAnswerer user(GetCurrentProcessId(), {IDRETRY, IDRETRY, IDRETRY});
     const ULONGLONG sent = GetTickCount64();
-    EXPECT_EQ(sender.Send(kTestMessage, 0, 0), c.reply);
+    EXPECT_EQ(wait.Send(thread.window(), kTestMessage, 0, 0, nullptr), c.reply);
     if (c.asked) {
       EXPECT_GE(GetTickCount64() - sent, kHoldMs) << "the wait ended before the window answered";
       EXPECT_GE(user.asked(), 2) << "Retry did not ask again after the next limit";
@@ -149,14 +147,15 @@ TEST(HostWindowMessageTest, HoldingWindowIsWaitedForAndTheUserAskedUntilItAnswer
 TEST(HostWindowMessageTest, CancelGivesTheHostUpAndNothingMoreIsSent) {
   WindowThread thread(Holding::kHangs);
   HostWait wait(TestQuestion(), kLimitMs);
-  HostWindowSender sender(thread.window(), nullptr, wait);
   const test::QuestionAnswerer user(GetCurrentProcessId(), {IDCANCEL});
   const ULONGLONG sent = GetTickCount64();
-  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kGivenUp);
+  EXPECT_EQ(wait.Send(thread.window(), kTestMessage, 0, 0, nullptr), HostWindowReply::kGivenUp);
   EXPECT_LT(GetTickCount64() - sent, kHoldMs) << "the wait went on after Cancel";
   EXPECT_EQ(wait.reach(), HostReach::kGivenUp);
-  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kGivenUp);
-  EXPECT_THROW(HostWait::Waiting{&wait}, _com_error) << "a call was let through to a host given up";
+  EXPECT_EQ(wait.Send(thread.window(), kTestMessage, 0, 0, nullptr), HostWindowReply::kGivenUp);
+  bool called = false;
+  EXPECT_THROW(wait.Call([&called] { called = true; }), _com_error);
+  EXPECT_FALSE(called) << "a call was let through to a host given up";
   EXPECT_EQ(thread.held(), 1) << "a message was sent after the host was given up";
   EXPECT_EQ(user.asked(), 1);
 }
@@ -165,8 +164,7 @@ TEST(HostWindowMessageTest, CancelGivesTheHostUpAndNothingMoreIsSent) {
 TEST(HostWindowMessageTest, AnsweredMessageIsHandledWithoutAQuestion) {
   WindowThread thread(Holding::kRunsALoop);
   HostWait wait(TestQuestion(), 20000);
-  HostWindowSender sender(thread.window(), nullptr, wait);
-  EXPECT_EQ(sender.Send(WM_NULL, 0, 0), HostWindowReply::kHandled);
+  EXPECT_EQ(wait.Send(thread.window(), WM_NULL, 0, 0, nullptr), HostWindowReply::kHandled);
   EXPECT_EQ(wait.questionsAsked(), 0);
 }
 
@@ -183,7 +181,6 @@ TEST(HostWindowMessageTest, WaitServesWhatIsSentToTheWaitingThreadsWindows) {
   ASSERT_NE(own, nullptr);
   WindowThread thread(Holding::kHangs);
   HostWait wait(TestQuestion(), 20000);
-  HostWindowSender sender(thread.window(), nullptr, wait);
   std::atomic<ULONGLONG> answeredAfterMs{0};
   const UniqueHandle other = StartThread([own, &answeredAfterMs] {
     Sleep(500);
@@ -192,7 +189,7 @@ TEST(HostWindowMessageTest, WaitServesWhatIsSentToTheWaitingThreadsWindows) {
     SendMessageTimeoutW(own, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
     answeredAfterMs = GetTickCount64() - sent;
   });
-  EXPECT_EQ(sender.Send(kTestMessage, 0, 0), HostWindowReply::kHandled);
+  EXPECT_EQ(wait.Send(thread.window(), kTestMessage, 0, 0, nullptr), HostWindowReply::kHandled);
   ASSERT_EQ(WaitForSingleObject(other.get(), 10000), WAIT_OBJECT_0);
   EXPECT_LT(answeredAfterMs.load(), 1000u) << "the sent message waited for the host";
   DestroyWindow(own);

@@ -12,8 +12,8 @@ namespace brisk::addin {
 
 namespace {
 
-constexpr std::string_view kMembers[] = {"log",          "ready",           "readyDelayMs", "close",
-                                         "closeDelayMs", "dialogOnMessage", "dialogMs",     "hangOnMessage",
+constexpr std::string_view kMembers[] = {"log",          "ready",           "readyDelayMs",      "close",
+                                         "closeDelayMs", "dialogOnMessage", "dialogMs",          "hangOnMessage",
                                          "hangMs",       "crashOnMessage",  "broadcastOnMessage"};
 
 std::optional<SignalAction> ParseAction(std::string_view name) {

@@ -136,6 +136,7 @@ bool ApplySetting(std::string_view key, std::string_view value, StandinConfig& c
   }
   if (key == "main_class") return config.mainClass = Wide(value), !value.empty();
   if (key == "visible") return ParseFlag(value, config.visible);
+  if (key == "topmost") return ParseFlag(value, config.topmost);
   if (key == "ui_language") return ParseNumber(value, config.uiLanguage);
   if (key == "ui_language_type") return ParseValueType(value, config.uiLanguageType);
   if (key == "int_1209") return ParseNumber(value, config.int1209);

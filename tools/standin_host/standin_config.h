@@ -14,6 +14,9 @@
 //                           differ from the caption (a caption put sets it)
 //   main_class=<name>       class of the main window (default "XLMAIN")
 //   visible=0|1             initial visibility of the main window (default 0)
+//   topmost=0|1             the main window stays above the other windows
+//                           (default 0), as the window a user works in is
+//                           above a host started after it
 //   ui_language=<number>    member 1 (argument 2) of the language settings
 //   ui_language_type=<vt>   type of that answer (default i4)
 //   int_1209=<number>       1209
@@ -97,6 +100,7 @@ struct StandinConfig {
   std::u16string mainTitle;
   std::u16string mainClass = u"XLMAIN";
   bool visible = false;
+  bool topmost = false;
   std::int32_t uiLanguage = 1033;
   ValueType uiLanguageType = ValueType::kI4;
   std::int32_t int1209 = 0;

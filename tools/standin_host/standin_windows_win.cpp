@@ -89,6 +89,9 @@ bool CreateStandinWindows() {
   gStandin.mainWindow = CreateTopLevel(mainClass, mainTitle, 0);
   if (gStandin.mainWindow == nullptr) return false;
   if (config.visible) ShowWindow(gStandin.mainWindow, SW_SHOWNOACTIVATE);
+  if (config.topmost) {
+    SetWindowPos(gStandin.mainWindow, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
 
   int offset = 1;
   for (const std::u16string& title : config.extraWindows) {
