@@ -101,8 +101,7 @@ BOOL CALLBACK CollectResourceId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
 }  // namespace
 
 LauncherRun::LauncherRun(Scenario& scenario, const std::wstring& exe, const std::wstring& arguments)
-    : scenario_(scenario),
-      process_(exe, arguments, LauncherEnvironment(scenario, scenario.hostSilenceLimitMs())) {}
+    : scenario_(scenario), process_(exe, arguments, LauncherEnvironment(scenario, scenario.hostSilenceLimitMs())) {}
 
 LauncherRun::~LauncherRun() {
   if (process_.End()) {
