@@ -11,7 +11,8 @@
 //    launch's failures (core/launch_failure.h, with the one table from a
 //    failure to the text the user sees), which the entry point shows in one
 //    warning box;
-//  - it fails in COM: a host call throws _com_error.
+//  - it fails in COM: a host call throws _com_error (a call that the user
+//    gave up throws RPC_E_CALL_CANCELED).
 // Run() is the one place that catches them and turns them into a
 // LaunchOutcome. A COM failure becomes a notice that the host stopped
 // responding, with the error's code and text; an exception of any other kind
@@ -23,7 +24,7 @@
 // release) never raises: what fails there is written to the launch log.
 //
 // The one waiting rule
-// -------------------
+// ---------------------
 // Every call to the host and every message to its window, from the host's
 // start to the end of the launch, waits by one rule (host/host_wait_win.h):
 // for as long as the host takes, since a host that is busy (a long load, a
@@ -73,7 +74,8 @@
 // Threads
 // -------
 // A launch runs on the entry point's thread (a single-threaded COM
-// apartment): every step, every host call, every dialog and box. Beside it:
+// apartment): every step, every dialog and box, the question included; only
+// the host's calls and messages are made on the host's thread. Beside it:
 //  - the splash thread (ui/splash.h) owns the splash window and its message
 //    loop; it touches only its copy of the splash inputs, the splash picture
 //    it loads itself, and is steered by two thread messages;
@@ -89,8 +91,9 @@
 //    up is let go and ends with the process.
 // No other state is shared between threads.
 //
-// Every wait of a launch is bounded or can be ended by the user; the bounds
-// are the constants of launch_win.cpp and temp_files.h.
+// Every wait of a launch is bounded or can be ended by the user (the waits
+// for the host by the question, the wait for the add-in by the splash); the
+// bounds are the constants of launch_win.cpp and temp_files.h.
 #pragma once
 
 #include <windows.h>
@@ -99,7 +102,6 @@
 #include <memory>
 #include <string>
 
-#include "base/com_ref.h"
 #include "base/unique_handle.h"
 #include "core/command_line.h"
 #include "core/hand_over_win.h"

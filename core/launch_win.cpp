@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "base/com_ref.h"
 #include "base/com_text.h"
 #include "base/message_wait_win.h"
 #include "base/number_text.h"

@@ -21,8 +21,8 @@
 #include <comdef.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
-#include <utility>
 
 #include "base/com_ref.h"
 #include "host/host_file_version.h"
@@ -129,13 +129,11 @@ class HostApplication {
   HWND FindHostWindow(int hostMajorVersion) const;
 
  private:
-  // `call` under the host wait's rule, on the host's thread; `call` owns
-  // copies of what it uses.
-  template <typename Call>
-  auto Waited(Call call) const {
-    if (wait_) return wait_->Call(std::move(call));
-    return call();
-  }
+  // One member's calls, what they take and what they answer: made on the
+  // host's thread when there is a HostWait, else on the calling thread.
+  enum class Kind : int;
+  struct Call;
+  std::shared_ptr<Call> Run(Kind kind, DISPID dispid = 0, LONG value = 0, std::wstring text = {}) const;
 
   IDispatch* application_;
   HostWait* wait_;

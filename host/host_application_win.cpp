@@ -100,99 +100,136 @@ HRESULT CreateHostApplication(IDispatch** application) {
   }
 }
 
-// Each member's work captures the object's pointer and its arguments by
-// value: a work the user gave up may still run on the host's thread.
+enum class HostApplication::Kind : int {
+  kGetText,     // a text property: `dispid`
+  kPutBool,     // a boolean property: `dispid`, `value` (non-zero for true)
+  kGetInt,      // an integer property: `dispid`
+  kSetCaption,  // `text`
+  kGetUiLanguageId,
+  kPutIntProperty2788,  // `value`
+  kQuit,
+  kOpenWorkbook,  // `text` the path
+  kCloseAll,
+};
 
-void HostApplication::SetVisible(bool visible) const {
-  Waited([application = application_, visible] { PutBool(application, kDispVisible, visible); });
+// A job given up may still run on the host's thread after its member has
+// returned: it owns what it takes and what it answers.
+struct HostApplication::Call final : HostJob {
+  Call(Kind callKind, DISPID callDispid, LONG callValue, std::wstring callText)
+      : kind(callKind), dispid(callDispid), value(callValue), text(std::move(callText)) {}
+
+  const Kind kind;
+  const DISPID dispid;
+  const LONG value;
+  const std::wstring text;
+  std::wstring answerText;
+  LONG answerNumber = 0;
+  WorkbookOpen opened;
+
+ private:
+  void Perform(IDispatch* application) override {
+    switch (kind) {
+      case Kind::kGetText:
+        answerText = GetText(application, dispid);
+        break;
+      case Kind::kPutBool:
+        PutBool(application, dispid, value != 0);
+        break;
+      case Kind::kGetInt:
+        answerNumber = GetInt(application, dispid);
+        break;
+      case Kind::kSetCaption: {
+        const UniqueBstr caption = MakeBstr(text);
+        DispatchPut(application, kDispCaption, VT_BSTR, caption.get());
+        break;
+      }
+      case Kind::kGetUiLanguageId: {
+        ComRef<IDispatch> languageSettings;
+        DispatchGet(application, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
+        static const VARTYPE kParamTypes[] = {VT_I4, 0};
+        UniqueVariant language;
+        DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(),
+                     kParamTypes, kLanguageIdUserInterface);
+        answerNumber = language->vt == VT_I4 ? language->lVal : 0;
+        break;
+      }
+      case Kind::kPutIntProperty2788:
+        DispatchPut(application, kDispIntProperty2788, VT_I4, value);
+        break;
+      case Kind::kQuit:
+        DispatchCall(application, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
+        break;
+      case Kind::kOpenWorkbook:
+      case Kind::kCloseAll: {
+        const ComRef<IDispatch> workbooks = Workbooks(application);
+        if (!workbooks) break;
+        if (kind == Kind::kOpenWorkbook) {
+          opened = brisk::OpenWorkbook(workbooks.get(), text);
+        } else {
+          CloseWorkbooks(workbooks.get());
+        }
+        break;
+      }
+    }
+  }
+};
+
+std::shared_ptr<HostApplication::Call> HostApplication::Run(Kind kind, DISPID dispid, LONG value,
+                                                            std::wstring text) const {
+  auto call = std::make_shared<Call>(kind, dispid, value, std::move(text));
+  if (wait_) {
+    wait_->Run(call);
+  } else {
+    call->Run(application_);
+    call->RaiseFailure();
+  }
+  return call;
 }
 
-std::wstring HostApplication::GetCaption() const {
-  return Waited([application = application_] { return GetText(application, kDispCaption); });
-}
+void HostApplication::SetVisible(bool visible) const { Run(Kind::kPutBool, kDispVisible, visible); }
 
-void HostApplication::SetCaption(const std::wstring& caption) const {
-  Waited([application = application_, caption] {
-    const UniqueBstr text = MakeBstr(caption);
-    DispatchPut(application, kDispCaption, VT_BSTR, text.get());
-  });
-}
+std::wstring HostApplication::GetCaption() const { return Run(Kind::kGetText, kDispCaption)->answerText; }
 
-std::wstring HostApplication::GetInstallPath() const {
-  return Waited([application = application_] { return GetText(application, kDispInstallPath); });
-}
+void HostApplication::SetCaption(const std::wstring& caption) const { Run(Kind::kSetCaption, 0, 0, caption); }
 
-std::wstring HostApplication::GetVersionText() const {
-  return Waited([application = application_] { return GetText(application, kDispVersion); });
-}
+std::wstring HostApplication::GetInstallPath() const { return Run(Kind::kGetText, kDispInstallPath)->answerText; }
 
-std::wstring HostApplication::GetProductCode() const {
-  return Waited([application = application_] { return GetText(application, kDispProductCode); });
-}
+std::wstring HostApplication::GetVersionText() const { return Run(Kind::kGetText, kDispVersion)->answerText; }
 
-std::int32_t HostApplication::GetUiLanguageId() const {
-  return Waited([application = application_] {
-    ComRef<IDispatch> languageSettings;
-    DispatchGet(application, kDispLanguageSettings, VT_DISPATCH, languageSettings.put());
-    static const VARTYPE kParamTypes[] = {VT_I4, 0};
-    UniqueVariant language;
-    DispatchCall(languageSettings.get(), kDispLanguageId, DISPATCH_PROPERTYGET, VT_VARIANT, language.get(), kParamTypes,
-                 kLanguageIdUserInterface);
-    return language->vt == VT_I4 ? language->lVal : 0;
-  });
-}
+std::wstring HostApplication::GetProductCode() const { return Run(Kind::kGetText, kDispProductCode)->answerText; }
+
+std::int32_t HostApplication::GetUiLanguageId() const { return Run(Kind::kGetUiLanguageId)->answerNumber; }
 
 std::int32_t HostApplication::GetIntProperty1209() const {
-  return Waited([application = application_] { return GetInt(application, kDispIntProperty1209); });
+  return Run(Kind::kGetInt, kDispIntProperty1209)->answerNumber;
 }
 
 HWND HostApplication::GetMainWindowHandle() const {
   // Window handles are 32-bit values, also in a 64-bit process.
-  return Waited([application = application_] {
-    return reinterpret_cast<HWND>(static_cast<LONG_PTR>(GetInt(application, kDispMainWindowHandle)));
-  });
+  return reinterpret_cast<HWND>(static_cast<LONG_PTR>(Run(Kind::kGetInt, kDispMainWindowHandle)->answerNumber));
 }
 
-void HostApplication::SetDisplayAlerts(bool alerts) const {
-  Waited([application = application_, alerts] { PutBool(application, kDispDisplayAlerts, alerts); });
-}
+void HostApplication::SetDisplayAlerts(bool alerts) const { Run(Kind::kPutBool, kDispDisplayAlerts, alerts); }
 
-void HostApplication::SetUserControl(bool userControl) const {
-  Waited([application = application_, userControl] { PutBool(application, kDispUserControl, userControl); });
-}
+void HostApplication::SetUserControl(bool userControl) const { Run(Kind::kPutBool, kDispUserControl, userControl); }
 
 // A host without the property answers with an error, which does not matter;
 // a put that got no answer is a host that did not answer, like any other.
 void HostApplication::PutIntProperty2788(std::int32_t value) const {
   try {
-    Waited([application = application_, value] {
-      DispatchPut(application, kDispIntProperty2788, VT_I4, static_cast<LONG>(value));
-    });
+    Run(Kind::kPutIntProperty2788, 0, value);
   } catch (const _com_error& error) {
     if (HostCallNotAnswered(static_cast<std::uint32_t>(error.Error())) || (wait_ && !wait_->WithinReach())) throw;
   }
 }
 
-void HostApplication::Quit() const {
-  Waited([application = application_] {
-    DispatchCall(application, kDispQuit, DISPATCH_METHOD, VT_EMPTY, nullptr, nullptr);
-  });
-}
+void HostApplication::Quit() const { Run(Kind::kQuit); }
 
 WorkbookOpen HostApplication::OpenWorkbook(const std::wstring& path) const {
-  return Waited([application = application_, path] {
-    const ComRef<IDispatch> workbooks = Workbooks(application);
-    if (!workbooks) return WorkbookOpen{};
-    return brisk::OpenWorkbook(workbooks.get(), path);
-  });
+  return Run(Kind::kOpenWorkbook, 0, 0, path)->opened;
 }
 
-void HostApplication::CloseAll() const {
-  Waited([application = application_] {
-    const ComRef<IDispatch> workbooks = Workbooks(application);
-    if (workbooks) CloseWorkbooks(workbooks.get());
-  });
-}
+void HostApplication::CloseAll() const { Run(Kind::kCloseAll); }
 
 int HostApplication::GetMajorVersion() const {
   const std::wstring version = GetVersionText();

@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cwchar>
+#include <new>
+#include <utility>
 
 #include "base/com_apartment.h"
 #include "base/com_ref.h"
@@ -28,12 +30,23 @@ constexpr DWORD kHostThreadEndMs = 10000;
 // What MessageBoxW returns for a question closed because the host answered.
 constexpr int kClosedUnasked = 0;
 
-// The question this thread shows, for its timer.
+// The question a thread shows, for its timer.
 struct OpenQuestion {
   HANDLE answered;
   HANDLE hostProcess;  // may be null
 };
-thread_local const OpenQuestion* tOpenQuestion = nullptr;
+
+// A slot of the system's thread-local storage for the question the calling
+// thread shows (thread_local would bring the POSIX thread emulation into
+// the launcher).
+DWORD QuestionSlot() {
+  static const DWORD slot = TlsAlloc();
+  return slot;
+}
+
+const OpenQuestion* QuestionOfThisThread() {
+  return QuestionSlot() == TLS_OUT_OF_INDEXES ? nullptr : static_cast<const OpenQuestion*>(TlsGetValue(QuestionSlot()));
+}
 
 bool Signalled(HANDLE handle) { return handle && WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }
 
@@ -55,8 +68,9 @@ BOOL CALLBACK TendQuestionBox(HWND window, LPARAM close) {
 }
 
 void CALLBACK TendQuestion(HWND, UINT, UINT_PTR, DWORD) {
-  if (!tOpenQuestion) return;
-  EnumThreadWindows(GetCurrentThreadId(), TendQuestionBox, Over(*tOpenQuestion) ? 1 : 0);
+  const OpenQuestion* open = QuestionOfThisThread();
+  if (!open) return;
+  EnumThreadWindows(GetCurrentThreadId(), TendQuestionBox, Over(*open) ? 1 : 0);
 }
 
 }  // namespace
@@ -102,7 +116,7 @@ struct HostWait::Core final : IMessageFilter {
   UniqueHandle stop{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
   // The job handed over with `request`: written by the waiting thread only
   // when no job is under way.
-  std::shared_ptr<Job> slot;
+  std::shared_ptr<HostJob> slot;
   // The host's object; touched on the host's thread (or on the waiting
   // thread when the host's thread could not be started).
   ComRef<IDispatch> application;
@@ -119,7 +133,7 @@ void HostWait::Serve(const std::shared_ptr<Core>& core) {
     const DWORD woken = MsgWaitForMultipleObjectsEx(2, wake, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED) break;
     if (woken == WAIT_OBJECT_0 + 1) {
-      if (const std::shared_ptr<Job> job = std::move(core->slot)) job->Run();
+      if (const std::shared_ptr<HostJob> job = std::move(core->slot)) job->Run(core->application.get());
       continue;
     }
     MSG message;
@@ -138,16 +152,61 @@ void HostWait::Serve(const std::shared_ptr<Core>& core) {
   }
 }
 
-HostWait::Job::Job() : done(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+HostJob::HostJob() : done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-void HostWait::Job::Run() {
-  try {
-    Execute();
-  } catch (...) {
-    error = std::current_exception();
-  }
-  SetEvent(done.get());
+HostJob::~HostJob() {
+  if (errorInfo_) errorInfo_->Release();
 }
+
+void HostJob::Run(IDispatch* application) {
+  try {
+    Perform(application);
+  } catch (const _com_error& error) {
+    failure_ = error.Error();
+    errorInfo_ = error.ErrorInfo();
+  } catch (const std::bad_alloc&) {
+    outOfMemory_ = true;
+  } catch (...) {
+    failure_ = E_UNEXPECTED;
+  }
+  SetEvent(done_.get());
+}
+
+void HostJob::RaiseFailure() {
+  if (outOfMemory_) throw std::bad_alloc();
+  if (SUCCEEDED(failure_)) return;
+  throw _com_error(failure_, std::exchange(errorInfo_, nullptr));
+}
+
+namespace {
+
+// The jobs of the host wait's own.
+class StartJob final : public HostJob {
+ public:
+  explicit StartJob(ComRef<IDispatch>& application) : application_(application) {}
+  HRESULT hr = E_UNEXPECTED;
+
+ private:
+  void Perform(IDispatch*) override { hr = CreateHostApplication(application_.put()); }
+  // Waited for without a question, so never given up: the reference stays
+  // valid.
+  ComRef<IDispatch>& application_;
+};
+
+class MessageJob final : public HostJob {
+ public:
+  MessageJob(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+      : window_(window), message_(message), wParam_(wParam), lParam_(lParam) {}
+
+ private:
+  void Perform(IDispatch*) override { SendMessageW(window_, message_, wParam_, lParam_); }
+  const HWND window_;
+  const UINT message_;
+  const WPARAM wParam_;
+  const LPARAM lParam_;
+};
+
+}  // namespace
 
 HostWait::HostWait(HostQuestion question, DWORD silenceLimitMs)
     : question_(std::move(question)), silenceLimitMs_(silenceLimitMs), core_(std::make_shared<Core>()) {
@@ -185,67 +244,39 @@ void HostWait::LeaveReach(HostReach why) {
 IDispatch* HostWait::application() const { return core_->application.get(); }
 
 HRESULT HostWait::StartHost() {
-  struct Start final : Job {
-    explicit Start(std::shared_ptr<Core> owner) : core(std::move(owner)) {}
-    void Execute() override { hr = CreateHostApplication(core->application.put()); }
-    std::shared_ptr<Core> core;
-    HRESULT hr = E_UNEXPECTED;
-  };
-  const auto start = std::make_shared<Start>(core_);
-  if (!thread_ || !start->done) {
-    start->Run();
-    return start->hr;
-  }
-  core_->slot = start;
-  SetEvent(core_->request.get());
-  Await(*start, nullptr, false);
+  const auto start = std::make_shared<StartJob>(core_->application);
+  Hand(start, nullptr, false);
   return start->hr;
 }
 
 void HostWait::ReleaseHost() {
   if (!core_->application || !WithinReach()) return;
-  Call([core = core_] { core->application.reset(); });
+  class ReleaseJob final : public HostJob {
+   public:
+    explicit ReleaseJob(std::shared_ptr<Core> core) : core_(std::move(core)) {}
+
+   private:
+    void Perform(IDispatch*) override { core_->application.reset(); }
+    const std::shared_ptr<Core> core_;
+  };
+  Run(std::make_shared<ReleaseJob>(core_));
 }
 
-void HostWait::RunJob(const std::shared_ptr<Job>& job) {
+void HostWait::Run(const std::shared_ptr<HostJob>& job) {
   if (!WithinReach()) throw _com_error(RPC_E_CALL_CANCELED);
-  if (!thread_ || !job->done) {
-    job->Run();
-  } else {
-    core_->slot = job;
-    SetEvent(core_->request.get());
-    if (Await(*job, nullptr, true) != Awaited::kAnswered) throw _com_error(RPC_E_CALL_CANCELED);
-  }
-  if (job->error) std::rethrow_exception(job->error);
+  if (Hand(job, nullptr, true) != Awaited::kAnswered) throw _com_error(RPC_E_CALL_CANCELED);
+  job->RaiseFailure();
 }
 
 HostWindowReply HostWait::Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, HANDLE hostProcess) {
   if (!WithinReach()) return reach() == HostReach::kGone ? HostWindowReply::kHostEnded : HostWindowReply::kGivenUp;
-  struct Message final : Job {
-    void Execute() override { SendMessageW(window, message, wParam, lParam); }
-    HWND window;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-  };
-  auto send = std::make_shared<Message>();
-  send->window = window;
-  send->message = message;
-  send->wParam = wParam;
-  send->lParam = lParam;
-  if (!thread_ || !send->done) {
-    send->Run();
-  } else {
-    core_->slot = send;
-    SetEvent(core_->request.get());
-    switch (Await(*send, hostProcess, true)) {
-      case Awaited::kAnswered:
-        break;
-      case Awaited::kGivenUp:
-        return HostWindowReply::kGivenUp;
-      case Awaited::kGone:
-        return HostWindowReply::kHostEnded;
-    }
+  switch (Hand(std::make_shared<MessageJob>(window, message, wParam, lParam), hostProcess, true)) {
+    case Awaited::kAnswered:
+      break;
+    case Awaited::kGivenUp:
+      return HostWindowReply::kGivenUp;
+    case Awaited::kGone:
+      return HostWindowReply::kHostEnded;
   }
   // A send also returns when the window's thread dies while it handles the
   // message: a host whose process has ended, or is ending, is told as such.
@@ -256,8 +287,18 @@ HostWindowReply HostWait::Send(HWND window, UINT message, WPARAM wParam, LPARAM 
   return HostWindowReply::kHandled;
 }
 
-HostWait::Awaited HostWait::Await(const Job& job, HANDLE hostProcess, bool ask) {
-  const HANDLE handles[] = {job.done.get(), hostProcess};
+HostWait::Awaited HostWait::Hand(const std::shared_ptr<HostJob>& job, HANDLE hostProcess, bool ask) {
+  if (!thread_ || !job->done_) {
+    job->Run(core_->application.get());
+    return Awaited::kAnswered;
+  }
+  core_->slot = job;
+  SetEvent(core_->request.get());
+  return Await(*job, hostProcess, ask);
+}
+
+HostWait::Awaited HostWait::Await(const HostJob& job, HANDLE hostProcess, bool ask) {
+  const HANDLE handles[] = {job.done_.get(), hostProcess};
   const DWORD count = hostProcess ? 2 : 1;
   DWORD clockStart = GetTickCount();
   for (;;) {
@@ -273,7 +314,7 @@ HostWait::Awaited HostWait::Await(const Job& job, HANDLE hostProcess, bool ask) 
         LeaveReach(HostReach::kGone);
         return Awaited::kGone;
       case WAIT_TIMEOUT:
-        if (Ask(job.done.get(), hostProcess)) return Awaited::kGivenUp;
+        if (Ask(job.done_.get(), hostProcess)) return Awaited::kGivenUp;
         // Retry, or the answer came: a whole limit again.
         clockStart = GetTickCount();
         break;
@@ -288,12 +329,14 @@ HostWait::Awaited HostWait::Await(const Job& job, HANDLE hostProcess, bool ask) 
 bool HostWait::Ask(HANDLE answered, HANDLE hostProcess) {
   ++questionsAsked_;
   const OpenQuestion open{answered, hostProcess};
-  const OpenQuestion* const outer = std::exchange(tOpenQuestion, &open);
-  const UINT_PTR timer = SetTimer(nullptr, 0, kQuestionCheckMs, TendQuestion);
+  const OpenQuestion* const outer = QuestionOfThisThread();
+  const bool tended =
+      QuestionSlot() != TLS_OUT_OF_INDEXES && TlsSetValue(QuestionSlot(), const_cast<OpenQuestion*>(&open));
+  const UINT_PTR timer = tended ? SetTimer(nullptr, 0, kQuestionCheckMs, TendQuestion) : 0;
   const int choice = MessageBoxW(nullptr, question_.text.c_str(), question_.caption.c_str(),
                                  MB_RETRYCANCEL | MB_ICONWARNING | MB_DEFBUTTON1 | MB_TOPMOST | MB_SETFOREGROUND);
   if (timer) KillTimer(nullptr, timer);
-  tOpenQuestion = outer;
+  if (tended) TlsSetValue(QuestionSlot(), const_cast<OpenQuestion*>(outer));
   // A Cancel that crossed the host's answer comes too late to give it up.
   if (choice != IDCANCEL || Over(open)) return false;
   LeaveReach(HostReach::kGivenUp);

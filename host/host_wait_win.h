@@ -28,12 +28,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include <exception>
 #include <memory>
-#include <optional>
 #include <string>
-#include <type_traits>
-#include <utility>
 
 #include "base/unique_handle.h"
 
@@ -55,6 +51,33 @@ enum class HostWindowReply {
   kHandled,
   kGivenUp,    // the user gave the host up, now or before
   kHostEnded,  // the host's process ended first
+};
+
+// One piece of work for the host's thread, shared by the thread that waits
+// for it and the host's thread (a job given up is let go by the waiting
+// thread, not freed under the host's thread), so it owns what it uses.
+class HostJob {
+ public:
+  HostJob();
+  virtual ~HostJob();
+  HostJob(const HostJob&) = delete;
+  HostJob& operator=(const HostJob&) = delete;
+
+  // Performs the work on the calling thread with the host's object and
+  // keeps what it raised: a _com_error, memory that ran out, or anything
+  // else (taken for E_UNEXPECTED).
+  void Run(IDispatch* application);
+  // On the waiting thread, once the job has run: raises what it raised.
+  void RaiseFailure();
+
+ private:
+  friend class HostWait;
+  virtual void Perform(IDispatch* application) = 0;
+
+  UniqueHandle done_;
+  HRESULT failure_ = S_OK;
+  IErrorInfo* errorInfo_ = nullptr;  // owned until raised
+  bool outOfMemory_ = false;
 };
 
 class HostWait {
@@ -80,19 +103,16 @@ class HostWait {
   // so nobody is asked. The object stays on that thread.
   HRESULT StartHost();
   // The host's object, for views (HostApplication) that make their calls
-  // through Call(); null before StartHost and after ReleaseHost.
+  // through Run(); null before StartHost and after ReleaseHost.
   IDispatch* application() const;
   // Lets go of the host's object, by the rule; a host out of reach keeps it
   // until the process ends (its release would be a call that waits too).
   void ReleaseHost();
 
-  // Runs `work` on the host's thread and waits for it by the rule; returns
-  // what it returns and raises what it raises. A host out of reach, or given
-  // up during the work, raises _com_error(RPC_E_CALL_CANCELED). A work given
-  // up may still run after this has returned, so it must own everything it
-  // touches (copies, not references to the caller's variables).
-  template <typename Work>
-  auto Call(Work work) -> decltype(work());
+  // Runs `job` on the host's thread with the host's object and waits for it
+  // by the rule; raises what it raised. A host out of reach, or given up
+  // during the job, raises _com_error(RPC_E_CALL_CANCELED).
+  void Run(const std::shared_ptr<HostJob>& job);
 
   // SendMessageW on the host's thread, waited for by the rule and for the
   // host's process (null when not known). Once a message did not get
@@ -101,40 +121,13 @@ class HostWait {
 
  private:
   struct Core;
-  // One piece of work for the host's thread, shared with it: a work given
-  // up is let go by the waiting thread, not freed under the host's thread.
-  struct Job {
-    Job();
-    virtual ~Job() = default;
-    Job(const Job&) = delete;
-    Job& operator=(const Job&) = delete;
-    // On the host's thread: the work, its exception kept, then `done`.
-    void Run();
-    virtual void Execute() = 0;
-    UniqueHandle done;
-    std::exception_ptr error;
-  };
-  template <typename Work, typename Result = decltype(std::declval<Work&>()())>
-  struct WorkJob final : Job {
-    explicit WorkJob(Work given) : work(std::move(given)) {}
-    void Execute() override {
-      if constexpr (std::is_void_v<Result>) {
-        work();
-      } else {
-        result.emplace(work());
-      }
-    }
-    Work work;
-    std::optional<std::conditional_t<std::is_void_v<Result>, int, Result>> result;
-  };
   enum class Awaited { kAnswered, kGivenUp, kGone };
 
   static void Serve(const std::shared_ptr<Core>& core);
-  // Hands the job to the host's thread and waits by the rule; raises the
-  // job's exception, or _com_error(RPC_E_CALL_CANCELED) when it was not
-  // answered.
-  void RunJob(const std::shared_ptr<Job>& job);
-  Awaited Await(const Job& job, HANDLE hostProcess, bool ask);
+  // Hands the job to the host's thread (or runs it here without one) and
+  // waits; with `ask`, by the rule.
+  Awaited Hand(const std::shared_ptr<HostJob>& job, HANDLE hostProcess, bool ask);
+  Awaited Await(const HostJob& job, HANDLE hostProcess, bool ask);
   // True when the user gave the host up; false when the answer came first
   // or the user chose to wait on.
   bool Ask(HANDLE answered, HANDLE hostProcess);
@@ -146,12 +139,5 @@ class HostWait {
   UniqueHandle thread_;
   int questionsAsked_ = 0;
 };
-
-template <typename Work>
-auto HostWait::Call(Work work) -> decltype(work()) {
-  auto job = std::make_shared<WorkJob<Work>>(std::move(work));
-  RunJob(job);
-  if constexpr (!std::is_void_v<decltype(work())>) return std::move(*job->result);
-}
 
 }  // namespace brisk

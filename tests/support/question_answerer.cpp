@@ -10,28 +10,30 @@ namespace {
 constexpr DWORD kPollMs = 25;
 constexpr DWORD kStopWaitMs = 10000;
 
+struct QuestionSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK MatchQuestionBox(HWND window, LPARAM param) {
+  auto& search = *reinterpret_cast<QuestionSearch*>(param);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner != search.processId || !IsWindowVisible(window) || ClassName(window) != L"#32770" ||
+      !GetDlgItem(window, IDRETRY)) {
+    return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
 }  // namespace
 
 // Without a message to any window: a window of the process may not answer
 // (a host that holds a message in this very test).
 HWND FindQuestionBox(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    HWND found;
-  } search{processId, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM param) {
-        auto& search = *reinterpret_cast<Search*>(param);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner != search.processId || !IsWindowVisible(window) || ClassName(window) != L"#32770" ||
-            !GetDlgItem(window, IDRETRY)) {
-          return TRUE;
-        }
-        search.found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  QuestionSearch search{processId, nullptr};
+  EnumWindows(MatchQuestionBox, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 

@@ -153,9 +153,14 @@ TEST(HostWindowMessageTest, CancelGivesTheHostUpAndNothingMoreIsSent) {
   EXPECT_LT(GetTickCount64() - sent, kHoldMs) << "the wait went on after Cancel";
   EXPECT_EQ(wait.reach(), HostReach::kGivenUp);
   EXPECT_EQ(wait.Send(thread.window(), kTestMessage, 0, 0, nullptr), HostWindowReply::kGivenUp);
-  bool called = false;
-  EXPECT_THROW(wait.Call([&called] { called = true; }), _com_error);
-  EXPECT_FALSE(called) << "a call was let through to a host given up";
+  // Nor is a call made.
+  struct Noted final : HostJob {
+    bool performed = false;
+    void Perform(IDispatch*) override { performed = true; }
+  };
+  const auto call = std::make_shared<Noted>();
+  EXPECT_THROW(wait.Run(call), _com_error);
+  EXPECT_FALSE(call->performed) << "a call was let through to a host given up";
   EXPECT_EQ(thread.held(), 1) << "a message was sent after the host was given up";
   EXPECT_EQ(user.asked(), 1);
 }

@@ -43,6 +43,11 @@ constexpr UINT kCrashExitCode = 0xC0000005;
 constexpr UINT kLauncherAnswerMs = 10000;
 constexpr UINT kOtherAnswerMs = 1000;
 
+BOOL CALLBACK CollectTopLevelWindow(HWND window, LPARAM found) {
+  reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+  return TRUE;
+}
+
 // Whether the dialog timer of this thread ended the box shown last.
 thread_local bool tDialogClosedByTimer = false;
 
@@ -213,12 +218,7 @@ void Session::Disturb(HWND window, UINT message) {
 // times recorded.
 void Session::Broadcast(UINT message) {
   std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND window, LPARAM found) {
-        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(CollectTopLevelWindow, reinterpret_cast<LPARAM>(&windows));
   BroadcastRecord record{0, message, 0, 0, 0, 0};
   const std::uint32_t launcher = launcherProcessId_;
   for (HWND target : windows) {
