@@ -241,7 +241,9 @@ void HostWait::LeaveReach(HostReach why) {
   if (thread_) PostThreadMessageW(GetThreadId(thread_.get()), WM_NULL, 0, 0);
 }
 
-IDispatch* HostWait::application() const { return core_->application.get(); }
+// Out of reach, a job given up may still be under way on the host's thread:
+// the object is not read then.
+IDispatch* HostWait::application() const { return WithinReach() ? core_->application.get() : nullptr; }
 
 HRESULT HostWait::StartHost() {
   const auto start = std::make_shared<StartJob>(core_->application);

@@ -103,7 +103,8 @@ class HostWait {
   // so nobody is asked. The object stays on that thread.
   HRESULT StartHost();
   // The host's object, for views (HostApplication) that make their calls
-  // through Run(); null before StartHost and after ReleaseHost.
+  // through Run(); null before StartHost, after ReleaseHost and once the
+  // host is out of reach.
   IDispatch* application() const;
   // Lets go of the host's object, by the rule; a host out of reach keeps it
   // until the process ends (its release would be a call that waits too).

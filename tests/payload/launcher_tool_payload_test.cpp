@@ -137,8 +137,10 @@ TEST_F(PayloadTool, StringsPrintsEveryNumberInOrder) {
   EXPECT_EQ(lines[45], "  \"44\": \"Excel.Application\",");
   EXPECT_EQ(lines[55], "  \"54\": \"Local\\u005CBriskClose_%u\",");
   EXPECT_EQ(lines[62], "  \"61\": \"\",");
-  EXPECT_EQ(lines[kEncodedStringCount], "  \"" + std::to_string(kEncodedStringCount - 1) + "\": \"" +
-                                            GetEncodedStringA(kEncodedStringCount - 1) + "\"");
+  // The last has no comma after it; the tool writes a backslash as \u005C.
+  std::string last = GetEncodedStringA(kEncodedStringCount - 1);
+  for (std::size_t at = 0; (at = last.find('\\', at)) != std::string::npos; at += 6) last.replace(at, 1, "\\u005C");
+  EXPECT_EQ(lines[kEncodedStringCount], "  \"" + std::to_string(kEncodedStringCount - 1) + "\": \"" + last + "\"");
 }
 
 class PayloadToolSettings : public PayloadTool {
