@@ -8,6 +8,7 @@
 #include <map>
 #include <array>
 
+#include "build_files.h"
 #include "build_resources.h"
 #include "diagnostic.h"
 #include "diagnostic_printer.h"
@@ -71,6 +72,33 @@ TEST(ManifestTest, ReadsEveryKey) {
   EXPECT_EQ(m.copyright, u"(c) Example");
   EXPECT_EQ(m.description, u"Quarterly planner");
   EXPECT_EQ(m.signCommand, "sign-tool {file} && check {file}");
+}
+
+TEST(ScratchFileNameTest, OnlyTheBuildersOwnNamesOfThatOutput) {
+  const struct {
+    const char* name;
+    bool scratch;
+  } cases[] = {
+      {"Out.exe.~build-1f-0.tmp", true},
+      {"Out.exe.~build-1f-12.tmp.~log-1f-0.txt", true},
+      {"Out.exe.~addin-abc-3.dll", true},
+      {"Out.exe.~addin-abc-3", true},
+      {"Out.exe.~addin-abc-3.DLL.~log-abc-4.txt", true},
+      {"Out.exe.~build-1f-0.tmp.signed", false},  // the sign command's own
+      {"Out.exe.~build-1f-0.tmp.~log-1f-0.txt.bak", false},
+      {"Out.exe.~build-1F-0.tmp", false},  // the process id is written in lower case
+      {"Out.exe.~build--0.tmp", false},
+      {"Out.exe.~build-1f-.tmp", false},
+      {"Out.exe.~build-1f-0", false},
+      {"Out.exe.~addin-1f-0.dll.old", false},
+      {"Out.exe.~lock", false},
+      {"Out.exe", false},
+      {"Other.exe.~build-1f-0.tmp", false},
+      {"Out.exe2.~build-1f-0.tmp", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsScratchFileName(c.name, "Out.exe", false), c.scratch) << c.name;
+  EXPECT_FALSE(IsScratchFileName("OUT.EXE.~build-1f-0.tmp", "Out.exe", false));
+  EXPECT_TRUE(IsScratchFileName("OUT.EXE.~build-1f-0.tmp", "Out.exe", true)) << "file names on Windows";
 }
 
 TEST(SignCommandTest, EveryFilePlaceholderGetsTheQuotedPath) {

@@ -95,7 +95,8 @@ void PrintSummary(const std::string& name, const BuildInspection& build, bool sh
   row("external storage", YesNo(settings.flags & kFlagExternalStorage));
   row("flags", FlagsText(settings.flags));
   const std::string format =
-      settings.workbookFormat >= 0x21 && settings.workbookFormat < 0x7F
+      settings.workbookFormat == 0 ? "no format"
+      : settings.workbookFormat >= 0x21 && settings.workbookFormat < 0x7F
           ? "format " + std::string(1, static_cast<char>(settings.workbookFormat))
           : "format " + std::to_string(settings.workbookFormat);
   row("workbook", WorkbookExtensionOf(settings.workbookFormat) + " (" + format + ")");
