@@ -254,13 +254,11 @@ std::string Scenario::Build(const BuildSetup& setup) {
   WriteFileBytes(Path(L"workbook.bin"), workbookContent());
   WriteFileBytes(Path(L"auxiliary.bin"), std::string(kAuxWorkbookMagic) + "end-to-end scenario\n");
 
-  const std::wstring addin = Path(L"briskstub32.dll");
-  if (setup.addinBytes) {
-    WriteFileBytes(addin, *setup.addinBytes);
-  } else {
-    const std::string fault = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN_DLL), addin, Path(L"addin.json"));
-    if (!fault.empty()) return fault;
-  }
+  // Each slot holds the stand-in add-in of its bitness, as a maker's build
+  // does: the builder refuses any other.
+  const std::string fault = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN_DLL), Path(L"briskstub32.dll"),
+                                                 Path(L"addin.json"));
+  if (!fault.empty()) return fault;
 
   std::string manifest = "name = " + std::string(kAppName) + "\nversion = 1.2.3\ninfo = End-to-end scenario\n";
   if (!setup.flags.empty()) {
@@ -276,14 +274,9 @@ std::string Scenario::Build(const BuildSetup& setup) {
   manifest += "workbook = workbook.bin\naux-workbook = auxiliary.bin\naddin32 = briskstub32.dll\n";
 #ifdef BRISK_STANDIN_ADDIN64_DLL
   if (setup.addin64) {
-    const std::wstring addin64 = Path(L"briskstub64.dll");
-    if (setup.addinBytes) {
-      WriteFileBytes(addin64, *setup.addinBytes);
-    } else {
-      const std::string fault64 =
-          WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
-      if (!fault64.empty()) return fault64;
-    }
+    const std::string fault64 =
+        WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), Path(L"briskstub64.dll"), Path(L"addin.json"));
+    if (!fault64.empty()) return fault64;
     manifest += "addin64 = briskstub64.dll\n";
   }
 #endif

@@ -34,9 +34,11 @@ inline constexpr char kAppName[] = "Sample Planner";
 // What the stand-in host answers, so that the hand-over's parameters show it.
 constexpr std::int32_t kHostInt1209 = 7;
 constexpr std::int32_t kHostUiLanguage = 1031;
-// A host configuration line: a product code whose fourth group reads 1000,
-// the mark of a 64-bit host build.
+// Host configuration lines: a product code whose fourth group reads 1000,
+// the mark of a 64-bit host build, and one of a 32-bit build. Without one,
+// the stand-in host reports its own bitness.
 inline constexpr char kHostProductCode64[] = "product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}";
+inline constexpr char kHostProductCode32[] = "product_code={3F2A5C10-7B44-4D21-0000-5E6F7A8B9C0D}";
 
 struct AddinSetup {
   std::string ready = "signal";  // "signal", "delay" or "never"
@@ -68,9 +70,8 @@ struct BuildSetup {
   bool splash = true;
   // A language file in the text form; none when empty.
   std::string language;
-  // The add-in payloads' bytes instead of the configured stand-in add-in.
-  std::optional<std::string> addinBytes;
-  // Whether a tree with a 64-bit stand-in add-in puts it in the build too.
+  // Whether a tree with a 64-bit stand-in add-in puts it in the build too
+  // (the 32-bit stand-in add-in is in every build).
   bool addin64 = true;
 };
 
