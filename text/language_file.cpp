@@ -158,15 +158,18 @@ LanguageTextCheck CheckLanguageText(std::string_view bytes) {
     } else if (!IsKey(key)) {
       ignored(lineNumber, UnknownKey(key));
     } else {
-      const auto first = std::find_if(keysSeen.begin(), keysSeen.end(), [&](const auto& seen) { return seen.first == key; });
+      const auto first =
+          std::find_if(keysSeen.begin(), keysSeen.end(), [&](const auto& seen) { return seen.first == key; });
       if (first != keysSeen.end()) {
-        ignored(lineNumber, "a second " + key + " (the launcher takes the one of line " + std::to_string(first->second) + ")");
+        ignored(lineNumber,
+                "a second " + key + " (the launcher takes the one of line " + std::to_string(first->second) + ")");
       } else {
         keysSeen.emplace_back(key, lineNumber);
       }
     }
   }
-  if (FindSection(ParseLanguageText(bytes), "content") == nullptr) return {{}, LanguageNote{0, "no [content] section"}, {}};
+  if (FindSection(ParseLanguageText(bytes), "content") == nullptr)
+    return {{}, LanguageNote{0, "no [content] section"}, {}};
   return {bytes, std::nullopt, std::move(warnings)};
 }
 

@@ -16,9 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (error.message.empty() || error.message.find('\n') != std::string::npos) std::abort();
     if (error.file != "app.manifest" || error.severity != brisk::Severity::kError) std::abort();
     // The line named is one of the manifest's.
-    if (error.line > static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
-                       return c == '\n' || c == '\r';
-                     })) + 1) {
+    if (error.line > static_cast<std::size_t>(
+                         std::count_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; })) +
+                         1) {
       std::abort();
     }
     return 0;

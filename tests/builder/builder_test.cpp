@@ -160,7 +160,8 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
       {std::string(kMinimal) + "flags = single_instance\n",
        "manifest:4: error: bad flag 'single_instance' (did you mean single-instance?); flags are"},
       {std::string(kMinimal) + "flags = |\n", "manifest:4: error: an empty flag; flags are"},
-      {std::string(kMinimal) + "flags = single-instance | 0x1\n", "manifest:4: error: flags 0x1 are not known to the launcher"},
+      {std::string(kMinimal) + "flags = single-instance | 0x1\n",
+       "manifest:4: error: flags 0x1 are not known to the launcher"},
       {std::string(kMinimal) + "flags = 0x80000040\n", "manifest:4: error: flags 0x80000000 are not known"},
       {std::string(kMinimal) + "version = 1.2\n", "manifest:4: error: version must be a.b.c or a.b.c.d"},
       {std::string(kMinimal) + "version = 1.2.3.4.5\n", "manifest:4: error: version must be"},
@@ -171,20 +172,24 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
       {std::string(kMinimal) + "version = 2024.1.0\n",
        "manifest:4: error: version 2024.1.0: the first three numbers must be 0-255"},
       {std::string(kMinimal) + "version = 1.2.256\n", "manifest:4: error: version 1.2.256: the first three"},
-      {std::string(kMinimal) + "format = 42\n", "manifest:4: error: format '42' is not known to the launcher: 4 (the "
-                                                 "workbook is named .xlsx), 2 (.xlsb) or 1 (.xls, as without a format)"},
+      {std::string(kMinimal) + "format = 42\n",
+       "manifest:4: error: format '42' is not known to the launcher: 4 (the "
+       "workbook is named .xlsx), 2 (.xlsb) or 1 (.xls, as without a format)"},
       {std::string(kMinimal) + "format = x\n", "manifest:4: error: format 'x' is not known to the launcher"},
       {std::string(kMinimal) + "format = xlsx\n", "manifest:4: error: format 'xlsx' is not known"},
       {std::string(kMinimal) + "aux_workbook = a.bin\n",
        "manifest:4: error: unknown key 'aux_workbook'; did you mean 'aux-workbook'?"},
-      {std::string(kMinimal) + "license = l.txt\n", "manifest:4: error: unknown key 'license'; did you mean 'licence'?"},
+      {std::string(kMinimal) + "license = l.txt\n",
+       "manifest:4: error: unknown key 'license'; did you mean 'licence'?"},
       {std::string(kMinimal) + "Splash = s.jpg\n", "manifest:4: error: unknown key 'Splash'; did you mean 'splash'?"},
       {std::string(kMinimal) + "colour = blue\n", "manifest:4: error: unknown key 'colour'"},
       {std::string(kMinimal) + "name = a\nname = b\n", "manifest:5: error: 'name' given twice"},
       {std::string(kMinimal) + "just text\n", "manifest:4: error: expected key = value"},
       {std::string(kMinimal) + "name = \xFF\n", "manifest:4: error: value is not UTF-8"},
-      {std::string(kMinimal) + "sign = osslsigncode sign file.exe\n", "manifest:4: error: the sign command must name the file"},
-      {std::string(kMinimal) + "company = " + std::string(1001, 'c') + "\n", "manifest:4: error: 'company' is longer than 1000"},
+      {std::string(kMinimal) + "sign = osslsigncode sign file.exe\n",
+       "manifest:4: error: the sign command must name the file"},
+      {std::string(kMinimal) + "company = " + std::string(1001, 'c') + "\n",
+       "manifest:4: error: 'company' is longer than 1000"},
       {"aux-workbook = a\naddin32 = b\n", "manifest: error: 'workbook' is missing"},
       {"workbook = a\naddin32 = b\n", "'aux-workbook' is missing"},
       {"workbook = a\naux-workbook = b\n", "'addin32' is missing"},
@@ -205,8 +210,8 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
     EXPECT_EQ(line.find('\n'), std::string::npos) << "one line";
   }
   // A near key only: a name that is far from every key gets no guess.
-  const ManifestResult far = ParseManifest(std::string(kMinimal) + "colour = blue\n", ".");
-  EXPECT_EQ(far.error.message, "unknown key 'colour'");
+  const ManifestResult distant = ParseManifest(std::string(kMinimal) + "colour = blue\n", ".");
+  EXPECT_EQ(distant.error.message, "unknown key 'colour'");
 }
 
 // The launcher names the unpacked workbook from the format: a workbook file
@@ -327,8 +332,8 @@ TEST_F(BuildResourcesTest, InputsThatAreNoFilesAreRefusedWithTheirName) {
       {"licence = nowhere.txt\n", "cannot read licence " + (folder_ / "nowhere.txt").string() + ": no such file"},
       {"licence = folder.txt\n", "licence " + (folder_ / "folder.txt").string() + ": it is a folder"},
       {"icon = nowhere.ico\n", "cannot read icon " + (folder_ / "nowhere.ico").string()},
-      {"language = folder.txt\n", "manifest:4: error: language " + (folder_ / "folder.txt").string() +
-                                       ": cannot read the file: it is a folder"},
+      {"language = folder.txt\n",
+       "manifest:4: error: language " + (folder_ / "folder.txt").string() + ": cannot read the file: it is a folder"},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -371,8 +376,8 @@ TEST_F(BuildResourcesTest, LanguageFilesAreCheckedLineByLine) {
     std::string error;
   };
   const Case cases[] = {
-      {"utf16.lng", "manifest:4: error: language " + (folder_ / "utf16.lng").string() +
-                        ": the file is UTF-16; save it as UTF-8"},
+      {"utf16.lng",
+       "manifest:4: error: language " + (folder_ / "utf16.lng").string() + ": the file is UTF-16; save it as UTF-8"},
       {"random.lng", random + ":3: error: not UTF-8 text"},
   };
   for (const Case& c : cases) {
@@ -498,7 +503,7 @@ TEST_F(BuildResourcesTest, WhatTheLauncherCannotUseIsRefusedAtItsLine) {
       {"addin64 = arm64.dll\n",
        "manifest:4: error: addin64 arm64.dll is a DLL for machine 0xAA64, which no host loads (an add-in is an i386 or "
        "x86-64 DLL)"},
-      {"addin64 = tiny.dll\n", "manifest:4: error: addin64 tiny.dll is it has only 2 bytes"},
+      {"addin64 = tiny.dll\n", "manifest:4: error: addin64 tiny.dll is only 2 bytes, no DLL"},
       {"splash = splash.png\n",
        "manifest:4: error: splash splash.png: a PNG picture, which the launcher cannot show; the launcher shows JPEG, "
        "BMP, GIF, icon (.ico) and metafile (.wmf, .emf) pictures"},
@@ -514,7 +519,7 @@ TEST_F(BuildResourcesTest, WhatTheLauncherCannotUseIsRefusedAtItsLine) {
     std::string error;
     EXPECT_TRUE(Build(c.extra, &error).empty()) << c.extra;
     // The message names the file as the manifest resolves it.
-    const std::string folder = folder_.string() + "/";
+    const std::string folder = (folder_ / "").string();
     for (std::size_t at; (at = error.find(folder)) != std::string::npos;) error.erase(at, folder.size());
     EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.extra;
   }
@@ -531,7 +536,8 @@ TEST_F(BuildResourcesTest, WhatTheLauncherCannotUseIsRefusedAtItsLine) {
                                       " is a 64-bit DLL; the slot of 32-bit (i386) hosts takes a 32-bit (i386) DLL "
                                       "(the other slot is addin64)");
 
-  for (const char* workbook : {"workbook = empty.bin\naux-workbook = a.bin\n", "workbook = w.bin\naux-workbook = empty.bin\n"}) {
+  for (const char* workbook :
+       {"workbook = empty.bin\naux-workbook = a.bin\n", "workbook = w.bin\naux-workbook = empty.bin\n"}) {
     const ManifestResult manifest = ParseManifest(std::string(workbook) + "addin32 = s.dll\n", folder_);
     ASSERT_TRUE(manifest.manifest);
     const BuildResult empty = MakeBuildResources(*manifest.manifest, u"Budget.exe");

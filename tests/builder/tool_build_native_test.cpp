@@ -165,7 +165,9 @@ PayloadBuffer WithPayload(const PayloadBuffer& build, int id, const std::optiona
     const bool payload = entry.type.text == GetEncodedStringW(kPayloadResourceType) && entry.name.id == id;
     if (!payload) items.push_back({entry.type, entry.name, entry.language, pe::ResourceBytes(build, image, entry)});
   }
-  if (bytes) items.push_back({{0, GetEncodedStringW(kPayloadResourceType)}, {static_cast<std::uint16_t>(id), {}}, 0x409, *bytes});
+  if (bytes)
+    items.push_back(
+        {{0, GetEncodedStringW(kPayloadResourceType)}, {static_cast<std::uint16_t>(id), {}}, 0x409, *bytes});
   EXPECT_EQ(pe::ReplaceResources(file, items), "");
   return file;
 }
@@ -337,8 +339,9 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
        "app.manifest:6: error: addin64 " + (folder_ / "stub.dll").string() + " is a 32-bit DLL"},
       {"64-bit add-in as addin32", "", "Out.exe", "", "", "app.manifest:5: error: addin32"},
       {"PNG splash", "splash = pic.png\n", "Out.exe", "", "",
-       "app.manifest:6: error: splash " + (folder_ / "pic.png").string() + ": a PNG picture, which the launcher cannot "
-       "show"},
+       "app.manifest:6: error: splash " + (folder_ / "pic.png").string() +
+           ": a PNG picture, which the launcher cannot "
+           "show"},
       {"misspelt key", "licence_text = licence.txt\n", "Out.exe", "", "",
        "app.manifest:6: error: unknown key 'licence_text'"},
       {"add-in that cannot be signed", "sign = false {file}\n", "Out.exe", "", "",
@@ -348,8 +351,9 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
     SCOPED_TRACE(c.what);
     Manifest(c.extra);
     if (std::string(c.what) == "64-bit add-in as addin32") {
-      WriteText(folder_ / "app.manifest",
-                "name = Budget\nversion = 2.1.0\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub64.dll\n");
+      WriteText(
+          folder_ / "app.manifest",
+          "name = Budget\nversion = 2.1.0\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub64.dll\n");
     }
     const std::vector<std::string> before = Listing();
     const PayloadBuffer previous = Bytes(folder_ / c.output);
@@ -389,7 +393,8 @@ TEST_F(NativeToolBuildTest, ShowNamesEveryDamagedPartAndExitsWithOne) {
   EXPECT_EQ(json.output.find("s3cret"), std::string::npos) << json.output;
   EXPECT_NE(json.output.find("    \"password\": true\n"), std::string::npos) << json.output;
   EXPECT_NE(json.output.find("  \"hosts\": [\"32-bit\", \"64-bit\"],\n"), std::string::npos) << json.output;
-  EXPECT_NE(Tool("show --json --show-password Good.exe").output.find("\"storedPassword\": \"s3cret\""), std::string::npos);
+  EXPECT_NE(Tool("show --json --show-password Good.exe").output.find("\"storedPassword\": \"s3cret\""),
+            std::string::npos);
 
   PayloadBuffer unmarked = UnpackedPayload(good, kMainWorkbookResource);
   unmarked[0] ^= 0xFF;
@@ -441,10 +446,12 @@ TEST_F(NativeToolBuildTest, ShowNamesEveryDamagedPartAndExitsWithOne) {
   // Files that are no application build.
   WriteBytes(folder_ / "plain.dll", test::MakeTestDll(pe::kMachineI386));
   const std::pair<std::string, std::string> others[] = {
-      {"launcher.exe", "launcher-tool: launcher.exe is no application build: it is the bare launcher, with no "
-                       "application in it\n"},
-      {"plain.dll", "launcher-tool: plain.dll is no application build: it carries no payload: it is no build of "
-                    "this launcher\n"},
+      {"launcher.exe",
+       "launcher-tool: launcher.exe is no application build: it is the bare launcher, with no "
+       "application in it\n"},
+      {"plain.dll",
+       "launcher-tool: plain.dll is no application build: it carries no payload: it is no build of "
+       "this launcher\n"},
       {"licence.txt", "launcher-tool: licence.txt is no application build: not an executable (no MZ header)\n"},
       {"nowhere.exe", "launcher-tool: cannot read nowhere.exe: No such file or directory\n"},
   };
@@ -489,8 +496,8 @@ TEST_F(NativeToolBuildTest, FolderWithoutWritePermissionIsSaidAsSuch) {
   fs::permissions(folder_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   // Root may write anywhere: the tool then runs as nobody.
   const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
-  const ToolRun run = Shell(user + ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + manifest +
-                            " locked/Out.exe --launcher launcher.exe");
+  const ToolRun run =
+      Shell(user + ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + manifest + " locked/Out.exe --launcher launcher.exe");
   EXPECT_EQ(run.code, 1) << run.output;
   EXPECT_EQ(run.output, "launcher-tool: cannot write in the output folder " + (folder_ / "locked").string() +
                             ": Permission denied\n");
@@ -514,8 +521,8 @@ TEST_F(NativeToolBuildTest, StaleScratchFilesOfTheSameOutputGo) {
     WriteText(folder_ / stale, "left by a killed build");
   }
   const std::vector<std::string> kept = {"Out.exe.~build-1f-0.tmp.signed", "Other.exe.~build-1f-0.tmp",
-                                         "Out.exe.~build-xyz.tmp", "Out.exe.~build-1f-0.tmp.bak", "out.exe.~build-1-0.tmp",
-                                         "Out.exe.~addin-1f-2.dll.old"};
+                                         "Out.exe.~build-xyz.tmp",         "Out.exe.~build-1f-0.tmp.bak",
+                                         "out.exe.~build-1-0.tmp",         "Out.exe.~addin-1f-2.dll.old"};
   for (const std::string& name : kept) WriteText(folder_ / name, "not the builder's");
   fs::create_directories(folder_ / "Out.exe.~addin-3-0.dll");
   WriteText(folder_ / "target.txt", "a file a link points at");
@@ -551,17 +558,21 @@ TEST_P(NativeToolInterruptionTest, InterruptedBuildLeavesNothing) {
   const ToolRun run = Shell(ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + manifest +
                             " Out.exe --launcher launcher.exe & tool=$!; "
                             "i=0; while [ ! -e started.flag ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done; "
-                            "kill -" + std::string(GetParam().signal) + " $tool; wait $tool; echo status=$?; "
+                            "kill -" +
+                            std::string(GetParam().signal) +
+                            " $tool; wait $tool; echo status=$?; "
                             "sleep 4; rm -f started.flag");
   EXPECT_NE(run.output.find("status=" + std::to_string(GetParam().status)), std::string::npos) << run.output;
   EXPECT_EQ(Listing(), before) << run.output;
-  EXPECT_EQ(Bytes(folder_ / "Out.exe"), PayloadBuffer({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', ' ', 'b', 'u', 'i', 'l',
-                                                      'd'}));
+  EXPECT_EQ(Bytes(folder_ / "Out.exe"),
+            PayloadBuffer({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', ' ', 'b', 'u', 'i', 'l', 'd'}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, NativeToolInterruptionTest,
                          testing::Values(Interruption{"INT", 130}, Interruption{"TERM", 143}),
-                         [](const testing::TestParamInfo<Interruption>& info) { return std::string(info.param.signal); });
+                         [](const testing::TestParamInfo<Interruption>& info) {
+                           return std::string(info.param.signal);
+                         });
 
 class NativeToolSigningTest : public NativeToolBuildTest {
  protected:
@@ -589,8 +600,9 @@ TEST_F(NativeToolSigningTest, SignedBuildAndAddinVerify) {
   EXPECT_NE(show.output.find("\"signed\": true"), std::string::npos) << show.output;
   EXPECT_NE(show.output.find("\"signature\": {\"state\": \"signed\", \"digest\": \"SHA-256\"}"), std::string::npos)
       << show.output;
-  EXPECT_NE(Tool("show Signed.exe").output.find("  signature         signed (SHA-256): its image digest matches the file; "
-                                               "the certificate and its chain are not judged here\n"),
+  EXPECT_NE(Tool("show Signed.exe")
+                .output.find("  signature         signed (SHA-256): its image digest matches the file; "
+                             "the certificate and its chain are not judged here\n"),
             std::string::npos);
   EXPECT_NE(show.output.find("\"id\": 1025, \"bytes\""), std::string::npos) << show.output;
   EXPECT_NE(show.output.find("\"signed\": true}"), std::string::npos) << "the add-in: " << show.output;
@@ -671,8 +683,8 @@ TEST_F(NativeToolSigningTest, ByteChangedAfterSigningIsDamage) {
 
 // The sign command's whole output goes into the error, both streams.
 TEST_F(NativeToolSigningTest, FailedSignCommandKeepsItsWholeOutput) {
-  const ToolRun run = Build(Manifest("sign = echo signing {file}; echo 'error: no key' >&2; echo; echo done; exit 4\n"),
-                            "Out.exe");
+  const ToolRun run =
+      Build(Manifest("sign = echo signing {file}; echo 'error: no key' >&2; echo; echo done; exit 4\n"), "Out.exe");
   EXPECT_EQ(run.code, 1);
   const std::string start = "launcher-tool: signing the add-in " + (folder_ / "stub.dll").string() +
                             " failed: the sign command exited with 4; its output:\n  signing " +

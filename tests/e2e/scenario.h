@@ -169,7 +169,11 @@ class Scenario {
   void SetHost(const HostSetup& setup, const std::wstring& logName = L"host.jsonl");
   void UnregisterHost();
   // Makes the application build with launcher-tool.exe; empty on success,
-  // else what went wrong.
+  // else what went wrong. A host older than 14 is a 32-bit one, which the
+  // launcher never asks its bitness and gives the 32-bit add-in: in the
+  // 64-bit tree, whose stand-in host loads 64-bit add-ins only, the build's
+  // 32-bit slot then gets the 64-bit stand-in add-in once it is made (the
+  // builder refuses to put it there), when the host was set before.
   std::string Build(const BuildSetup& setup);
   // Replaces payload resources of the build made; empty on success, else
   // what went wrong.
@@ -204,7 +208,10 @@ class Scenario {
   std::string Diagnostics() const;
 
  private:
+  std::string MakeBuild(const BuildSetup& setup);
+
   TempFolder folder_;
+  std::optional<int> hostMajor_;  // of the host set last
   std::wstring exeName_ = kExeName;
   std::wstring tempName_ = L"tmp";
   std::vector<std::wstring> hostLogs_;

@@ -326,18 +326,27 @@ TEST_F(ToolBuildTest, EarlierBuildAsLauncherKeepsNoneOfItsPayload) {
   EXPECT_EQ(Bytes(direct).size(), Bytes(second).size());
 }
 
+// Scratch files of the builder carry ".~" after the output's name.
+bool HasScratchFiles(const std::wstring& folder) {
+  for (const std::wstring& entry : ListTree(folder)) {
+    if (entry.find(L".~") != std::wstring::npos) return true;
+  }
+  return false;
+}
+
 // The Windows tool tells a damaged build from a good one as the native one
 // does: exit 1 and the part named.
 TEST_F(ToolBuildTest, ShowNamesADamagedPartAndExitsWithOne) {
   WriteText(folder_ / L"splash.jpg", "\xFF\xD8\xFF\xE0 a JPEG picture");
   const std::wstring out = folder_ / L"Budget.exe";
-  ASSERT_EQ(Build(Manifest("addin64 = stub64.dll\nsplash = splash.jpg\nformat = 2\npassword = s3cret\n"), out).code, 0u);
+  ASSERT_EQ(Build(Manifest("addin64 = stub64.dll\nsplash = splash.jpg\nformat = 2\npassword = s3cret\n"), out).code,
+            0u);
   const ToolRun good = Tool(L"show \"" + out + L"\"");
   EXPECT_EQ(good.code, 0u) << good.output;
-  for (const std::string line : {": Budget 2.1.0, good\n", "  hosts             32-bit and 64-bit\n",
-                                 "  password prompt   yes (--show-password prints it)\n",
-                                 "  splash            yes (JPEG)\n", "  workbook          .xlsb (format 2)\n",
-                                 "  signature         not signed\n"}) {
+  for (const std::string line :
+       {": Budget 2.1.0, good\n", "  hosts             32-bit and 64-bit\n",
+        "  password prompt   yes (--show-password prints it)\n", "  splash            yes (JPEG)\n",
+        "  workbook          .xlsb (format 2)\n", "  signature         not signed\n"}) {
     EXPECT_NE(good.output.find(line), std::string::npos) << line << good.output;
   }
   EXPECT_EQ(good.output.find("s3cret"), std::string::npos);
@@ -352,8 +361,9 @@ TEST_F(ToolBuildTest, ShowNamesADamagedPartAndExitsWithOne) {
     PayloadBuffer bytes;
     std::string problem;
   } cases[] = {
-      {kAddin32Resource, wrongSlot, "damaged: the add-in for 32-bit hosts (1025) is damaged: a 64-bit DLL; the slot of "
-                                    "32-bit (i386) hosts takes a 32-bit (i386) DLL (the other slot is addin64)\n"},
+      {kAddin32Resource, wrongSlot,
+       "damaged: the add-in for 32-bit hosts (1025) is damaged: a 64-bit DLL; the slot of "
+       "32-bit (i386) hosts takes a 32-bit (i386) DLL (the other slot is addin64)\n"},
       {kMainWorkbookResource, garbled, "damaged: the main workbook (1020) is damaged: its container does not unpack\n"},
   };
   for (const auto& c : cases) {
@@ -388,14 +398,6 @@ TEST_F(ToolBuildTest, WarningsNameTheFileAndLine) {
   EXPECT_NE(strict.output.find(":2: error: 'EULA_TITEL'"), std::string::npos) << strict.output;
   EXPECT_FALSE(PathExists(out));
   EXPECT_FALSE(HasScratchFiles(folder_.path()));
-}
-
-// Scratch files of the builder carry ".~" after the output's name.
-bool HasScratchFiles(const std::wstring& folder) {
-  for (const std::wstring& entry : ListTree(folder)) {
-    if (entry.find(L".~") != std::wstring::npos) return true;
-  }
-  return false;
 }
 
 struct BadInput {
@@ -621,6 +623,18 @@ TEST_F(ToolSigningTest, SignedBuildVerifiesAndLaunches) {
   EXPECT_EQ(launcher.WaitForExit(60000), std::optional<DWORD>(0));
   const addin::AddinLog log = addin::ParseAddinLog(ReadFileBytes(addinLog).value_or(""));
   EXPECT_EQ(log.attaches.size(), 1u) << "the add-in made first contact";
+
+  // One byte of the DOS stub's text changed after signing: the digest covers
+  // it, so the build no longer reads "signed".
+  std::vector<std::uint8_t> changed = Bytes(out);
+  changed[0x50] ^= 0x20;
+  const std::wstring changedPath = folder_ / L"Changed.exe";
+  WriteFileBytes(changedPath, changed);
+  const ToolRun changedShow = Tool(L"show \"" + changedPath + L"\"");
+  EXPECT_EQ(changedShow.code, 1u) << changedShow.output;
+  EXPECT_NE(changedShow.output.find("  signature         the signature does not match the file\n"), std::string::npos)
+      << changedShow.output;
+  EXPECT_NE(Verify(changedPath), 0) << "osslsigncode agrees";
 }
 
 TEST_F(ToolSigningTest, FailedSigningOfTheBuildLeavesNoOutput) {

@@ -15,10 +15,11 @@ constexpr std::uint16_t kCertificateTypePkcsSignedData = 0x0002;
 }  // namespace
 
 std::string DigestName(const std::string& algorithmId) {
-  static constexpr std::pair<const char*, const char*> kNames[] = {
-      {"1.2.840.113549.2.5", "MD5"},          {"1.3.14.3.2.26", "SHA-1"},
-      {"2.16.840.1.101.3.4.2.1", "SHA-256"}, {"2.16.840.1.101.3.4.2.2", "SHA-384"},
-      {"2.16.840.1.101.3.4.2.3", "SHA-512"}};
+  static constexpr std::pair<const char*, const char*> kNames[] = {{"1.2.840.113549.2.5", "MD5"},
+                                                                   {"1.3.14.3.2.26", "SHA-1"},
+                                                                   {"2.16.840.1.101.3.4.2.1", "SHA-256"},
+                                                                   {"2.16.840.1.101.3.4.2.2", "SHA-384"},
+                                                                   {"2.16.840.1.101.3.4.2.3", "SHA-512"}};
   for (const auto& [id, name] : kNames) {
     if (algorithmId == id) return name;
   }
@@ -49,9 +50,7 @@ DigestLayout AuthenticodeLayout(std::span<const std::uint8_t> file) {
     return layout;
   }
   layout.signedData = file.subspan(table.address + kCertificateHeaderBytes, length - kCertificateHeaderBytes);
-  layout.ranges = {{0, image.checksumOffset},
-                   {image.checksumOffset + 4, entry},
-                   {entry + 8, table.address}};
+  layout.ranges = {{0, image.checksumOffset}, {image.checksumOffset + 4, entry}, {entry + 8, table.address}};
   return layout;
 }
 
@@ -65,7 +64,8 @@ SignatureCheck CheckSignature(std::span<const std::uint8_t> file) {
   const std::string algorithm = DigestName(signedDigest.algorithmId);
   const std::vector<std::uint8_t> digest = ComputeDigest(signedDigest.algorithmId, file, layout.ranges);
   if (digest.empty()) {
-    return {SignatureState::kUnreadable, algorithm, "its digest algorithm " + algorithm + " is not one this tool computes"};
+    return {SignatureState::kUnreadable, algorithm,
+            "its digest algorithm " + algorithm + " is not one this tool computes"};
   }
   return {digest == signedDigest.digest ? SignatureState::kMatches : SignatureState::kDoesNotMatch, algorithm, {}};
 }

@@ -67,8 +67,8 @@ SignedDigest ReadSignedDigest(std::span<const std::uint8_t> signedData) {
   const auto indirect =
       Decode<CRYPT_SEQUENCE_OF_ANY>(X509_SEQUENCE_OF_ANY, content.data(), static_cast<DWORD>(content.size()));
   if (content.empty() || !indirect || indirect->cValue != 2) return Unreadable("its Authenticode content is damaged");
-  const auto digestInfo = Decode<CRYPT_SEQUENCE_OF_ANY>(X509_SEQUENCE_OF_ANY, indirect->rgValue[1].pbData,
-                                                        indirect->rgValue[1].cbData);
+  const auto digestInfo =
+      Decode<CRYPT_SEQUENCE_OF_ANY>(X509_SEQUENCE_OF_ANY, indirect->rgValue[1].pbData, indirect->rgValue[1].cbData);
   if (!digestInfo || digestInfo->cValue != 2) return Unreadable("its image digest is damaged");
   const auto digest =
       Decode<CRYPT_DATA_BLOB>(X509_OCTET_STRING, digestInfo->rgValue[1].pbData, digestInfo->rgValue[1].cbData);
@@ -91,10 +91,11 @@ SignedDigest ReadSignedDigest(std::span<const std::uint8_t> signedData) {
 
 std::vector<std::uint8_t> ComputeDigest(const std::string& algorithmId, std::span<const std::uint8_t> file,
                                         const std::vector<std::pair<std::size_t, std::size_t>>& ranges) {
-  static constexpr std::pair<const char*, ALG_ID> kAlgorithms[] = {
-      {"1.2.840.113549.2.5", CALG_MD5},          {"1.3.14.3.2.26", CALG_SHA1},
-      {"2.16.840.1.101.3.4.2.1", CALG_SHA_256}, {"2.16.840.1.101.3.4.2.2", CALG_SHA_384},
-      {"2.16.840.1.101.3.4.2.3", CALG_SHA_512}};
+  static constexpr std::pair<const char*, ALG_ID> kAlgorithms[] = {{"1.2.840.113549.2.5", CALG_MD5},
+                                                                   {"1.3.14.3.2.26", CALG_SHA1},
+                                                                   {"2.16.840.1.101.3.4.2.1", CALG_SHA_256},
+                                                                   {"2.16.840.1.101.3.4.2.2", CALG_SHA_384},
+                                                                   {"2.16.840.1.101.3.4.2.3", CALG_SHA_512}};
   ALG_ID algorithm = 0;
   for (const auto& [id, alg] : kAlgorithms) {
     if (algorithmId == id) algorithm = alg;

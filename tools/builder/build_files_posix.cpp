@@ -178,7 +178,8 @@ bool OutputLock::TryTake(std::string& error) {
       if (errno == EWOULDBLOCK || errno == EINTR) return false;
       return cannot(errno);
     }
-    struct stat held {}, named {};
+    struct stat held {
+    }, named{};
     if (::fstat(file.get(), &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
         held.st_ino == named.st_ino) {
       descriptor_ = file.release();

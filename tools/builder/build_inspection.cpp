@@ -57,7 +57,8 @@ std::string Unpack(PartReport& part, std::span<const std::uint8_t> stored, Paylo
     case PayloadState::kMissing:
       return "it is empty";
     case PayloadState::kDamaged:
-      return IsContainerHeader(stored.data(), stored.size()) && DeclaredUnpackedSize(stored.data(), stored.size()) > maxBytes
+      return IsContainerHeader(stored.data(), stored.size()) &&
+                     DeclaredUnpackedSize(stored.data(), stored.size()) > maxBytes
                  ? "its container declares more than the launcher takes"
                  : "its container does not unpack";
     case PayloadState::kOutOfMemory:
@@ -116,8 +117,8 @@ void JudgeMessageTable(PartReport& part, std::span<const std::uint8_t> stored) {
   if (part.packed) part.unpackedBytes = table.size();
   part.problem = MessageTableProblem(table);
   if (!part.problem.empty()) return;
-  part.detail = table.size() == 1 ? "none: the built-in texts"
-                                  : std::to_string(MessageTableTexts(table)) + " translated texts";
+  part.detail =
+      table.size() == 1 ? "none: the built-in texts" : std::to_string(MessageTableTexts(table)) + " translated texts";
 }
 
 void JudgeLicence(PartReport& part, std::span<const std::uint8_t> stored, bool& licence) {
@@ -242,7 +243,8 @@ InspectionResult InspectBuild(std::span<const std::uint8_t> file) {
       if (part.packed) part.unpackedBytes = DeclaredUnpackedSize(stored.data(), stored.size());
     }
     if (!part.problem.empty()) {
-      inspection.problems.push_back("the " + part.name + " (" + std::to_string(part.id) + ") is damaged: " + part.problem);
+      inspection.problems.push_back("the " + part.name + " (" + std::to_string(part.id) +
+                                    ") is damaged: " + part.problem);
     }
     inspection.parts.push_back(std::move(part));
   }

@@ -25,8 +25,8 @@ struct PartReport {
   std::size_t storedBytes = 0;
   bool packed = false;  // a container that unpacks
   std::optional<std::size_t> unpackedBytes;
-  std::string detail;   // what it holds, in a few words
-  std::string problem;  // why the part is damaged; empty when it is good
+  std::string detail;                       // what it holds, in a few words
+  std::string problem;                      // why the part is damaged; empty when it is good
   std::optional<SignatureCheck> signature;  // of an add-in
 };
 

@@ -74,7 +74,8 @@ std::optional<Diagnostic> MessageTableResource(const BuildManifest& manifest, Pa
   std::vector<LanguageNote> ignored;
   const std::string file = Utf8Path(manifest.language);
   if (const auto error = LoadLanguageFile(table, manifest.language, &ignored)) {
-    if (error->line == 0) return manifest.At("language", Describe("language", manifest.language) + ": " + error->message);
+    if (error->line == 0)
+      return manifest.At("language", Describe("language", manifest.language) + ": " + error->message);
     return Diagnostic{Severity::kError, file, error->line, error->message};
   }
   for (const LanguageNote& note : ignored) warnings.push_back({Severity::kWarning, file, note.line, note.message});
@@ -136,8 +137,8 @@ std::string PayloadProblem(const PayloadInput& input, const PayloadBuffer& bytes
       return file.empty() ? Describe(input.role, *input.path) + " is empty" : std::string();
     case kAddin32Resource:
     case kAddin64Resource: {
-      const std::string problem = AddinSlotProblem(
-          InspectAddin(file), input.id == kAddin32Resource ? AddinBitness::k32 : AddinBitness::k64);
+      const std::string problem =
+          AddinSlotProblem(InspectAddin(file), input.id == kAddin32Resource ? AddinBitness::k32 : AddinBitness::k64);
       return problem.empty() ? problem : Describe(input.role, *input.path) + " is " + problem;
     }
     case kSplashPictureResource: {
@@ -207,8 +208,8 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
                                       {"addin32", &manifest.addin32, kAddin32Resource}};
   if (manifest.addin64.empty()) {
     // The launcher then refuses every 64-bit host with a notice that says so.
-    result.warnings.push_back({Severity::kWarning, manifest.file, 0,
-                               "no addin64 is given: the build will not start with a 64-bit host"});
+    result.warnings.push_back(
+        {Severity::kWarning, manifest.file, 0, "no addin64 is given: the build will not start with a 64-bit host"});
   } else {
     inputs.push_back({"addin64", &manifest.addin64, kAddin64Resource});
   }

@@ -49,7 +49,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
     if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
       continue;
     }
-    result.resources.push_back({entry.type, entry.name, entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
+    result.resources.push_back(
+        {entry.type, entry.name, entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
   }
   if (newIcon) {
     result.iconGroup = MakeIconGroup(build.icon, kFirstIconId);
@@ -61,7 +62,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
   }
   result.resources.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
   for (const BuiltResource& resource : build.resources) {
-    result.resources.push_back({{0, payloadType}, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
+    result.resources.push_back(
+        {{0, payloadType}, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
   }
   return result;
 }

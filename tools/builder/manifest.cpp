@@ -108,9 +108,9 @@ std::u16string VersionText(const std::vector<std::uint16_t>& parts) {
 
 // The keys of a manifest, for the nearest one to a key that is none.
 constexpr std::string_view kKeys[] = {
-    "name",     "info",   "version", "flags",   "password",  "format",    "magic",       "sign",
-    "workbook", "aux-workbook", "addin32", "addin64", "licence", "splash", "language", "icon",
-    "company",  "copyright", "description", "launcher",
+    "name",     "info",     "version",      "flags",     "password",    "format",   "magic",
+    "sign",     "workbook", "aux-workbook", "addin32",   "addin64",     "licence",  "splash",
+    "language", "icon",     "company",      "copyright", "description", "launcher",
 };
 
 // The format codes a manifest may give: the two the launcher names a
@@ -281,7 +281,8 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
   const std::string named = WorkbookExtensionOf(parsed.workbookFormat);
   if (own.starts_with(".xl") && own != named) {
     const std::u8string name = parsed.workbook.filename().u8string();
-    const std::string formatText = parsed.workbookFormat ? std::string(1, static_cast<char>(parsed.workbookFormat)) : "";
+    const std::string formatText =
+        parsed.workbookFormat ? std::string(1, static_cast<char>(parsed.workbookFormat)) : "";
     manifest.warnings.push_back(parsed.At(
         parsed.lines.count("format") ? "format" : "workbook",
         "the workbook " + std::string(name.begin(), name.end()) + " is a " + own + " file, but the launcher names it " +

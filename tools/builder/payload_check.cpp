@@ -30,7 +30,9 @@ const char* BitnessWords(AddinBitness bitness) {
 }  // namespace
 
 AddinImage InspectAddin(std::span<const std::uint8_t> bytes) {
-  if (bytes.size() <= kMinAddinBytes) return {std::nullopt, "no DLL", "it has only " + std::to_string(bytes.size()) + " bytes"};
+  if (bytes.size() <= kMinAddinBytes) {
+    return {std::nullopt, "no DLL", "only " + std::to_string(bytes.size()) + " bytes, no DLL"};
+  }
   const pe::ImageResult parsed = pe::ParseImage(bytes);
   if (!parsed.image) return {std::nullopt, "no DLL", "no DLL: " + parsed.error};
   const pe::Image& image = *parsed.image;
@@ -46,7 +48,8 @@ AddinImage InspectAddin(std::span<const std::uint8_t> bytes) {
     const std::string kind = std::string(dll ? "a DLL" : "a program") + " for machine " + machine;
     return {std::nullopt, kind, kind + ", which no host loads (an add-in is an i386 or x86-64 DLL)"};
   }
-  const std::string kind = std::string(bitness == AddinBitness::k32 ? "a 32-bit" : "a 64-bit") + (dll ? " DLL" : " program");
+  const std::string kind =
+      std::string(bitness == AddinBitness::k32 ? "a 32-bit" : "a 64-bit") + (dll ? " DLL" : " program");
   if (!dll) return {bitness, kind, kind + ", not a DLL"};
   return {bitness, kind, {}};
 }
@@ -59,9 +62,12 @@ std::string AddinSlotProblem(const AddinImage& addin, AddinBitness slot) {
 }
 
 SplashPicture InspectSplashPicture(std::span<const std::uint8_t> bytes) {
-  static constexpr std::string_view kShown = "the launcher shows JPEG, BMP, GIF, icon (.ico) and metafile (.wmf, .emf) pictures";
+  static constexpr std::string_view kShown =
+      "the launcher shows JPEG, BMP, GIF, icon (.ico) and metafile (.wmf, .emf) pictures";
   if (bytes.empty()) return {{}, "it is empty; " + std::string(kShown)};
-  const auto u16 = [&](std::size_t at) { return at + 2 <= bytes.size() ? le::ReadU16(bytes.data() + at) : 0xFFFFFFFFu; };
+  const auto u16 = [&](std::size_t at) {
+    return at + 2 <= bytes.size() ? le::ReadU16(bytes.data() + at) : 0xFFFFFFFFu;
+  };
   const auto u32 = [&](std::size_t at) { return at + 4 <= bytes.size() ? le::ReadU32(bytes.data() + at) : 0u; };
   std::string format;
   if (StartsWith(bytes, "\xFF\xD8\xFF")) {
@@ -72,7 +78,8 @@ SplashPicture InspectSplashPicture(std::span<const std::uint8_t> bytes) {
     format = "GIF";
   } else if (u16(0) == 0 && u16(2) == 1 && u16(4) != 0 && u16(4) != 0xFFFFFFFFu) {
     format = "icon";
-  } else if (u32(0) == 0x9AC6CDD7u || ((u16(0) == 1 || u16(0) == 2) && u16(2) == 9 && (u16(4) == 0x100 || u16(4) == 0x300))) {
+  } else if (u32(0) == 0x9AC6CDD7u ||
+             ((u16(0) == 1 || u16(0) == 2) && u16(2) == 9 && (u16(4) == 0x100 || u16(4) == 0x300))) {
     format = "WMF";
   } else if (u32(0) == 1 && u32(40) == 0x464D4520u) {
     format = "EMF";
@@ -88,7 +95,8 @@ SplashPicture InspectSplashPicture(std::span<const std::uint8_t> bytes) {
     return {{}, what + "; " + std::string(kShown)};
   }
   if (bytes.size() < kMinPictureBytes) {
-    return {format, "a " + format + " picture of only " + std::to_string(bytes.size()) + " bytes, which the launcher takes for none"};
+    return {format, "a " + format + " picture of only " + std::to_string(bytes.size()) +
+                        " bytes, which the launcher takes for none"};
   }
   return {format, {}};
 }

@@ -76,7 +76,8 @@ std::string RunSignCommand(const std::string& command, const std::filesystem::pa
   if (outcome.status != 0) {
     // One line of output stays on the line of the error; more follow it.
     std::string output = CommandOutput(log->path());
-    const std::string failed = "signing " + what + " failed: the sign command exited with " + std::to_string(outcome.status);
+    const std::string failed =
+        "signing " + what + " failed: the sign command exited with " + std::to_string(outcome.status);
     if (output.empty()) return failed;
     if (output.find('\n') + 1 == output.size()) return failed + ": " + output.substr(2, output.size() - 3);
     output.pop_back();

@@ -21,8 +21,7 @@ namespace brisk::tool {
 
 namespace {
 
-constexpr const char* kBuildUsage =
-    "build MANIFEST OUT.exe [--launcher LAUNCHER.exe] [--quiet] [--warnings-as-errors]";
+constexpr const char* kBuildUsage = "build MANIFEST OUT.exe [--launcher LAUNCHER.exe] [--quiet] [--warnings-as-errors]";
 constexpr std::uint64_t kMaxManifestBytes = 1024 * 1024;
 
 // Prints each diagnostic on a line of its own (stderr); kExitRefused when

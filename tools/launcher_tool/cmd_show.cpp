@@ -94,11 +94,10 @@ void PrintSummary(const std::string& name, const BuildInspection& build, bool sh
   row("single instance", YesNo(settings.flags & kFlagSingleInstance));
   row("external storage", YesNo(settings.flags & kFlagExternalStorage));
   row("flags", FlagsText(settings.flags));
-  const std::string format =
-      settings.workbookFormat == 0 ? "no format"
-      : settings.workbookFormat >= 0x21 && settings.workbookFormat < 0x7F
-          ? "format " + std::string(1, static_cast<char>(settings.workbookFormat))
-          : "format " + std::to_string(settings.workbookFormat);
+  const std::string format = settings.workbookFormat == 0 ? "no format"
+                             : settings.workbookFormat >= 0x21 && settings.workbookFormat < 0x7F
+                                 ? "format " + std::string(1, static_cast<char>(settings.workbookFormat))
+                                 : "format " + std::to_string(settings.workbookFormat);
   row("workbook", WorkbookExtensionOf(settings.workbookFormat) + " (" + format + ")");
   row("signature", SignatureText(build.signature));
   std::printf("  parts: id, name, stored bytes, unpacked bytes, verdict\n");
