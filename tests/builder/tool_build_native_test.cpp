@@ -424,7 +424,7 @@ TEST_F(NativeToolBuildTest, ShowNamesEveryDamagedPartAndExitsWithOne) {
       {"message table cut short", kMessageTableResource, Packed(table),
        "the message table (1035) is damaged: entry 1 of 1 is cut short"},
       {"settings with a wrong magic", kBuildSettingsResource, wrongMagic,
-       "the settings (1100) is damaged: its validity magic is wrong"},
+       "the settings record (1100) is damaged: its validity magic is wrong"},
       {"PNG splash", kSplashPictureResource, PayloadBuffer{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0},
        "the splash picture (1050) is damaged: a PNG picture, which the launcher cannot show"},
       {"licence beyond the dialog's limit", kLicenceTextResource, Packed(std::string(600 * 1024, 'x')),

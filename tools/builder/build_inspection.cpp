@@ -31,7 +31,7 @@ std::string PartName(int id) {
     case kSplashPictureResource:
       return "splash picture";
     case kBuildSettingsResource:
-      return "settings";
+      return "settings record";
     case kLicenceTextResource:
       return "licence";
     case kAddinTextTable1043Resource:
