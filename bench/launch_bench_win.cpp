@@ -3,7 +3,7 @@
 // measured from outside.
 //
 //   launch_bench --tool launcher-tool.exe --aligned-launcher launcher.exe
-//                --host standin_host.exe --addin briskstub.dll
+//                --host standin_host.exe --addin32 briskstub.dll [--addin64 briskstub.dll]
 //                --install <host fixture folder> --work <scratch folder>
 //                [--size-mib 64] [--runs 5] [--launcher LABEL=launcher.exe ...]
 //                [--aligned-only 1] [--cold-cache 1]
@@ -91,7 +91,8 @@ struct ExtraLauncher {
 };
 
 struct Options {
-  std::wstring tool, alignedLauncher, host, addin, install, work;
+  std::wstring tool, alignedLauncher, host, addin32, install, work;
+  std::wstring addin64;  // optional: the host of a 64-bit tree is 64-bit
   std::size_t sizeMiB = 64;
   int runs = 5;
   bool alignedOnly = false;
@@ -103,12 +104,14 @@ Options ParseOptions(int argc, wchar_t** argv) {
   Options options;
   std::map<std::wstring, std::wstring*> paths = {
       {L"--tool", &options.tool},       {L"--aligned-launcher", &options.alignedLauncher},
-      {L"--host", &options.host},       {L"--addin", &options.addin},
+      {L"--host", &options.host},       {L"--addin32", &options.addin32},
       {L"--install", &options.install}, {L"--work", &options.work}};
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::wstring key = argv[i];
     if (auto path = paths.find(key); path != paths.end()) {
       *path->second = argv[i + 1];
+    } else if (key == L"--addin64") {
+      options.addin64 = argv[i + 1];
     } else if (key == L"--size-mib") {
       options.sizeMiB = std::wcstoul(argv[i + 1], nullptr, 10);
     } else if (key == L"--runs") {
@@ -156,13 +159,15 @@ std::string Utf8Path(const std::wstring& path) {
 std::size_t WorkbookBytes(const Options& options) {
   const std::uint64_t asked = std::uint64_t{options.sizeMiB} << 20;
   const std::uint64_t others =
-      MakeAuxWorkbook().size() + std::filesystem::file_size(std::filesystem::path(options.addin));
+      MakeAuxWorkbook().size() + std::filesystem::file_size(std::filesystem::path(options.addin32)) +
+      (options.addin64.empty() ? 0 : std::filesystem::file_size(std::filesystem::path(options.addin64)));
   // Whole pages, as the workbook-like file is made of whole sectors.
   return static_cast<std::size_t>(std::min(asked, (kMaxBuildPayloadBytes - others) / 4096 * 4096));
 }
 
 // The inputs of the builds: a workbook-like file of the given size, the
-// project's auxiliary workbook, the stand-in add-in and a manifest.
+// project's auxiliary workbook, the stand-in add-ins (each in the slot of
+// its bitness) and a manifest.
 std::wstring WriteBuildInputs(const Options& options, std::size_t workbookBytes, const std::wstring& folder) {
   std::vector<std::uint8_t> workbook(workbookBytes);
   FillWorkbookLikeFile(workbook, 20240611);
@@ -172,7 +177,8 @@ std::wstring WriteBuildInputs(const Options& options, std::size_t workbookBytes,
   WriteText(manifest,
             "name = Launch Benchmark\nversion = 1.0.0\nformat = 4\nworkbook = workbook.bin\n"
             "aux-workbook = auxiliary.bin\naddin32 = " +
-                Utf8Path(options.addin) + "\n");
+                Utf8Path(options.addin32) + "\n" +
+                (options.addin64.empty() ? std::string() : "addin64 = " + Utf8Path(options.addin64) + "\n"));
   return manifest;
 }
 

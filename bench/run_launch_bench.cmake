@@ -1,5 +1,5 @@
 # Runs launch_bench under Wine with Windows paths for the build tree's files.
-#   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DALIGNED=... -DHOST=... -DADDIN=...
+#   cmake -DWINE_RUN=... -DLAUNCH_BENCH=... -DTOOL=... -DALIGNED=... -DHOST=... -DADDIN32=... [-DADDIN64=...]
 #         -DINSTALL=... -DWORK=... -P run_launch_bench.cmake
 # The environment variable BENCH_LAUNCHERS ("label=/path/launcher.exe", more
 # separated by spaces) adds a build per launcher, measured in the same run.
@@ -15,7 +15,7 @@ function(wine_path variable unix_path)
   set(${variable} "Z:${path}" PARENT_SCOPE)
 endfunction()
 
-foreach(name TOOL ALIGNED HOST ADDIN INSTALL WORK)
+foreach(name TOOL ALIGNED HOST ADDIN32 INSTALL WORK)
   wine_path(${name}_WIN "${${name}}")
 endforeach()
 set(extra_launchers)
@@ -31,8 +31,12 @@ endforeach()
 # requests to drop the build's pages from the system's cache (the cold-cache
 # row) and prints everything else.
 find_program(PYTHON3 python3 REQUIRED)
-set(common --tool ${TOOL_WIN} --aligned-launcher ${ALIGNED_WIN} --host ${HOST_WIN} --addin ${ADDIN_WIN}
+set(common --tool ${TOOL_WIN} --aligned-launcher ${ALIGNED_WIN} --host ${HOST_WIN} --addin32 ${ADDIN32_WIN}
            --install ${INSTALL_WIN} --work ${WORK_WIN})
+if(ADDIN64)
+  wine_path(ADDIN64_WIN "${ADDIN64}")
+  list(APPEND common --addin64 ${ADDIN64_WIN})
+endif()
 # The figures of record: a 64 MiB workbook, warm and cold.
 execute_process(
   COMMAND ${WINE_RUN} ${LAUNCH_BENCH} ${common} --size-mib 64 --runs 5 --cold-cache 1 ${extra_launchers}

@@ -67,17 +67,18 @@ echo "== making the sample application builds"
 # The stand-in add-in finds its configuration through a path carried in its image.
 printf '{"log": "%s"}\n' "$(winpath "$demo/addin.jsonl" | sed 's/\\/\\\\/g')" > "$demo/addin.json"
 addin_check=$root/build/native/tools/addin_protocol/addin-check
+# The sample's manifests name the stand-in add-ins, each of its bitness,
+# beside them.
 "$addin_check" embed-config build/win32/tools/standin_addin/briskstub.dll "$demo/briskstub32.dll" "$(winpath "$demo/addin.json")"
 "$addin_check" embed-config build/win64/tools/standin_addin/briskstub.dll "$demo/briskstub64.dll" "$(winpath "$demo/addin.json")"
-sed -i '/^addin32/d' "$demo/manifest.txt" "$demo/manifest-protected.txt"
-printf 'addin32 = briskstub32.dll\naddin64 = briskstub64.dll\n' | tee -a "$demo/manifest.txt" >> "$demo/manifest-protected.txt"
 # Without a licence the first launch needs no answer from a person.
 sed -i '/^licence/d' "$demo/manifest.txt"
 build_sample() {
   local manifest=$1 exe=$2
   (cd "$demo" && "$launcher_tool" build "$manifest" "$exe" --launcher "$launcher")
-  "$launcher_tool" show "$demo/$exe" > "$demo/show.json"
-  echo "build/demo/$exe: $(grep -c '"id"' "$demo/show.json") payload resources"
+  # What a maker checks before shipping: the summary, and exit 1 on damage.
+  "$launcher_tool" show "$demo/$exe"
+  "$launcher_tool" show --json "$demo/$exe" > "$demo/show.json"
 }
 build_sample manifest.txt SamplePlanner.exe
 build_sample manifest-protected.txt SamplePlannerProtected.exe
@@ -88,11 +89,8 @@ log=$(winpath "$demo/host.jsonl")
 version=16.0
 caption=Book1 - Stand-in Host
 EOF
-# The 64-bit stand-in host says it is a 64-bit host, as a real one would:
-# the launcher then gives it the 64-bit add-in.
-if [ "$tree" = win64 ]; then
-  echo 'product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}' >> "$demo/host.cfg"
-fi
+# The 64-bit stand-in host says it is a 64-bit host, as a real one does: the
+# launcher then gives it the 64-bit add-in.
 "$wine_run" "$standin_host" /regserver -config "$(winpath "$demo/host.cfg")"
 wineserver -w
 

@@ -12,6 +12,8 @@ packages=(
   fonts-wine
   # Signing tests: a self-signed certificate and Authenticode signatures.
   osslsigncode openssl
+  # OpenSSL's libcrypto: launcher-tool show checks a build's signature against it.
+  libssl-dev
   python3
 )
 

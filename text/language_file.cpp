@@ -1,8 +1,12 @@
 #include "text/language_file.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <utf8.h>
+
+#include "text/message_table.h"
+#include "text/nearest_name.h"
 
 namespace brisk {
 
@@ -60,18 +64,54 @@ std::vector<LanguageSection> ParseLanguageText(std::string_view bytes) {
   return sections;
 }
 
+std::string LanguageNoteText(const LanguageNote& note) {
+  return note.line == 0 ? note.message : "line " + std::to_string(note.line) + ": " + note.message;
+}
+
+namespace {
+
+// The launcher's keys, for the nearest one to a key it does not know.
+std::vector<std::string_view> KeyNames() {
+  std::vector<std::string_view> names;
+  for (const MessageKey& key : kMessageKeys) names.push_back(key.name);
+  return names;
+}
+
+bool IsKey(std::string_view name) {
+  return std::any_of(kMessageKeys.begin(), kMessageKeys.end(), [&](const MessageKey& key) { return key.name == name; });
+}
+
+// Why an entry of the first [content] section with this key is passed over.
+std::string UnknownKey(std::string_view key) {
+  const std::string_view trimmed = key.substr(0, key.find_last_not_of(kBlanks) + 1);
+  if (trimmed != key && IsKey(trimmed)) {
+    return "'" + std::string(key) + "' is not " + std::string(trimmed) +
+           ": a blank before '=' makes another key (write " + std::string(trimmed) + "=...)";
+  }
+  std::string why = "'" + std::string(key) + "' is no key of the launcher's";
+  const std::vector<std::string_view> names = KeyNames();
+  if (const auto nearest = NearestName(key, names)) why += " (did you mean " + std::string(*nearest) + "?)";
+  return why;
+}
+
+}  // namespace
+
 LanguageTextCheck CheckLanguageText(std::string_view bytes) {
   if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-    return {{}, "the file is UTF-16; save it as UTF-8", {}};
+    return {{}, LanguageNote{0, "the file is UTF-16; save it as UTF-8"}, {}};
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   const auto refuse = [](std::size_t line, const std::string& why) {
-    return LanguageTextCheck{{}, "line " + std::to_string(line) + ": " + why, {}};
+    return LanguageTextCheck{{}, LanguageNote{line, why}, {}};
   };
-  const auto ignored = [](std::size_t line, const std::string& why) {
-    return "line " + std::to_string(line) + ": " + why + "; the launcher ignores it";
+  std::vector<LanguageNote> warnings;
+  const auto ignored = [&](std::size_t line, const std::string& why) {
+    warnings.push_back({line, why + "; the launcher ignores it"});
   };
-  std::vector<std::string> warnings;
+  // Where the line is: before the first [content] section, in it, or after.
+  enum class Place { kBefore, kContent, kAfter } place = Place::kBefore;
+  std::string section;
+  std::vector<std::pair<std::string, std::size_t>> keysSeen;  // in the first [content] section
   std::size_t lineNumber = 0;
   for (std::size_t position = 0; position < bytes.size();) {
     ++lineNumber;
@@ -93,20 +133,44 @@ LanguageTextCheck CheckLanguageText(std::string_view bytes) {
     line = SkipBlanks(line);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
-      if (line.find(']') == std::string_view::npos) return refuse(lineNumber, "a section header without its ']'");
+      const std::size_t close = line.find(']');
+      if (close == std::string_view::npos) return refuse(lineNumber, "a section header without its ']'");
+      // As the reader: a header with an empty name opens no section.
+      const std::string_view name = SkipBlanks(line.substr(1, close - 1));
+      if (name.empty()) continue;
+      section = name;
+      if (place == Place::kContent) place = Place::kAfter;
+      if (place == Place::kBefore && name == "content") place = Place::kContent;
       continue;
     }
     const std::size_t equals = line.find('=');
     if (line.front() == '#') {
-      warnings.push_back(ignored(lineNumber, "'#' starts no comment (';' does)"));
+      ignored(lineNumber, "'#' starts no comment (';' does)");
     } else if (equals == 0) {
-      warnings.push_back(ignored(lineNumber, "an entry without a key"));
+      ignored(lineNumber, "an entry without a key");
     } else if (equals == std::string_view::npos) {
-      warnings.push_back(ignored(lineNumber, "neither a [section], a ; comment nor a KEY=value entry"));
+      ignored(lineNumber, "neither a [section], a ; comment nor a KEY=value entry");
+    } else if (const std::string key(line.substr(0, equals)); place != Place::kContent) {
+      if (IsKey(key)) {
+        ignored(lineNumber, key + " is in " + (section.empty() ? "no section" : "section [" + section + "]") +
+                                ", and the launcher reads the first [content] section only");
+      }
+    } else if (!IsKey(key)) {
+      ignored(lineNumber, UnknownKey(key));
+    } else {
+      const auto first =
+          std::find_if(keysSeen.begin(), keysSeen.end(), [&](const auto& seen) { return seen.first == key; });
+      if (first != keysSeen.end()) {
+        ignored(lineNumber,
+                "a second " + key + " (the launcher takes the one of line " + std::to_string(first->second) + ")");
+      } else {
+        keysSeen.emplace_back(key, lineNumber);
+      }
     }
   }
-  if (FindSection(ParseLanguageText(bytes), "content") == nullptr) return {{}, "no [content] section", {}};
-  return {bytes, {}, std::move(warnings)};
+  if (FindSection(ParseLanguageText(bytes), "content") == nullptr)
+    return {{}, LanguageNote{0, "no [content] section"}, {}};
+  return {bytes, std::nullopt, std::move(warnings)};
 }
 
 const LanguageSection* FindSection(const std::vector<LanguageSection>& sections, std::string_view name) {

@@ -3,19 +3,20 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
+#include <optional>
 #include <vector>
 
+#include "text/language_file.h"
 #include "text/message_table.h"
 
 namespace brisk {
 
 // Reads a language file in the text form into `table` after the builder's
-// check (CheckLanguageText). Returns the reason when the file is missing,
-// is a folder, cannot be read, is larger than 4 MiB or is refused ("line N: ..."), and then
-// leaves `table` as it was; empty on success. The check's warnings about
-// lines the launcher ignores go to `warnings` when it is given.
-std::string LoadLanguageFile(MessageTable& table, const std::filesystem::path& path,
-                             std::vector<std::string>* warnings = nullptr);
+// check (CheckLanguageText). Returns why not when the file is missing, is a
+// folder, cannot be read (the system's reason), is larger than 4 MiB or is
+// refused, and then leaves `table` as it was; nothing on success. The
+// check's warnings go to `warnings` when it is given.
+std::optional<LanguageNote> LoadLanguageFile(MessageTable& table, const std::filesystem::path& path,
+                                             std::vector<LanguageNote>* warnings = nullptr);
 
 }  // namespace brisk

@@ -1,5 +1,6 @@
 // The builder's manifest reader: a maker's input, which must be refused with
 // a one-line reason or read whole, never crash the build.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,14 +10,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  const brisk::ManifestResult result = brisk::ParseManifest(text, "base");
+  const brisk::ManifestResult result = brisk::ParseManifest(text, "base", "app.manifest");
+  const brisk::Diagnostic& error = result.error;
   if (!result.manifest) {
-    if (result.error.empty() || result.error.find('\n') != std::string::npos) std::abort();
-    if (!result.error.starts_with("manifest")) std::abort();
+    if (error.message.empty() || error.message.find('\n') != std::string::npos) std::abort();
+    if (error.file != "app.manifest" || error.severity != brisk::Severity::kError) std::abort();
+    // The line named is one of the manifest's.
+    if (error.line > static_cast<std::size_t>(
+                         std::count_if(text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r'; })) +
+                         1) {
+      std::abort();
+    }
     return 0;
   }
-  if (!result.error.empty()) std::abort();
+  if (!error.message.empty()) std::abort();
   const brisk::BuildManifest& manifest = *result.manifest;
+  for (const brisk::Diagnostic& warning : manifest.warnings) {
+    if (warning.severity != brisk::Severity::kWarning || warning.message.find('\n') != std::string::npos) std::abort();
+  }
   if (manifest.workbook.empty() || manifest.auxWorkbook.empty() || manifest.addin32.empty()) std::abort();
   // The version word keeps its lowest byte clear.
   if ((manifest.appVersion & 0xFF) != 0) std::abort();

@@ -1,4 +1,5 @@
 // The text form of the message table.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,8 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The builder's check: what it accepts is the file, or the file after its
   // byte-order mark.
   const brisk::LanguageTextCheck check = brisk::CheckLanguageText(bytes);
-  if (check.error.empty() && check.text != bytes && (bytes.size() < 3 || check.text != bytes.substr(3))) std::abort();
-  if (!check.error.empty() && !check.text.empty()) std::abort();
+  if (!check.error && check.text != bytes && (bytes.size() < 3 || check.text != bytes.substr(3))) std::abort();
+  if (check.error && !check.text.empty()) std::abort();
+  // Every note names a line of the file, or the file as a whole.
+  const std::size_t lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
+  if (check.error && check.error->line > lines) std::abort();
+  for (const auto& warning : check.warnings) {
+    if (warning.line == 0 || warning.line > lines || warning.message.empty()) std::abort();
+  }
 
   brisk::MessageTable table;
   table.LoadFromLanguageText(bytes);

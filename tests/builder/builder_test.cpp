@@ -4,11 +4,18 @@
 #include <cstdio>
 #include <unistd.h>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <array>
 
+#include "build_files.h"
 #include "build_resources.h"
+#include "diagnostic.h"
+#include "diagnostic_printer.h"
 #include "icon_fixture.h"
+#include "payload/byte_order.h"
+#include "payload_check.h"
+#include "test_image.h"
 #include "version_resource.h"
 #include "manifest.h"
 #include "sign_command.h"
@@ -46,7 +53,7 @@ TEST(ManifestTest, ReadsEveryKey) {
       "description = Quarterly planner\n"
       "sign = sign-tool {file} && check {file}\n",
       "base");
-  ASSERT_TRUE(result.manifest) << result.error;
+  ASSERT_TRUE(result.manifest) << FormatDiagnostic(result.error);
   const BuildManifest& m = *result.manifest;
   EXPECT_EQ(m.appName, u"Caf\u00E9 Planner");
   EXPECT_EQ(m.appInfo, u"Quarterly");
@@ -65,6 +72,33 @@ TEST(ManifestTest, ReadsEveryKey) {
   EXPECT_EQ(m.copyright, u"(c) Example");
   EXPECT_EQ(m.description, u"Quarterly planner");
   EXPECT_EQ(m.signCommand, "sign-tool {file} && check {file}");
+}
+
+TEST(ScratchFileNameTest, OnlyTheBuildersOwnNamesOfThatOutput) {
+  const struct {
+    const char* name;
+    bool scratch;
+  } cases[] = {
+      {"Out.exe.~build-1f-0.tmp", true},
+      {"Out.exe.~build-1f-12.tmp.~log-1f-0.txt", true},
+      {"Out.exe.~addin-abc-3.dll", true},
+      {"Out.exe.~addin-abc-3", true},
+      {"Out.exe.~addin-abc-3.DLL.~log-abc-4.txt", true},
+      {"Out.exe.~build-1f-0.tmp.signed", false},  // the sign command's own
+      {"Out.exe.~build-1f-0.tmp.~log-1f-0.txt.bak", false},
+      {"Out.exe.~build-1F-0.tmp", false},  // the process id is written in lower case
+      {"Out.exe.~build--0.tmp", false},
+      {"Out.exe.~build-1f-.tmp", false},
+      {"Out.exe.~build-1f-0", false},
+      {"Out.exe.~addin-1f-0.dll.old", false},
+      {"Out.exe.~lock", false},
+      {"Out.exe", false},
+      {"Other.exe.~build-1f-0.tmp", false},
+      {"Out.exe2.~build-1f-0.tmp", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsScratchFileName(c.name, "Out.exe", false), c.scratch) << c.name;
+  EXPECT_FALSE(IsScratchFileName("OUT.EXE.~build-1f-0.tmp", "Out.exe", false));
+  EXPECT_TRUE(IsScratchFileName("OUT.EXE.~build-1f-0.tmp", "Out.exe", true)) << "file names on Windows";
 }
 
 TEST(SignCommandTest, EveryFilePlaceholderGetsTheQuotedPath) {
@@ -91,7 +125,7 @@ TEST(ManifestTest, ReadsTheFormsEditorsSave) {
   };
   for (const Case& c : cases) {
     const ManifestResult result = ParseManifest(c.text, "base");
-    ASSERT_TRUE(result.manifest) << c.name << ": " << result.error;
+    ASSERT_TRUE(result.manifest) << c.name << ": " << FormatDiagnostic(result.error);
     EXPECT_EQ(result.manifest->appName, u"Budget") << c.name;
     EXPECT_EQ(result.manifest->addin32, std::filesystem::path("base") / "s.dll") << c.name;
   }
@@ -102,12 +136,12 @@ TEST(ManifestTest, VersionGoesToTheRecordAndTheResource) {
     return ParseManifest(std::string(kMinimal) + "version = " + version + "\n", ".");
   };
   ManifestResult result = parse("1.2.3.65535");
-  ASSERT_TRUE(result.manifest) << result.error;
+  ASSERT_TRUE(result.manifest) << FormatDiagnostic(result.error);
   EXPECT_EQ(result.manifest->appVersion, 0x01020300u) << "the record keeps three bytes";
   EXPECT_EQ(result.manifest->version, (std::array<std::uint16_t, 4>{1, 2, 3, 65535}));
   EXPECT_EQ(result.manifest->versionText, u"1.2.3.65535");
   result = parse("01.002.3");
-  ASSERT_TRUE(result.manifest) << result.error;
+  ASSERT_TRUE(result.manifest) << FormatDiagnostic(result.error);
   EXPECT_EQ(result.manifest->versionText, u"1.2.3");
   result = ParseManifest(kMinimal, ".");
   EXPECT_EQ(result.manifest->versionText, u"0.0.0");
@@ -120,43 +154,92 @@ TEST(ManifestTest, RefusesBadInputWithTheLine) {
     std::string error;
   };
   const Case cases[] = {
-      {std::string(kMinimal) + "flags = single-instance | bogus\n", "line 4: bad flag"},
-      {std::string(kMinimal) + "flags = |\n", "line 4: bad flag"},
-      {std::string(kMinimal) + "flags = single-instance | 0x1\n", "line 4: flags 0x1 are not known to the launcher"},
-      {std::string(kMinimal) + "flags = 0x80000040\n", "line 4: flags 0x80000000 are not known"},
-      {std::string(kMinimal) + "version = 1.2\n", "line 4: version must be a.b.c or a.b.c.d"},
-      {std::string(kMinimal) + "version = 1.2.3.4.5\n", "line 4: version must be"},
-      {std::string(kMinimal) + "version = 1.2.65536\n", "line 4: version must be"},
-      {std::string(kMinimal) + "version = 1.-2.3\n", "line 4: version must be"},
-      {std::string(kMinimal) + "version = 1.2.3.\n", "line 4: version must be"},
-      {std::string(kMinimal) + "version = 0x1.2.3\n", "line 4: version must be"},
+      {std::string(kMinimal) + "flags = single-instance | bogus\n",
+       "manifest:4: error: bad flag 'bogus'; flags are host-invisible, version-checks, splash-forced, "
+       "single-instance, external-storage or numbers, joined by |"},
+      {std::string(kMinimal) + "flags = single_instance\n",
+       "manifest:4: error: bad flag 'single_instance' (did you mean single-instance?); flags are"},
+      {std::string(kMinimal) + "flags = |\n", "manifest:4: error: an empty flag; flags are"},
+      {std::string(kMinimal) + "flags = single-instance | 0x1\n",
+       "manifest:4: error: flags 0x1 are not known to the launcher"},
+      {std::string(kMinimal) + "flags = 0x80000040\n", "manifest:4: error: flags 0x80000000 are not known"},
+      {std::string(kMinimal) + "version = 1.2\n", "manifest:4: error: version must be a.b.c or a.b.c.d"},
+      {std::string(kMinimal) + "version = 1.2.3.4.5\n", "manifest:4: error: version must be"},
+      {std::string(kMinimal) + "version = 1.2.65536\n", "manifest:4: error: version must be"},
+      {std::string(kMinimal) + "version = 1.-2.3\n", "manifest:4: error: version must be"},
+      {std::string(kMinimal) + "version = 1.2.3.\n", "manifest:4: error: version must be"},
+      {std::string(kMinimal) + "version = 0x1.2.3\n", "manifest:4: error: version must be"},
       {std::string(kMinimal) + "version = 2024.1.0\n",
-       "line 4: version 2024.1.0: the first three numbers must be 0-255"},
-      {std::string(kMinimal) + "version = 1.2.256\n", "line 4: version 1.2.256: the first three"},
-      {std::string(kMinimal) + "format = 42\n", "line 4: format"},
-      {std::string(kMinimal) + "colour = blue\n", "line 4: unknown key 'colour'"},
-      {std::string(kMinimal) + "name = a\nname = b\n", "line 5: 'name' given twice"},
-      {std::string(kMinimal) + "just text\n", "line 4: expected key = value"},
-      {std::string(kMinimal) + "name = \xFF\n", "line 4: value is not UTF-8"},
-      {std::string(kMinimal) + "sign = osslsigncode sign file.exe\n", "line 4: the sign command must name the file"},
-      {std::string(kMinimal) + "company = " + std::string(1001, 'c') + "\n", "line 4: 'company' is longer than 1000"},
-      {"aux-workbook = a\naddin32 = b\n", "'workbook' is missing"},
+       "manifest:4: error: version 2024.1.0: the first three numbers must be 0-255"},
+      {std::string(kMinimal) + "version = 1.2.256\n", "manifest:4: error: version 1.2.256: the first three"},
+      {std::string(kMinimal) + "format = 42\n",
+       "manifest:4: error: format '42' is not known to the launcher: 4 (the "
+       "workbook is named .xlsx), 2 (.xlsb) or 1 (.xls, as without a format)"},
+      {std::string(kMinimal) + "format = x\n", "manifest:4: error: format 'x' is not known to the launcher"},
+      {std::string(kMinimal) + "format = xlsx\n", "manifest:4: error: format 'xlsx' is not known"},
+      {std::string(kMinimal) + "aux_workbook = a.bin\n",
+       "manifest:4: error: unknown key 'aux_workbook'; did you mean 'aux-workbook'?"},
+      {std::string(kMinimal) + "license = l.txt\n",
+       "manifest:4: error: unknown key 'license'; did you mean 'licence'?"},
+      {std::string(kMinimal) + "Splash = s.jpg\n", "manifest:4: error: unknown key 'Splash'; did you mean 'splash'?"},
+      {std::string(kMinimal) + "colour = blue\n", "manifest:4: error: unknown key 'colour'"},
+      {std::string(kMinimal) + "name = a\nname = b\n", "manifest:5: error: 'name' given twice"},
+      {std::string(kMinimal) + "just text\n", "manifest:4: error: expected key = value"},
+      {std::string(kMinimal) + "name = \xFF\n", "manifest:4: error: value is not UTF-8"},
+      {std::string(kMinimal) + "sign = osslsigncode sign file.exe\n",
+       "manifest:4: error: the sign command must name the file"},
+      {std::string(kMinimal) + "company = " + std::string(1001, 'c') + "\n",
+       "manifest:4: error: 'company' is longer than 1000"},
+      {"aux-workbook = a\naddin32 = b\n", "manifest: error: 'workbook' is missing"},
       {"workbook = a\naddin32 = b\n", "'aux-workbook' is missing"},
       {"workbook = a\naux-workbook = b\n", "'addin32' is missing"},
-      {"workbook =\naux-workbook = a\naddin32 = b\n", "line 1: 'workbook' is empty"},
-      {std::string(kMinimal) + "icon =   \n", "line 4: 'icon' is empty"},
-      {std::string(kMinimal) + "launcher =\n", "line 4: 'launcher' is empty"},
+      {"workbook =\naux-workbook = a\naddin32 = b\n", "manifest:1: error: 'workbook' is empty"},
+      {std::string(kMinimal) + "icon =   \n", "manifest:4: error: 'icon' is empty"},
+      {std::string(kMinimal) + "launcher =\n", "manifest:4: error: 'launcher' is empty"},
       {"\xFF\xFEw\0o\0r\0k\0", "the file is UTF-16 or binary; save it as UTF-8"},
       {"\xFE\xFF\0w\0o", "the file is UTF-16"},
       {std::string("w\0o\0r\0k\0", 8), "the file is UTF-16"},
-      {"\xEF\xBB\xBF\xEF\xBB\xBFname = x\n", "line 1: unknown key"},
-      {"name = a\rname = b\r", "line 2: 'name' given twice"},
+      {"\xEF\xBB\xBF\xEF\xBB\xBFname = x\n", "manifest:1: error: unknown key"},
+      {"name = a\rname = b\r", "manifest:2: error: 'name' given twice (first on line 1)"},
   };
   for (const Case& c : cases) {
     const ManifestResult result = ParseManifest(c.text, ".");
     EXPECT_FALSE(result.manifest) << c.text;
-    EXPECT_NE(result.error.find(c.error), std::string::npos) << result.error;
-    EXPECT_EQ(result.error.find('\n'), std::string::npos) << "one line";
+    const std::string line = FormatDiagnostic(result.error);
+    EXPECT_NE(line.find(c.error), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos) << "one line";
+  }
+  // A near key only: a name that is far from every key gets no guess.
+  const ManifestResult distant = ParseManifest(std::string(kMinimal) + "colour = blue\n", ".");
+  EXPECT_EQ(distant.error.message, "unknown key 'colour'");
+}
+
+// The launcher names the unpacked workbook from the format: a workbook file
+// of another spreadsheet extension is warned of at the line that decides.
+TEST(ManifestTest, FormatThatDisagreesWithTheWorkbooksExtensionIsWarnedOf) {
+  struct Case {
+    std::string text;
+    std::vector<Diagnostic> warnings;
+  };
+  const std::string inputs = "aux-workbook = a.bin\naddin32 = s.dll\n";
+  const Case cases[] = {
+      {"workbook = book.xlsx\nformat = 4\n" + inputs, {}},
+      {"workbook = book.XLSB\nformat = 2\n" + inputs, {}},
+      {"workbook = book.xls\n" + inputs, {}},
+      {"workbook = book.bin\nformat = 2\n" + inputs, {}},
+      {"workbook = book.xlsx\nformat = 2\n" + inputs,
+       {{Severity::kWarning, "app.manifest", 2,
+         "the workbook book.xlsx is a .xlsx file, but the launcher names it .xlsb (format 2); give format 4 for .xlsx, "
+         "2 for .xlsb"}}},
+      {"workbook = book.xlsm\n" + inputs,
+       {{Severity::kWarning, "app.manifest", 1,
+         "the workbook book.xlsm is a .xlsm file, but the launcher names it .xls (no format is given); give format 4 "
+         "for .xlsx, 2 for .xlsb"}}},
+  };
+  for (const Case& c : cases) {
+    const ManifestResult result = ParseManifest(c.text, ".", "app.manifest");
+    ASSERT_TRUE(result.manifest) << FormatDiagnostic(result.error);
+    EXPECT_EQ(result.manifest->warnings, c.warnings) << c.text;
   }
 }
 
@@ -170,7 +253,8 @@ class BuildResourcesTest : public testing::Test {
     std::filesystem::create_directories(folder_);
     Write("w.bin", "WORKBOOK");
     Write("a.bin", "AUX");
-    Write("s.dll", std::string(64, 'D'));
+    WriteBytes("s.dll", test::MakeTestDll(pe::kMachineI386));
+    WriteBytes("s64.dll", test::MakeTestDll(pe::kMachineAmd64));
     Write("de.lng", "[content]\nWARNING_TITLE=Achtung\nEULA_TITLE=Lizenz\n");
   }
   ~BuildResourcesTest() override { std::filesystem::remove_all(folder_); }
@@ -178,12 +262,23 @@ class BuildResourcesTest : public testing::Test {
   void Write(const std::string& name, const std::string& bytes) {
     std::ofstream(folder_ / name, std::ios::binary) << bytes;
   }
+  void WriteBytes(const std::string& name, const PayloadBuffer& bytes) {
+    Write(name, std::string(bytes.begin(), bytes.end()));
+  }
+  std::string Bytes(const std::string& name) {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
 
-  std::map<int, PayloadBuffer> Build(const std::string& extra, std::string* error = nullptr) {
+  // The resources of a build of the minimal manifest and `extra`; `error`
+  // gets the refusal's line, `warnings` the warnings.
+  std::map<int, PayloadBuffer> Build(const std::string& extra, std::string* error = nullptr,
+                                     std::vector<Diagnostic>* warnings = nullptr) {
     const ManifestResult manifest = ParseManifest(std::string(kMinimal) + extra, folder_);
-    EXPECT_TRUE(manifest.manifest) << manifest.error;
+    EXPECT_TRUE(manifest.manifest) << FormatDiagnostic(manifest.error);
     const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe", prepareAddin_);
-    if (error) *error = build.error;
+    if (error) *error = build.error ? FormatDiagnostic(*build.error) : "";
+    if (warnings) *warnings = build.warnings;
     std::map<int, PayloadBuffer> byId;
     for (const BuiltResource& resource : build.resources) byId[resource.id] = resource.bytes;
     return byId;
@@ -203,7 +298,7 @@ TEST_F(BuildResourcesTest, CarriesEveryPayloadInTheLaunchersForm) {
   auto resources = Build("name = Budget\nlanguage = de.lng\n");
   EXPECT_EQ(Unpacked(resources.at(kMainWorkbookResource)), std::string("\xEC\x02\x11\x57", 4) + "WORKBOOK");
   EXPECT_EQ(Unpacked(resources.at(kAuxWorkbookResource)), "AUX");
-  EXPECT_EQ(Unpacked(resources.at(kAddin32Resource)), std::string(64, 'D'));
+  EXPECT_EQ(Unpacked(resources.at(kAddin32Resource)), Bytes("s.dll"));
   EXPECT_EQ(resources.count(kAddin64Resource), 0u);
   EXPECT_EQ(resources.at(kLicenceTextResource), PayloadBuffer{'1'}) << "no licence: a one-byte placeholder";
   EXPECT_EQ(resources.at(kCarried1060Resource), PayloadBuffer{0x01});
@@ -237,7 +332,8 @@ TEST_F(BuildResourcesTest, InputsThatAreNoFilesAreRefusedWithTheirName) {
       {"licence = nowhere.txt\n", "cannot read licence " + (folder_ / "nowhere.txt").string() + ": no such file"},
       {"licence = folder.txt\n", "licence " + (folder_ / "folder.txt").string() + ": it is a folder"},
       {"icon = nowhere.ico\n", "cannot read icon " + (folder_ / "nowhere.ico").string()},
-      {"language = folder.txt\n", "language " + (folder_ / "folder.txt").string() + ": cannot read the file"},
+      {"language = folder.txt\n",
+       "manifest:4: error: language " + (folder_ / "folder.txt").string() + ": cannot read the file: it is a folder"},
   };
   for (const Case& c : cases) {
     std::string error;
@@ -274,47 +370,49 @@ TEST_F(BuildResourcesTest, LanguageFilesAreCheckedLineByLine) {
   Write("utf16.lng", std::string("\xFF\xFE[\0c\0", 6));
   Write("random.lng", std::string("[content]\nOK_BTN_TITLE=Ja\n\x9C\x01\xF3\x88\x02\n", 32));
   Write("prose.lng", "[content]\nThis file holds a letter.\n");
+  const std::string random = (folder_ / "random.lng").string();
   struct Case {
     std::string file;
     std::string error;
   };
   const Case cases[] = {
-      {"utf16.lng", "the file is UTF-16; save it as UTF-8"},
-      {"random.lng", "line 3: not UTF-8 text"},
+      {"utf16.lng",
+       "manifest:4: error: language " + (folder_ / "utf16.lng").string() + ": the file is UTF-16; save it as UTF-8"},
+      {"random.lng", random + ":3: error: not UTF-8 text"},
   };
   for (const Case& c : cases) {
     std::string error;
     EXPECT_TRUE(Build("language = " + c.file + "\n", &error).empty());
-    EXPECT_EQ(error, "language " + (folder_ / c.file).string() + ": " + c.error);
+    EXPECT_EQ(error, c.error);
   }
 
   // A line the launcher passes over is built, with a warning that names it.
-  Write("s64.dll", std::string(64, 'd'));
-  const ManifestResult manifest =
-      ParseManifest(std::string(kMinimal) + "addin64 = s64.dll\nlanguage = prose.lng\n", folder_);
-  ASSERT_TRUE(manifest.manifest) << manifest.error;
-  const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
-  EXPECT_EQ(build.error, "");
-  EXPECT_EQ(build.warnings, std::vector<std::string>{"language " + (folder_ / "prose.lng").string() +
-                                                     ": line 2: neither a [section], a ; comment nor a KEY=value "
-                                                     "entry; the launcher ignores it"});
+  std::vector<Diagnostic> warnings;
+  std::string error;
+  EXPECT_FALSE(Build("addin64 = s64.dll\nlanguage = prose.lng\n", &error, &warnings).empty());
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(warnings, (std::vector<Diagnostic>{{Severity::kWarning, (folder_ / "prose.lng").string(), 2,
+                                                "neither a [section], a ; comment nor a KEY=value entry; the "
+                                                "launcher ignores it"}}));
 }
 
 // The 64-bit add-in is optional, but a build without it cannot start with a
 // 64-bit host: the maker is warned.
 TEST_F(BuildResourcesTest, BuildWithoutThe64BitAddinIsWarnedOf) {
-  const ManifestResult manifest = ParseManifest(kMinimal, folder_);
-  ASSERT_TRUE(manifest.manifest) << manifest.error;
-  const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
-  EXPECT_EQ(build.error, "");
-  EXPECT_EQ(build.warnings,
-            std::vector<std::string>{"no addin64 is given: the build will not start with a 64-bit host"});
+  std::vector<Diagnostic> warnings;
+  std::string error;
+  EXPECT_FALSE(Build("", &error, &warnings).empty());
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(warnings, (std::vector<Diagnostic>{{Severity::kWarning, "manifest", 0,
+                                                "no addin64 is given: the build will not start with a 64-bit host"}}));
+  EXPECT_EQ(FormatDiagnostic(warnings.front()),
+            "manifest: warning: no addin64 is given: the build will not start with a 64-bit host");
 }
 
 TEST_F(BuildResourcesTest, VersionResourceComesFromTheManifest) {
   auto version = [&](const std::string& extra) {
     const ManifestResult manifest = ParseManifest(std::string(kMinimal) + extra, folder_);
-    EXPECT_TRUE(manifest.manifest) << manifest.error;
+    EXPECT_TRUE(manifest.manifest) << FormatDiagnostic(manifest.error);
     return ParseVersionResource(MakeBuildResources(*manifest.manifest, u"Budget \u00C4.exe").version);
   };
   auto full = version(
@@ -344,16 +442,16 @@ TEST_F(BuildResourcesTest, IconReplacesTheLaunchersOrIsRefusedWithTheReason) {
   Write("app.ico", std::string(icon.begin(), icon.end()));
   Write("bad.ico", "GIF89a not an icon");
   const ManifestResult manifest = ParseManifest(std::string(kMinimal) + "icon = app.ico\n", folder_);
-  ASSERT_TRUE(manifest.manifest) << manifest.error;
+  ASSERT_TRUE(manifest.manifest) << FormatDiagnostic(manifest.error);
   const BuildResult build = MakeBuildResources(*manifest.manifest, u"Budget.exe");
-  ASSERT_EQ(build.error, "");
+  ASSERT_FALSE(build.error);
   ASSERT_EQ(build.icon.size(), 2u);
   EXPECT_EQ(build.icon[1].width, 32);
   EXPECT_TRUE(MakeBuildResources(*ParseManifest(kMinimal, folder_).manifest, u"B.exe").icon.empty());
 
   std::string error;
   Build("icon = bad.ico\n", &error);
-  EXPECT_EQ(error, "icon " + (folder_ / "bad.ico").string() + ": not an icon file (no icon header)");
+  EXPECT_EQ(error, "manifest:4: error: icon " + (folder_ / "bad.ico").string() + ": not an icon file (no icon header)");
 }
 
 TEST_F(BuildResourcesTest, AddinsGoThroughThePreparer) {
@@ -363,17 +461,113 @@ TEST_F(BuildResourcesTest, AddinsGoThroughThePreparer) {
     bytes.insert(bytes.end(), {'S', 'I', 'G'});
     return {};
   };
-  Write("s64.dll", "64");
   const auto resources = Build("addin64 = s64.dll\n");
   EXPECT_EQ(seen, (std::vector<std::filesystem::path>{folder_ / "s.dll", folder_ / "s64.dll"}));
-  EXPECT_EQ(Unpacked(resources.at(kAddin32Resource)), std::string(64, 'D') + "SIG");
-  EXPECT_EQ(Unpacked(resources.at(kAddin64Resource)), "64SIG");
+  EXPECT_EQ(Unpacked(resources.at(kAddin32Resource)), Bytes("s.dll") + "SIG");
+  EXPECT_EQ(Unpacked(resources.at(kAddin64Resource)), Bytes("s64.dll") + "SIG");
   EXPECT_EQ(Unpacked(resources.at(kMainWorkbookResource)), std::string("\xEC\x02\x11\x57", 4) + "WORKBOOK");
 
   prepareAddin_ = [](const std::filesystem::path&, PayloadBuffer&) -> std::string { return "signing failed"; };
   std::string error;
   EXPECT_TRUE(Build("", &error).empty());
-  EXPECT_EQ(error, "signing failed");
+  EXPECT_EQ(error, "launcher-tool: signing failed");
+}
+
+// What the launcher cannot use is refused at the manifest's line that names
+// it: an add-in in the wrong slot or no add-in at all, a splash picture its
+// picture loader does not read, an empty workbook or licence.
+TEST_F(BuildResourcesTest, WhatTheLauncherCannotUseIsRefusedAtItsLine) {
+  test::TestImageOptions program;
+  WriteBytes("program.exe", test::MakeTestImage({}, program));
+  test::TestImageOptions arm;
+  arm.machine = 0xAA64;
+  arm.characteristics = 0x2022;
+  WriteBytes("arm64.dll", test::MakeTestImage({}, arm));
+  Write("notes.txt", "Not an add-in: the sample's place-holder, so that the sample builds as it is.\n");
+  Write("tiny.dll", "MZ");
+  Write("empty.bin", "");
+  Write("splash.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
+  Write("splash.txt", "a picture of the planner");
+  Write("short.jpg", "\xFF\xD8\xFF\xE0");
+  Write("splash.tif", std::string("II*\0", 4) + std::string(20, 'x'));
+  struct Case {
+    std::string extra;  // after the minimal manifest's three lines
+    std::string error;  // the whole line, less the folder's path
+  };
+  const Case cases[] = {
+      {"addin64 = s.dll\n",
+       "manifest:4: error: addin64 s.dll is a 32-bit DLL; the slot of 64-bit (x86-64) hosts takes a 64-bit (x86-64) "
+       "DLL (the other slot is addin32)"},
+      {"addin64 = notes.txt\n", "manifest:4: error: addin64 notes.txt is no DLL: not an executable (no MZ header)"},
+      {"addin64 = program.exe\n", "manifest:4: error: addin64 program.exe is a 32-bit program, not a DLL"},
+      {"addin64 = arm64.dll\n",
+       "manifest:4: error: addin64 arm64.dll is a DLL for machine 0xAA64, which no host loads (an add-in is an i386 or "
+       "x86-64 DLL)"},
+      {"addin64 = tiny.dll\n", "manifest:4: error: addin64 tiny.dll is only 2 bytes, no DLL"},
+      {"splash = splash.png\n",
+       "manifest:4: error: splash splash.png: a PNG picture, which the launcher cannot show; the launcher shows JPEG, "
+       "BMP, GIF, icon (.ico) and metafile (.wmf, .emf) pictures"},
+      {"splash = splash.txt\n", "manifest:4: error: splash splash.txt: not a picture the launcher reads; the launcher"},
+      {"splash = splash.tif\n", "manifest:4: error: splash splash.tif: a TIFF picture, which the launcher cannot show"},
+      {"splash = empty.bin\n", "manifest:4: error: splash empty.bin: it is empty; the launcher shows JPEG"},
+      {"splash = short.jpg\n",
+       "manifest:4: error: splash short.jpg: a JPEG picture of only 4 bytes, which the launcher takes for none"},
+      {"licence = empty.bin\n",
+       "manifest:4: error: licence empty.bin has 0 bytes, and the launcher shows no licence of 2 bytes or less"},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    EXPECT_TRUE(Build(c.extra, &error).empty()) << c.extra;
+    // The message names the file as the manifest resolves it.
+    const std::string folder = (folder_ / "").string();
+    for (std::size_t at; (at = error.find(folder)) != std::string::npos;) error.erase(at, folder.size());
+    EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.extra;
+  }
+
+  // The slots in the manifest's own order: addin32 is its third line.
+  std::string error;
+  const ManifestResult swapped =
+      ParseManifest("workbook = w.bin\naux-workbook = a.bin\naddin32 = s64.dll\naddin64 = s.dll\n", folder_);
+  ASSERT_TRUE(swapped.manifest);
+  const BuildResult build = MakeBuildResources(*swapped.manifest, u"Budget.exe");
+  ASSERT_TRUE(build.error);
+  EXPECT_EQ(build.error->line, 3u);
+  EXPECT_EQ(build.error->message, "addin32 " + (folder_ / "s64.dll").string() +
+                                      " is a 64-bit DLL; the slot of 32-bit (i386) hosts takes a 32-bit (i386) DLL "
+                                      "(the other slot is addin64)");
+
+  for (const char* workbook :
+       {"workbook = empty.bin\naux-workbook = a.bin\n", "workbook = w.bin\naux-workbook = empty.bin\n"}) {
+    const ManifestResult manifest = ParseManifest(std::string(workbook) + "addin32 = s.dll\n", folder_);
+    ASSERT_TRUE(manifest.manifest);
+    const BuildResult empty = MakeBuildResources(*manifest.manifest, u"Budget.exe");
+    ASSERT_TRUE(empty.error) << workbook;
+    EXPECT_NE(empty.error->message.find("empty.bin is empty"), std::string::npos) << empty.error->message;
+  }
+}
+
+TEST_F(BuildResourcesTest, EverySplashFormatTheLauncherShowsIsTaken) {
+  PayloadBuffer emf(88, 0);
+  le::WriteU32(emf.data(), 1);
+  le::WriteU32(emf.data() + 40, 0x464D4520);
+  const std::pair<const char*, std::string> pictures[] = {
+      {"JPEG", "\xFF\xD8\xFF\xE0 not much of a picture"},
+      {"BMP", "BM" + std::string(60, '\0')},
+      {"GIF", "GIF89a" + std::string(20, '\x01')},
+      {"icon", std::string("\0\0\1\0\1\0", 6) + std::string(30, '\x02')},
+      {"WMF", std::string("\xD7\xCD\xC6\x9A", 4) + std::string(30, '\0')},
+      {"WMF", std::string("\1\0\x09\0\0\x03", 6) + std::string(30, '\0')},
+      {"EMF", std::string(emf.begin(), emf.end())},
+  };
+  for (const auto& [format, bytes] : pictures) {
+    Write("picture", bytes);
+    std::string error;
+    const auto resources = Build("splash = picture\n", &error);
+    EXPECT_EQ(error, "") << format;
+    EXPECT_EQ(InspectSplashPicture(PayloadBuffer(bytes.begin(), bytes.end())).format, format);
+    ASSERT_TRUE(resources.count(kSplashPictureResource)) << format;
+    EXPECT_EQ(resources.at(kSplashPictureResource), PayloadBuffer(bytes.begin(), bytes.end())) << "stored as it is";
+  }
 }
 
 }  // namespace

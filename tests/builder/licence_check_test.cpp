@@ -12,6 +12,7 @@
 #include "manifest.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
+#include "test_image.h"
 #include "text/licence_limits.h"
 
 namespace brisk {
@@ -26,7 +27,8 @@ class LicenceCheckTest : public testing::Test {
     std::filesystem::create_directories(folder_);
     Write("w.bin", "WORKBOOK");
     Write("a.bin", "AUX");
-    Write("s.dll", "DLL");
+    const PayloadBuffer dll = test::MakeTestDll(pe::kMachineI386);
+    Write("s.dll", std::string(dll.begin(), dll.end()));
   }
   ~LicenceCheckTest() override { std::filesystem::remove_all(folder_); }
 
@@ -39,7 +41,7 @@ class LicenceCheckTest : public testing::Test {
     Write("licence.txt", licence);
     const ManifestResult manifest =
         ParseManifest("workbook = w.bin\naux-workbook = a.bin\naddin32 = s.dll\nlicence = licence.txt\n", folder_);
-    EXPECT_TRUE(manifest.manifest) << manifest.error;
+    EXPECT_TRUE(manifest.manifest) << FormatDiagnostic(manifest.error);
     return MakeBuildResources(*manifest.manifest, u"Budget.exe");
   }
 
@@ -53,7 +55,7 @@ std::string NestedRtf(int depth) {
 TEST_F(LicenceCheckTest, TextsWithinTheLimitsGoIntoTheBuild) {
   for (const std::string& licence : {std::string(kMaxLicenceBytes, 'a'), NestedRtf(kMaxLicenceRtfGroupDepth)}) {
     const BuildResult build = BuildWithLicence(licence);
-    EXPECT_EQ(build.error, "");
+    EXPECT_FALSE(build.error);
     bool carried = false;
     for (const BuiltResource& resource : build.resources) {
       if (resource.id != kLicenceTextResource) continue;
@@ -79,9 +81,11 @@ TEST_F(LicenceCheckTest, OversizedOrDeeplyNestedTextsAreRefusedWithTheReason) {
   for (const Case& c : cases) {
     const BuildResult build = BuildWithLicence(c.licence);
     EXPECT_TRUE(build.resources.empty()) << "a refused build carries nothing";
-    EXPECT_NE(build.error.find("licence.txt"), std::string::npos) << build.error;
-    EXPECT_NE(build.error.find(c.reason), std::string::npos) << build.error;
-    EXPECT_EQ(build.error.find('\n'), std::string::npos) << "one line";
+    ASSERT_TRUE(build.error);
+    const std::string line = FormatDiagnostic(*build.error);
+    EXPECT_NE(line.find("licence.txt"), std::string::npos) << line;
+    EXPECT_NE(line.find(c.reason), std::string::npos) << line;
+    EXPECT_EQ(line.find('\n'), std::string::npos) << "one line";
   }
 }
 

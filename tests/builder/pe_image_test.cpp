@@ -123,13 +123,14 @@ TEST(PeImageTest, ChecksumFoldsCarriesSkipsItsFieldAndAddsTheLength) {
 }
 
 // A certificate table as signing tools append it: padding to eight bytes,
-// then the table, named by data directory entry 4.
+// then the table, named by data directory entry 4, and the checksum anew.
 PayloadBuffer Signed(PayloadBuffer file) {
   while (file.size() % 8 != 0) file.push_back(0);
   const std::uint32_t at = static_cast<std::uint32_t>(file.size());
   file.resize(file.size() + 64, 0x30);
   le::WriteU32(file.data() + test::kTestOptionalHeader + 96 + 8 * pe::kCertificateTable, at);
   le::WriteU32(file.data() + test::kTestOptionalHeader + 96 + 8 * pe::kCertificateTable + 4, 64);
+  test::RewriteChecksum(file);
   return file;
 }
 
@@ -140,6 +141,7 @@ TEST(PeImageTest, CertificateTableIsFoundAndRemoved) {
   EXPECT_TRUE(pe::HasCertificateTable(file, image));
   EXPECT_FALSE(pe::HasCertificateTable(plain, *pe::ParseImage(plain).image));
   ASSERT_TRUE(pe::RemoveCertificateTable(file, image));
+  test::RewriteChecksum(file);
   EXPECT_EQ(file, plain);
 
   PayloadBuffer outside = Signed(plain);
@@ -157,7 +159,12 @@ TEST(LauncherCheckTest, TakesALauncherAndDropsItsSignature) {
   file = Signed(plain);
   check = CheckLauncherImage(file);
   ASSERT_TRUE(check.image) << check.error;
-  EXPECT_EQ(file, plain);
+  // The signature goes; the checksum, which is written anew with the build,
+  // is the signed file's.
+  file.resize(plain.size());
+  const std::size_t checksum = check.image->checksumOffset;
+  EXPECT_TRUE(std::equal(file.begin(), file.begin() + checksum, plain.begin()));
+  EXPECT_TRUE(std::equal(file.begin() + checksum + 4, file.end(), plain.begin() + checksum + 4));
 }
 
 TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
@@ -174,8 +181,18 @@ TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
   cut.resize(cut.size() - 0x80);
   PayloadBuffer symbols = MakeTestImage(LauncherResources());
   le::WriteU32(symbols.data() + 0x44 + 8, static_cast<std::uint32_t>(symbols.size()));
-  TestImageOptions amd64;
-  amd64.machine = 0x8664;
+  PayloadBuffer amd64 = MakeTestImage(LauncherResources());
+  le::WriteU16(amd64.data() + 0x44, pe::kMachineAmd64);
+  test::RewriteChecksum(amd64);
+  // Bytes of its code changed after it was linked: the checksum tells.
+  PayloadBuffer damaged = MakeTestImage(LauncherResources());
+  damaged[0x210] ^= 0x5A;
+  PayloadBuffer unsummed = MakeTestImage(LauncherResources());
+  le::WriteU32(unsummed.data() + test::kTestOptionalHeader + 64, 0);
+  std::vector<TestResource> badVersion = LauncherResources();
+  for (TestResource& resource : badVersion) {
+    if (resource.type == pe::ResourceName{pe::kTypeVersion, {}}) resource.bytes = PayloadBuffer(92, 5);
+  }
   TestImageOptions dll;
   dll.characteristics = 0x2102;
   TestImageOptions console;
@@ -188,8 +205,10 @@ TEST(LauncherCheckTest, RefusesForeignAndDamagedImages) {
   const Case cases[] = {
       {"text file", PayloadBuffer{'h', 'e', 'l', 'l', 'o'}, "no MZ header"},
       {"cut off", cut, "beyond the end of the file"},
-      {"x86-64 machine in a PE32 header", MakeTestImage(LauncherResources(), amd64),
-       "not an i386 (PE32) or x86-64 (PE32+) executable"},
+      {"x86-64 machine in a PE32 header", amd64, "not an i386 (PE32) or x86-64 (PE32+) executable"},
+      {"code changed after linking", damaged, "its checksum does not match its bytes: it is damaged"},
+      {"no checksum", unsummed, "it carries no checksum"},
+      {"damaged version resource", MakeTestImage(badVersion), "its version resource is damaged"},
       {"DLL", MakeTestImage(LauncherResources(), dll), "not a Windows GUI program"},
       {"console", MakeTestImage(LauncherResources(), console), "not a Windows GUI program"},
       {"appended data", appended, "data is appended after its image"},

@@ -17,8 +17,14 @@ trap 'rm -rf "$work"' EXIT
 cp "$source_dir"/samples/demo/workbook.bin "$source_dir"/samples/demo/auxiliary.xls.bin \
    "$source_dir"/samples/demo/licence.txt "$source_dir"/samples/demo/splash.jpg "$work"/
 cp "$source_dir"/core/launcher.ico "$work"/app.ico
-head -c 3000 /dev/urandom >"$work"/stub32.dll
-head -c 5000 /dev/urandom >"$work"/stub64.dll
+# Add-ins the builder takes: a DLL of each bitness.
+python3 "$source_dir"/tests/builder/make_test_dll.py i386 3000 "$work"/stub32.dll
+python3 "$source_dir"/tests/builder/make_test_dll.py x86-64 5000 "$work"/stub64.dll
+# The sample as it lies in the repository, with the add-ins it names.
+mkdir "$work"/demo
+cp "$source_dir"/samples/demo/* "$work"/demo/
+cp "$work"/stub32.dll "$work"/demo/briskstub32.dll
+cp "$work"/stub64.dll "$work"/demo/briskstub64.dll
 printf '[content]\nWARNING_TITLE=Achtung\n# a line the launcher ignores\n' >"$work"/de.lng
 
 base='name = Sample Planner
@@ -53,8 +59,8 @@ for launcher in "$@"; do
   rm -f "$work/native-sample.exe"
   for epoch in "" 1700000000; do
     # An earlier build as the launcher: the sample's build of this round.
-    # The sample itself, built where it lies (Wine finds the Unix path on
-    # drive Z:, where the work folder is too).
+    # The sample itself, built from its own folder's copy (Wine finds the
+    # Unix path on drive Z:).
     for name in demo sample icon language addin64 storage everything earlier; do
       manifest_name=$name more=""
       if [ "$name" = earlier ]; then manifest_name=language more="--launcher native-sample.exe"; fi
@@ -62,7 +68,7 @@ for launcher in "$@"; do
       rm -rf "$work/native" "$work/windows"
       mkdir "$work/native" "$work/windows"
       manifest_file=$manifest_name.manifest
-      [ "$name" = demo ] && manifest_file=$source_dir/samples/demo/manifest.txt
+      [ "$name" = demo ] && manifest_file=$work/demo/manifest.txt
       (cd "$work" && SOURCE_DATE_EPOCH=$epoch "$native_tool" build "$manifest_file" native/App.exe $more) \
         >"$work/native.log" 2>&1
       native_status=$?

@@ -11,6 +11,7 @@
 #include "payload/byte_order.h"
 #include "payload/payload_buffer.h"
 #include "pe_image.h"
+#include "version_resource.h"
 
 namespace brisk::test {
 
@@ -22,11 +23,14 @@ struct TestResource {
 };
 
 struct TestImageOptions {
+  // An x86-64 machine gets a PE32+ optional header, every other a PE32 one.
   std::uint16_t machine = pe::kMachineI386;
   std::uint16_t characteristics = 0x0102;  // executable, 32-bit
   std::uint16_t subsystem = pe::kSubsystemWindowsGui;
   // A base-relocation section after the resources, as the linker puts it.
   bool relocations = false;
+  // The checksum of the finished image, as the linker writes it.
+  bool checksum = true;
 };
 
 // Layout: headers up to 0x200; .text at RVA 0x1000 (file 0x200, 0x200
@@ -169,30 +173,33 @@ inline PayloadBuffer MakeTestImage(const std::vector<TestResource>& resources, c
   Put16(file, coff, options.machine);
   Put16(file, coff + 2, static_cast<std::uint32_t>(sectionCount));
   Put32(file, coff + 4, 0x12345678);
-  Put16(file, coff + 16, 224);
+  const bool pe32Plus = options.machine == pe::kMachineAmd64;
+  const std::size_t optionalSize = pe32Plus ? 240 : 224;
+  const std::size_t directories = pe32Plus ? 112 : 96;
+  Put16(file, coff + 16, static_cast<std::uint32_t>(optionalSize));
   Put16(file, coff + 18, options.characteristics);
   const std::size_t optional = kTestOptionalHeader;
-  Put16(file, optional, pe::kOptionalHeaderPe32);
+  Put16(file, optional, pe32Plus ? pe::kOptionalHeaderPe32Plus : pe::kOptionalHeaderPe32);
   Put32(file, optional + 8, static_cast<std::uint32_t>(rsrcRaw + (options.relocations ? 0x200 : 0)));
   Put32(file, optional + 16, 0x1000);
-  Put32(file, optional + 28, 0x400000);
+  Put32(file, optional + (pe32Plus ? 24 : 28), 0x400000);
   Put32(file, optional + 32, 0x1000);
   Put32(file, optional + 36, 0x200);
   Put32(file, optional + 56, relocRva + (options.relocations ? 0x1000 : 0));
   Put32(file, optional + 60, 0x200);
   Put16(file, optional + 68, options.subsystem);
-  Put32(file, optional + 92, 16);
-  Put32(file, optional + 96 + 8 * pe::kResourceDirectory, kTestResourceRva);
-  Put32(file, optional + 96 + 8 * pe::kResourceDirectory + 4, static_cast<std::uint32_t>(rsrc.size()));
+  Put32(file, optional + directories - 4, 16);
+  Put32(file, optional + directories + 8 * pe::kResourceDirectory, kTestResourceRva);
+  Put32(file, optional + directories + 8 * pe::kResourceDirectory + 4, static_cast<std::uint32_t>(rsrc.size()));
   if (options.relocations) {
-    Put32(file, optional + 96 + 8 * pe::kBaseRelocationTable, relocRva);
-    Put32(file, optional + 96 + 8 * pe::kBaseRelocationTable + 4, 12);
+    Put32(file, optional + directories + 8 * pe::kBaseRelocationTable, relocRva);
+    Put32(file, optional + directories + 8 * pe::kBaseRelocationTable + 4, 12);
     Put32(file, relocRaw, 0x1000);
     Put32(file, relocRaw + 4, 12);
     Put16(file, relocRaw + 8, 0x3010);
     Put16(file, relocRaw + 10, 0x3020);
   }
-  const std::size_t table = optional + 224;
+  const std::size_t table = optional + optionalSize;
   const char* names[] = {".text", ".rsrc", ".reloc"};
   const std::uint32_t rvas[] = {0x1000, kTestResourceRva, relocRva};
   const std::uint32_t raws[] = {0x200, static_cast<std::uint32_t>(kTestResourceFileOffset), relocRaw};
@@ -210,8 +217,20 @@ inline PayloadBuffer MakeTestImage(const std::vector<TestResource>& resources, c
   }
   file[0x200] = 0xC3;
   std::copy(rsrc.begin(), rsrc.end(), file.begin() + kTestResourceFileOffset);
+  if (options.checksum) pe::WriteChecksum(file, *pe::ParseImage(file).image);
   return file;
 }
+
+// A DLL of the bitness of `machine` (i386 or x86-64), as an add-in is.
+inline PayloadBuffer MakeTestDll(std::uint16_t machine) {
+  TestImageOptions options;
+  options.machine = machine;
+  options.characteristics = machine == pe::kMachineAmd64 ? 0x2022 : 0x2102;
+  return MakeTestImage({}, options);
+}
+
+// Writes the image's checksum anew, after a test changed its bytes.
+inline void RewriteChecksum(PayloadBuffer& file) { pe::WriteChecksum(file, *pe::ParseImage(file).image); }
 
 // The resources that make an image a launcher of this project.
 inline std::vector<TestResource> LauncherResources() {
@@ -220,7 +239,10 @@ inline std::vector<TestResource> LauncherResources() {
       {{pe::kTypeIcon, {}}, {1, {}}, 0x409, PayloadBuffer(40, 2)},
       {{pe::kTypeIcon, {}}, {2, {}}, 0x409, PayloadBuffer(40, 3)},
       {{pe::kTypeGroupIcon, {}}, {1, {}}, 0x409, PayloadBuffer(34, 4)},
-      {{pe::kTypeVersion, {}}, {1, {}}, 0x409, PayloadBuffer(92, 5)},
+      {{pe::kTypeVersion, {}},
+       {1, {}},
+       0x409,
+       MakeVersionResource({{0, 1, 0, 0}, {0, 1, 0, 0}, {{u"ProductName", u"Brisk launcher"}}})},
   };
   for (std::uint16_t id = 141; id <= 146; ++id)
     resources.push_back({{0, u"PNG"}, {id, {}}, 0x409, PayloadBuffer(8, 6)});

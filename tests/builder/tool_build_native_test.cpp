@@ -10,12 +10,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "build_image.h"
 #include "icon_fixture.h"
 #include "payload/byte_order.h"
+#include "payload/build_settings.h"
+#include "payload/container.h"
 #include "payload/encoded_strings.h"
 #include "payload/payload_ids.h"
 #include "pe_image.h"
@@ -69,7 +73,8 @@ class NativeToolBuildTest : public testing::Test {
     fs::create_directories(folder_);
     WriteText(folder_ / "book.bin", "WORKBOOK");
     WriteText(folder_ / "auxbook.bin", "AUX");
-    WriteText(folder_ / "stub.dll", std::string(100, 'D'));
+    WriteBytes(folder_ / "stub.dll", test::MakeTestDll(pe::kMachineI386));
+    WriteBytes(folder_ / "stub64.dll", test::MakeTestDll(pe::kMachineAmd64));
     WriteText(folder_ / "licence.txt", "Licence of <?APPNAME?>.\r\n");
     WriteText(folder_ / "splash.jpg", "\xFF\xD8\xFF\xE0 not much of a picture");
     WriteText(folder_ / "de.lng", "[content]\nWARNING_TITLE=Achtung\n");
@@ -150,6 +155,46 @@ std::vector<int> PayloadIds(const ReadBack& back) {
 
 bool Has(const std::vector<int>& ids, int id) { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
 
+// The build with payload resource `id` replaced by `bytes`, or without it.
+PayloadBuffer WithPayload(const PayloadBuffer& build, int id, const std::optional<PayloadBuffer>& bytes) {
+  PayloadBuffer file = build;
+  const pe::Image image = *pe::ParseImage(file).image;
+  std::vector<pe::ResourceItem> items;
+  const std::vector<pe::ResourceEntry> entries = *pe::ListResources(file, image);
+  for (const pe::ResourceEntry& entry : entries) {
+    const bool payload = entry.type.text == GetEncodedStringW(kPayloadResourceType) && entry.name.id == id;
+    if (!payload) items.push_back({entry.type, entry.name, entry.language, pe::ResourceBytes(build, image, entry)});
+  }
+  if (bytes)
+    items.push_back(
+        {{0, GetEncodedStringW(kPayloadResourceType)}, {static_cast<std::uint16_t>(id), {}}, 0x409, *bytes});
+  EXPECT_EQ(pe::ReplaceResources(file, items), "");
+  return file;
+}
+
+// A payload resource of a build, unpacked.
+PayloadBuffer UnpackedPayload(const PayloadBuffer& build, int id) {
+  const pe::Image image = *pe::ParseImage(build).image;
+  const std::vector<pe::ResourceEntry> entries = *pe::ListResources(build, image);
+  for (const pe::ResourceEntry& entry : entries) {
+    if (entry.type.text == GetEncodedStringW(kPayloadResourceType) && entry.name.id == id) {
+      const std::span<const std::uint8_t> stored = pe::ResourceBytes(build, image, entry);
+      PayloadBuffer out;
+      if (!UnpackContainer(stored.data(), stored.size(), out)) out.assign(stored.begin(), stored.end());
+      return out;
+    }
+  }
+  return {};
+}
+
+PayloadBuffer Packed(const std::string& text) {
+  PayloadBuffer packed;
+  PackContainer(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), packed);
+  return packed;
+}
+
+PayloadBuffer Packed(const PayloadBuffer& bytes) { return Packed(std::string(bytes.begin(), bytes.end())); }
+
 struct ManifestCase {
   const char* what;
   std::string extra;
@@ -157,7 +202,6 @@ struct ManifestCase {
 };
 
 TEST_F(NativeToolBuildTest, EveryKindOfBuildIsReadBackWhole) {
-  WriteBytes(folder_ / "stub64.dll", PayloadBuffer(200, 0x64));
   const ManifestCase cases[] = {
       {"minimal", "", {}},
       {"licence", "licence = licence.txt\n", {kLicenceTextResource}},
@@ -191,8 +235,12 @@ TEST_F(NativeToolBuildTest, EveryKindOfBuildIsReadBackWhole) {
     EXPECT_EQ(std::atoi(objdump.output.c_str()), static_cast<int>(back.resources.size()));
     const ToolRun show = Tool("show Out.exe");
     EXPECT_EQ(show.code, 0) << show.output;
-    EXPECT_NE(show.output.find("\"appName\": \"Budget\""), std::string::npos) << show.output;
-    EXPECT_NE(show.output.find("\"ProductName\": \"Budget\""), std::string::npos) << show.output;
+    EXPECT_EQ(show.output.rfind("Out.exe: Budget 2.1.0, good\n", 0), 0u) << show.output;
+    const ToolRun json = Tool("show --json Out.exe");
+    EXPECT_EQ(json.code, 0) << json.output;
+    EXPECT_NE(json.output.find("\"verdict\": \"good\""), std::string::npos) << json.output;
+    EXPECT_NE(json.output.find("\"appName\": \"Budget\""), std::string::npos) << json.output;
+    EXPECT_NE(json.output.find("\"ProductName\": \"Budget\""), std::string::npos) << json.output;
   }
 }
 
@@ -203,18 +251,15 @@ TEST_F(NativeToolBuildTest, IgnoredLanguageLinesAreWarningsBrokenTextAnError) {
   const ToolRun run = Build(Manifest("language = notes.lng\n"), "Out.exe");
   EXPECT_EQ(run.code, 0) << run.output;
   const std::string file = (folder_ / "notes.lng").string();
-  EXPECT_EQ(run.output,
-            "launcher-tool: warning: no addin64 is given: the build will not start with a 64-bit host\n"
-            "launcher-tool: warning: language " +
-                file +
-                ": line 1: '#' starts no comment (';' does); the launcher ignores it\n"
-                "launcher-tool: warning: language " +
-                file + ": line 4: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it\n");
+  const std::string manifest = (folder_ / "app.manifest").string();
+  EXPECT_EQ(run.output, manifest + ": warning: no addin64 is given: the build will not start with a 64-bit host\n" +
+                            file + ":1: warning: '#' starts no comment (';' does); the launcher ignores it\n" + file +
+                            ":4: warning: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores "
+                            "it\n");
   WriteText(folder_ / "notes.lng", std::string("# Deutsch\n[content]\nWARNING_TITLE=Ach") + '\0' + "tung\n");
   const ToolRun refused = Build(Manifest("language = notes.lng\n"), "Other.exe");
   EXPECT_EQ(refused.code, 1);
-  EXPECT_EQ(refused.output,
-            "launcher-tool: language " + file + ": line 3: a zero byte (is the file UTF-16 or binary?)\n");
+  EXPECT_EQ(refused.output, file + ":3: error: a zero byte (is the file UTF-16 or binary?)\n");
   EXPECT_FALSE(fs::exists(folder_ / "Other.exe"));
 }
 
@@ -261,7 +306,13 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
   const pe::Image image = *pe::ParseImage(debug).image;
   le::WriteU32(debug.data() + image.directoryOffset + 8 * pe::kDebugDirectory, 0x1100);
   le::WriteU32(debug.data() + image.directoryOffset + 8 * pe::kDebugDirectory + 4, 28);
+  test::RewriteChecksum(debug);
   WriteBytes(folder_ / "debug.exe", debug);
+  // Random bytes written into the launcher's code, after it was linked.
+  PayloadBuffer damaged = TestLauncher();
+  for (std::size_t at = 0x200; at < 0x240; ++at) damaged[at] = static_cast<std::uint8_t>(at * 37);
+  WriteBytes(folder_ / "damaged.exe", damaged);
+  WriteText(folder_ / "pic.png", std::string("\x89PNG\r\n\x1A\n\0\0\0\rIHDR", 16));
   fs::create_directories(folder_ / "sub");
   struct BadInput {
     const char* what;
@@ -282,22 +333,246 @@ TEST_F(NativeToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
       {"launcher the writer cannot rewrite", "", "Out.exe", " --launcher debug.exe", "",
        "is refused: cannot rewrite its resources: it carries a debug directory"},
       {"bad SOURCE_DATE_EPOCH", "", "Out.exe", "", "SOURCE_DATE_EPOCH=soon", "SOURCE_DATE_EPOCH 'soon'"},
-      {"add-in that cannot be signed", "sign = true {file}\n", "Out.exe", "", "", "cannot sign the add-in"},
+      {"random bytes in the launcher's code", "", "Out.exe", " --launcher damaged.exe", "",
+       "is not a launcher of this project: its checksum does not match its bytes: it is damaged"},
+      {"32-bit add-in as addin64", "addin64 = stub.dll\n", "Out.exe", "", "",
+       "app.manifest:6: error: addin64 " + (folder_ / "stub.dll").string() + " is a 32-bit DLL"},
+      {"64-bit add-in as addin32", "", "Out.exe", "", "", "app.manifest:5: error: addin32"},
+      {"PNG splash", "splash = pic.png\n", "Out.exe", "", "",
+       "app.manifest:6: error: splash " + (folder_ / "pic.png").string() +
+           ": a PNG picture, which the launcher cannot "
+           "show"},
+      {"misspelt key", "licence_text = licence.txt\n", "Out.exe", "", "",
+       "app.manifest:6: error: unknown key 'licence_text'"},
+      {"add-in that cannot be signed", "sign = false {file}\n", "Out.exe", "", "",
+       "signing the add-in " + (folder_ / "stub.dll").string() + " failed"},
   };
   for (const BadInput& c : cases) {
     SCOPED_TRACE(c.what);
     Manifest(c.extra);
+    if (std::string(c.what) == "64-bit add-in as addin32") {
+      WriteText(
+          folder_ / "app.manifest",
+          "name = Budget\nversion = 2.1.0\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub64.dll\n");
+    }
     const std::vector<std::string> before = Listing();
     const PayloadBuffer previous = Bytes(folder_ / c.output);
     const ToolRun run = Build("app.manifest", c.output, c.more, c.environment);
     EXPECT_EQ(run.code, 1) << run.output;
-    EXPECT_EQ(run.output.rfind("launcher-tool: ", 0), 0u) << run.output;
+    const bool aboutTheManifest = run.output.rfind((folder_ / "app.manifest").string() + ":", 0) == 0;
+    EXPECT_TRUE(run.output.rfind("launcher-tool: ", 0) == 0 || aboutTheManifest) << run.output;
     EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
     EXPECT_NE(run.output.find(c.error), std::string::npos) << run.output;
     EXPECT_EQ(Bytes(folder_ / c.output), previous);
     EXPECT_EQ(Listing(), before);
   }
 }
+
+// show tells a damaged build from a good one: each part the launcher would
+// refuse, show broken or not use is named, and the exit status is 1.
+TEST_F(NativeToolBuildTest, ShowNamesEveryDamagedPartAndExitsWithOne) {
+  WriteText(folder_ / "splash.jpg", "\xFF\xD8\xFF\xE0 not much of a picture");
+  const std::string manifest = Manifest(
+      "addin64 = stub64.dll\nlicence = licence.txt\nsplash = splash.jpg\nlanguage = de.lng\nformat = 4\n"
+      "flags = single-instance | host-invisible\npassword = s3cret\n");
+  ASSERT_EQ(Build(manifest, "Good.exe").code, 0);
+  const PayloadBuffer good = Bytes(folder_ / "Good.exe");
+  const ToolRun shown = Tool("show Good.exe");
+  EXPECT_EQ(shown.code, 0) << shown.output;
+  for (const std::string line :
+       {"Good.exe: Budget 2.1.0, good\n", "  hosts             32-bit and 64-bit\n",
+        "  password prompt   yes (--show-password prints it)\n", "  licence           yes (text)\n",
+        "  splash            yes (JPEG)\n", "  single instance   yes\n", "  external storage  no\n",
+        "  flags             host-invisible | single-instance\n", "  workbook          .xlsx (format 4)\n",
+        "  signature         not signed\n", "  good: a 64-bit DLL\n", "  good: 1 translated texts\n"}) {
+    EXPECT_NE(shown.output.find(line), std::string::npos) << line << shown.output;
+  }
+  EXPECT_EQ(shown.output.find("s3cret"), std::string::npos) << "the password stays out of logs";
+  EXPECT_NE(Tool("show --show-password Good.exe").output.find("  password prompt   yes: s3cret\n"), std::string::npos);
+  const ToolRun json = Tool("show --json Good.exe");
+  EXPECT_EQ(json.output.find("s3cret"), std::string::npos) << json.output;
+  EXPECT_NE(json.output.find("    \"password\": true\n"), std::string::npos) << json.output;
+  EXPECT_NE(json.output.find("  \"hosts\": [\"32-bit\", \"64-bit\"],\n"), std::string::npos) << json.output;
+  EXPECT_NE(Tool("show --json --show-password Good.exe").output.find("\"storedPassword\": \"s3cret\""),
+            std::string::npos);
+
+  PayloadBuffer unmarked = UnpackedPayload(good, kMainWorkbookResource);
+  unmarked[0] ^= 0xFF;
+  PayloadBuffer garbled = Packed("a workbook that will not unpack");
+  garbled.back() ^= 0x55;
+  PayloadBuffer table = UnpackedPayload(good, kMessageTableResource);
+  table.resize(table.size() - 2);
+  SettingsRecordInput record{u"Budget", {}, 0x02010000, 0, {}, '4', 0x12345678};
+  const PayloadBuffer wrongMagic = Packed(WriteBuildSettingsRecord(record).record);
+  struct Case {
+    const char* what;
+    int id;
+    std::optional<PayloadBuffer> bytes;
+    std::string problem;
+  };
+  const Case cases[] = {
+      {"workbook does not unpack", kMainWorkbookResource, garbled,
+       "the main workbook (1020) is damaged: its container does not unpack"},
+      {"workbook without its marker", kMainWorkbookResource, Packed(unmarked),
+       "the main workbook (1020) is damaged: it lacks its marker: the launcher would hand over an empty workbook"},
+      {"auxiliary workbook missing", kAuxWorkbookResource, std::nullopt, "the auxiliary workbook (1018) is missing"},
+      {"64-bit add-in in the 32-bit slot", kAddin32Resource, Packed(test::MakeTestDll(pe::kMachineAmd64)),
+       "the add-in for 32-bit hosts (1025) is damaged: a 64-bit DLL; the slot of 32-bit (i386) hosts takes a 32-bit "
+       "(i386) DLL (the other slot is addin64)"},
+      {"text in the 64-bit slot", kAddin64Resource, Packed("Not an add-in: a place-holder"),
+       "the add-in for 64-bit hosts (1027) is damaged: no DLL: not an executable (no MZ header)"},
+      {"message table cut short", kMessageTableResource, Packed(table),
+       "the message table (1035) is damaged: entry 1 of 1 is cut short"},
+      {"settings with a wrong magic", kBuildSettingsResource, wrongMagic,
+       "the settings record (1100) is damaged: its validity magic is wrong"},
+      {"PNG splash", kSplashPictureResource, PayloadBuffer{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0},
+       "the splash picture (1050) is damaged: a PNG picture, which the launcher cannot show"},
+      {"licence beyond the dialog's limit", kLicenceTextResource, Packed(std::string(600 * 1024, 'x')),
+       "the licence (1105) is damaged: its container declares more than the launcher takes"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteBytes(folder_ / "Damaged.exe", WithPayload(good, c.id, c.bytes));
+    const ToolRun show = Tool("show Damaged.exe");
+    EXPECT_EQ(show.code, 1) << show.output;
+    EXPECT_EQ(show.output.rfind("Damaged.exe: ", 0), 0u) << show.output;
+    EXPECT_NE(show.output.find(", DAMAGED\n"), std::string::npos) << show.output;
+    EXPECT_NE(show.output.find("damaged: " + c.problem), std::string::npos) << show.output;
+    const ToolRun json = Tool("show --json Damaged.exe");
+    EXPECT_EQ(json.code, 1);
+    EXPECT_NE(json.output.find("\"verdict\": \"damaged\""), std::string::npos) << json.output;
+  }
+
+  // Files that are no application build.
+  WriteBytes(folder_ / "plain.dll", test::MakeTestDll(pe::kMachineI386));
+  const std::pair<std::string, std::string> others[] = {
+      {"launcher.exe",
+       "launcher-tool: launcher.exe is no application build: it is the bare launcher, with no "
+       "application in it\n"},
+      {"plain.dll",
+       "launcher-tool: plain.dll is no application build: it carries no payload: it is no build of "
+       "this launcher\n"},
+      {"licence.txt", "launcher-tool: licence.txt is no application build: not an executable (no MZ header)\n"},
+      {"nowhere.exe", "launcher-tool: cannot read nowhere.exe: No such file or directory\n"},
+  };
+  for (const auto& [file, line] : others) {
+    const ToolRun show = Tool("show " + file);
+    EXPECT_EQ(show.code, 1) << file;
+    EXPECT_EQ(show.output, line);
+  }
+}
+
+TEST_F(NativeToolBuildTest, QuietAndWarningsAsErrors) {
+  const std::string manifest = Manifest("");  // no addin64: one warning
+  const ToolRun plain = Build(manifest, "Out.exe");
+  EXPECT_EQ(plain.code, 0);
+  EXPECT_EQ(plain.output, (folder_ / manifest).string() +
+                              ": warning: no addin64 is given: the build will not start with a 64-bit host\n");
+  const PayloadBuffer made = Bytes(folder_ / "Out.exe");
+  fs::remove(folder_ / "Out.exe");
+  const ToolRun quiet = Build(manifest, "Out.exe", " --quiet");
+  EXPECT_EQ(quiet.code, 0);
+  EXPECT_EQ(quiet.output, "");
+  EXPECT_EQ(Bytes(folder_ / "Out.exe"), made);
+
+  const std::vector<std::string> before = Listing();
+  const ToolRun strict = Build(manifest, "Out.exe", " --warnings-as-errors --quiet");
+  EXPECT_EQ(strict.code, 1);
+  EXPECT_EQ(strict.output, (folder_ / manifest).string() +
+                               ": error: no addin64 is given: the build will not start with a 64-bit host\n"
+                               "launcher-tool: 1 warning(s) refused under --warnings-as-errors: nothing was written\n");
+  EXPECT_EQ(Listing(), before);
+  EXPECT_EQ(Build(Manifest("addin64 = stub64.dll\n"), "Out.exe", " --warnings-as-errors").code, 0);
+  EXPECT_EQ(Tool("build --louder x y").code, 2);
+}
+
+// A folder the build may not write in is said as such, not taken for
+// another build's lock.
+TEST_F(NativeToolBuildTest, FolderWithoutWritePermissionIsSaidAsSuch) {
+  const std::string manifest = Manifest("addin64 = stub64.dll\n");
+  fs::create_directories(folder_ / "locked");
+  fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  fs::permissions(folder_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  // Root may write anywhere: the tool then runs as nobody.
+  const std::string user = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  const ToolRun run =
+      Shell(user + ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + manifest + " locked/Out.exe --launcher launcher.exe");
+  EXPECT_EQ(run.code, 1) << run.output;
+  EXPECT_EQ(run.output, "launcher-tool: cannot write in the output folder " + (folder_ / "locked").string() +
+                            ": Permission denied\n");
+  fs::permissions(folder_ / "locked", fs::perms::owner_all, fs::perm_options::add);
+
+  // Something else in the lock file's place.
+  fs::create_directories(folder_ / "Out.exe.~lock");
+  const ToolRun blocked = Build(manifest, "Out.exe");
+  EXPECT_EQ(blocked.code, 1);
+  EXPECT_EQ(blocked.output, "launcher-tool: cannot write in the output folder " + folder_.string() +
+                                ": its lock file Out.exe.~lock: Is a directory\n");
+}
+
+// Scratch files that killed builds of the same output left are removed by
+// the next build, and nothing else: not another output's, not a file of
+// another name, not a link or a folder of that name.
+TEST_F(NativeToolBuildTest, StaleScratchFilesOfTheSameOutputGo) {
+  const std::string manifest = Manifest("addin64 = stub64.dll\n");
+  for (const char* stale : {"Out.exe.~build-1f-0.tmp", "Out.exe.~addin-1f-2.dll", "Out.exe.~addin-1f-3",
+                            "Out.exe.~build-1f-0.tmp.~log-1f-0.txt", "Out.exe.~addin-a-0.dll.~log-a-1.txt"}) {
+    WriteText(folder_ / stale, "left by a killed build");
+  }
+  const std::vector<std::string> kept = {"Out.exe.~build-1f-0.tmp.signed", "Other.exe.~build-1f-0.tmp",
+                                         "Out.exe.~build-xyz.tmp",         "Out.exe.~build-1f-0.tmp.bak",
+                                         "out.exe.~build-1-0.tmp",         "Out.exe.~addin-1f-2.dll.old"};
+  for (const std::string& name : kept) WriteText(folder_ / name, "not the builder's");
+  fs::create_directories(folder_ / "Out.exe.~addin-3-0.dll");
+  WriteText(folder_ / "target.txt", "a file a link points at");
+  fs::create_symlink(folder_ / "target.txt", folder_ / "Out.exe.~build-2-0.tmp");
+  ASSERT_EQ(Build(manifest, "Out.exe").code, 0);
+  std::vector<std::string> expected = {"Out.exe", "Out.exe.~addin-3-0.dll", "Out.exe.~build-2-0.tmp", "target.txt"};
+  expected.insert(expected.end(), kept.begin(), kept.end());
+  std::vector<std::string> scratch;
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find(".~") != std::string::npos || name == "Out.exe" || name == "target.txt") scratch.push_back(name);
+  }
+  std::sort(scratch.begin(), scratch.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(scratch, expected);
+  EXPECT_EQ(Bytes(folder_ / "target.txt").size(), 23u);
+}
+
+struct Interruption {
+  const char* signal;
+  int status;  // of the shell that ran the tool
+};
+
+class NativeToolInterruptionTest : public NativeToolBuildTest, public testing::WithParamInterface<Interruption> {};
+
+// A build stopped while its sign command runs leaves nothing: no scratch
+// file, no lock, the output as it was, and the sign command ended.
+TEST_P(NativeToolInterruptionTest, InterruptedBuildLeavesNothing) {
+  WriteText(folder_ / "Out.exe", "previous build");
+  const std::string manifest =
+      Manifest("addin64 = stub64.dll\nsign = touch started.flag; sleep 3; touch late.flag; true {file}\n");
+  const std::vector<std::string> before = Listing();
+  const ToolRun run = Shell(ShellQuoted(BRISK_LAUNCHER_TOOL) + " build " + manifest +
+                            " Out.exe --launcher launcher.exe & tool=$!; "
+                            "i=0; while [ ! -e started.flag ] && [ $i -lt 300 ]; do sleep 0.1; i=$((i+1)); done; "
+                            "kill -" +
+                            std::string(GetParam().signal) +
+                            " $tool; wait $tool; echo status=$?; "
+                            "sleep 4; rm -f started.flag");
+  EXPECT_NE(run.output.find("status=" + std::to_string(GetParam().status)), std::string::npos) << run.output;
+  EXPECT_EQ(Listing(), before) << run.output;
+  EXPECT_EQ(Bytes(folder_ / "Out.exe"),
+            PayloadBuffer({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's', ' ', 'b', 'u', 'i', 'l', 'd'}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, NativeToolInterruptionTest,
+                         testing::Values(Interruption{"INT", 130}, Interruption{"TERM", 143}),
+                         [](const testing::TestParamInfo<Interruption>& info) {
+                           return std::string(info.param.signal);
+                         });
 
 class NativeToolSigningTest : public NativeToolBuildTest {
  protected:
@@ -320,8 +595,15 @@ TEST_F(NativeToolSigningTest, SignedBuildAndAddinVerify) {
   const ToolRun run = Build(Manifest(std::string("sign = ") + kSignCommand + "\n"), "Signed.exe");
   ASSERT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(Verify("Signed.exe"), 0);
-  const ToolRun show = Tool("show Signed.exe");
+  const ToolRun show = Tool("show --json Signed.exe");
+  EXPECT_EQ(show.code, 0) << show.output;
   EXPECT_NE(show.output.find("\"signed\": true"), std::string::npos) << show.output;
+  EXPECT_NE(show.output.find("\"signature\": {\"state\": \"signed\", \"digest\": \"SHA-256\"}"), std::string::npos)
+      << show.output;
+  EXPECT_NE(Tool("show Signed.exe")
+                .output.find("  signature         signed (SHA-256): its image digest matches the file; "
+                             "the certificate and its chain are not judged here\n"),
+            std::string::npos);
   EXPECT_NE(show.output.find("\"id\": 1025, \"bytes\""), std::string::npos) << show.output;
   EXPECT_NE(show.output.find("\"signed\": true}"), std::string::npos) << "the add-in: " << show.output;
   const PayloadBuffer signedBuild = Bytes(folder_ / "Signed.exe");
@@ -352,6 +634,63 @@ TEST_F(NativeToolSigningTest, FailedSigningLeavesNoOutput) {
   std::vector<std::string> expected = before;
   expected.erase(std::remove(expected.begin(), expected.end(), (folder_ / "app.manifest").string()), expected.end());
   EXPECT_EQ(after, expected);
+}
+
+// "signed" only when the signature's digest is the file's: a byte changed
+// after signing, in the build or in an add-in it carries, is damage.
+TEST_F(NativeToolSigningTest, ByteChangedAfterSigningIsDamage) {
+  ASSERT_EQ(Build(Manifest(std::string("sign = ") + kSignCommand + "\n"), "Signed.exe").code, 0);
+  PayloadBuffer build = Bytes(folder_ / "Signed.exe");
+  const ReadBack back = Read(build);
+  ASSERT_TRUE(back.image);
+  // A byte of the resource section, which the digest covers.
+  PayloadBuffer changed = build;
+  changed[test::kTestResourceFileOffset + 0x40] ^= 0x01;
+  WriteBytes(folder_ / "Changed.exe", changed);
+  const ToolRun show = Tool("show Changed.exe");
+  EXPECT_EQ(show.code, 1) << show.output;
+  EXPECT_NE(show.output.find("  signature         the signature does not match the file\n"), std::string::npos)
+      << show.output;
+  EXPECT_NE(show.output.find("damaged: the signature does not match the file: it changed after it was signed\n"),
+            std::string::npos);
+  EXPECT_NE(Verify("Changed.exe"), 0) << "osslsigncode agrees";
+
+  // The add-in changed after it was signed, in a build that is not.
+  PayloadBuffer addin = UnpackedPayload(build, kAddin32Resource);
+  addin[0x200] ^= 0x01;
+  ASSERT_TRUE(pe::RemoveCertificateTable(build, *back.image));
+  WriteBytes(folder_ / "Addin.exe", WithPayload(build, kAddin32Resource, Packed(addin)));
+  const ToolRun addinShow = Tool("show Addin.exe");
+  EXPECT_EQ(addinShow.code, 1) << addinShow.output;
+  EXPECT_NE(addinShow.output.find("damaged: the add-in for 32-bit hosts (1025) is damaged: its signature does not "
+                                  "match it (changed after it was signed)"),
+            std::string::npos)
+      << addinShow.output;
+  EXPECT_NE(addinShow.output.find("  signature         not signed\n"), std::string::npos);
+
+  // A certificate table that holds no signature.
+  PayloadBuffer junk = Bytes(folder_ / "Signed.exe");
+  const pe::DataDirectory table = back.image->Directory(pe::kCertificateTable);
+  for (std::size_t at = table.address + 8; at < junk.size(); ++at) junk[at] = 0x5A;
+  WriteBytes(folder_ / "Junk.exe", junk);
+  const ToolRun junkShow = Tool("show Junk.exe");
+  EXPECT_EQ(junkShow.code, 1);
+  EXPECT_NE(junkShow.output.find("damaged: the signature cannot be read: its certificate table holds no PKCS#7 "
+                                 "signed data"),
+            std::string::npos)
+      << junkShow.output;
+}
+
+// The sign command's whole output goes into the error, both streams.
+TEST_F(NativeToolSigningTest, FailedSignCommandKeepsItsWholeOutput) {
+  const ToolRun run =
+      Build(Manifest("sign = echo signing {file}; echo 'error: no key' >&2; echo; echo done; exit 4\n"), "Out.exe");
+  EXPECT_EQ(run.code, 1);
+  const std::string start = "launcher-tool: signing the add-in " + (folder_ / "stub.dll").string() +
+                            " failed: the sign command exited with 4; its output:\n  signing " +
+                            (folder_ / "Out.exe").string() + ".~addin-";
+  EXPECT_EQ(run.output.substr(0, start.size()), start);
+  EXPECT_NE(run.output.find(".dll\n  error: no key\n  \n  done\n"), std::string::npos) << run.output;
 }
 
 // Two builds of one output at a time: the second stops at once, the first

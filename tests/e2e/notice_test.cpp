@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoticeCase{"Addin32DoesNotUnpack",
                    "16.0",
                    {},
-                   {},
+                   {kHostProductCode32},
                    {{kAddin32Resource, TruncatedContainer()}},
                    false,
                    kBuildDamaged,

@@ -6,7 +6,9 @@
 #include <ostream>
 
 #include "e2e_fixture.h"
+#include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 
 namespace brisk::e2e {
 namespace {
@@ -69,13 +71,17 @@ TEST_F(RefusalTest, HostNotRegisteredShowsTheHostWarning) {
 }
 
 // An add-in of 10 bytes or less is no add-in: the build has none for this
-// host, which is what the user is told (not that the disk may be full).
+// host, which is what the user is told (not that the disk may be full). The
+// builder never makes such a build: the payload is replaced in a good one.
 TEST_F(RefusalTest, AddinTooShortQuitsTheHostAndSaysTheBuildHasNoAddinForIt) {
   scenario_.SetAddin({});
-  scenario_.SetHost({});
-  BuildSetup build;
-  build.addinBytes = "ten bytes!";  // an add-in needs more than 10 bytes
-  ASSERT_EQ(scenario_.Build(build), "");
+  scenario_.SetHost({"16.0", {}, {kHostProductCode32}});
+  ASSERT_EQ(scenario_.Build({}), "");
+  const std::string tenBytes = "ten bytes!";  // an add-in needs more than 10 bytes
+  PayloadBuffer packed;
+  ASSERT_TRUE(PackContainer(reinterpret_cast<const std::uint8_t*>(tenBytes.data()), tenBytes.size(), packed));
+  ASSERT_EQ(scenario_.ReplacePayloads({{kAddin32Resource, std::vector<std::uint8_t>(packed.begin(), packed.end())}}),
+            "");
 
   auto run = scenario_.Start(L"-xlstest");
   const MessageBoxText box = AnswerMessageBox(*run);

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 
 #include "base/unique_handle.h"
 #include "host/aux_workbook.h"
+#include "payload/container.h"
 #include "payload/encoded_strings.h"
+#include "payload/payload_ids.h"
 #include "sign_command.h"
 #include "standin_registration.h"
 #include "tools/addin_protocol/embedded_config.h"
@@ -256,6 +259,8 @@ void Scenario::SetAddin(const AddinSetup& setup, const std::wstring& logName) {
 }
 
 void Scenario::SetHost(const HostSetup& setup, const std::wstring& logName) {
+  const int major = std::atoi(setup.version.c_str());
+  hostMajor_ = major > 0 ? std::optional<int>(major) : std::nullopt;
   std::string config = "log=" + Utf8(Path(logName)) + "\n";
   config += "version=" + setup.version + "\n";
   if (!setup.installPath.empty()) config += "install_path=" + Utf8(setup.installPath) + "\n";
@@ -271,16 +276,32 @@ void Scenario::SetHost(const HostSetup& setup, const std::wstring& logName) {
 void Scenario::UnregisterHost() { standin::UnregisterStandinHost(kHostRegistryView); }
 
 std::string Scenario::Build(const BuildSetup& setup) {
+  const std::string made = MakeBuild(setup);
+  if (!made.empty()) return made;
+#ifdef BRISK_STANDIN_64BIT
+  constexpr int kFirstHostWith64BitBuilds = 14;
+  if (hostMajor_ && *hostMajor_ < kFirstHostWith64BitBuilds) {
+    const std::optional<std::string> addin64 = ReadFileBytes(Path(L"briskstub64.dll"));
+    if (!addin64) return "the build carries no 64-bit stand-in add-in for the 32-bit slot";
+    PayloadBuffer packed;
+    if (!PackContainer(reinterpret_cast<const std::uint8_t*>(addin64->data()), addin64->size(), packed)) {
+      return "cannot pack the 64-bit stand-in add-in";
+    }
+    return ReplacePayloads({{kAddin32Resource, std::vector<std::uint8_t>(packed.begin(), packed.end())}});
+  }
+#endif
+  return {};
+}
+
+std::string Scenario::MakeBuild(const BuildSetup& setup) {
   WriteFileBytes(Path(L"workbook.bin"), workbookContent());
   WriteFileBytes(Path(L"auxiliary.bin"), std::string(kAuxWorkbookMagic) + "end-to-end scenario\n");
 
-  const std::wstring addin = Path(L"briskstub32.dll");
-  if (setup.addinBytes) {
-    WriteFileBytes(addin, *setup.addinBytes);
-  } else {
-    const std::string fault = WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN_DLL), addin, Path(L"addin.json"));
-    if (!fault.empty()) return fault;
-  }
+  // Each slot holds the stand-in add-in of its bitness, as a maker's build
+  // does: the builder refuses any other.
+  const std::string fault =
+      WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN_DLL), Path(L"briskstub32.dll"), Path(L"addin.json"));
+  if (!fault.empty()) return fault;
 
   std::string manifest = "name = " + std::string(kAppName) + "\nversion = 1.2.3\ninfo = End-to-end scenario\n";
   if (!setup.flags.empty()) {
@@ -296,14 +317,9 @@ std::string Scenario::Build(const BuildSetup& setup) {
   manifest += "workbook = workbook.bin\naux-workbook = auxiliary.bin\naddin32 = briskstub32.dll\n";
 #ifdef BRISK_STANDIN_ADDIN64_DLL
   if (setup.addin64) {
-    const std::wstring addin64 = Path(L"briskstub64.dll");
-    if (setup.addinBytes) {
-      WriteFileBytes(addin64, *setup.addinBytes);
-    } else {
-      const std::string fault64 =
-          WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), addin64, Path(L"addin.json"));
-      if (!fault64.empty()) return fault64;
-    }
+    const std::string fault64 =
+        WriteConfiguredAddin(WinePath(BRISK_STANDIN_ADDIN64_DLL), Path(L"briskstub64.dll"), Path(L"addin.json"));
+    if (!fault64.empty()) return fault64;
     manifest += "addin64 = briskstub64.dll\n";
   }
 #endif

@@ -34,9 +34,11 @@ inline constexpr char kAppName[] = "Sample Planner";
 // What the stand-in host answers, so that the hand-over's parameters show it.
 constexpr std::int32_t kHostInt1209 = 7;
 constexpr std::int32_t kHostUiLanguage = 1031;
-// A host configuration line: a product code whose fourth group reads 1000,
-// the mark of a 64-bit host build.
+// Host configuration lines: a product code whose fourth group reads 1000,
+// the mark of a 64-bit host build, and one of a 32-bit build. Without one,
+// the stand-in host reports its own bitness.
 inline constexpr char kHostProductCode64[] = "product_code={3F2A5C10-7B44-4D21-1000-5E6F7A8B9C0D}";
+inline constexpr char kHostProductCode32[] = "product_code={3F2A5C10-7B44-4D21-0000-5E6F7A8B9C0D}";
 
 struct AddinSetup {
   std::string ready = "signal";  // "signal", "delay" or "never"
@@ -71,9 +73,8 @@ struct BuildSetup {
   bool splash = true;
   // A language file in the text form; none when empty.
   std::string language;
-  // The add-in payloads' bytes instead of the configured stand-in add-in.
-  std::optional<std::string> addinBytes;
-  // Whether a tree with a 64-bit stand-in add-in puts it in the build too.
+  // Whether a tree with a 64-bit stand-in add-in puts it in the build too
+  // (the 32-bit stand-in add-in is in every build).
   bool addin64 = true;
 };
 
@@ -176,7 +177,11 @@ class Scenario {
   void SetHost(const HostSetup& setup, const std::wstring& logName = L"host.jsonl");
   void UnregisterHost();
   // Makes the application build with launcher-tool.exe; empty on success,
-  // else what went wrong.
+  // else what went wrong. A host older than 14 is a 32-bit one, which the
+  // launcher never asks its bitness and gives the 32-bit add-in: in the
+  // 64-bit tree, whose stand-in host loads 64-bit add-ins only, the build's
+  // 32-bit slot then gets the 64-bit stand-in add-in once it is made (the
+  // builder refuses to put it there), when the host was set before.
   std::string Build(const BuildSetup& setup);
   // Replaces payload resources of the build made; empty on success, else
   // what went wrong.
@@ -215,7 +220,10 @@ class Scenario {
   std::string Diagnostics() const;
 
  private:
+  std::string MakeBuild(const BuildSetup& setup);
+
   TempFolder folder_;
+  std::optional<int> hostMajor_;  // of the host set last
   std::wstring exeName_ = kExeName;
   std::wstring tempName_ = L"tmp";
   DWORD hostSilenceLimitMs_ = 0;

@@ -175,6 +175,12 @@ TEST_F(StandinHostTest, ProductCodeChoosesTheAddinBitness) {
     EXPECT_EQ(host.IsHost64Bit(host.GetMajorVersion()), c.is64) << c.productCode;
     EXPECT_EQ(session.Calls("application", kDispProductCode).size(), c.productCodeCalls);
   }
+  // Without one, the stand-in reports a product code of its own bitness,
+  // as a real host does.
+  StandinSession session("version=16.0\n");
+  ASSERT_EQ(session.Create(), S_OK);
+  const HostApplication host = session.host();
+  EXPECT_EQ(host.IsHost64Bit(host.GetMajorVersion()), sizeof(void*) == 8);
 }
 
 TEST_F(StandinHostTest, InstallationCheckReadsTheFixtureExecutable) {

@@ -1,6 +1,8 @@
 // The text form of the message table.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -156,35 +158,44 @@ class LanguageFile : public testing::Test {
   std::filesystem::path folder_;
 };
 
+// A note as the tools print it; empty for none.
+std::string Text(const std::optional<LanguageNote>& note) { return note ? LanguageNoteText(*note) : ""; }
+
+std::vector<std::string> Texts(const std::vector<LanguageNote>& notes) {
+  std::vector<std::string> texts;
+  for (const LanguageNote& note : notes) texts.push_back(LanguageNoteText(note));
+  return texts;
+}
+
 TEST_F(LanguageFile, LoadsAFile) {
   MessageTable table;
-  EXPECT_EQ(LoadLanguageFile(table, Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n")), "");
+  EXPECT_EQ(Text(LoadLanguageFile(table, Write("lang.ini", "; comment\r\n[content]\r\nEULA_TITLE=Licence\r\n"))), "");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, LoadsAFileWithANonAsciiPath) {
   MessageTable table;
-  EXPECT_EQ(LoadLanguageFile(table, Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n")), "");
+  EXPECT_EQ(Text(LoadLanguageFile(table, Write(u8"spr\u00E5k \u8BED.ini", "[content]\nEULA_TITLE=Licence\n"))), "");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "Licence"}}));
 }
 
 TEST_F(LanguageFile, MissingEmptyOrFolderPathChangesNothing) {
   MessageTable table;
   table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
-  EXPECT_EQ(LoadLanguageFile(table, {}), "cannot read the file");
-  EXPECT_EQ(LoadLanguageFile(table, folder_ / "missing.ini"), "cannot read the file");
-  EXPECT_EQ(LoadLanguageFile(table, folder_), "cannot read the file");
+  EXPECT_EQ(Text(LoadLanguageFile(table, {})), "cannot read the file: no file is named");
+  EXPECT_EQ(Text(LoadLanguageFile(table, folder_ / "missing.ini")), "cannot read the file: no such file");
+  EXPECT_EQ(Text(LoadLanguageFile(table, folder_)), "cannot read the file: it is a folder");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
 }
 
 TEST_F(LanguageFile, RefusedFileChangesNothing) {
   MessageTable table;
   table.LoadFromLanguageText("[content]\nEULA_TITLE=kept\n");
-  EXPECT_EQ(LoadLanguageFile(table, Write("utf16.ini", std::string("\xFF\xFE[\0c\0", 6))),
+  EXPECT_EQ(Text(LoadLanguageFile(table, Write("utf16.ini", std::string("\xFF\xFE[\0c\0", 6)))),
             "the file is UTF-16; save it as UTF-8");
   const std::filesystem::path large = Write("large.ini", "[content]\n");
   std::filesystem::resize_file(large, 4 * 1024 * 1024 + 1);
-  EXPECT_EQ(LoadLanguageFile(table, large), "larger than 4 MiB: not a language file");
+  EXPECT_EQ(Text(LoadLanguageFile(table, large)), "larger than 4 MiB: not a language file");
   EXPECT_EQ(table.Texts(), (MessageTable::TextMap{{kEulaTitle, "kept"}}));
 }
 
@@ -199,8 +210,8 @@ class LanguageCheck : public testing::TestWithParam<CheckCase> {};
 
 TEST_P(LanguageCheck, AcceptsOrNamesTheLine) {
   const LanguageTextCheck check = CheckLanguageText(GetParam().file);
-  EXPECT_EQ(check.error, GetParam().error);
-  EXPECT_EQ(check.warnings, GetParam().warnings);
+  EXPECT_EQ(Text(check.error), GetParam().error);
+  EXPECT_EQ(Texts(check.warnings), GetParam().warnings);
   if (GetParam().error.empty()) {
     MessageTable table;
     table.LoadFromLanguageText(check.text);
@@ -220,14 +231,48 @@ const CheckCase kCheckCases[] = {
     {"CarriageReturnsOnly", "[content]\rEULA_TITLE=Licence\r",
      "line 1: a carriage return inside the line (are the line ends CR only?)"},
     // Lines the launcher's reader passes over: warned about, not refused.
-    {"Prose", "[content]\nEULA_TITLE=Licence\nDear reader\n", "",
+    {"Prose",
+     "[content]\nEULA_TITLE=Licence\nDear reader\n",
+     "",
      {"line 3: neither a [section], a ; comment nor a KEY=value entry; the launcher ignores it"}},
-    {"NoKey", "[content]\n=Licence\nEULA_TITLE=Licence\n", "", {"line 2: an entry without a key; the launcher ignores it"}},
-    {"HashComments", "# Deutsch\n[content]\n  # EULA_TITLE=Lizenz\nEULA_TITLE=Licence\n", "",
+    {"NoKey",
+     "[content]\n=Licence\nEULA_TITLE=Licence\n",
+     "",
+     {"line 2: an entry without a key; the launcher ignores it"}},
+    {"HashComments",
+     "# Deutsch\n[content]\n  # EULA_TITLE=Lizenz\nEULA_TITLE=Licence\n",
+     "",
      {"line 1: '#' starts no comment (';' does); the launcher ignores it",
       "line 3: '#' starts no comment (';' does); the launcher ignores it"}},
     {"IgnoredLineBeforeAZeroByte", std::string("[content]\nnote\nEULA_TITLE=Licence\0\n", 35),
      "line 3: a zero byte (is the file UTF-16 or binary?)"},
+    // Entries the launcher does not read: a key it does not know, with the
+    // key meant; a blank before '='; a second entry of a key; a key of its
+    // in a section it does not read.
+    {"MisspeltKeys",
+     "[content]\nEULA_TITEL=Lizenz\nok_btn_title=Ja\nCOLOUR=blau\nEULA_TITLE=Licence\n",
+     "",
+     {"line 2: 'EULA_TITEL' is no key of the launcher's (did you mean EULA_TITLE?); the launcher ignores it",
+      "line 3: 'ok_btn_title' is no key of the launcher's (did you mean OK_BTN_TITLE?); the launcher ignores it",
+      "line 4: 'COLOUR' is no key of the launcher's; the launcher ignores it"}},
+    {"BlankBeforeEquals",
+     "[content]\nEULA_TITLE = Lizenz\nEULA_TITLE= Licence\n",
+     "",
+     {"line 2: 'EULA_TITLE ' is not EULA_TITLE: a blank before '=' makes another key (write EULA_TITLE=...); the "
+      "launcher ignores it"}},
+    {"SecondEntryOfAKey",
+     "[content]\nEULA_TITLE=Licence\nEULA_TITLE=Lizenz\n",
+     "",
+     {"line 3: a second EULA_TITLE (the launcher takes the one of line 2); the launcher ignores it"}},
+    {"KeyOutsideContent",
+     "EULA_TITLE=x\n[labels]\nOK_BTN_TITLE=Ja\nNOTE=1\n[content]\nEULA_TITLE=Licence\n[content]\nWARNING_TITLE=x\n",
+     "",
+     {"line 1: EULA_TITLE is in no section, and the launcher reads the first [content] section only; the launcher "
+      "ignores it",
+      "line 3: OK_BTN_TITLE is in section [labels], and the launcher reads the first [content] section only; the "
+      "launcher ignores it",
+      "line 8: WARNING_TITLE is in section [content], and the launcher reads the first [content] section only; the "
+      "launcher ignores it"}},
     {"OpenHeader", "[content\nEULA_TITLE=Licence\n", "line 1: a section header without its ']'"},
     {"TooLong", "[content]\nEULA_TITLE=" + std::string(kLanguageLinePiece, 'x') + "\n",
      "line 2: longer than 4095 bytes"},

@@ -105,6 +105,10 @@ TEST_F(TextCli, MessagesReadsTheTextForm) {
   ToolRun run = Tool({"messages", "--text-form", file});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "{\n  \"3\": \"Ja\",\n  \"11\": \"Licence\"\n}\n");
+  // The entry the launcher passes over is named as the builder names it.
+  EXPECT_EQ(run.err, file +
+                         ":2: warning: 'EULA_TITLE ' is not EULA_TITLE: a blank before '=' makes another key (write "
+                         "EULA_TITLE=...); the launcher ignores it\n");
   EXPECT_EQ(Tool({"messages", file, "--text-form"}).out, run.out);
 }
 
@@ -117,7 +121,7 @@ TEST_F(TextCli, MessagesTakesTheTextFormAsTheBuilderDoes) {
   run = Tool({"messages", "--text-form", utf16});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "");
-  EXPECT_EQ(run.err, "launcher-tool: " + utf16 + ": the file is UTF-16; save it as UTF-8\n");
+  EXPECT_EQ(run.err, utf16 + ": error: the file is UTF-16; save it as UTF-8\n");
 }
 
 TEST_F(TextCli, MessagesRefusesAMissingFile) {

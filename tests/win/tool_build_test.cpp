@@ -20,7 +20,10 @@
 #include "payload/payload_ids.h"
 #include "pe_image.h"
 #include "sign_command.h"
+#include "payload/container.h"
+#include "resource_writer_win.h"
 #include "tests/builder/icon_fixture.h"
+#include "tests/builder/test_image.h"
 #include "tests/support/files.h"
 #include "tests/support/process_windows.h"
 #include "tests/support/processes.h"
@@ -57,7 +60,8 @@ class ToolBuildTest : public testing::Test {
   ToolBuildTest() {
     WriteText(folder_ / L"book.bin", "WORKBOOK");
     WriteText(folder_ / L"auxbook.bin", "AUXILIARY");
-    WriteText(folder_ / L"stub.dll", std::string(100, 'D'));
+    WriteFileBytes(folder_ / L"stub.dll", MakeTestDll(pe::kMachineI386));
+    WriteFileBytes(folder_ / L"stub64.dll", MakeTestDll(pe::kMachineAmd64));
   }
 
   DWORD RunTool(const std::wstring& manifest, const std::wstring& out) {
@@ -283,17 +287,19 @@ TEST_F(ToolBuildTest, ShowPrintsIconVersionAndSignatureState) {
   WriteFileBytes(folder_ / L"app.ico", icon);
   const std::wstring out = folder_ / L"Budget.exe";
   ASSERT_EQ(Build(Manifest("icon = app.ico\ncompany = Example Ltd\n"), out).code, 0u);
-  const ToolRun show = Tool(L"show \"" + out + L"\"");
+  const ToolRun show = Tool(L"show --json \"" + out + L"\"");
   ASSERT_EQ(show.code, 0u) << show.output;
   for (const std::string& line :
-       {std::string("  \"signed\": false,"),
+       {std::string("  \"verdict\": \"good\","), std::string("  \"signed\": false,"),
         std::string("    {\"width\": 16, \"height\": 16, \"bitCount\": 32, \"bytes\": " +
                     std::to_string(BitmapIconImage(16, 0).size()) + "},"),
         std::string("    {\"width\": 48, \"height\": 48, \"bitCount\": 32, \"bytes\": " +
                     std::to_string(BitmapIconImage(48, 0).size()) + "}"),
         std::string("    \"fileVersion\": \"2.1.0.0\","), std::string("    \"CompanyName\": \"Example Ltd\","),
         std::string("    \"ProductName\": \"Budget\","), std::string("    \"OriginalFilename\": \"Budget.exe\","),
-        std::string("    {\"id\": 1025, \"bytes\": "), std::string("\"unpackedBytes\": 100, \"signed\": false}")}) {
+        std::string("    {\"id\": 1025, \"bytes\": "),
+        std::string("\"part\": \"add-in for 32-bit hosts\", \"state\": \"good\", \"detail\": \"a 32-bit DLL\", "
+                    "\"signed\": false}")}) {
     EXPECT_NE(show.output.find(line), std::string::npos) << line << "\n" << show.output;
   }
 }
@@ -302,8 +308,7 @@ TEST_F(ToolBuildTest, ShowPrintsIconVersionAndSignatureState) {
 // names.
 TEST_F(ToolBuildTest, EarlierBuildAsLauncherKeepsNoneOfItsPayload) {
   WriteText(folder_ / L"de.lng", "[content]\nEULA_TITLE=Lizenz\n");
-  WriteText(folder_ / L"stub64.dll", std::string(64, 'E'));
-  WriteText(folder_ / L"splash.jpg", "JPEG");
+  WriteText(folder_ / L"splash.jpg", "\xFF\xD8\xFF\xE0 a JPEG picture");
   const std::wstring first = folder_ / L"First.exe";
   ASSERT_EQ(
       Build(Manifest("language = de.lng\naddin64 = stub64.dll\nsplash = splash.jpg\nlicence = de.lng\n"), first).code,
@@ -327,6 +332,72 @@ bool HasScratchFiles(const std::wstring& folder) {
     if (entry.find(L".~") != std::wstring::npos) return true;
   }
   return false;
+}
+
+// The Windows tool tells a damaged build from a good one as the native one
+// does: exit 1 and the part named.
+TEST_F(ToolBuildTest, ShowNamesADamagedPartAndExitsWithOne) {
+  WriteText(folder_ / L"splash.jpg", "\xFF\xD8\xFF\xE0 a JPEG picture");
+  const std::wstring out = folder_ / L"Budget.exe";
+  ASSERT_EQ(Build(Manifest("addin64 = stub64.dll\nsplash = splash.jpg\nformat = 2\npassword = s3cret\n"), out).code,
+            0u);
+  const ToolRun good = Tool(L"show \"" + out + L"\"");
+  EXPECT_EQ(good.code, 0u) << good.output;
+  for (const std::string line :
+       {": Budget 2.1.0, good\n", "  hosts             32-bit and 64-bit\n",
+        "  password prompt   yes (--show-password prints it)\n", "  splash            yes (JPEG)\n",
+        "  workbook          .xlsb (format 2)\n", "  signature         not signed\n"}) {
+    EXPECT_NE(good.output.find(line), std::string::npos) << line << good.output;
+  }
+  EXPECT_EQ(good.output.find("s3cret"), std::string::npos);
+
+  PayloadBuffer dll = MakeTestDll(pe::kMachineAmd64);
+  PayloadBuffer wrongSlot;
+  ASSERT_TRUE(PackContainer(dll.data(), dll.size(), wrongSlot));
+  PayloadBuffer garbled = wrongSlot;
+  for (std::size_t at = 30; at < garbled.size(); ++at) garbled[at] = static_cast<std::uint8_t>(at * 37);
+  const struct {
+    int id;
+    PayloadBuffer bytes;
+    std::string problem;
+  } cases[] = {
+      {kAddin32Resource, wrongSlot,
+       "damaged: the add-in for 32-bit hosts (1025) is damaged: a 64-bit DLL; the slot of "
+       "32-bit (i386) hosts takes a 32-bit (i386) DLL (the other slot is addin64)\n"},
+      {kMainWorkbookResource, garbled, "damaged: the main workbook (1020) is damaged: its container does not unpack\n"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring damaged = folder_ / (L"Damaged" + std::to_wstring(c.id) + L".exe");
+    ASSERT_TRUE(CopyFileW(out.c_str(), damaged.c_str(), FALSE));
+    ASSERT_TRUE(WritePayloadResources(damaged, {{c.id, std::vector<std::uint8_t>(c.bytes.begin(), c.bytes.end())}}));
+    const ToolRun show = Tool(L"show \"" + damaged + L"\"");
+    EXPECT_EQ(show.code, 1u) << show.output;
+    EXPECT_NE(show.output.find(", DAMAGED\n"), std::string::npos) << show.output;
+    EXPECT_NE(show.output.find(c.problem), std::string::npos) << show.output;
+  }
+  const ToolRun bare = Tool(L"show \"" + WinePath(BRISK_LAUNCHER_EXE) + L"\"");
+  EXPECT_EQ(bare.code, 1u);
+  EXPECT_EQ(bare.output, "launcher-tool: " + Utf8FromWide(WinePath(BRISK_LAUNCHER_EXE)) +
+                             " is no application build: it is the bare launcher, with no application in it\n");
+}
+
+// Diagnostics about the maker's files in the form editors read, under Wine
+// too; --warnings-as-errors refuses the build.
+TEST_F(ToolBuildTest, WarningsNameTheFileAndLine) {
+  WriteText(folder_ / L"de.lng", "[content]\nEULA_TITEL=Lizenz\n");
+  const std::wstring manifest = Manifest("addin64 = stub64.dll\nlanguage = de.lng\n");
+  const std::wstring out = folder_ / L"Budget.exe";
+  const ToolRun run = Build(manifest, out);
+  EXPECT_EQ(run.code, 0u);
+  EXPECT_EQ(run.output, Utf8FromWide(folder_ / L"de.lng") +
+                            ":2: warning: 'EULA_TITEL' is no key of the launcher's (did you mean EULA_TITLE?); the "
+                            "launcher ignores it\n");
+  DeleteFileW(out.c_str());
+  const ToolRun strict = Build(manifest, out, L" --warnings-as-errors");
+  EXPECT_EQ(strict.code, 1u);
+  EXPECT_NE(strict.output.find(":2: error: 'EULA_TITEL'"), std::string::npos) << strict.output;
+  EXPECT_FALSE(PathExists(out));
+  EXPECT_FALSE(HasScratchFiles(folder_.path()));
 }
 
 struct BadInput {
@@ -354,8 +425,13 @@ TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
   std::vector<std::uint8_t> launcher = Bytes(WinePath(BRISK_LAUNCHER_EXE));
   ASSERT_FALSE(launcher.empty());
   WriteFileBytes(folder_ / L"launcher-copy.exe", launcher);
+  // Random bytes written into its code after it was linked.
+  std::vector<std::uint8_t> damaged = launcher;
+  for (std::size_t at = 0x1000; at < 0x1040; ++at) damaged[at] = static_cast<std::uint8_t>(at * 37);
+  WriteFileBytes(folder_ / L"damaged.exe", damaged);
   launcher.resize(launcher.size() / 2);
   WriteFileBytes(folder_ / L"cut.exe", launcher);
+  WriteText(folder_ / L"notes.txt", "Not an add-in: a place-holder.\n");
   const std::wstring manifestPath = folder_ / L"app.manifest";
 
   const auto launcherArgument = [](const std::wstring& path) { return L" --launcher \"" + path + L"\""; };
@@ -371,20 +447,26 @@ TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
       {"output is a folder", "", false, L"sub", L"", "is a folder"},
       {"damaged launcher", "", false, L"Out.exe", launcherArgument(folder_ / L"cut.exe"),
        "is not a launcher of this project: section"},
+      {"random bytes in the launcher's code", "", false, L"Out.exe", launcherArgument(folder_ / L"damaged.exe"),
+       "is not a launcher of this project: its checksum does not match its bytes: it is damaged"},
+      {"text as the 64-bit add-in", "addin64 = notes.txt\n", false, L"Out.exe", L"",
+       "app.manifest:6: error: addin64 " + Utf8FromWide(folder_ / L"notes.txt") + " is no DLL"},
+      {"32-bit add-in as the 64-bit one", "addin64 = stub.dll\n", false, L"Out.exe", L"",
+       "app.manifest:6: error: addin64 " + Utf8FromWide(folder_ / L"stub.dll") + " is a 32-bit DLL"},
+      {"misspelt key", "aux_workbook = auxbook.bin\n", false, L"Out.exe", L"",
+       "app.manifest:6: error: unknown key 'aux_workbook'; did you mean 'aux-workbook'?"},
       {"foreign launcher", "", false, L"Out.exe", launcherArgument(L"C:\\windows\\notepad.exe"),
        "is not a launcher of this project: it carries a symbol table"},
       {"console program as launcher", "", false, L"Out.exe", launcherArgument(WinePath(BRISK_LAUNCHER_TOOL_EXE)),
        "is not a launcher of this project: not a Windows GUI program"},
       {"missing launcher", "", false, L"Out.exe", launcherArgument(folder_ / L"gone.exe"), "cannot read the launcher"},
       {"empty workbook value", "workbook =\naux-workbook = auxbook.bin\naddin32 = stub.dll\n", true, L"Out.exe", L"",
-       "manifest line 1: 'workbook' is empty"},
+       "app.manifest:1: error: 'workbook' is empty"},
       {"UTF-16 language", "language = utf16.lng\n", false, L"Out.exe", L"", "utf16.lng: the file is UTF-16"},
       {"bad icon", "icon = bad.ico\n", false, L"Out.exe", L"", "bad.ico: not an icon file"},
       {"unknown flag bits", "flags = 0x1\n", false, L"Out.exe", L"", "flags 0x1 are not known to the launcher"},
       {"bad version", "version = 1.2\nworkbook = book.bin\naux-workbook = auxbook.bin\naddin32 = stub.dll\n", true,
-       L"Out.exe", L"", "manifest line 1: version must be a.b.c or a.b.c.d"},
-      {"add-in that cannot be signed", "sign = true {file}\n", false, L"Out.exe", L"",
-       "cannot sign the add-in " + Utf8FromWide(folder_ / L"stub.dll") + ": not an executable (no MZ header)"},
+       L"Out.exe", L"", "app.manifest:1: error: version must be a.b.c or a.b.c.d"},
   };
   CreateDirectoryW((folder_ / L"sub").c_str(), nullptr);
   for (const BadInput& c : cases) {
@@ -403,7 +485,8 @@ TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
     const auto code = tool.WaitForExit(kWait);
     const std::string err = WithoutCarriageReturns(ReadFileBytes(options.outputFile).value_or(""));
     EXPECT_EQ(code, std::optional<DWORD>(1)) << c.name << ": " << err;
-    EXPECT_EQ(err.rfind("launcher-tool: ", 0), 0u) << c.name << ": " << err;
+    const bool aboutTheManifest = err.rfind(Utf8FromWide(manifestPath) + ":", 0) == 0;
+    EXPECT_TRUE(err.rfind("launcher-tool: ", 0) == 0 || aboutTheManifest) << c.name << ": " << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << c.name << ": " << err;
     EXPECT_NE(err.find(c.error), std::string::npos) << c.name << ": " << err;
     EXPECT_EQ(ReadFileBytes(output), previous) << c.name << ": the output changed";
@@ -413,7 +496,8 @@ TEST_F(ToolBuildTest, BadInputIsRefusedWithOneLineAndNothingWritten) {
   WriteText(manifestPath, "");
   const ToolRun utf16 = Build(folder_ / L"utf16.manifest", folder_ / L"Out.exe");
   EXPECT_EQ(utf16.code, 1u);
-  EXPECT_NE(utf16.output.find("manifest: the file is UTF-16 or binary; save it as UTF-8 text"), std::string::npos)
+  EXPECT_NE(utf16.output.find("utf16.manifest: error: the file is UTF-16 or binary; save it as UTF-8 text"),
+            std::string::npos)
       << utf16.output;
   EXPECT_FALSE(HasScratchFiles(folder_.path()));
 }
@@ -498,19 +582,31 @@ TEST_F(ToolSigningTest, SignedBuildVerifiesAndLaunches) {
   std::vector<std::uint8_t> addin = Bytes(WinePath(BRISK_STANDIN_ADDIN_DLL));
   ASSERT_FALSE(addin.empty());
   ASSERT_EQ(addin::EmbedConfigPath(addin, ToU16(logs_ / L"addin.json")), std::nullopt);
-  WriteFileBytes(folder_ / L"stub.dll", addin);
+  // In the slot of this tree's bitness, which is the stand-in host's: the
+  // other slot holds a DLL of the other bitness, which the host never loads.
+#ifdef _WIN64
+  const wchar_t* slotFile = L"stub64.dll";
+  const std::string slot = "addin64 = stub64.dll\n";
+#else
+  const wchar_t* slotFile = L"stub.dll";
+  const std::string slot;
+#endif
+  WriteFileBytes(folder_ / slotFile, addin);
   WriteText(folder_ / L"auxbook.bin", "BRISK-AUX-WORKBOOK 1\nsigned build\n");
 
   const std::wstring out = folder_ / L"Signed.exe";
-  const ToolRun run = Build(Manifest(std::string("sign = ") + kSignCommand + "\n"), out);
+  const ToolRun run = Build(Manifest(slot + "sign = " + kSignCommand + "\n"), out);
   ASSERT_EQ(run.code, 0u) << run.output;
   EXPECT_EQ(Verify(out), 0) << "osslsigncode verify with the test certificate as CA";
-  const ToolRun show = Tool(L"show \"" + out + L"\"");
+  const ToolRun show = Tool(L"show --json \"" + out + L"\"");
+  EXPECT_EQ(show.code, 0u) << show.output;
   EXPECT_NE(show.output.find("  \"signed\": true,"), std::string::npos) << show.output;
+  EXPECT_NE(show.output.find("\"signature\": {\"state\": \"signed\", \"digest\": \"SHA-256\"}"), std::string::npos)
+      << show.output;
   EXPECT_NE(show.output.find("\"signed\": true}"), std::string::npos) << "the embedded add-in is signed\n"
                                                                       << show.output;
   EXPECT_FALSE(HasScratchFiles(folder_.path()));
-  EXPECT_EQ(Bytes(folder_ / L"stub.dll"), addin) << "the maker's add-in is left unsigned";
+  EXPECT_EQ(Bytes(folder_ / slotFile), addin) << "the maker's add-in is left unsigned";
   DWORD headerSum = 0;
   DWORD computedSum = 0;
   ASSERT_EQ(MapFileAndCheckSumW(out.c_str(), &headerSum, &computedSum), static_cast<DWORD>(CHECKSUM_SUCCESS));
@@ -527,6 +623,18 @@ TEST_F(ToolSigningTest, SignedBuildVerifiesAndLaunches) {
   EXPECT_EQ(launcher.WaitForExit(60000), std::optional<DWORD>(0));
   const addin::AddinLog log = addin::ParseAddinLog(ReadFileBytes(addinLog).value_or(""));
   EXPECT_EQ(log.attaches.size(), 1u) << "the add-in made first contact";
+
+  // One byte of the DOS stub's text changed after signing: the digest covers
+  // it, so the build no longer reads "signed".
+  std::vector<std::uint8_t> changed = Bytes(out);
+  changed[0x50] ^= 0x20;
+  const std::wstring changedPath = folder_ / L"Changed.exe";
+  WriteFileBytes(changedPath, changed);
+  const ToolRun changedShow = Tool(L"show \"" + changedPath + L"\"");
+  EXPECT_EQ(changedShow.code, 1u) << changedShow.output;
+  EXPECT_NE(changedShow.output.find("  signature         the signature does not match the file\n"), std::string::npos)
+      << changedShow.output;
+  EXPECT_NE(Verify(changedPath), 0) << "osslsigncode agrees";
 }
 
 TEST_F(ToolSigningTest, FailedSigningOfTheBuildLeavesNoOutput) {
@@ -534,7 +642,6 @@ TEST_F(ToolSigningTest, FailedSigningOfTheBuildLeavesNoOutput) {
                            " ;; *) echo cannot reach the signing service; exit 3 ;; esac\n";
   const std::wstring out = folder_ / L"Signed.exe";
   WriteText(out, "previous build");
-  WriteFileBytes(folder_ / L"stub.dll", Bytes(WinePath(BRISK_STANDIN_ADDIN_DLL)));
   const ToolRun run = Build(Manifest(sign), out);
   EXPECT_EQ(run.code, 1u);
   EXPECT_EQ(run.output, "launcher-tool: signing the build " + Utf8FromWide(out) +
@@ -557,7 +664,6 @@ TEST_F(ToolSigningTest, FailedSigningOfTheBuildLeavesNoOutput) {
 }
 
 TEST_F(ToolSigningTest, SignedBuildAsLauncherGivesAnUnsignedBuild) {
-  WriteFileBytes(folder_ / L"stub.dll", Bytes(WinePath(BRISK_STANDIN_ADDIN_DLL)));
   const std::wstring first = folder_ / L"Signed.exe";
   ASSERT_EQ(Build(Manifest(std::string("sign = ") + kSignCommand + "\n"), first).code, 0u);
   const std::wstring second = folder_ / L"Again.exe";
@@ -574,7 +680,6 @@ TEST_F(ToolSigningTest, SignedBuildAsLauncherGivesAnUnsignedBuild) {
 // Two builds of one output at a time: the second stops at once, the first
 // completes.
 TEST_F(ToolSigningTest, SecondBuildOfTheSameOutputIsRefusedWhileTheFirstRuns) {
-  WriteFileBytes(folder_ / L"stub.dll", Bytes(WinePath(BRISK_STANDIN_ADDIN_DLL)));
   const std::wstring out = folder_ / L"Budget.exe";
   const std::wstring slow = Manifest(std::string("sign = touch started.flag; sleep 3; ") + kSignCommand + "\n");
   ChildOptions options;
@@ -591,6 +696,34 @@ TEST_F(ToolSigningTest, SecondBuildOfTheSameOutputIsRefusedWhileTheFirstRuns) {
   EXPECT_EQ(first.WaitForExit(60000), std::optional<DWORD>(0)) << ReadFileBytes(options.outputFile).value_or("");
   EXPECT_EQ(Verify(out), 0);
   EXPECT_FALSE(HasScratchFiles(folder_.path()));
+}
+
+// A build killed while its sign command runs leaves its scratch files; the
+// next build of the same output removes them (names compared without case,
+// as the file system does), and nothing else.
+TEST_F(ToolSigningTest, KilledBuildsScratchFilesGoWithTheNextBuild) {
+  const std::wstring out = folder_ / L"Budget.exe";
+  // The sign command becomes a sleep that the test ends by its id.
+  const std::wstring slow = Manifest("sign = echo $$ >sign.pid; : {file}; touch started.flag; exec sleep 60\n");
+  ChildOptions options;
+  options.outputFile = logs_ / L"killed.log";
+  {
+    ChildProcess killed(WinePath(BRISK_LAUNCHER_TOOL_EXE), L"build \"" + slow + L"\" \"" + out + L"\"", options);
+    ASSERT_TRUE(killed.started());
+    for (int i = 0; i < 300 && !PathExists(folder_ / L"started.flag"); ++i) Sleep(100);
+    ASSERT_TRUE(PathExists(folder_ / L"started.flag"));
+    EXPECT_TRUE(killed.End());
+  }
+  EXPECT_EQ(Shell("kill $(cat sign.pid)"), 0);
+  EXPECT_TRUE(HasScratchFiles(folder_.path())) << "a killed build cannot remove its files";
+  WriteText(folder_ / L"Budget.exe.~build-1-0.tmp.signed", "not the builder's");
+  const ToolRun next = Build(Manifest("", L"plain.manifest"), folder_ / L"BUDGET.EXE");
+  EXPECT_EQ(next.code, 0u) << next.output;
+  std::vector<std::wstring> left;
+  for (const std::wstring& entry : ListTree(folder_.path())) {
+    if (entry.find(L".~") != std::wstring::npos) left.push_back(entry);
+  }
+  EXPECT_EQ(left, std::vector<std::wstring>{L"Budget.exe.~build-1-0.tmp.signed"});
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -30,9 +32,10 @@ std::filesystem::path FullPath(const std::filesystem::path& path);
 // An environment variable's value as UTF-8; nothing when it is not set.
 std::optional<std::string> EnvironmentVariable(const char* name);
 
-// The whole file, when it is a regular file of at most `maxBytes`; the
-// reason otherwise.
-std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes);
+// The whole file, when it is a regular file of at most `maxBytes`, after
+// `prefix` zero bytes; the reason otherwise (the system's, when it has one).
+std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                          std::size_t prefix = 0);
 
 // Replaces the content of an existing file; the reason it failed, or nothing.
 std::string WriteWholeFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
@@ -46,12 +49,14 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path);
 
 // A new, empty file beside `beside` under a name no other file has
-// ("<beside>.~<tag>-<process id>-<n><extension>", made exclusively),
-// deleted again when its owner ends unless it was moved into place.
+// ("<beside>.~<tag>-<process id in hex>-<n><extension>", made exclusively),
+// deleted again when its owner ends unless it was moved into place, and
+// when the build is interrupted (interruption.h).
 class ScratchFile {
  public:
   ScratchFile() = default;
-  ScratchFile(ScratchFile&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
+  ScratchFile(ScratchFile&& other) noexcept
+      : path_(std::exchange(other.path_, {})), slot_(std::exchange(other.slot_, -1)) {}
   ScratchFile& operator=(ScratchFile&& other) noexcept;
   ScratchFile(const ScratchFile&) = delete;
   ScratchFile& operator=(const ScratchFile&) = delete;
@@ -68,7 +73,23 @@ class ScratchFile {
 
  private:
   std::filesystem::path path_;
+  int slot_ = -1;  // in interruption.h
 };
+
+// Whether `name` is the name of a scratch file that a build of the output
+// named `output` makes: its copy of the build ("<output>.~build-P-N.tmp"),
+// an add-in's signing copy ("<output>.~addin-P-N" and the add-in's
+// extension), or the log of a sign command run on either (that name, then
+// ".~log-P-N.txt"); P a process id in hex, N a decimal number. Letters are
+// compared without case when `ignoreCase` (file names on Windows).
+bool IsScratchFileName(std::string_view name, std::string_view output, bool ignoreCase);
+
+// Removes the scratch files that earlier builds of `output` left behind
+// when they were killed: regular files beside it whose names
+// IsScratchFileName accepts, never a link or a folder. Called by a build
+// that holds the output's lock, so that no other build of it is writing
+// them.
+void RemoveStaleScratchFiles(const std::filesystem::path& output);
 
 // Held while a build writes one output: a second build of the same output
 // finds it taken. Nothing is left behind by a build that was killed: on
@@ -82,8 +103,9 @@ class OutputLock {
   OutputLock(OutputLock&& other) noexcept;
   OutputLock& operator=(OutputLock&&) = delete;
   ~OutputLock();
-  // False when another build holds it.
-  bool TryTake();
+  // False when another build holds it (`error` stays empty) or when the
+  // lock cannot be made (`error` says why: the folder is read-only, ...).
+  bool TryTake(std::string& error);
 
  private:
   OutputLock() = default;
@@ -93,6 +115,7 @@ class OutputLock {
 #else
   std::filesystem::path path_;
   int descriptor_ = -1;
+  int slot_ = -1;  // in interruption.h
 #endif
 };
 

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "build_files.h"
+#include "interruption.h"
 
 namespace brisk {
 
@@ -50,7 +51,8 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   return std::string(value);
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes) {
+std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                          std::size_t prefix) {
   const UniqueDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (!file) return ErrorText(errno);
   struct stat status {};
@@ -60,8 +62,8 @@ std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBy
   if (static_cast<std::uint64_t>(status.st_size) > maxBytes) {
     return "larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
   }
-  bytes.assign(static_cast<std::size_t>(status.st_size), 0);
-  std::size_t done = 0;
+  bytes.assign(prefix + static_cast<std::size_t>(status.st_size), 0);
+  std::size_t done = prefix;
   while (done < bytes.size()) {
     const ssize_t read = ::read(file.get(), bytes.data() + done, bytes.size() - done);
     if (read < 0 && errno == EINTR) continue;
@@ -94,13 +96,16 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 ScratchFile& ScratchFile::operator=(ScratchFile&& other) noexcept {
   if (this != &other) {
     if (!path_.empty()) ::unlink(path_.c_str());
+    interruption::Release(slot_);
     path_ = std::exchange(other.path_, {});
+    slot_ = std::exchange(other.slot_, -1);
   }
   return *this;
 }
 
 ScratchFile::~ScratchFile() {
   if (!path_.empty()) ::unlink(path_.c_str());
+  interruption::Release(slot_);
 }
 
 std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& beside, const std::string& tag,
@@ -113,6 +118,7 @@ std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& besi
     const UniqueDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
     if (file) {
       ScratchFile scratch;
+      scratch.slot_ = interruption::Hold(path);
       scratch.path_ = std::move(path);
       return scratch;
     }
@@ -125,6 +131,7 @@ std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& besi
 std::string ScratchFile::MoveTo(const std::filesystem::path& target) {
   if (::rename(path_.c_str(), target.c_str()) != 0) return ErrorText(errno);
   path_.clear();
+  interruption::Release(std::exchange(slot_, -1));
   return {};
 }
 
@@ -141,25 +148,42 @@ std::optional<OutputLock> OutputLock::Create(const std::filesystem::path& output
 }
 
 OutputLock::OutputLock(OutputLock&& other) noexcept
-    : path_(std::move(other.path_)), descriptor_(std::exchange(other.descriptor_, -1)) {}
+    : path_(std::move(other.path_)),
+      descriptor_(std::exchange(other.descriptor_, -1)),
+      slot_(std::exchange(other.slot_, -1)) {}
 
 OutputLock::~OutputLock() {
   if (descriptor_ < 0) return;
+  // Let go of first: an interruption after this leaves a lock file that the
+  // next build takes, never removes one that another build made meanwhile.
+  interruption::Release(slot_);
   // Removed while still held: a build that opened the file before it went
   // finds, once it has the lock, that its file is no longer the lock file.
   ::unlink(path_.c_str());
   ::close(descriptor_);
 }
 
-bool OutputLock::TryTake() {
+bool OutputLock::TryTake(std::string& error) {
+  // The folder refuses the file: said as such, not taken for another build.
+  const auto cannot = [&](int code) {
+    error = code == EACCES || code == EPERM || code == EROFS
+                ? ErrorText(code)
+                : "its lock file " + path_.filename().string() + ": " + ErrorText(code);
+    return false;
+  };
   for (int attempt = 0; attempt < 100; ++attempt) {
-    UniqueDescriptor file(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (!file) return false;
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return false;
-    struct stat held {}, named {};
+    UniqueDescriptor file(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666));
+    if (!file) return cannot(errno);
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK || errno == EINTR) return false;
+      return cannot(errno);
+    }
+    struct stat held {
+    }, named{};
     if (::fstat(file.get(), &held) == 0 && ::stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
         held.st_ino == named.st_ino) {
       descriptor_ = file.release();
+      slot_ = interruption::Hold(path_);
       return true;
     }
   }

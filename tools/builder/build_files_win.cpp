@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "base/wide_text.h"
+#include "interruption.h"
 
 namespace brisk {
 
@@ -64,7 +65,8 @@ std::optional<std::string> EnvironmentVariable(const char* name) {
   return Utf16ToUtf8Lossy(ToU16(value));
 }
 
-std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes) {
+std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBytes, std::vector<std::uint8_t>& bytes,
+                          std::size_t prefix) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return SystemMessage(GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return "it is a folder";
@@ -75,8 +77,8 @@ std::string ReadWholeFile(const std::filesystem::path& path, std::uint64_t maxBy
   if (static_cast<std::uint64_t>(size.QuadPart) > maxBytes) {
     return "larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MiB";
   }
-  bytes.assign(static_cast<std::size_t>(size.QuadPart), 0);
-  std::size_t done = 0;
+  bytes.assign(prefix + static_cast<std::size_t>(size.QuadPart), 0);
+  std::size_t done = prefix;
   while (done < bytes.size()) {
     DWORD read = 0;
     const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 24));
@@ -110,13 +112,16 @@ std::optional<FileIdentity> IdentityOf(const std::filesystem::path& path) {
 ScratchFile& ScratchFile::operator=(ScratchFile&& other) noexcept {
   if (this != &other) {
     if (!path_.empty()) DeleteFileW(path_.c_str());
+    interruption::Release(slot_);
     path_ = std::exchange(other.path_, {});
+    slot_ = std::exchange(other.slot_, -1);
   }
   return *this;
 }
 
 ScratchFile::~ScratchFile() {
   if (!path_.empty()) DeleteFileW(path_.c_str());
+  interruption::Release(slot_);
 }
 
 std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& beside, const std::string& tag,
@@ -128,6 +133,7 @@ std::optional<ScratchFile> ScratchFile::Create(const std::filesystem::path& besi
     const UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
     if (file) {
       ScratchFile scratch;
+      scratch.slot_ = interruption::Hold(path);
       scratch.path_ = std::move(path);
       return scratch;
     }
@@ -143,6 +149,7 @@ std::string ScratchFile::MoveTo(const std::filesystem::path& target) {
     return SystemMessage(GetLastError());
   }
   path_.clear();
+  interruption::Release(std::exchange(slot_, -1));
   return {};
 }
 
@@ -174,7 +181,7 @@ OutputLock::~OutputLock() {
   if (taken_ && mutex_) ReleaseMutex(mutex_.get());
 }
 
-bool OutputLock::TryTake() {
+bool OutputLock::TryTake(std::string&) {
   const DWORD waited = WaitForSingleObject(mutex_.get(), 0);
   taken_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   return taken_;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "payload/byte_order.h"
+#include "version_resource.h"
 
 namespace brisk {
 
@@ -49,6 +50,11 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
       image.subsystem != pe::kSubsystemWindowsGui) {
     return NotALauncher("not a Windows GUI program");
   }
+  // The checksum covers every byte: a launcher damaged after it was linked
+  // (or after an earlier build was made and signed) no longer matches it.
+  // Taken before an earlier build's signature is removed.
+  const std::uint32_t storedChecksum = le::ReadU32(file.data() + image.checksumOffset);
+  const bool checksumMatches = storedChecksum == pe::ComputeChecksum(file, image.checksumOffset);
   if (pe::HasCertificateTable(file, image)) {
     if (!pe::RemoveCertificateTable(file, image)) return NotALauncher("its certificate table is not at its end");
     parsed = pe::ParseImage(file);
@@ -56,6 +62,10 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
   }
   if (parsed.image->symbolTable != 0) return NotALauncher("it carries a symbol table (the launcher is linked with -s)");
   if (file.size() > parsed.image->imageEnd) return NotALauncher("data is appended after its image");
+  if (!checksumMatches) {
+    return NotALauncher(storedChecksum == 0 ? "it carries no checksum (the launcher's is written when it is linked)"
+                                            : "its checksum does not match its bytes: it is damaged");
+  }
   std::optional<std::vector<pe::ResourceEntry>> resources = pe::ListResources(file, *parsed.image);
   if (!resources) return NotALauncher("its resource directory is damaged");
   for (const pe::ResourceEntry& entry : *resources) {
@@ -68,6 +78,12 @@ LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file) {
   if (!Has(*resources, {pe::kTypeDialog, {}}, kLauncherDialog) || !symbols ||
       !Has(*resources, {pe::kTypeGroupIcon, {}}) || !Has(*resources, {pe::kTypeVersion, {}})) {
     return NotALauncher("it lacks the launcher's own resources (dialog, notice symbols, icon, version)");
+  }
+  for (const pe::ResourceEntry& entry : *resources) {
+    if (entry.type == pe::ResourceName{pe::kTypeVersion, {}} &&
+        !ParseVersionResource(pe::ResourceBytes(file, *parsed.image, entry))) {
+      return NotALauncher("its version resource is damaged");
+    }
   }
   return {std::move(parsed.image), std::move(*resources), {}};
 }

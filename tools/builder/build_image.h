@@ -21,9 +21,10 @@ struct LauncherCheck {
 };
 
 // Checks that `file` is a launcher of this project: a 32-bit (i386) Windows
-// GUI executable, whole, carrying the launcher's own resources (its dialog,
-// its notice symbols, an icon group and a version resource), stripped of
-// its symbol table, with nothing appended after its image. A certificate table at its end (an earlier
+// GUI executable, whole, whose checksum matches its bytes, carrying the
+// launcher's own resources (its dialog, its notice symbols, an icon group
+// and a version resource that reads), stripped of its symbol table, with
+// nothing appended after its image. A certificate table at its end (an earlier
 // build that was signed) is removed from `file`: the build signs anew.
 LauncherCheck CheckLauncherImage(std::vector<std::uint8_t>& file);
 

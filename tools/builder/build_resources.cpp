@@ -1,9 +1,10 @@
 #include "build_resources.h"
 
 #include <algorithm>
-#include <fstream>
 
+#include "build_files.h"
 #include "licence_check.h"
+#include "payload_check.h"
 #include "payload/build_settings.h"
 #include "payload/container.h"
 #include "payload/payload_ids.h"
@@ -36,8 +37,7 @@ void AppendUtf16(PayloadBuffer& bytes, std::u16string_view text) {
 }
 
 std::string Describe(const char* role, const std::filesystem::path& path) {
-  const std::u8string name = path.u8string();
-  return std::string(role) + " " + std::string(name.begin(), name.end());
+  return std::string(role) + " " + Utf8Path(path);
 }
 
 // The size of an input file; the reason when it is missing, a folder or
@@ -46,39 +46,39 @@ std::string InputSize(const char* role, const std::filesystem::path& path, std::
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(path, error);
   if (!std::filesystem::exists(status)) return "cannot read " + Describe(role, path) + ": no such file";
+  if (error) return "cannot read " + Describe(role, path) + ": " + error.message();
   if (std::filesystem::is_directory(status)) return "cannot read " + Describe(role, path) + ": it is a folder";
   if (!std::filesystem::is_regular_file(status)) return "cannot read " + Describe(role, path) + ": not a regular file";
   size = std::filesystem::file_size(path, error);
-  if (error) return "cannot read " + Describe(role, path);
+  if (error) return "cannot read " + Describe(role, path) + ": " + error.message();
   return {};
 }
 
-// Reads `size` bytes of the file into `bytes` after `prefix` bytes kept free
-// at the front, so that a caller that needs a header there holds the file
-// once.
-std::string ReadInput(const char* role, const std::filesystem::path& path, std::uintmax_t size, PayloadBuffer& bytes,
+// Reads the file into `bytes` after `prefix` bytes kept free at the front,
+// so that a caller that needs a header there holds the file once.
+std::string ReadInput(const char* role, const std::filesystem::path& path, PayloadBuffer& bytes,
                       std::size_t prefix = 0) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return "cannot read " + Describe(role, path);
-  bytes.assign(prefix + static_cast<std::size_t>(size), 0);
-  file.read(reinterpret_cast<char*>(bytes.data() + prefix), static_cast<std::streamsize>(size));
-  if (static_cast<std::uintmax_t>(file.gcount()) != size) return "cannot read " + Describe(role, path) + " whole";
-  return {};
+  const std::string error = ReadWholeFile(path, kMaxBuildPayloadBytes, bytes, prefix);
+  return error.empty() ? error : "cannot read " + Describe(role, path) + ": " + error;
 }
 
 bool Pack(const PayloadBuffer& bytes, PayloadBuffer& packed) {
   return PackContainer(bytes.data(), bytes.size(), packed);
 }
 
-// The message table resource of a language file in the text form.
-// Lines the launcher ignores are kept as warnings naming the file.
-std::string MessageTableResource(const std::filesystem::path& languageFile, PayloadBuffer& resource,
-                                 std::vector<std::string>& warnings) {
+// The message table resource of a language file in the text form. Lines
+// the launcher passes over are kept as warnings about the file's lines.
+std::optional<Diagnostic> MessageTableResource(const BuildManifest& manifest, PayloadBuffer& resource,
+                                               std::vector<Diagnostic>& warnings) {
   MessageTable table;
-  std::vector<std::string> ignored;
-  const std::string error = LoadLanguageFile(table, languageFile, &ignored);
-  if (!error.empty()) return Describe("language", languageFile) + ": " + error;
-  for (const std::string& line : ignored) warnings.push_back(Describe("language", languageFile) + ": " + line);
+  std::vector<LanguageNote> ignored;
+  const std::string file = Utf8Path(manifest.language);
+  if (const auto error = LoadLanguageFile(table, manifest.language, &ignored)) {
+    if (error->line == 0)
+      return manifest.At("language", Describe("language", manifest.language) + ": " + error->message);
+    return Diagnostic{Severity::kError, file, error->line, error->message};
+  }
+  for (const LanguageNote& note : ignored) warnings.push_back({Severity::kWarning, file, note.line, note.message});
   AppendU32(resource, 12);
   AppendU32(resource, static_cast<std::uint32_t>(table.Texts().size()));
   AppendU32(resource, 0);
@@ -87,7 +87,7 @@ std::string MessageTableResource(const std::filesystem::path& languageFile, Payl
     AppendU32(resource, static_cast<std::uint32_t>(text.size()));
     resource.insert(resource.end(), text.begin(), text.end());
   }
-  return {};
+  return std::nullopt;
 }
 
 // kAddinEncipheredDataResource is read by the add-in only; the launcher carries it.
@@ -114,11 +114,47 @@ PayloadBuffer TextTable(std::u16string_view headerLine) {
 }
 
 struct PayloadInput {
-  const char* role;
+  const char* role;  // also the manifest's key
   const std::filesystem::path* path;
   int id;
   std::uintmax_t size = 0;
 };
+
+// The manifest's key of the settings record's value that cannot be stored.
+const char* SettingsKey(const std::string& error) {
+  if (error.starts_with("application name")) return "name";
+  if (error.starts_with("application information")) return "info";
+  if (error.starts_with("password")) return "password";
+  return "";
+}
+
+// Why the launcher cannot use the payload file as it is read, if it cannot.
+std::string PayloadProblem(const PayloadInput& input, const PayloadBuffer& bytes, std::size_t prefix) {
+  const std::span<const std::uint8_t> file = std::span<const std::uint8_t>(bytes).subspan(prefix);
+  switch (input.id) {
+    case kMainWorkbookResource:
+    case kAuxWorkbookResource:
+      return file.empty() ? Describe(input.role, *input.path) + " is empty" : std::string();
+    case kAddin32Resource:
+    case kAddin64Resource: {
+      const std::string problem =
+          AddinSlotProblem(InspectAddin(file), input.id == kAddin32Resource ? AddinBitness::k32 : AddinBitness::k64);
+      return problem.empty() ? problem : Describe(input.role, *input.path) + " is " + problem;
+    }
+    case kSplashPictureResource: {
+      const std::string problem = InspectSplashPicture(file).problem;
+      return problem.empty() ? problem : Describe("splash", *input.path) + ": " + problem;
+    }
+    case kLicenceTextResource:
+      // The launcher shows no licence of 2 bytes or less.
+      if (bytes.size() <= 2) {
+        return Describe("licence", *input.path) + " has " + std::to_string(bytes.size()) +
+               " bytes, and the launcher shows no licence of 2 bytes or less";
+      }
+      return LicenceRefusal(bytes, *input.path);
+  }
+  return {};
+}
 
 std::string Mebibytes(std::uint64_t bytes) { return std::to_string((bytes + kMebibyte - 1) / kMebibyte) + " MiB"; }
 
@@ -144,11 +180,13 @@ PayloadBuffer MakeBuildVersionResource(const BuildManifest& manifest, const std:
 BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16string& outputName,
                                const AddinPreparer& prepareAddin) {
   BuildResult result;
-  const auto refuse = [&](const std::string& message) {
+  result.warnings = manifest.warnings;
+  const auto refuse = [&](Diagnostic error) {
     result = {};
-    result.error = message;
+    result.error = std::move(error);
     return result;
   };
+  const auto refuseAt = [&](const char* key, const std::string& message) { return refuse(manifest.At(key, message)); };
 
   SettingsRecordInput settings{manifest.appName,
                                manifest.appInfo,
@@ -158,7 +196,10 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
                                manifest.workbookFormat,
                                manifest.magic.value_or(kSettingsMagic)};
   SettingsRecordResult record = WriteBuildSettingsRecord(settings);
-  if (!record.error.empty()) return refuse(record.error);
+  if (!record.error.empty()) {
+    const char* key = SettingsKey(record.error);
+    return *key ? refuseAt(key, record.error) : refuse(BuildError(record.error));
+  }
 
   // Every payload file is looked at before any is read: one that is missing
   // or too large stops the build at once.
@@ -167,7 +208,8 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
                                       {"addin32", &manifest.addin32, kAddin32Resource}};
   if (manifest.addin64.empty()) {
     // The launcher then refuses every 64-bit host with a notice that says so.
-    result.warnings.push_back("no addin64 is given: the build will not start with a 64-bit host");
+    result.warnings.push_back(
+        {Severity::kWarning, manifest.file, 0, "no addin64 is given: the build will not start with a 64-bit host"});
   } else {
     inputs.push_back({"addin64", &manifest.addin64, kAddin64Resource});
   }
@@ -176,17 +218,17 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
   std::uint64_t total = 0;
   for (PayloadInput& input : inputs) {
     const std::string error = InputSize(input.role, *input.path, input.size);
-    if (!error.empty()) return refuse(error);
+    if (!error.empty()) return refuseAt(input.role, error);
     if (input.size > kMaxBuildPayloadBytes) {
-      return refuse(Describe(input.role, *input.path) + " is " + Mebibytes(input.size) + "; a build carries at most " +
-                    Mebibytes(kMaxBuildPayloadBytes) +
-                    " of payload files, which its 32-bit launcher unpacks in memory");
+      return refuseAt(input.role, Describe(input.role, *input.path) + " is " + Mebibytes(input.size) +
+                                      "; a build carries at most " + Mebibytes(kMaxBuildPayloadBytes) +
+                                      " of payload files, which its 32-bit launcher unpacks in memory");
     }
     total += input.size;
   }
   if (total > kMaxBuildPayloadBytes) {
-    return refuse("the payload files add up to " + Mebibytes(total) + "; a build carries at most " +
-                  Mebibytes(kMaxBuildPayloadBytes) + ", which its 32-bit launcher unpacks in memory");
+    return refuse(BuildError("the payload files add up to " + Mebibytes(total) + "; a build carries at most " +
+                             Mebibytes(kMaxBuildPayloadBytes) + ", which its 32-bit launcher unpacks in memory"));
   }
 
   // The small inputs are checked before the payload files are read and the
@@ -196,47 +238,50 @@ BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16stri
     result.resources.push_back({kMessageTableResource, PayloadBuffer{'1'}});
   } else {
     PayloadBuffer table;
-    const std::string error = MessageTableResource(manifest.language, table, result.warnings);
-    if (!error.empty()) return refuse(error);
-    if (!Pack(table, packed)) return refuse("cannot pack the message table");
+    if (auto error = MessageTableResource(manifest, table, result.warnings)) return refuse(std::move(*error));
+    if (!Pack(table, packed)) return refuse(BuildError("cannot pack the message table"));
     result.resources.push_back({kMessageTableResource, std::move(packed)});
   }
 
   if (!manifest.icon.empty()) {
     std::uintmax_t size = 0;
     std::string error = InputSize("icon", manifest.icon, size);
-    if (!error.empty()) return refuse(error);
-    if (size > kMaxIconFileBytes) return refuse(Describe("icon", manifest.icon) + ": larger than 16 MiB, no icon file");
+    if (!error.empty()) return refuseAt("icon", error);
+    if (size > kMaxIconFileBytes) {
+      return refuseAt("icon", Describe("icon", manifest.icon) + ": larger than 16 MiB, no icon file");
+    }
     PayloadBuffer file;
-    error = ReadInput("icon", manifest.icon, size, file);
-    if (!error.empty()) return refuse(error);
+    error = ReadInput("icon", manifest.icon, file);
+    if (!error.empty()) return refuseAt("icon", error);
     IconFileResult icon = ParseIconFile(file);
-    if (!icon.error.empty()) return refuse(Describe("icon", manifest.icon) + ": " + icon.error);
+    if (!icon.error.empty()) return refuseAt("icon", Describe("icon", manifest.icon) + ": " + icon.error);
     result.icon = std::move(icon.images);
   }
-  if (!Pack(record.record, packed)) return refuse("cannot pack the settings record");
+  if (!Pack(record.record, packed)) return refuse(BuildError("cannot pack the settings record"));
   result.resources.push_back({kBuildSettingsResource, std::move(packed)});
 
   for (const PayloadInput& input : inputs) {
     PayloadBuffer bytes;
-    const bool marked = input.id == kMainWorkbookResource;
-    std::string error = ReadInput(input.role, *input.path, input.size, bytes, marked ? 4 : 0);
-    if (!error.empty()) return refuse(error);
-    if (marked) PutU32(bytes, 0, kWorkbookMarker);
-    if (input.id == kLicenceTextResource) {
-      if (std::string why = LicenceRefusal(bytes, *input.path); !why.empty()) return refuse(why);
+    const std::size_t prefix = input.id == kMainWorkbookResource ? 4 : 0;
+    std::string error = ReadInput(input.role, *input.path, bytes, prefix);
+    if (!error.empty()) return refuseAt(input.role, error);
+    if (std::string problem = PayloadProblem(input, bytes, prefix); !problem.empty()) {
+      return refuseAt(input.role, problem);
     }
+    if (prefix) PutU32(bytes, 0, kWorkbookMarker);
     const bool addin = input.id == kAddin32Resource || input.id == kAddin64Resource;
     if (addin && prepareAddin) {
       error = prepareAddin(*input.path, bytes);
-      if (!error.empty()) return refuse(error);
+      if (!error.empty()) return refuse(BuildError(error));
     }
     if (input.id == kSplashPictureResource) {
       result.resources.push_back({input.id, std::move(bytes)});
       continue;
     }
     PayloadBuffer container;
-    if (!Pack(bytes, container)) return refuse("not enough memory to pack " + Describe(input.role, *input.path));
+    if (!Pack(bytes, container)) {
+      return refuse(BuildError("not enough memory to pack " + Describe(input.role, *input.path)));
+    }
     result.resources.push_back({input.id, std::move(container)});
   }
 

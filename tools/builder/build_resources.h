@@ -5,9 +5,11 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "diagnostic.h"
 #include "icon_file.h"
 #include "manifest.h"
 #include "payload/payload_buffer.h"
@@ -23,8 +25,10 @@ struct BuildResult {
   std::vector<BuiltResource> resources;  // in the order they are written
   std::vector<IconImage> icon;           // empty: the launcher keeps its own
   PayloadBuffer version;                 // the RT_VERSION resource
-  std::string error;                     // one line, set when the build is refused
-  std::vector<std::string> warnings;     // one line each: input the launcher passes over
+  std::optional<Diagnostic> error;       // set when the build is refused
+  // Input the launcher passes over or that may not be what the maker meant:
+  // the manifest's own warnings first.
+  std::vector<Diagnostic> warnings;
 };
 
 // Turns an add-in library into the bytes that are embedded (the builder
@@ -35,7 +39,11 @@ using AddinPreparer = std::function<std::string(const std::filesystem::path& add
 // Reads every file the manifest names and makes the resources. Every input
 // must be a regular file; the payload files may add up to at most
 // kMaxBuildPayloadBytes and are refused before they are read when they do
-// not. `outputName` is the build's file name (OriginalFilename).
+// not. What the launcher cannot use is refused at the manifest's line that
+// names it: an add-in that is no DLL of its slot's bitness, a splash picture
+// the launcher's picture loader does not read, an empty workbook, a licence
+// beyond the licence dialog's limits, a language file the launcher would
+// show broken. `outputName` is the build's file name (OriginalFilename).
 BuildResult MakeBuildResources(const BuildManifest& manifest, const std::u16string& outputName,
                                const AddinPreparer& prepareAddin = {});
 

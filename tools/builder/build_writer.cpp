@@ -49,7 +49,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
     if (entry.type.text == payloadType || entry.type == pe::ResourceName{pe::kTypeVersion, {}} || (newIcon && icon)) {
       continue;
     }
-    result.resources.push_back({entry.type, entry.name, entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
+    result.resources.push_back(
+        {entry.type, entry.name, entry.language, pe::ResourceBytes(launcher, *check.image, entry)});
   }
   if (newIcon) {
     result.iconGroup = MakeIconGroup(build.icon, kFirstIconId);
@@ -61,7 +62,8 @@ BuildResourceSet MakeResourceSet(std::span<const std::uint8_t> launcher, const L
   }
   result.resources.push_back({{pe::kTypeVersion, {}}, {kVersionId, {}}, kLanguage, build.version});
   for (const BuiltResource& resource : build.resources) {
-    result.resources.push_back({{0, payloadType}, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
+    result.resources.push_back(
+        {{0, payloadType}, {static_cast<std::uint16_t>(resource.id), {}}, kLanguage, resource.bytes});
   }
   return result;
 }
@@ -80,9 +82,23 @@ std::string SignFile(const BuildManifest& manifest, const std::filesystem::path&
   return {};
 }
 
+// Makes the build; returns why it was refused, one line about the build as
+// a whole, or nothing. Errors about an input file go to outcome.errors.
+std::string WriteBuild(const BuildRequest& request, BuildOutcome& outcome);
+
 }  // namespace
 
-std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::string>& warnings) {
+BuildOutcome WriteApplicationBuild(const BuildRequest& request) {
+  BuildOutcome outcome;
+  std::string refusal = WriteBuild(request, outcome);
+  if (!refusal.empty()) outcome.errors.push_back(BuildError(std::move(refusal)));
+  if (!outcome.errors.empty()) outcome.warnings.clear();
+  return outcome;
+}
+
+namespace {
+
+std::string WriteBuild(const BuildRequest& request, BuildOutcome& outcome) {
   const BuildManifest& manifest = *request.manifest;
   const std::filesystem::path output = FullPath(request.output);
   const std::filesystem::path folder = output.parent_path();
@@ -101,7 +117,11 @@ std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::
   std::string error;
   std::optional<OutputLock> lock = OutputLock::Create(output, error);
   if (!lock) return "cannot use the output folder " + Utf8Path(folder) + ": " + error;
-  if (!lock->TryTake()) return "another build is writing " + outputName + "; try again when it has finished";
+  if (!lock->TryTake(error)) {
+    if (!error.empty()) return "cannot write in the output folder " + Utf8Path(folder) + ": " + error;
+    return "another build is writing " + outputName + "; try again when it has finished";
+  }
+  RemoveStaleScratchFiles(output);
 
   std::vector<std::uint8_t> launcher;
   error = ReadWholeFile(request.launcher, kMaxLauncherBytes, launcher);
@@ -147,8 +167,20 @@ std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::
     };
   }
   BuildResult build = MakeBuildResources(manifest, output.filename().u16string(), prepareAddin);
-  if (!build.error.empty()) return build.error;
-  warnings = build.warnings;
+  if (build.error) {
+    outcome.errors.push_back(std::move(*build.error));
+    return {};
+  }
+  outcome.warnings = std::move(build.warnings);
+  if (request.warningsAsErrors && !outcome.warnings.empty()) {
+    for (Diagnostic warning : outcome.warnings) {
+      warning.severity = Severity::kError;
+      outcome.errors.push_back(std::move(warning));
+    }
+    outcome.errors.push_back(BuildError(std::to_string(outcome.warnings.size()) +
+                                        " warning(s) refused under --warnings-as-errors: nothing was written"));
+    return {};
+  }
 
   std::optional<ScratchFile> scratch = ScratchFile::Create(output, "build", ".tmp", error);
   if (!scratch) return cannotWrite(error);
@@ -175,5 +207,7 @@ std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::
   if (!(error = scratch->MoveTo(output)).empty()) return "cannot replace " + outputName + ": " + error;
   return {};
 }
+
+}  // namespace
 
 }  // namespace brisk

@@ -8,12 +8,16 @@
 // an output nor a scratch file. Two builds of one output at a time: the
 // second stops at once with an error naming the first (OutputLock), so the
 // output is always the whole work of the one build that reported success.
+// A build that holds the lock first removes the scratch files that killed
+// builds of the same output left (RemoveStaleScratchFiles); one that is
+// interrupted removes its own (interruption.h).
 #pragma once
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "diagnostic.h"
 #include "manifest.h"
 
 namespace brisk {
@@ -23,11 +27,19 @@ struct BuildRequest {
   std::filesystem::path manifestPath;
   std::filesystem::path launcher;
   std::filesystem::path output;
+  // A build with warnings is refused, its warnings turned into errors.
+  bool warningsAsErrors = false;
 };
 
-// Makes the build; returns the reason it was refused (one line), or nothing.
-// `warnings` gets a line for each input that the build takes but the
-// launcher passes over (lines of the language file it ignores).
-std::string WriteApplicationBuild(const BuildRequest& request, std::vector<std::string>& warnings);
+struct BuildOutcome {
+  // Why the build was refused: one error, or every warning under
+  // warningsAsErrors. Empty when the build was made.
+  std::vector<Diagnostic> errors;
+  // What the build took but the launcher passes over, or what may not be
+  // what the maker meant; only of a build that was made.
+  std::vector<Diagnostic> warnings;
+};
+
+BuildOutcome WriteApplicationBuild(const BuildRequest& request);
 
 }  // namespace brisk

@@ -2,11 +2,15 @@
 
 #include <utf8.h>
 
+#include <algorithm>
 #include <charconv>
-#include <set>
+#include <iterator>
 #include <vector>
 
+#include "core/workbook_name.h"
 #include "payload/build_settings.h"
+#include "payload/encoded_strings.h"
+#include "text/nearest_name.h"
 
 namespace brisk {
 
@@ -41,26 +45,38 @@ std::string Hex(std::uint32_t value) {
   return "0x" + std::string(buffer, end);
 }
 
-std::optional<std::uint32_t> ParseFlags(std::string_view text) {
-  struct Named {
-    std::string_view name;
-    std::uint32_t bit;
-  };
-  static constexpr Named kNames[] = {
-      {"host-invisible", kFlagHostInvisible},     {"version-checks", kFlagHostVersionChecks},
-      {"splash-forced", kFlagSplashForced},       {"single-instance", kFlagSingleInstance},
-      {"external-storage", kFlagExternalStorage},
-  };
+struct NamedFlag {
+  std::string_view name;
+  std::uint32_t bit;
+};
+constexpr NamedFlag kFlagNames[] = {
+    {"host-invisible", kFlagHostInvisible},     {"version-checks", kFlagHostVersionChecks},
+    {"splash-forced", kFlagSplashForced},       {"single-instance", kFlagSingleInstance},
+    {"external-storage", kFlagExternalStorage},
+};
+
+// The flags, or why not: the item that is neither a name nor a number.
+std::optional<std::uint32_t> ParseFlags(std::string_view text, std::string& why) {
   std::uint32_t flags = 0;
   while (true) {
     const auto bar = text.find('|');
     const std::string_view item = Trim(text.substr(0, bar));
-    if (item.empty()) return std::nullopt;
     std::optional<std::uint32_t> bits = ParseNumber(item);
-    for (const Named& named : kNames) {
+    for (const NamedFlag& named : kFlagNames) {
       if (item == named.name) bits = named.bit;
     }
-    if (!bits) return std::nullopt;
+    if (!bits) {
+      std::vector<std::string_view> names;
+      std::string list;
+      for (const NamedFlag& named : kFlagNames) {
+        names.push_back(named.name);
+        list += std::string(list.empty() ? "" : ", ") + std::string(named.name);
+      }
+      why = item.empty() ? "an empty flag" : "bad flag '" + std::string(item) + "'";
+      if (const auto nearest = NearestName(item, names)) why += " (did you mean " + std::string(*nearest) + "?)";
+      why += "; flags are " + list + " or numbers, joined by |";
+      return std::nullopt;
+    }
     flags |= *bits;
     if (bar == std::string_view::npos) return flags;
     text.remove_prefix(bar + 1);
@@ -90,8 +106,22 @@ std::u16string VersionText(const std::vector<std::uint16_t>& parts) {
   return std::u16string(text.begin(), text.end());
 }
 
-ManifestResult Error(std::size_t line, const std::string& message) {
-  return {std::nullopt, "manifest line " + std::to_string(line) + ": " + message};
+// The keys of a manifest, for the nearest one to a key that is none.
+constexpr std::string_view kKeys[] = {
+    "name",     "info",     "version",      "flags",     "password",    "format",   "magic",
+    "sign",     "workbook", "aux-workbook", "addin32",   "addin64",     "licence",  "splash",
+    "language", "icon",     "company",      "copyright", "description", "launcher",
+};
+
+// The format codes a manifest may give: the two the launcher names a
+// workbook by, and one that stands for all the others (the default name).
+constexpr char kWorkbookFormats[] = {'4', '2', '1'};
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
 }
 
 // The next line and what follows it; a line ends at LF, CR LF or CR.
@@ -108,15 +138,40 @@ std::string_view NextLine(std::string_view& text) {
 
 }  // namespace
 
-ManifestResult ParseManifest(std::string_view text, const std::filesystem::path& baseFolder) {
+Diagnostic BuildManifest::At(std::string_view key, std::string message, Severity severity) const {
+  const auto line = lines.find(key);
+  return {severity, file, line == lines.end() ? 0 : line->second, std::move(message)};
+}
+
+std::string FlagsText(std::uint32_t flags) {
+  std::string text;
+  for (const NamedFlag& named : kFlagNames) {
+    if (!(flags & named.bit)) continue;
+    text += (text.empty() ? "" : " | ") + std::string(named.name);
+    flags &= ~named.bit;
+  }
+  if (flags) text += (text.empty() ? "" : " | ") + Hex(flags);
+  return text.empty() ? "none" : text;
+}
+
+std::string WorkbookExtensionOf(std::uint32_t workbookFormat) {
+  const WorkbookNameTexts texts{GetEncodedStringW(kExeSuffix), GetEncodedStringW(kWorkbookExtFormat4),
+                                GetEncodedStringW(kWorkbookExtFormat2), GetEncodedStringW(kWorkbookExtDefault)};
+  return utf8::utf16to8(WorkbookExtension(workbookFormat, texts));
+}
+
+ManifestResult ParseManifest(std::string_view text, const std::filesystem::path& baseFolder, const std::string& file) {
+  const auto error = [&](std::size_t line, const std::string& message) {
+    return ManifestResult{std::nullopt, {Severity::kError, file, line, message}};
+  };
   if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF") || text.find('\0') != std::string_view::npos) {
-    return {std::nullopt, "manifest: the file is UTF-16 or binary; save it as UTF-8 text"};
+    return error(0, "the file is UTF-16 or binary; save it as UTF-8 text");
   }
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
 
   BuildManifest manifest;
+  manifest.file = file;
   manifest.versionText = u"0.0.0";
-  std::set<std::string, std::less<>> seen;
   std::size_t lineNumber = 0;
   while (!text.empty()) {
     ++lineNumber;
@@ -124,11 +179,14 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
     if (line.empty() || line[0] == '#') continue;
 
     const auto equals = line.find('=');
-    if (equals == std::string_view::npos) return Error(lineNumber, "expected key = value");
+    if (equals == std::string_view::npos) return error(lineNumber, "expected key = value");
     const std::string key(Trim(line.substr(0, equals)));
     const std::string_view value = Trim(line.substr(equals + 1));
-    if (!seen.insert(key).second) return Error(lineNumber, "'" + key + "' given twice");
-    if (!utf8::is_valid(value.begin(), value.end())) return Error(lineNumber, "value is not UTF-8");
+    if (const auto first = manifest.lines.find(key); first != manifest.lines.end()) {
+      return error(lineNumber, "'" + key + "' given twice (first on line " + std::to_string(first->second) + ")");
+    }
+    manifest.lines.emplace(key, lineNumber);
+    if (!utf8::is_valid(value.begin(), value.end())) return error(lineNumber, "value is not UTF-8");
 
     std::filesystem::path* path = nullptr;
     if (key == "name") {
@@ -143,13 +201,13 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
                                                    : manifest.description;
       field = utf8::utf8to16(value);
       if (field.size() > kMaxVersionText) {
-        return Error(lineNumber, "'" + key + "' is longer than " + std::to_string(kMaxVersionText) + " characters");
+        return error(lineNumber, "'" + key + "' is longer than " + std::to_string(kMaxVersionText) + " characters");
       }
     } else if (key == "version") {
       const auto parts = ParseVersion(value);
-      if (!parts) return Error(lineNumber, "version must be a.b.c or a.b.c.d, each number 0-65535");
+      if (!parts) return error(lineNumber, "version must be a.b.c or a.b.c.d, each number 0-65535");
       if ((*parts)[0] > 255 || (*parts)[1] > 255 || (*parts)[2] > 255) {
-        return Error(lineNumber,
+        return error(lineNumber,
                      "version " + std::string(value) +
                          ": the first three numbers must be 0-255 (the settings record keeps a byte of each)");
       }
@@ -157,22 +215,29 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
       manifest.appVersion = (std::uint32_t{(*parts)[0]} << 24) | ((*parts)[1] << 16) | ((*parts)[2] << 8);
       manifest.versionText = VersionText(*parts);
     } else if (key == "flags") {
-      const auto flags = ParseFlags(value);
-      if (!flags) return Error(lineNumber, "bad flag in '" + std::string(value) + "'");
+      std::string why;
+      const auto flags = ParseFlags(value, why);
+      if (!flags) return error(lineNumber, why);
       if (*flags & ~kLauncherFlags) {
-        return Error(lineNumber, "flags " + Hex(*flags & ~kLauncherFlags) + " are not known to the launcher");
+        return error(lineNumber, "flags " + Hex(*flags & ~kLauncherFlags) + " are not known to the launcher");
       }
       manifest.flags = *flags;
     } else if (key == "format") {
-      if (value.size() != 1) return Error(lineNumber, "format must be one character, such as 4 or 2");
+      const bool known = value.size() == 1 && std::find(std::begin(kWorkbookFormats), std::end(kWorkbookFormats),
+                                                        value[0]) != std::end(kWorkbookFormats);
+      if (!known) {
+        return error(lineNumber, "format '" + std::string(value) +
+                                     "' is not known to the launcher: 4 (the workbook is named .xlsx), 2 (.xlsb) or 1 "
+                                     "(.xls, as without a format)");
+      }
       manifest.workbookFormat = static_cast<unsigned char>(value[0]);
     } else if (key == "magic") {
       const auto magic = ParseNumber(value);
-      if (!magic) return Error(lineNumber, "magic must be a number");
+      if (!magic) return error(lineNumber, "magic must be a number");
       manifest.magic = *magic;
     } else if (key == "sign") {
       if (value.find("{file}") == std::string_view::npos) {
-        return Error(lineNumber, "the sign command must name the file to sign as {file}");
+        return error(lineNumber, "the sign command must name the file to sign as {file}");
       }
       manifest.signCommand = value;
     } else if (key == "workbook") {
@@ -194,16 +259,37 @@ ManifestResult ParseManifest(std::string_view text, const std::filesystem::path&
     } else if (key == "launcher") {
       path = &manifest.launcher;
     } else {
-      return Error(lineNumber, "unknown key '" + key + "'");
+      std::string why = "unknown key '" + key + "'";
+      if (const auto nearest = NearestName(key, kKeys)) why += "; did you mean '" + std::string(*nearest) + "'?";
+      return error(lineNumber, why);
     }
     if (path) {
-      if (value.empty()) return Error(lineNumber, "'" + key + "' is empty");
+      if (value.empty()) return error(lineNumber, "'" + key + "' is empty");
       *path = baseFolder / std::filesystem::path(std::u8string(value.begin(), value.end()));
     }
   }
-  if (manifest.workbook.empty()) return {std::nullopt, "manifest: 'workbook' is missing"};
-  if (manifest.auxWorkbook.empty()) return {std::nullopt, "manifest: 'aux-workbook' is missing"};
-  if (manifest.addin32.empty()) return {std::nullopt, "manifest: 'addin32' is missing"};
+  if (manifest.workbook.empty()) return error(0, "'workbook' is missing");
+  if (manifest.auxWorkbook.empty()) return error(0, "'aux-workbook' is missing");
+  if (manifest.addin32.empty()) return error(0, "'addin32' is missing");
+
+  const BuildManifest& parsed = manifest;
+  // The launcher names the unpacked workbook from the format, whatever the
+  // file's own name: a workbook file of another spreadsheet extension would
+  // reach the host under a name that does not fit its content.
+  const std::u8string extension = parsed.workbook.extension().u8string();
+  const std::string own = LowerAscii(std::string(extension.begin(), extension.end()));
+  const std::string named = WorkbookExtensionOf(parsed.workbookFormat);
+  if (own.starts_with(".xl") && own != named) {
+    const std::u8string name = parsed.workbook.filename().u8string();
+    const std::string formatText =
+        parsed.workbookFormat ? std::string(1, static_cast<char>(parsed.workbookFormat)) : "";
+    manifest.warnings.push_back(parsed.At(
+        parsed.lines.count("format") ? "format" : "workbook",
+        "the workbook " + std::string(name.begin(), name.end()) + " is a " + own + " file, but the launcher names it " +
+            named + (formatText.empty() ? " (no format is given)" : " (format " + formatText + ")") +
+            "; give format 4 for .xlsx, 2 for .xlsb",
+        Severity::kWarning));
+  }
   return {std::move(manifest), {}};
 }
 

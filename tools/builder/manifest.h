@@ -27,22 +27,31 @@
 // empty. Flag names: host-invisible (0x40), version-checks (0x80),
 // splash-forced (0x200), single-instance (0x4000), external-storage
 // (0x20000); numbers may be decimal or 0x-hexadecimal, and bits the
-// launcher does not know are refused. "version" is a.b.c or a.b.c.d, each
+// launcher does not know are refused. "format" is 4 (the launcher names the
+// main workbook .xlsx), 2 (.xlsb) or 1 (.xls, as without it); a workbook
+// file whose own extension says otherwise is warned of. "version" is
+// a.b.c or a.b.c.d, each
 // 0-65535, with the first three 0-255 (the settings record keeps a byte of
 // each; the version resource keeps all four). "icon" replaces the
 // launcher's icon; "company", "copyright" and "description" go into the
 // version resource. "sign" is a command that signs the file named by
 // {file} in place; it runs on each add-in before it is embedded and on the
-// finished build (tools/builder/sign_command_win.h). "magic" overrides the
-// settings magic (for building deliberately broken test builds).
+// finished build (tools/builder/sign_command.h). "magic" overrides the
+// settings magic (for building deliberately broken test builds). A key that
+// is not one of these is refused, with the key meant when one is near.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "diagnostic.h"
 
 namespace brisk {
 
@@ -69,14 +78,31 @@ struct BuildManifest {
   std::filesystem::path language;
   std::filesystem::path icon;
   std::filesystem::path launcher;
+
+  // The manifest as the maker named it, the line of each key given, and
+  // what the manifest says that may not be what the maker meant.
+  std::string file;
+  std::map<std::string, std::size_t, std::less<>> lines;
+  std::vector<Diagnostic> warnings;
+  // A diagnostic about the line of `key` (about the whole manifest when the
+  // key was not given).
+  Diagnostic At(std::string_view key, std::string message, Severity severity = Severity::kError) const;
 };
 
 struct ManifestResult {
   std::optional<BuildManifest> manifest;
-  std::string error;  // one line, set when manifest is empty
+  Diagnostic error;  // set when manifest is empty
 };
 
-// `text` is the manifest file's bytes.
-ManifestResult ParseManifest(std::string_view text, const std::filesystem::path& baseFolder);
+// A settings word as the manifest names its flags ("single-instance |
+// host-invisible"), bits without a name in hexadecimal; "none" for 0.
+std::string FlagsText(std::uint32_t flags);
+
+// The extension the launcher gives the main workbook of a format code.
+std::string WorkbookExtensionOf(std::uint32_t workbookFormat);
+
+// `text` is the manifest file's bytes; `file` names it in diagnostics.
+ManifestResult ParseManifest(std::string_view text, const std::filesystem::path& baseFolder,
+                             const std::string& file = "manifest");
 
 }  // namespace brisk

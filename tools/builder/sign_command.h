@@ -20,7 +20,8 @@
 // kernel32 wine_get_unix_file_name. Either way the command runs in the
 // manifest's folder, reads nothing from
 // standard input and writes its output to a log file beside the signed
-// file, whose last line goes into the error when the command fails.
+// file, which goes into the error whole when the command fails (after the
+// error's line, or on it when it is one line).
 #pragma once
 
 #include <filesystem>
@@ -53,7 +54,9 @@ ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesyst
                              const std::filesystem::path& log);
 
 // Runs `command` on `file` (which it is to sign in place) in
-// `workingFolder`; returns the reason it failed, one line, or nothing.
+// `workingFolder`; returns the reason it failed, or nothing. The reason is
+// one line, followed by the command's output when that has more than one
+// line.
 // `what` names the file in that reason ("the build ...", "the add-in ...").
 std::string RunSignCommand(const std::string& command, const std::filesystem::path& file,
                            const std::filesystem::path& workingFolder, const std::string& what);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "build_files.h"
+#include "interruption.h"
 #include "sign_command.h"
 
 extern char** environ;
@@ -33,13 +34,25 @@ ShellOutcome RunShellCommand(const std::string& commandLine, const std::filesyst
   std::string logName = log.string();
   char* const argv[] = {shell.data(),  dashC.data(),   script.data(),  name.data(),
                         folder.data(), command.data(), logName.data(), nullptr};
+  // A process group of its own, which an interrupted build ends whole
+  // (interruption.h).
+  posix_spawnattr_t attributes;
+  ::posix_spawnattr_init(&attributes);
+  ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+  ::posix_spawnattr_setpgroup(&attributes, 0);
   pid_t child = 0;
-  const int error = ::posix_spawn(&child, shell.c_str(), nullptr, nullptr, argv, environ);
+  const int error = ::posix_spawn(&child, shell.c_str(), nullptr, &attributes, argv, environ);
+  ::posix_spawnattr_destroy(&attributes);
   if (error != 0) return {false, 0, std::string("/bin/sh could not be started: ") + std::strerror(error)};
+  interruption::SetChild(child);
   int status = 0;
   while (::waitpid(child, &status, 0) < 0) {
-    if (errno != EINTR) return {false, 0, std::string("waiting for /bin/sh failed: ") + std::strerror(errno)};
+    if (errno != EINTR) {
+      interruption::SetChild(0);
+      return {false, 0, std::string("waiting for /bin/sh failed: ") + std::strerror(errno)};
+    }
   }
+  interruption::SetChild(0);
   if (WIFSIGNALED(status)) return {true, 128 + WTERMSIG(status), {}};
   return {true, WEXITSTATUS(status), {}};
 }

@@ -62,10 +62,15 @@ int RunMessages(const Args& args) {
     // the lines it warns about are named.
     const LanguageTextCheck check =
         CheckLanguageText(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    if (!check.error.empty()) return Refuse(files.front() + ": " + check.error);
-    for (const std::string& warning : check.warnings) {
-      std::fprintf(stderr, "launcher-tool: warning: %s: %s\n", files.front().c_str(), warning.c_str());
+    const auto print = [&](const LanguageNote& note, const char* severity) {
+      const std::string line = note.line ? ":" + std::to_string(note.line) : std::string();
+      std::fprintf(stderr, "%s%s: %s: %s\n", files.front().c_str(), line.c_str(), severity, note.message.c_str());
+    };
+    if (check.error) {
+      print(*check.error, "error");
+      return kExitRefused;
     }
+    for (const LanguageNote& warning : check.warnings) print(warning, "warning");
     table.LoadFromLanguageText(check.text);
   } else {
     ByteReader reader(bytes.data(), bytes.size());

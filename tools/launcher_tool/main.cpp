@@ -28,23 +28,30 @@ int Usage(const std::string& usage) {
 
 namespace {
 
+// One entry per command: a new command is a line here and its Run function
+// (commands.h).
 struct Command {
   const char* name;
+  const char* summary;
   int (*run)(const brisk::tool::Args&);
 };
 
 constexpr Command kCommands[] = {
-    {"pack", brisk::tool::RunPack},         {"unpack", brisk::tool::RunUnpack},
-    {"encode", brisk::tool::RunEncode},     {"decode", brisk::tool::RunDecode},
-    {"strings", brisk::tool::RunStrings},   {"settings", brisk::tool::RunSettings},
-    {"messages", brisk::tool::RunMessages}, {"expand", brisk::tool::RunExpand},
-    {"build", brisk::tool::RunBuild},       {"show", brisk::tool::RunShow},
+    {"build", "make an application build from a manifest", brisk::tool::RunBuild},
+    {"show", "what a build carries, and whether the launcher can use it (exit 1: damaged)", brisk::tool::RunShow},
+    {"pack", "pack a file into a payload container", brisk::tool::RunPack},
+    {"unpack", "unpack a payload container", brisk::tool::RunUnpack},
+    {"encode", "encode a text as the launcher stores its texts", brisk::tool::RunEncode},
+    {"decode", "decode an encoded text (hexadecimal bytes)", brisk::tool::RunDecode},
+    {"strings", "the launcher's built-in texts", brisk::tool::RunStrings},
+    {"settings", "a build settings record as the launcher reads it", brisk::tool::RunSettings},
+    {"messages", "a message table, or a language file in the text form", brisk::tool::RunMessages},
+    {"expand", "a text with its macros expanded", brisk::tool::RunExpand},
 };
 
 int PrintCommands() {
-  std::fprintf(stderr, "usage: launcher-tool COMMAND [ARGS]...\ncommands:");
-  for (const Command& command : kCommands) std::fprintf(stderr, " %s", command.name);
-  std::fprintf(stderr, "\n");
+  std::fprintf(stderr, "usage: launcher-tool COMMAND [ARGS]...\ncommands:\n");
+  for (const Command& command : kCommands) std::fprintf(stderr, "  %-9s %s\n", command.name, command.summary);
   return brisk::tool::kExitUsage;
 }
 

@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "build_files.h"
+
 namespace brisk::tool {
 
 std::filesystem::path PathArgument(const std::string& utf8) {
@@ -24,6 +26,10 @@ bool WriteWholeFile(const std::string& utf8Name, const PayloadBuffer& bytes) {
   file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   file.close();
   return static_cast<bool>(file);
+}
+
+std::string ReadLimited(const std::string& utf8Name, std::uint64_t maxBytes, PayloadBuffer& bytes) {
+  return brisk::ReadWholeFile(PathArgument(utf8Name), maxBytes, bytes);
 }
 
 }  // namespace brisk::tool

@@ -1,6 +1,7 @@
 // Files named on launcher-tool's command line.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -15,5 +16,9 @@ std::filesystem::path PathArgument(const std::string& utf8);
 bool ReadWholeFile(const std::string& utf8Name, PayloadBuffer& bytes);
 
 bool WriteWholeFile(const std::string& utf8Name, const PayloadBuffer& bytes);
+
+// The whole file when it is a regular file of at most `maxBytes`; else why
+// not, in the system's words where it has some.
+std::string ReadLimited(const std::string& utf8Name, std::uint64_t maxBytes, PayloadBuffer& bytes);
 
 }  // namespace brisk::tool

@@ -8,7 +8,10 @@
 //   log=<path>              JSON-lines log of every call (appended)
 //   version=<text>          392, version text (default "16.0")
 //   install_path=<folder>   291, installation folder (default empty)
-//   product_code=<text>     1798, product code (default a 32-bit one)
+//   product_code=<text>     1798, product code (default one of the host's
+//                           own bitness: its fourth group reads 1000 in a
+//                           64-bit build, 0000 in a 32-bit one, as a real
+//                           host's does)
 //   caption=<text>          139, initial caption (default "Stand-in Host")
 //   main_title=<text>       initial title of the main window when it should
 //                           differ from the caption (a caption put sets it)
@@ -94,7 +97,11 @@ struct StandinConfig {
   std::u16string logPath;
   std::u16string version = u"16.0";
   std::u16string installPath;
+#ifdef _WIN64
+  std::u16string productCode = u"{6F2D1C40-8E13-4B7A-1000-2C41D9E07B11}";
+#else
   std::u16string productCode = u"{6F2D1C40-8E13-4B7A-0000-2C41D9E07B11}";
+#endif
   std::u16string caption = u"Stand-in Host";
   bool hasMainTitle = false;
   std::u16string mainTitle;
