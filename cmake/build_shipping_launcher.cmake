@@ -5,8 +5,22 @@
 if(NOT PRESET)
   set(PRESET win32-release)
 endif()
+# A tree configured before the compilers' thread model was a setting of the
+# presets (BRISK_MINGW_THREADS) keeps the compilers it found then: it is
+# configured afresh, so that it takes the preset's.
+set(configure FALSE)
+set(fresh)
 if(NOT EXISTS "${TREE}/CMakeCache.txt")
-  execute_process(COMMAND ${CMAKE_COMMAND} --preset ${PRESET} -B ${TREE}
+  set(configure TRUE)
+else()
+  file(STRINGS "${TREE}/CMakeCache.txt" thread_model REGEX "^BRISK_MINGW_THREADS:")
+  if(NOT thread_model)
+    set(configure TRUE)
+    set(fresh --fresh)
+  endif()
+endif()
+if(configure)
+  execute_process(COMMAND ${CMAKE_COMMAND} ${fresh} --preset ${PRESET} -B ${TREE}
                   WORKING_DIRECTORY ${SOURCE_DIR}
                   RESULT_VARIABLE result)
   if(NOT result EQUAL 0)

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  # The shipping launcher's compiler: the win32 thread model (cmake/toolchain-mingw.cmake).
+  g++-mingw-w64-i686-win32
   zlib1g-dev libutfcpp-dev nlohmann-json3-dev googletest
   wine wine32:i386 wine64 xvfb xauth xdotool imagemagick icoutils
   # Wine's own fonts: without them the title bars' buttons show letters.
