@@ -380,6 +380,31 @@ INSTANTIATE_TEST_SUITE_P(
             "Property2788ShowsADialog", {"fail.2788=dialog " + Hold()}, {}, "application", kDispIntProperty2788}),
     [](const ::testing::TestParamInfo<AnsweredCase>& info) { return std::string(info.param.name); });
 
+// A build's language file words the question too: its own text, with the
+// macros and line breaks expanded, under its own caption.
+TEST_F(HostBehaviourTest, QuestionTakesTheBuildsTranslation) {
+  scenario_.SetHostSilenceLimit(kShortSilenceLimitMs);
+  scenario_.SetAddin({});
+  // Held past one limit only: one question, then the host answers.
+  scenario_.SetHost({"16.0", {}, {"fail.1209=hang " + std::to_string(kShortSilenceLimitMs + 3000)}});
+  BuildSetup build;
+  build.language =
+      "[content]\n"
+      "WARNING_TITLE=Achtung\n"
+      "HOST_NOT_ANSWERING=<?APPNAME?> wartet auf den Host.\\n\\nWiederholen: weiter warten.\\nAbbrechen: "
+      "<?APPNAME?> nicht starten.\n";
+  ASSERT_EQ(scenario_.Build(build), "");
+
+  auto run = scenario_.Start(L"-xlstest");
+  const MessageBoxText question = AnswerQuestion(*run, IDRETRY);
+  EXPECT_EQ(question.caption, L"Achtung");
+  const std::wstring app = Wide(kAppName);
+  EXPECT_EQ(question.text,
+            app + L" wartet auf den Host.\n\nWiederholen: weiter warten.\nAbbrechen: " + app + L" nicht starten.");
+  EXPECT_EQ(run->WaitForExit(), std::optional<DWORD>(0));
+  ExpectHandedOver(*run);
+}
+
 // Over the splash, the question is a topmost window; once the host answers
 // it closes at once, while the launcher still runs (it waits here for an
 // add-in that reports ready a few seconds later).
