@@ -11,6 +11,12 @@
 #include <string>
 #include <string_view>
 
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
 #include "payload/build_settings.h"
 #include "payload/external_storage.h"
 #include "payload/payload_buffer.h"
@@ -89,7 +95,15 @@ class TempDir {
  public:
   TempDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("brisk_payload_") + info->test_suite_name() + "_" + info->name();
+    // The process id keeps two runs of the same test apart (two build trees
+    // tested at once share the temporary folder).
+#ifdef _WIN32
+    const int processId = _getpid();
+#else
+    const int processId = static_cast<int>(getpid());
+#endif
+    std::string name =
+        std::string("brisk_payload_") + info->test_suite_name() + "_" + info->name() + "_" + std::to_string(processId);
     for (char& c : name) c = (c == '/') ? '_' : c;  // parameterised names hold slashes
     path_ = std::filesystem::temp_directory_path() / name;
     std::filesystem::remove_all(path_);
